@@ -1,0 +1,114 @@
+#pragma once
+// The canvas interface: everything the renderers draw goes through it, in
+// device pixels (x to the right, y downwards). The Cairo canvas draws on an
+// image surface; the recording canvas stores the calls for tests.
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "canvas/bitmap.h"
+
+namespace zumen {
+
+struct FPoint {
+  float X = 0;
+  float Y = 0;
+  friend bool operator==(const FPoint&, const FPoint&) = default;
+};
+
+enum class DashStyle { Solid, Dash, Dot, DashDot, DashDotDot };
+
+// Affine transform of device points: x' = m11·x + m21·y + dx, y' = m12·x + m22·y + dy.
+struct Matrix {
+  double m11 = 1, m12 = 0, m21 = 0, m22 = 1, dx = 0, dy = 0;
+
+  static Matrix Translate(double x, double y) { return {1, 0, 0, 1, x, y}; }
+  static Matrix Scale(double sx, double sy) { return {sx, 0, 0, sy, 0, 0}; }
+  // Rotation by a radians in device space (y downwards: positive a turns clockwise on screen).
+  static Matrix Rotate(double a) {
+    const double c = std::cos(a), s = std::sin(a);
+    return {c, s, -s, c, 0, 0};
+  }
+  // The transform that applies this one first and then b.
+  Matrix Then(const Matrix& b) const {
+    return {m11 * b.m11 + m12 * b.m21, m11 * b.m12 + m12 * b.m22,
+            m21 * b.m11 + m22 * b.m21, m21 * b.m12 + m22 * b.m22,
+            dx * b.m11 + dy * b.m21 + b.dx, dx * b.m12 + dy * b.m22 + b.dy};
+  }
+  void Apply(double x, double y, double& ox, double& oy) const {
+    ox = m11 * x + m21 * y + dx;
+    oy = m12 * x + m22 * y + dy;
+  }
+  friend bool operator==(const Matrix&, const Matrix&) = default;
+};
+
+struct FontSpec {
+  std::u16string family;  // family name as the drawing gives it (Windows names)
+  double sizePx = 12;     // em size in pixels
+  bool bold = false;
+  bool italic = false;
+  bool underline = false;
+  bool strikeout = false;
+  friend bool operator==(const FontSpec&, const FontSpec&) = default;
+};
+
+struct GradientStop {
+  double offset = 0;  // 0..1
+  uint32_t argb = 0xFF000000;
+  friend bool operator==(const GradientStop&, const GradientStop&) = default;
+};
+
+class Canvas {
+ public:
+  virtual ~Canvas() = default;
+
+  virtual int Width() const = 0;
+  virtual int Height() const = 0;
+
+  virtual void BeginScene() = 0;
+  virtual void EndScene() = 0;
+  virtual void Clear(uint32_t argb) = 0;
+
+  // Stroke: solid colour, width in pixels, round caps, mitred joins.
+  virtual void SetStroke(uint32_t argb, double widthPx, DashStyle dash) = 0;
+  virtual void SetStrokeColor(uint32_t argb) = 0;
+  virtual uint32_t StrokeColor() const = 0;
+
+  // Fill: a solid colour, a bitmap tiled at its own size, or a gradient whose
+  // coordinates are fractions (0..1) of the filled figure's bounding box,
+  // measured from its top-left corner.
+  virtual void SetFillSolid(uint32_t argb) = 0;
+  virtual uint32_t FillColor() const = 0;
+  virtual void SetFillBitmap(const Bitmap& tile) = 0;
+  virtual void SetFillLinearGradient(double x0, double y0, double x1, double y1,
+                                     const std::vector<GradientStop>& stops) = 0;
+  virtual void SetFillRadialGradient(double cx, double cy, const std::vector<GradientStop>& stops) = 0;
+
+  virtual void StrokeLine(double x1, double y1, double x2, double y2, double opacity) = 0;
+  // Sets the one pixel at (x, y) to the colour, whatever the stroke width.
+  virtual void SetPixel(double x, double y, uint32_t argb) = 0;
+  virtual void StrokeRect(double left, double top, double right, double bottom, double opacity) = 0;
+  // An open path through the points.
+  virtual void StrokePolyline(const std::vector<FPoint>& pts, double opacity) = 0;
+  virtual void FillPolygon(const std::vector<FPoint>& pts, double opacity) = 0;
+
+  virtual Matrix GetTransform() const = 0;
+  virtual void SetTransform(const Matrix& m) = 0;
+  // Applies m to points before the current transform.
+  void MultiplyTransform(const Matrix& m) { SetTransform(m.Then(GetTransform())); }
+
+  virtual void SetFont(const FontSpec& font) = 0;
+  virtual const FontSpec& Font() const = 0;
+  // Draws text with the fill colour inside the rectangle, no wrapping, aligned
+  // to the leading (left, top) edges: the em box's top is at `top`, the
+  // baseline one ascent below it.
+  virtual void FillText(double left, double top, double right, double bottom,
+                        const std::u16string& text, double opacity) = 0;
+
+  // Draws the source rectangle of bmp into the destination rectangle.
+  virtual void DrawBitmap(const Bitmap& bmp, double sx, double sy, double sw, double sh,
+                          double left, double top, double right, double bottom, double opacity) = 0;
+};
+
+}  // namespace zumen
