@@ -1,59 +1,356 @@
 #include "canvas/text_engine.h"
 
+#include <cairo-ft.h>
 #include <cairo.h>
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_TRUETYPE_TABLES_H
+#include <unistd.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <tuple>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 namespace zumen {
 
 namespace {
-std::string ToUtf8(const std::u16string& s) {
-  std::string out;
+
+// Metrics are taken from fonts scaled to this size, without hinting.
+constexpr double kMetricSize = 1000.0;
+// Distinct font specs kept; a drawing naming more fonts starts the cache anew.
+constexpr size_t kMaxFonts = 128;
+
+const char* const kConfigName = "zumen-fonts.conf";
+
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+// Code points of a UTF-16 text; an unpaired surrogate becomes U+FFFD.
+std::vector<char32_t> CodePoints(const std::u16string& s) {
+  std::vector<char32_t> out;
+  out.reserve(s.size());
   for (size_t i = 0; i < s.size(); ++i) {
-    uint32_t c = s[i];
+    char32_t c = s[i];
     if (c >= 0xD800 && c <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
       c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
       ++i;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = 0xFFFD;
     }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
+    out.push_back(c);
   }
   return out;
 }
+
+std::string Utf8(const std::u16string& s) {
+  std::string out;
+  for (char32_t c : CodePoints(s)) AppendUtf8(out, c);
+  return out;
+}
+
+bool IsReadableFile(const std::string& p) {
+  std::error_code ec;
+  return !p.empty() && std::filesystem::is_regular_file(p, ec);
+}
+
+std::string ExecutableFolder() {
+  std::error_code ec;
+  const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) return {};
+  return exe.parent_path().string();
+}
+
+// The project's source folder, from this file's own path (src/canvas/...).
+std::string SourceFontsFolder() {
+  const std::filesystem::path self(__FILE__);
+  if (!self.is_absolute()) return {};
+  return (self.parent_path().parent_path().parent_path() / "fonts").string();
+}
+
+struct GlyphRef {
+  int font = -1;         // index into the sorted font list; -1 draws nothing
+  unsigned long index = 0;
+  double advance = 0;    // in em
+};
+
+// Everything looked up for one family and style.
+struct FontEntry {
+  FcFontSet* sorted = nullptr;  // fall-back order, best first
+  FcPattern* request = nullptr;
+  bool wantBold = false, wantItalic = false;
+  std::vector<cairo_font_face_t*> faces;        // per sorted font, created on demand
+  std::vector<cairo_scaled_font_t*> metricFonts;  // per sorted font, at kMetricSize
+  double ascent = 0.88;                         // of the primary font, in em
+  double underlinePos = -0.1, underlineThick = 0.05;  // centre below baseline (negative), em
+  double strikePos = 0.3, strikeThick = 0.05;
+  std::unordered_map<char32_t, GlyphRef> glyphs;
+
+  FontEntry() = default;
+  FontEntry(const FontEntry&) = delete;
+  FontEntry& operator=(const FontEntry&) = delete;
+  ~FontEntry() {
+    for (auto* f : metricFonts)
+      if (f) cairo_scaled_font_destroy(f);
+    for (auto* f : faces)
+      if (f) cairo_font_face_destroy(f);
+    if (sorted) FcFontSetDestroy(sorted);
+    if (request) FcPatternDestroy(request);
+  }
+  int Count() const { return sorted ? sorted->nfont : 0; }
+};
+
 }  // namespace
 
-struct TextEngine::Impl {};
+struct TextEngine::Impl {
+  bool configTried = false;
+  FcConfig* config = nullptr;
+  std::map<std::tuple<std::u16string, bool, bool>, std::unique_ptr<FontEntry>> fonts;
+
+  ~Impl() {
+    fonts.clear();
+    if (config) FcConfigDestroy(config);
+  }
+
+  FcConfig* Config() {
+    if (configTried) return config;
+    configTried = true;
+    const std::string file = FindConfigFile();
+    if (!file.empty()) {
+      FcConfig* c = FcConfigCreate();
+      if (c && FcConfigParseAndLoad(c, reinterpret_cast<const FcChar8*>(file.c_str()), FcTrue) &&
+          FcConfigBuildFonts(c)) {
+        config = c;
+        return config;
+      }
+      if (c) FcConfigDestroy(c);
+    }
+    config = FcInitLoadConfigAndFonts();  // a private copy of the system configuration
+    return config;
+  }
+
+  FontEntry* Lookup(const FontSpec& spec) {
+    auto key = std::make_tuple(spec.family, spec.bold, spec.italic);
+    auto it = fonts.find(key);
+    if (it != fonts.end()) return it->second.get();
+    if (fonts.size() >= kMaxFonts) fonts.clear();
+    auto entry = std::make_unique<FontEntry>();
+    Resolve(spec, *entry);
+    return fonts.emplace(std::move(key), std::move(entry)).first->second.get();
+  }
+
+  void Resolve(const FontSpec& spec, FontEntry& e) {
+    FcConfig* cfg = Config();
+    if (!cfg) return;
+    FcPattern* pat = FcPatternCreate();
+    const std::string family = Utf8(spec.family);
+    if (!family.empty()) FcPatternAddString(pat, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+    FcPatternAddInteger(pat, FC_WEIGHT, spec.bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+    FcPatternAddInteger(pat, FC_SLANT, spec.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    FcPatternAddString(pat, FC_LANG, reinterpret_cast<const FcChar8*>("ja"));
+    FcPatternAddBool(pat, FC_SCALABLE, FcTrue);
+    FcConfigSubstitute(cfg, pat, FcMatchPattern);
+    FcDefaultSubstitute(pat);
+    FcResult result = FcResultNoMatch;
+    e.sorted = FcFontSort(cfg, pat, FcTrue, nullptr, &result);
+    e.request = pat;
+    e.wantBold = spec.bold;
+    e.wantItalic = spec.italic;
+    const int n = e.Count();
+    e.faces.assign(n, nullptr);
+    e.metricFonts.assign(n, nullptr);
+    if (n > 0) ReadLineMetrics(e);
+  }
+
+  // Creates (once) the Cairo face and the metric font of sorted font i.
+  cairo_scaled_font_t* MetricFont(FontEntry& e, int i) {
+    if (e.metricFonts[i]) return e.metricFonts[i];
+    FcPattern* full = FcFontRenderPrepare(Config(), e.request, e.sorted->fonts[i]);
+    if (!full) return nullptr;
+    cairo_font_face_t* face = cairo_ft_font_face_create_for_pattern(full);
+    int weight = FC_WEIGHT_REGULAR, slant = FC_SLANT_ROMAN;
+    FcPatternGetInteger(e.sorted->fonts[i], FC_WEIGHT, 0, &weight);
+    FcPatternGetInteger(e.sorted->fonts[i], FC_SLANT, 0, &slant);
+    FcPatternDestroy(full);
+    if (cairo_font_face_status(face) != CAIRO_STATUS_SUCCESS) {
+      cairo_font_face_destroy(face);
+      return nullptr;
+    }
+    // Styles the font does not have are synthesised; nothing else is.
+    cairo_ft_font_face_unset_synthesize(face, CAIRO_FT_SYNTHESIZE_BOLD | CAIRO_FT_SYNTHESIZE_OBLIQUE);
+    unsigned int synth = 0;
+    if (e.wantBold && weight < FC_WEIGHT_DEMIBOLD) synth |= CAIRO_FT_SYNTHESIZE_BOLD;
+    if (e.wantItalic && slant == FC_SLANT_ROMAN) synth |= CAIRO_FT_SYNTHESIZE_OBLIQUE;
+    if (synth) cairo_ft_font_face_set_synthesize(face, synth);
+    e.faces[i] = face;
+
+    cairo_matrix_t fm, ctm;
+    cairo_matrix_init_scale(&fm, kMetricSize, kMetricSize);
+    cairo_matrix_init_identity(&ctm);
+    cairo_font_options_t* opt = cairo_font_options_create();
+    cairo_font_options_set_hint_metrics(opt, CAIRO_HINT_METRICS_OFF);
+    cairo_font_options_set_hint_style(opt, CAIRO_HINT_STYLE_NONE);
+    cairo_scaled_font_t* sf = cairo_scaled_font_create(face, &fm, &ctm, opt);
+    cairo_font_options_destroy(opt);
+    if (cairo_scaled_font_status(sf) != CAIRO_STATUS_SUCCESS) {
+      cairo_scaled_font_destroy(sf);
+      return nullptr;
+    }
+    e.metricFonts[i] = sf;
+    return sf;
+  }
+
+  void ReadLineMetrics(FontEntry& e) {
+    cairo_scaled_font_t* sf = MetricFont(e, 0);
+    if (!sf) return;
+    cairo_font_extents_t fe;
+    cairo_scaled_font_extents(sf, &fe);
+    if (fe.ascent > 0) e.ascent = fe.ascent / kMetricSize;
+    FT_Face face = cairo_ft_scaled_font_lock_face(sf);
+    if (!face) return;
+    if (face->units_per_EM > 0) {
+      const double em = face->units_per_EM;
+      if (face->underline_thickness > 0) {
+        e.underlinePos = face->underline_position / em;
+        e.underlineThick = face->underline_thickness / em;
+      }
+      const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+      if (os2 && os2->yStrikeoutSize > 0) {
+        e.strikePos = os2->yStrikeoutPosition / em;
+        e.strikeThick = os2->yStrikeoutSize / em;
+      }
+    }
+    cairo_ft_scaled_font_unlock_face(sf);
+  }
+
+  const GlyphRef& Glyph(FontEntry& e, char32_t c) {
+    auto it = e.glyphs.find(c);
+    if (it != e.glyphs.end()) return it->second;
+    GlyphRef g;
+    if (c >= 0x20) {
+      int chosen = -1;
+      for (int i = 0; i < e.Count() && chosen < 0; ++i) {
+        FcCharSet* cs = nullptr;
+        if (FcPatternGetCharSet(e.sorted->fonts[i], FC_CHARSET, 0, &cs) == FcResultMatch && FcCharSetHasChar(cs, c))
+          chosen = i;
+      }
+      if (chosen < 0 && e.Count() > 0) chosen = 0;  // the primary font's missing-glyph box
+      if (chosen >= 0) Measure(e, chosen, c, g);
+    }
+    return e.glyphs.emplace(c, g).first->second;
+  }
+
+  void Measure(FontEntry& e, int i, char32_t c, GlyphRef& g) {
+    cairo_scaled_font_t* sf = MetricFont(e, i);
+    if (!sf) return;
+    std::string u8;
+    AppendUtf8(u8, c);
+    cairo_glyph_t* glyphs = nullptr;
+    int n = 0;
+    if (cairo_scaled_font_text_to_glyphs(sf, 0, 0, u8.data(), static_cast<int>(u8.size()), &glyphs, &n, nullptr,
+                                         nullptr, nullptr) == CAIRO_STATUS_SUCCESS &&
+        n >= 1) {
+      cairo_text_extents_t te;
+      cairo_scaled_font_glyph_extents(sf, glyphs, 1, &te);
+      g.font = i;
+      g.index = glyphs[0].index;
+      g.advance = te.x_advance / kMetricSize;
+    }
+    cairo_glyph_free(glyphs);
+  }
+};
 
 TextEngine::TextEngine() : impl_(std::make_unique<Impl>()) {}
 TextEngine::~TextEngine() = default;
 
-// First version: Cairo's own font selection with a Japanese Gothic family.
+std::string TextEngine::FindConfigFile() {
+  if (const char* env = std::getenv("ZUMEN_FONTS_CONF"); env && IsReadableFile(env)) return env;
+  const std::string exeDir = ExecutableFolder();
+  if (!exeDir.empty()) {
+    const std::string p = exeDir + "/" + kConfigName;
+    if (IsReadableFile(p)) return p;
+  }
+  const std::string src = SourceFontsFolder();
+  if (!src.empty()) {
+    const std::string p = src + "/" + kConfigName;
+    if (IsReadableFile(p)) return p;
+  }
+  return {};
+}
+
+std::string TextEngine::PrimaryFamily(const FontSpec& font) {
+  FontEntry* e = impl_->Lookup(font);
+  FcChar8* fam = nullptr;
+  if (e->Count() > 0 && FcPatternGetString(e->sorted->fonts[0], FC_FAMILY, 0, &fam) == FcResultMatch)
+    return reinterpret_cast<const char*>(fam);
+  return {};
+}
+
+std::string TextEngine::FamilyFor(const FontSpec& font, char32_t c) {
+  FontEntry* e = impl_->Lookup(font);
+  const GlyphRef& g = impl_->Glyph(*e, c);
+  FcChar8* fam = nullptr;
+  if (g.font >= 0 && FcPatternGetString(e->sorted->fonts[g.font], FC_FAMILY, 0, &fam) == FcResultMatch)
+    return reinterpret_cast<const char*>(fam);
+  return {};
+}
+
 void TextEngine::Draw(cairo_t* cr, const FontSpec& font, double left, double top,
                       const std::u16string& text, uint32_t argb, double opacity) {
+  if (text.empty() || !(font.sizePx > 0)) return;
+  FontEntry* e = impl_->Lookup(font);
+  if (e->Count() == 0) return;
+  const double size = font.sizePx;
+  const double baseline = top + e->ascent * size;
+
   cairo_save(cr);
-  cairo_select_font_face(cr, "IPAGothic", font.italic ? CAIRO_FONT_SLANT_ITALIC : CAIRO_FONT_SLANT_NORMAL,
-                         font.bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
-  cairo_set_font_size(cr, font.sizePx);
-  cairo_font_extents_t fe;
-  cairo_font_extents(cr, &fe);
   cairo_set_source_rgba(cr, ((argb >> 16) & 0xFF) / 255.0, ((argb >> 8) & 0xFF) / 255.0, (argb & 0xFF) / 255.0,
                         ((argb >> 24) & 0xFF) / 255.0 * opacity);
-  cairo_move_to(cr, left, top + fe.ascent);
-  const std::string u8 = ToUtf8(text);
-  cairo_show_text(cr, u8.c_str());
+  cairo_font_options_t* opt = cairo_font_options_create();
+  cairo_font_options_set_hint_metrics(opt, CAIRO_HINT_METRICS_OFF);
+  cairo_set_font_options(cr, opt);
+  cairo_font_options_destroy(opt);
+
+  double x = left;
+  int current = -1;
+  for (char32_t c : CodePoints(text)) {
+    const GlyphRef& g = impl_->Glyph(*e, c);
+    if (g.font < 0) continue;
+    if (g.font != current) {
+      cairo_set_font_face(cr, e->faces[g.font]);
+      cairo_set_font_size(cr, size);
+      current = g.font;
+    }
+    cairo_glyph_t glyph{g.index, x, baseline};
+    cairo_show_glyphs(cr, &glyph, 1);
+    x += g.advance * size;
+  }
+  if ((font.underline || font.strikeout) && x > left) {
+    if (font.underline) cairo_rectangle(cr, left, baseline - (e->underlinePos + e->underlineThick / 2) * size,
+                                        x - left, e->underlineThick * size);
+    if (font.strikeout) cairo_rectangle(cr, left, baseline - (e->strikePos + e->strikeThick / 2) * size,
+                                        x - left, e->strikeThick * size);
+    cairo_fill(cr);
+  }
   cairo_restore(cr);
 }
 

@@ -1,7 +1,17 @@
 #pragma once
 // Font look-up and glyph drawing on a Cairo context. The Cairo canvas owns one
 // and hands it every FillText call; it maps the Windows family names that
-// drawings use to installed fonts and caches what it looked up.
+// drawings use to installed fonts through the project's fontconfig file and
+// caches what it looked up.
+//
+// The font configuration is private to the engine (the process-wide default
+// configuration is never changed) and is read on first use from, in order:
+// the file named by the environment variable ZUMEN_FONTS_CONF, the file
+// "zumen-fonts.conf" beside the running executable, the project's
+// fonts/zumen-fonts.conf; without any of them the system configuration is used.
+//
+// One engine is used by one thread at a time; engines of conversions that run
+// in parallel share nothing but Cairo's and fontconfig's own thread-safe caches.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -19,10 +29,22 @@ class TextEngine {
   TextEngine(const TextEngine&) = delete;
   TextEngine& operator=(const TextEngine&) = delete;
 
-  // Draws text on cr (under cr's current transform) with the font, its em box
-  // top at `top` and its left edge at `left`, in the colour at the opacity.
+  // Draws text on cr (under cr's current transform) with the font: the em box
+  // of every glyph starts at the pen, the first one at `left`; the top of the
+  // font's line box is at `top` and the baseline one ascent below it. A
+  // character that the font lacks is drawn from the next font (in fontconfig's
+  // order) that has it.
   void Draw(cairo_t* cr, const FontSpec& font, double left, double top,
             const std::u16string& text, uint32_t argb, double opacity);
+
+  // The family of the font that draws most characters of the font spec (for
+  // diagnostics and tests), in UTF-8.
+  std::string PrimaryFamily(const FontSpec& font);
+  // The family of the font that draws character c (empty when none has it).
+  std::string FamilyFor(const FontSpec& font, char32_t c);
+
+  // The configuration file the engine reads (empty when none was found).
+  static std::string FindConfigFile();
 
  private:
   struct Impl;
