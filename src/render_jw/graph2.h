@@ -1,0 +1,155 @@
+#pragma once
+// TGraph2: the renderer of the Jw-family drawings (JWW, JWS, JWC, JWK).
+//
+// Operations whose names begin with `G` take device pixels (y downwards);
+// those beginning with `GL` take drawing units (y upwards) and radians,
+// transform through the context's device transform, cull and clip against
+// the visible window [DispX1, DispX2] x [DispY1, DispY2] and fall back to a
+// single pixel when a figure is too small to see. `GL` operations answer:
+//   0 drawn, 1 wholly outside the window, 2 reduced to one pixel (or too
+//   small), 3 invalid input.
+// Point lists: callers fill ctx.GLPt before GLPolyline / GLSolid and empty it
+// afterwards; ctx.GPt holds device points and is emptied by the renderer.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "canvas/canvas.h"
+#include "context/context.h"
+
+namespace zumen {
+
+class TGraph2 {
+ public:
+  TGraph2(ConversionContext& ctx, Canvas& canvas);
+  ~TGraph2();
+  TGraph2(const TGraph2&) = delete;
+  TGraph2& operator=(const TGraph2&) = delete;
+
+  // ===== Core: pens, device transform, window test, primitives (core.cpp) =====
+
+  void GCls(uint32_t col);
+  // Stroke (width in whole pixels; typ 1 dash, 2 dot, 3 dash-dot, 4 dash-dot-dot,
+  // else solid), fill and the one-pixel brush br0.
+  void GPenSet(uint32_t col, uint32_t typ, uint32_t wid);
+  // Solid pen from the attribute model: layer state colour, all-one-colour
+  // mode, width in drawing units scaled and rounded (display mode) or 1 pixel.
+  void GLPenSet(int32_t lay, int32_t col, int32_t typ, double wid);
+  // As above; a non-zero dcol then overrides the stroke and fill colour.
+  void GLPenSet(int32_t lay, int32_t col, int32_t typ, double wid, uint32_t dcol);
+  void GLTransPt(double x1, double y1, double& x2, double& y2) const;
+
+  void GLine(double x1, double y1, double x2, double y2);
+  void GTen(double x, double y);
+  void GBox(double x1, double y1, double x2, double y2);
+  void GPolyline();
+  void GSolid();
+
+  int32_t GLLine(double x1, double y1, double x2, double y2);
+  int32_t GLBox(double x1, double y1, double x2, double y2);
+  // Box rotated by a radians about (x1, y1).
+  int32_t GLBoxA(double x1, double y1, double x2, double y2, double a);
+  int32_t GLPolyline();
+  int32_t GLSolid();
+
+  // ===== Dashing: line types cut in drawing units (dashing.cpp) =====
+
+  // Resets the pattern phase carried from one dashed piece to the next.
+  void GLSetDT();
+  int32_t GLLineDT(int32_t lay, int32_t typ, double x1, double y1, double x2, double y2);
+  int32_t GLEllipseArcDT(int32_t lay, int32_t typ, double cx, double cy, double r, double h, double a,
+                         double sa, double da);
+  int32_t GLEllipseArcBLDT(int32_t lay, int32_t typ, double cx, double cy, double r, double h, double a,
+                           double sa, double da, double bx, double by, double b1, double b2, double b3,
+                           double b4, double sc);
+
+  // ===== Curves and solids: ellipses, arcs, arc solids (curves.cpp) =====
+  // Curve point at parameter t: (cx, cy) + rotate_a(r cos t, r h sin t).
+  // BL forms pass every point through the block transform
+  // (u, v) -> ((bx + b1 u + b2 v) / sc, (by + b3 u + b4 v) / sc).
+
+  int32_t GLEllipse(double cx, double cy, double r, double h, double a);
+  int32_t GLEllipseArc(double cx, double cy, double r, double h, double a, double sa, double da);
+  int32_t GLEllipseBL(double cx, double cy, double r, double h, double a, double bx, double by, double b1,
+                      double b2, double b3, double b4, double sc);
+  int32_t GLEllipseArcBL(double cx, double cy, double r, double h, double a, double sa, double da, double bx,
+                         double by, double b1, double b2, double b3, double b4, double sc);
+  int32_t GLSolidCircle(double cx, double cy, double r);
+  // sty 101 filled shape (zf 100 whole, 0 sector, 5 segment, else up to the
+  // end tangents), 105 / 106 ring with inner radius zf, 111 outline.
+  int32_t GLSolidArc(int32_t sty, double cx, double cy, double r, double h, double a, double sa, double da,
+                     double zf);
+  int32_t GLSolidArcBL(int32_t sty, double cx, double cy, double r, double h, double a, double sa, double da,
+                       double zf, double bx, double by, double b1, double b2, double b3, double b4, double sc);
+
+  // ===== Text (text*.cpp) =====
+  // [text section: the text operations are declared here]
+  // [end of text section]
+
+  // ===== Markers: point markers (markers.cpp) =====
+
+  int32_t GLTenMarker(double x, double y, int32_t kf, int32_t pc, double a, double ba, int32_t lay,
+                      int32_t col, int32_t wd, uint32_t dcol);
+
+  // ===== Images: raster images placed in a box (images.cpp) =====
+
+  // Fm 1: height follows width and aspect; 2: width follows height; 3: fit
+  // inside, centred; other: stretch.
+  int32_t GLImage(double x1, double y1, double x2, double y2, int32_t Fm, const std::u16string& fn);
+  // Crop (drx, dry offsets and drr width as fractions of the image) and
+  // rotation dan degrees counter-clockwise about the box's lower-left corner.
+  int32_t GLImage2(double x1, double y1, double x2, double y2, double drx, double dry, double drr, double dan,
+                   const std::u16string& fn);
+
+  // ===== State =====
+
+  Canvas& C;                // drawn on, not owned
+  ConversionContext& Ctx;   // device transform, window, GAtt, point lists
+
+  // Dash continuity (see GLLineDT).
+  int32_t LastLay = 0;
+  int32_t LastTyp = 0;
+  double LastX = 0;
+  double LastY = 0;
+  int32_t LastSeg = 0;
+  double LastLen = 0;
+
+  // Colour of the one-pixel brush used by GTen; follows every GPenSet.
+  uint32_t br0 = 0xFF000000;
+
+ private:
+  // ----- core helpers -----
+  int WinOutCode(double x, double y) const;
+  // Clips the segment in place against the window: 0 inside, 1 clipped, 2 outside.
+  int WinClip(double& x1, double& y1, double& x2, double& y2) const;
+  // Device length of the visible parts of the open outline GLPt; counts the
+  // segments wholly outside and remembers where the dot fallback goes.
+  struct Measure {
+    double length = 0;
+    int outside = 0;
+    bool lastEndInside = false;  // the clipped second end of the last segment is inside
+    bool haveVisible = false;
+    double dotX = 0, dotY = 0;   // device end of the last visible segment
+  };
+  Measure MeasureGLPt() const;
+  void DotFallback(const Measure& m);
+  bool CoversWindow(const std::vector<TDPoint>& pts) const;
+  void AppendDevice(double x, double y);
+  void FlushGPt();
+
+  // ----- curve helpers -----
+  struct Block {
+    double bx = 0, by = 0, b1 = 1, b2 = 0, b3 = 0, b4 = 1, sc = 1;
+    bool Valid() const;
+    void Apply(double u, double v, double& x, double& y) const;
+  };
+  // Fills GLPt with the points of an ellipse arc (73 points), each passed
+  // through blk when given.
+  void ArcPoints(double cx, double cy, double r, double h, double a, double sa, double da, const Block* blk);
+  int32_t SolidArcImpl(int32_t sty, double cx, double cy, double r, double h, double a, double sa, double da,
+                       double zf, const Block* blk);
+  int32_t EllipseArcDTImpl(int32_t lay, int32_t typ, double cx, double cy, double r, double h, double a,
+                           double sa, double da, const Block* blk);
+};
+
+}  // namespace zumen
