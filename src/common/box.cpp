@@ -4,15 +4,20 @@ namespace zumen {
 
 namespace {
 
-// Minima below -1e8 are raised to it and maxima above 1e8 lowered to it. A NaN
-// side (a point divided by a zero scale, or a NaN coordinate read from a file)
-// goes to the limit on its side too, since no later point could ever replace
-// it by comparison.
+// Every side is kept within +-1e8. Minima below -1e8 are raised and maxima
+// above 1e8 lowered; so that the box can never come out inverted or infinite,
+// a minimum above 1e8 is lowered and a maximum below -1e8 raised as well. A NaN
+// side (a NaN coordinate read from a file, or 0 divided by a zero scale) goes
+// to the limit on its own side, since no later point could replace it by
+// comparison.
+double ClampMin(double v) { return v >= -kBoxLimit ? (v <= kBoxLimit ? v : kBoxLimit) : -kBoxLimit; }
+double ClampMax(double v) { return v <= kBoxLimit ? (v >= -kBoxLimit ? v : -kBoxLimit) : kBoxLimit; }
+
 void Clamp(ExtentBox& b) {
-  if (!(b.minx >= -kBoxLimit)) b.minx = -kBoxLimit;
-  if (!(b.miny >= -kBoxLimit)) b.miny = -kBoxLimit;
-  if (!(b.maxx <= kBoxLimit)) b.maxx = kBoxLimit;
-  if (!(b.maxy <= kBoxLimit)) b.maxy = kBoxLimit;
+  b.minx = ClampMin(b.minx);
+  b.miny = ClampMin(b.miny);
+  b.maxx = ClampMax(b.maxx);
+  b.maxy = ClampMax(b.maxy);
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 #pragma once
 // Extent boxes: the smallest axis-parallel box around a set of points, each
-// point divided by a scale first. Every update clamps the box to +-1e8 so
-// that wild coordinates cannot blow up the output sizing.
+// point divided by a scale first. Every update clamps each side of the box to
+// +-1e8 (a NaN minimum to -1e8, a NaN maximum to 1e8) so that wild
+// coordinates cannot blow up the output sizing.
 
 namespace zumen {
 

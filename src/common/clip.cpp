@@ -65,6 +65,8 @@ int ClipLine(double& x1, double& y1, double& x2, double& y2, double wx1, double 
   const Window w{wx1, wy1, wx2, wy2};
   ClipEnd(x1, y1, l, w);
   ClipEnd(x2, y2, l, w);
+  // An infinite coordinate gives NaN intersections: nothing to draw.
+  if (std::isnan(x1) || std::isnan(y1) || std::isnan(x2) || std::isnan(y2)) return 2;
   return (std::fabs(x1 - x2) >= kEps || std::fabs(y1 - y2) >= kEps) ? 1 : 2;
 }
 

@@ -19,7 +19,8 @@ int OutCode(double x, double y, double wx1, double wy1, double wx2, double wy2);
 int PtOut(double x, double y, double wx1, double wy1, double wx2, double wy2);
 
 // Clips the segment to the window in place. Answers 0 when it lies inside
-// (unchanged), 2 when it is outside or shrinks to a point, 1 when it was
+// (unchanged), 2 when it is outside, shrinks to a point or gets a coordinate
+// that is not a number (from infinite input), 1 when it was
 // clipped. Intersections are computed on the unclipped segment.
 int ClipLine(double& x1, double& y1, double& x2, double& y2, double wx1, double wy1, double wx2, double wy2);
 

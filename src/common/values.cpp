@@ -119,16 +119,39 @@ std::u16string IntStr(int64_t n) {
 
 namespace {
 
-// Fixed notation in ASCII; empty for values that are not finite.
+// Fixed notation in ASCII with n decimals. The value is taken in its
+// shortest decimal form (the digits that read back as the same double) and
+// rounded half away from zero, so 2.5 gives "3" and 1.005 gives "1.01" with
+// two decimals, as a person reading the value expects.
 std::string Fixed(int n, double x) {
   n = std::clamp(n, 0, 20);
   if (std::isnan(x)) return "NAN";
   if (std::isinf(x)) return x < 0 ? "-INF" : "INF";
   char buf[400];  // the largest double has 309 integer digits
-  const auto r = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::fixed, n);
-  std::string t(buf, static_cast<size_t>(r.ptr - buf));
-  if (!t.empty() && t[0] == '-' && t.find_first_not_of("0.", 1) == std::string::npos) t.erase(0, 1);
-  return t;
+  const auto r = std::to_chars(buf, buf + sizeof buf, std::fabs(x), std::chars_format::fixed);
+  const std::string t(buf, static_cast<size_t>(r.ptr - buf));
+  const size_t point = std::min(t.find('.'), t.size());
+  std::string digits = t.substr(0, point);  // integer digits, then n decimals
+  const std::string frac = point < t.size() ? t.substr(point + 1) : std::string();
+  const auto keep = static_cast<size_t>(n);
+  digits += frac.substr(0, std::min(keep, frac.size()));
+  digits.append(keep - std::min(keep, frac.size()), '0');
+  if (frac.size() > keep && frac[keep] >= '5') {
+    size_t k = digits.size();
+    while (k > 0 && digits[k - 1] == '9') digits[--k] = '0';
+    if (k == 0)
+      digits.insert(digits.begin(), '1');
+    else
+      ++digits[k - 1];
+  }
+  std::string out;
+  if (x < 0 && digits.find_first_not_of('0') != std::string::npos) out.push_back('-');
+  out.append(digits, 0, digits.size() - keep);
+  if (keep > 0) {
+    out.push_back('.');
+    out.append(digits, digits.size() - keep, keep);
+  }
+  return out;
 }
 
 }  // namespace

@@ -28,9 +28,11 @@ bool ValBool(std::u16string_view s);
 // Decimal text of n, "-" for negatives.
 std::u16string IntStr(int64_t n);
 
-// Fixed notation with n decimals (n clamped to 0..20), rounded, no grouping.
-// A value that rounds to zero is written without a minus sign; NaN and the
-// infinities are written "NAN", "INF" and "-INF".
+// Fixed notation with n decimals (n clamped to 0..20), no grouping. The
+// shortest decimal form of x is rounded half away from zero (2.5 gives "3",
+// 1.005 with two decimals "1.01"). A value that rounds to zero is written
+// without a minus sign; NaN and the infinities are written "NAN", "INF" and
+// "-INF".
 std::u16string FloatStrF(int n, double x);
 
 // As FloatStrF with a "," between every three integer digits.
