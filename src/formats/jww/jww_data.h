@@ -1,0 +1,93 @@
+#pragma once
+// TJwwData: one JWW drawing in memory (header, header tables, entity lists,
+// block definitions, block tree, embedded images) and its reader.
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "formats/jww/records.h"
+
+namespace zumen {
+
+class ByteReader;
+
+// Largest drawing file the readers accept.
+inline constexpr size_t kJwwMaxFileSize = size_t{1} << 30;
+// Largest image that BindImageExplode writes when inflating one stored image.
+inline constexpr uint64_t kBindImageMaxInflated = uint64_t{256} << 20;
+
+class TJwwData {
+ public:
+  TJwwData() { DataInit(); }
+
+  TEntJwwHeader Enthd;
+  std::array<TEntJwwLayerGroup, 16> EntLgrp;
+  std::array<TEntJwwLayer, 256> EntLay;  // index group * 16 + layer
+  std::array<TEntJwwColorNo, 10> EntCol;
+  std::array<TEntJwwLineTypeNo, 8> EntLtp1;
+  std::array<TEntJwwRandomLineNo, 5> EntLtp2;
+  std::array<TEntJwwLineTypeNo, 4> EntLtp3;
+  std::array<TEntJwwColorExNo, 257> EntColS;   // version 420 and later
+  std::array<TEntJwwLineTypeExNo, 33> EntLtpS;  // version 420 and later
+  std::array<TEntJwwMojiType, 10> EntMoj;
+
+  TJwwBody Body;
+
+  // Embedded images. BindImageFolder (UTF-8, set by the caller, one private
+  // folder per conversion) receives the stored images while reading when
+  // BindImageExp is set; BindImageExr alone reads the list and skips the bytes.
+  std::string BindImageFolder;
+  bool BindImageExp = false;
+  bool BindImageExr = true;
+  std::vector<TBindImageType> BindImage;
+  size_t BindImageN() const { return BindImage.size(); }
+
+  // Kept for the export side; reset with the drawing.
+  int32_t FileOutOpt = 0;
+  std::vector<std::u16string> FontNames;
+
+  // Resets to the empty drawing; the image folder and flags stay.
+  void DataInit();
+  void DataFree();
+  void MakeBlockTree() { Body.MakeBlockTree(); }
+
+  // Signature and version test; the model is not touched.
+  static bool FileCheck(const std::string& path);
+  static bool FileCheckBytes(std::span<const uint8_t> data);
+
+  // Reads a whole drawing; true when it was read to the end of its last
+  // section. On false LastError() tells why and the model keeps what was read.
+  bool FileIn(const std::string& path);
+  bool FileInBytes(std::span<const uint8_t> data);
+  const std::string& LastError() const { return last_error_; }
+  // Where the last read stopped (the file size when every section was read
+  // and nothing follows).
+  size_t BytesRead = 0;
+
+  // Embedded-image life cycle. Stored names are reduced to plain file names
+  // inside BindImageFolder (BindImageSafeName); entries whose name reduces to
+  // nothing are skipped.
+  void BindImageInit() { BindImage.clear(); }
+  void BindImageExplode() const;
+  void BindImageDeleteGzFile() const;
+  void BindImageDeleteNonGzFile() const;
+  // Path of the stored copy of an entry, and of its inflated copy (the stored
+  // path without ".gz"); empty when the name is unusable or no folder is set.
+  std::string BindImageStoredPath(const TBindImageType& img) const;
+  std::string BindImageInflatedPath(const TBindImageType& img) const;
+
+ private:
+  const char* ReadHeader(ByteReader& r);
+  const char* ReadImages(ByteReader& r);
+
+  friend struct JwwReading;
+  std::string last_error_;
+};
+
+// The last component of a stored image name (after any "/" or "\"), or empty
+// text when that is empty, "." or "..".
+std::u16string BindImageSafeName(std::u16string_view name);
+
+}  // namespace zumen
