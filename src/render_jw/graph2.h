@@ -84,6 +84,26 @@ class TGraph2 {
 
   // ===== Text (text*.cpp) =====
   // [text section: the text operations are declared here]
+  // Heights, widths and spacings in drawing units; w and sp are those of a
+  // full-width character (a half-width one takes half). Ftyp: 1 bold,
+  // 2 italic, 4 underline, 8 strike-out. A font name may start with up to four
+  // "@", each marking vertical writing and a further quarter turn.
+  // Results: 0 something drawn, 1 nothing visible (outside, or characters
+  // above 3000 pixels), 2 nothing to draw (blank, or 2 pixels or less).
+
+  // A text entity along (x1, y1) -> (x2, y2), (x1, y1) the bottom-left of its
+  // first cell: trailing layout directives, whole-text macros, "^" control
+  // sequences, then GLAText2 for every run.
+  int32_t GLAText3(double x1, double y1, double x2, double y2, double h, double w, double sp, int32_t Ftyp,
+                   const std::u16string& f, const std::u16string& s);
+  // One run laid out character by character from (xx, yy) along ang.
+  int32_t GLAText2(double xx, double yy, double ang, double h, double w, double sp, int32_t Ftyp,
+                   const std::u16string& f, const std::u16string& s);
+  // One character in its cell; Fm is the base point (0..8: bottom, middle,
+  // top rows, each left, centre, right); a negative h mirrors it upside down.
+  int32_t GLAText1(double x, double y, double h, double w, double a, int32_t Fm, const std::u16string& s);
+  // The macro rules of the K4 renderer in GLAText3 (see render_jw/macros.h).
+  bool TextMacrosK4 = false;
   // [end of text section]
 
   // ===== Markers: point markers (markers.cpp) =====
