@@ -1,0 +1,284 @@
+#include "driver/converter.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+
+#include "canvas/cairo_canvas.h"
+#include "common/files.h"
+#include "common/text.h"
+#include "driver/file_pens.h"
+#include "driver/json.h"
+#include "driver/reference.h"
+#include "formats/jww/jws_data.h"
+#include "formats/jww/jww_data.h"
+#include "render_jw/graph2.h"
+
+namespace zumen {
+
+namespace {
+
+// Creates a folder private to this conversion under the system's temporary
+// directory; empty text when none can be made.
+std::string MakePrivateFolder() {
+  std::error_code ec;
+  std::filesystem::path base = std::filesystem::temp_directory_path(ec);
+  if (ec) base = "/tmp";
+  std::string pattern = (base / "zumen-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) return {};
+  return pattern + "/";
+}
+
+void RemovePrivateFolder(const std::string& folder) {
+  if (folder.empty()) return;
+  std::error_code ec;
+  std::filesystem::remove_all(folder, ec);
+}
+
+}  // namespace
+
+Family FamilyOfPath(const std::string& path) {
+  const std::string ext = FileExtLower(std::string_view(path));
+  if (ext == ".k4") return Family::K4;
+  if (ext == ".jww") return Family::Jww;
+  if (ext == ".jws") return Family::Jws;
+  if (ext == ".jwc") return Family::Jwc;
+  if (ext == ".jwk") return Family::Jwk;
+  return Family::None;
+}
+
+const char* FamilyName(Family f) {
+  switch (f) {
+    case Family::K4: return "K4";
+    case Family::Jww: return "JWW";
+    case Family::Jws: return "JWS";
+    case Family::Jwc: return "JWC";
+    case Family::Jwk: return "JWK";
+    default: return "unknown";
+  }
+}
+
+struct Converter::Drawings {
+  TJwwData JWW1;
+  TJwsData JWS;
+
+  // Empties every drawing object, deleting the images extracted for the JWW drawing.
+  void FreeAll() {
+    JWW1.BindImageDeleteGzFile();
+    JWW1.BindImageDeleteNonGzFile();
+    JWW1.DataFree();
+    JWW1.BindImageInit();
+    JWS.DataFree();
+    JWS.BindImageInit();
+  }
+};
+
+Converter::Converter(std::string appPath, const Clock* clock) : appPath_(std::move(appPath)), d_(std::make_unique<Drawings>()) {
+  if (!appPath_.empty() && appPath_.back() != '/') appPath_ += '/';
+  if (clock) ctx_.clock = clock;
+  // Start-up state of the attribute model.
+  TgraAttribute& a = ctx_.GAtt;
+  a.SetDisplayMode(true);
+  a.SetBackColor(0);
+  a.SetDefaultColor();
+  a.SetDefaultLayer();
+  a.SetDefaultWidth();
+  a.SetDefaultTenR();
+  a.SetDefaultLtype();
+  a.SetDispHojo(1);
+  a.SetDispKijun(1);
+  a.SetGrayColor(0xFF808080);
+  a.SetAll1Color(false);
+  ctx_.CurFileTime = ctx_.clock->Now();
+  GetRefFileName(ctx_, appPath_);
+  RefFileOpen(ctx_, appPath_);
+  ctx_.TempFolder = MakePrivateFolder();
+  d_->JWW1.BindImageExp = true;
+  d_->JWW1.BindImageExr = true;
+  d_->JWW1.BindImageFolder = ctx_.TempFolder;
+  d_->JWS.BindImageFolder = ctx_.TempFolder;
+  d_->JWS.BindImageExp = false;
+  d_->JWS.BindImageExr = false;
+}
+
+Converter::~Converter() {
+  d_->FreeAll();
+  RemovePrivateFolder(ctx_.TempFolder);
+}
+
+bool Converter::CanRead(Family f) { return f == Family::Jww || f == Family::Jws; }
+
+LoadResult Converter::Load(Family f, const std::string& src) {
+  LoadResult r;
+  Drawings& d = *d_;
+  switch (f) {
+    case Family::Jww: r.checked = TJwwData::FileCheck(src); break;
+    case Family::Jws: r.checked = TJwsData::FileCheck(src); break;
+    default:
+      r.error = std::string("reading ") + FamilyName(f) + " drawings is not supported yet";
+      return r;
+  }
+  if (!r.checked) {
+    r.error = std::string("not a ") + FamilyName(f) + " file (its signature or version is wrong)";
+    return r;
+  }
+  d.FreeAll();
+  switch (f) {
+    case Family::Jww:
+      r.read = d.JWW1.FileIn(src);
+      if (!r.read) r.error = d.JWW1.LastError();
+      break;
+    case Family::Jws:
+      r.read = d.JWS.FileIn(src);
+      if (!r.read) r.error = d.JWS.LastError();
+      break;
+    default: break;
+  }
+  if (!r.read) return r;
+  ctx_.CurFileName = Utf8ToUtf16(src);
+  FileTimeLocal(src, ctx_.CurFileTime);
+  TgraAttribute& att = ctx_.GAtt;
+  switch (f) {
+    case Family::Jww: {
+      RefFileOpen(ctx_, appPath_);
+      d.JWW1.BindImageExplode();
+      JwwFileColorSet(d.JWW1, att);
+      JwwFileLtypeSet(d.JWW1, att);
+      const PaperSize p = PaperSizeOfCode(d.JWW1.Enthd.nZumen);
+      ctx_.papx = p.width;
+      ctx_.papy = p.height;
+      break;
+    }
+    case Family::Jws:
+      RefFileOpen(ctx_, appPath_);
+      DefaultFileColorSet(att);
+      DefaultFileLtypeSet(att);
+      ctx_.papx = std::abs(ctx_.MaxX - ctx_.MinX);
+      ctx_.papy = std::abs(ctx_.MaxY - ctx_.MinY);
+      break;
+    default: break;
+  }
+  return r;
+}
+
+namespace {
+
+class CairoImage final : public RenderedImage {
+ public:
+  explicit CairoImage(std::unique_ptr<CairoCanvas> c) : canvas_(std::move(c)) {}
+  PixelView Pixels() const override { return canvas_->Pixels(); }
+  CairoCanvas& canvas() { return *canvas_; }
+
+ private:
+  std::unique_ptr<CairoCanvas> canvas_;
+};
+
+}  // namespace
+
+void Converter::DrawOn(Family f, Canvas& canvas) {
+  Drawings& d = *d_;
+  TGraph2 g(ctx_, canvas);
+  auto frame = [&](double x1, double y1, double x2, double y2) {
+    g.GPenSet(0xFF0000FF, 1, 1);
+    g.GLBox(x1, y1, x2, y2);
+  };
+  switch (f) {
+    case Family::Jww:
+      if (d.JWW1.Enthd.n1 <= 0) return;
+      canvas.BeginScene();
+      g.GCls(ctx_.GAtt.GetBackColor());
+      frame(-ctx_.papx / 2, -ctx_.papy / 2, ctx_.papx / 2, ctx_.papy / 2);
+      canvas.EndScene();
+      break;
+    case Family::Jws:
+      if (d.JWS.Enthd.n1 <= 0) return;
+      canvas.BeginScene();
+      g.GCls(ctx_.GAtt.GetBackColor());
+      canvas.EndScene();
+      break;
+    case Family::Jwc:
+      canvas.BeginScene();
+      g.GCls(ctx_.GAtt.GetBackColor());
+      frame(0, 0, ctx_.papx, ctx_.papy);
+      canvas.EndScene();
+      break;
+    case Family::Jwk:
+      canvas.BeginScene();
+      g.GCls(ctx_.GAtt.GetBackColor());
+      canvas.EndScene();
+      break;
+    default: break;
+  }
+}
+
+std::unique_ptr<RenderedImage> Converter::Draw(Family f, int width, int height, std::string& error) {
+  CairoCanvasOrError made = CairoCanvas::Create(width, height);
+  if (!made.canvas) {
+    error = "cannot create a bitmap of " + std::to_string(width) + " x " + std::to_string(height) +
+            " pixels: " + made.error;
+    return nullptr;
+  }
+  std::unique_ptr<CairoCanvas> canvas = std::move(made.canvas);
+  FitFrame(ctx_, f, width, height);
+  DrawOn(f, *canvas);
+  return std::make_unique<CairoImage>(std::move(canvas));
+}
+
+namespace {
+
+void DescribeBody(JsonWriter& w, const TJwwBody& b, int64_t announced) {
+  w.Int("objects_announced", announced).Int("objects_read", b.ObjectsRead);
+  w.Begin("entities")
+      .Int("line", static_cast<int64_t>(b.EntLineN()))
+      .Int("arc", static_cast<int64_t>(b.EntEnkoN()))
+      .Int("point", static_cast<int64_t>(b.EntTenN()))
+      .Int("text", static_cast<int64_t>(b.EntMojiN()))
+      .Int("dimension", static_cast<int64_t>(b.EntSunpoN()))
+      .Int("solid", static_cast<int64_t>(b.EntSolidN()))
+      .Int("block", static_cast<int64_t>(b.EntBlockN()))
+      .End();
+  w.Int("block_definitions", static_cast<int64_t>(b.EntBlockDefN()));
+  w.Int("block_tree_nodes", static_cast<int64_t>(b.EntBlockTreeN()));
+}
+
+}  // namespace
+
+std::string Converter::Describe(Family f, const LoadResult& load, bool text) const {
+  const Drawings& d = *d_;
+  JsonWriter w(text);
+  w.Begin();
+  w.Str("format", FamilyName(f));
+  switch (f) {
+    case Family::Jww: {
+      const auto& h = d.JWW1.Enthd;
+      const PaperSize p = PaperSizeOfCode(h.nZumen);
+      w.Int("version", h.jwVer);
+      w.Begin("paper").Int("code", h.nZumen).Num("width_mm", p.width).Num("height_mm", p.height).End();
+      DescribeBody(w, d.JWW1.Body, h.n1);
+      w.Int("embedded_images", static_cast<int64_t>(d.JWW1.BindImageN()));
+      break;
+    }
+    case Family::Jws: {
+      const auto& h = d.JWS.Enthd;
+      w.Int("version", h.jwVer);
+      w.Begin("base_point").Num("x", h.BasePoint_x).Num("y", h.BasePoint_y).End();
+      DescribeBody(w, d.JWS.Body, h.n1);
+      w.Int("embedded_images", 0);
+      break;
+    }
+    default: break;
+  }
+  if (load.read) {
+    w.Begin("extents").Num("MinX", ctx_.MinX).Num("MinY", ctx_.MinY).Num("MaxX", ctx_.MaxX).Num("MaxY", ctx_.MaxY).End();
+  }
+  w.Bool("read_ok", load.read);
+  if (load.read) {
+    w.Null("error");
+  } else {
+    w.Str("error", load.error);
+  }
+  w.End();
+  return w.str();
+}
+
+}  // namespace zumen

@@ -1,0 +1,103 @@
+#include "driver/sizing.h"
+
+#include <gtest/gtest.h>
+
+namespace zumen {
+namespace {
+
+Settings Sized(std::u16string w, std::u16string h, int cb3) {
+  Settings s;
+  s.ed2 = std::move(w);
+  s.ed3 = std::move(h);
+  s.cb3 = cb3;
+  return s;
+}
+
+TEST(GetDotSize, ExplicitPixelsRoundHalvesToEvenWithAMinimumOf10) {
+  struct Case {
+    std::u16string w, h;
+    double sx, sy;
+  } cases[] = {
+      {u"100", u"100", 100, 100}, {u"5.4", u"100", 10, 100}, {u"100.5", u"101.5", 100, 102},
+      {u"", u"abc", 10, 10},      {u"2,5", u"1e3", 10, 1000},
+  };
+  for (const Case& c : cases) {
+    double sx, sy;
+    GetDotSize(Family::Jww, Sized(c.w, c.h, 0), 420, 297, sx, sy);
+    EXPECT_EQ(sx, c.sx);
+    EXPECT_EQ(sy, c.sy);
+  }
+}
+
+TEST(GetDotSize, ResolutionChoiceSizesThePaperExceptForSymbols) {
+  double sx, sy;
+  GetDotSize(Family::Jww, Sized(u"100", u"100", 9), 420, 297, sx, sy);  // 300 dpi
+  EXPECT_EQ(sx, 4961);
+  EXPECT_EQ(sy, 3508);
+  GetDotSize(Family::Jww, Sized(u"100", u"100", 19), 420, 297, sx, sy);  // unknown choice: 300 dpi
+  EXPECT_EQ(sx, 4961);
+  GetDotSize(Family::Jws, Sized(u"100", u"80", 9), 420, 297, sx, sy);
+  EXPECT_EQ(sx, 100);
+  EXPECT_EQ(sy, 80);
+  GetDotSize(Family::Jwk, Sized(u"100", u"80", 9), 420, 297, sx, sy);
+  EXPECT_EQ(sx, 100);
+  GetDotSize(Family::Jwc, Sized(u"100", u"80", 1), 0.1, 0.1, sx, sy);  // tiny paper: at least 10
+  EXPECT_EQ(sx, 10);
+  EXPECT_EQ(sy, 10);
+}
+
+TEST(DpiOfChoice, Table) {
+  EXPECT_EQ(DpiOfChoice(0), 0);
+  EXPECT_EQ(DpiOfChoice(1), 36);
+  EXPECT_EQ(DpiOfChoice(9), 300);
+  EXPECT_EQ(DpiOfChoice(18), 1200);
+  EXPECT_EQ(DpiOfChoice(-3), 300);
+}
+
+TEST(PaperSizeOfCode, KnownAndUnknownCodes) {
+  EXPECT_EQ(PaperSizeOfCode(3).width, 420);
+  EXPECT_EQ(PaperSizeOfCode(3).height, 297);
+  EXPECT_EQ(PaperSizeOfCode(14).width, 100000);
+  for (int code : {5, 6, 7, -1, 15}) {
+    EXPECT_EQ(PaperSizeOfCode(code).width, 1189) << code;
+    EXPECT_EQ(PaperSizeOfCode(code).height, 841) << code;
+  }
+}
+
+TEST(FitFrame, JwwPaperIsCentredOnTheOriginWithAMargin) {
+  ConversionContext ctx;
+  ctx.papx = 420;
+  ctx.papy = 297;
+  FitFrame(ctx, Family::Jww, 1000, 1000);
+  EXPECT_DOUBLE_EQ(ctx.DispScale, 1000 / (420 * 1.05));
+  EXPECT_DOUBLE_EQ(ctx.DispX1, -500 / ctx.DispScale);
+  EXPECT_DOUBLE_EQ(ctx.DispX2, 500 / ctx.DispScale);
+  EXPECT_DOUBLE_EQ(ctx.DispY1 + ctx.DispY2, 0);  // centred vertically, bands above and below
+  EXPECT_GT(ctx.DispY2, 297 / 2.0);
+}
+
+TEST(FitFrame, FramesByFamily) {
+  ConversionContext ctx;
+  ctx.papx = 200;
+  ctx.papy = 100;
+  ctx.MinX = -10, ctx.MinY = -5, ctx.MaxX = 30, ctx.MaxY = 15;
+  FitFrame(ctx, Family::Jwc, 210, 105);  // paper from the origin
+  EXPECT_NEAR(ctx.DispX1, -5, 1e-9);
+  EXPECT_NEAR(ctx.DispY1, -2.5, 1e-9);
+  FitFrame(ctx, Family::Jws, 420, 210);  // the extents
+  EXPECT_NEAR((ctx.DispX1 + ctx.DispX2) / 2, 10, 1e-9);
+  EXPECT_NEAR((ctx.DispY1 + ctx.DispY2) / 2, 5, 1e-9);
+  EXPECT_NEAR(ctx.DispScale, 10, 1e-9);
+}
+
+TEST(FitFrame, ZeroSizeFrameKeepsAFiniteScale) {
+  ConversionContext ctx;
+  ctx.MinX = ctx.MaxX = 3;
+  ctx.MinY = ctx.MaxY = 4;
+  FitFrame(ctx, Family::Jwk, 100, 100);
+  EXPECT_DOUBLE_EQ(ctx.DispScale, 100 / 0.001);
+  EXPECT_NEAR(ctx.DispX1, 3 - 0.0005, 1e-12);
+}
+
+}  // namespace
+}  // namespace zumen
