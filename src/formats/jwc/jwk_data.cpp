@@ -1,0 +1,154 @@
+#include "formats/jwc/jwk_data.h"
+
+#include <array>
+#include <cmath>
+
+#include "context/context.h"
+#include "formats/jwc/codec.h"
+#include "formats/jwc/draw.h"
+#include "formats/jwc/extents.h"
+
+namespace zumen {
+
+namespace {
+
+constexpr std::u16string_view kJwkId = u"jw_cad(c)sym........";
+constexpr size_t kBlockSize = 200;
+
+}  // namespace
+
+void TJwkData::DataInit() {
+  lineN = arcN = tenN = mojiN = 0;
+  Enthd = TEntJwkHeader{};
+  EntLine.clear();
+  EntArc.clear();
+  EntTen.clear();
+  EntMoji.clear();
+  ErrorMessage.clear();
+  // Types 1..10 from the built-in table in tenths of a millimetre; 0 and 11 stay zero.
+  EntMjtp.assign(kJwcMojiTypeCount, {});
+  for (size_t i = 0; i < JwcDefaultMojiType.size(); ++i) {
+    const JwcMojiTypeRow& r = JwcDefaultMojiType[i];
+    TEntJwcMojiType& t = EntMjtp[i + 1];
+    t.penNo = static_cast<uint16_t>(r.penNo);
+    t.width = static_cast<uint16_t>(std::lround(r.width * 10));
+    t.height = static_cast<uint16_t>(std::lround(r.height * 10));
+    t.dist = static_cast<uint16_t>(std::lround(r.dist * 10));
+  }
+}
+
+void TJwkData::DataFree() {
+  DataInit();
+  EntMjtp.clear();
+}
+
+bool TJwkData::FileCheck(const std::string& FName) {
+  std::vector<uint8_t> head;
+  return JwcReadPrefix(FName, 20, head) && FileCheck(head);
+}
+
+bool TJwkData::FileCheck(std::span<const uint8_t> data) { return JwcCheckId(data, kJwkId); }
+
+bool TJwkData::FileHeaderIn(const std::string& FName) { return JwcFileHeaderIn(*this, FName, 2 * kBlockSize); }
+
+bool TJwkData::HeaderIn(ByteReader& rd) {
+  if (!JwcReadIdBlock(rd, Enthd.jwID, Enthd.comment1, Enthd.comment2)) {
+    ErrorMessage = "File I/O Error";
+    return false;
+  }
+  std::array<uint8_t, kBlockSize> block{};
+  if (JwcReadBlock(rd, block) == 0) {
+    ErrorMessage = "File I/O Error";
+    return false;
+  }
+  TEntJwkHeader& h = Enthd;
+  h.para = JwcSplitParams(block, 9);
+  const auto& v = h.para;
+  h.lineCount = JwcParamInt(v[0]);
+  h.arcCount = JwcParamInt(v[1]);
+  h.tenCount = JwcParamInt(v[2]);
+  h.mojiCount = JwcParamInt(v[3]);
+  h.org_x = JwcParamFloat(v[4]);
+  h.org_y = JwcParamFloat(v[5]);
+  h.dispScale = JwcParamFloat(v[6]);
+  h.strSpace = JwcParamInt(v[7]);
+  h.scale = JwcParamFloat(v[8]);
+  // Not greater than 1e-14 (zero and negative included): drawn at scale 1.
+  // An infinite scale would shrink everything to the origin; it counts as 1 too.
+  if (!(h.scale > 1e-14) || !std::isfinite(h.scale)) h.scale = 1;
+  return true;
+}
+
+bool TJwkData::FileIn(const std::string& FName) { return JwcFileIn(*this, FName); }
+
+bool TJwkData::FileIn(std::span<const uint8_t> data) { return JwcFileIn(*this, data); }
+
+bool TJwkData::BodyIn(ByteReader& rd) {
+  const TEntJwkHeader& h = Enthd;
+  if (h.lineCount < 0 || h.arcCount < 0 || h.tenCount < 0 || h.mojiCount < 0) {
+    ErrorMessage = "File Header Error";
+    return false;
+  }
+  if (!JwcReadRecords(rd, h.lineCount, kJwcLineSize, EntLine, lineN,
+                      [](auto r) { return JwcDecodeLine(r, 1); }))
+    return false;
+  if (!JwcReadRecords(rd, h.arcCount, kJwcArcSize, EntArc, arcN,
+                      [](auto r) { return JwcDecodeArc(r, 1); }))
+    return false;
+  if (!JwcReadRecords(rd, h.tenCount, kJwcTenSize, EntTen, tenN,
+                      [](auto r) { return JwcDecodeTen(r, 1); }))
+    return false;
+  if (!JwcReadRecords(rd, h.mojiCount, kJwcMojiSize, EntMoji, mojiN,
+                      [](auto r) { return JwcDecodeMoji(r, 1, false); }))
+    return false;
+  if (h.strSpace > 0) {
+    JwcStringArea area;
+    if (!area.Read(rd, static_cast<size_t>(h.strSpace))) return false;
+    for (TEntJwcMoji2& m : EntMoji) m.s = area.TextAt(m.p);
+  }
+  return true;
+}
+
+void TJwkData::SetGAttLayer(ConversionContext& ctx) const {
+  ctx.GAtt.SetDefaultLayer();
+  for (int i = 0; i < 256; ++i) ctx.GAtt.SetAttrLayer(i, 1, 1.0 / Enthd.scale);
+}
+
+void TJwkData::GetMinMaxZahyo(ConversionContext& ctx) const {
+  ExtentBox box;
+  BoxStart(box, 0, 0, 1);
+  JwcWidenExtents(box, false, JwcExtentInput{EntLine, EntArc, EntMoji, EntTen, {}}, Enthd.scale);
+  ctx.MinX = box.minx, ctx.MinY = box.miny, ctx.MaxX = box.maxx, ctx.MaxY = box.maxy;
+}
+
+void TJwkData::GLDrawALL(TGraph2& Gra2, ConversionContext& ctx) const {
+  JwcDrawEntities(*this, Gra2, ctx);
+  // The reference point: a red circle of 5 pixels around the symbol's origin.
+  if (ctx.GAtt.GetDispKijun() && ctx.DispScale > 0) {
+    Gra2.GPenSet(0xFFFF0000, 0, 2);
+    Gra2.GLEllipse(0, 0, 5 / ctx.DispScale, 1, 0);
+  }
+}
+
+void TJwkData::GLDrawLine(TGraph2& Gra2, ConversionContext&, bool dispmode, uint32_t dcol,
+                          const TEntJwcLine& e) const {
+  JwcDrawLine(Gra2, dispmode, dcol, e, Enthd.scale);
+}
+
+void TJwkData::GLDrawArc(TGraph2& Gra2, ConversionContext&, bool dispmode, uint32_t dcol,
+                         const TEntJwcArc2& e) const {
+  JwcDrawArc(Gra2, dispmode, dcol, e, Enthd.scale);
+}
+
+void TJwkData::GLDrawMoji(TGraph2& Gra2, ConversionContext& ctx, bool, uint32_t dcol,
+                          const TEntJwcMoji2& e) const {
+  ctx.LgScale = 1;
+  JwcDrawMoji(Gra2, dcol, e, JwcMojiType(EntMjtp, e.no), Enthd.scale);
+}
+
+void TJwkData::GLDrawTen(TGraph2& Gra2, ConversionContext&, bool, uint32_t dcol,
+                         const TEntJwcTen& e) const {
+  JwcDrawTen(Gra2, dcol, e, Enthd.scale);
+}
+
+}  // namespace zumen

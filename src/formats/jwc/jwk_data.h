@@ -1,0 +1,68 @@
+#pragma once
+// TJwkData: one symbol file of the older Jw_cad format (".jwk"). Its
+// coordinates are symbol units: every one is divided by the header's scale
+// when drawn or measured.
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "common/bytes.h"
+#include "formats/jwc/records.h"
+
+namespace zumen {
+
+struct ConversionContext;
+class TGraph2;
+
+class TJwkData {
+ public:
+  TJwkData() { DataInit(); }
+
+  // Empties the entity arrays and rebuilds the text types from the built-in table.
+  void DataInit();
+  // As DataInit, and the text types are emptied too.
+  void DataFree();
+
+  static bool FileCheck(const std::string& FName);
+  static bool FileCheck(std::span<const uint8_t> data);
+
+  bool FileHeaderIn(const std::string& FName);
+  bool HeaderIn(ByteReader& rd);
+
+  // Reads a whole symbol from a file or from memory; on false the model keeps
+  // what was read and ErrorMessage says why.
+  bool FileIn(const std::string& FName);
+  bool FileIn(std::span<const uint8_t> data);
+
+  // Every layer in state 1 with the symbol's scale.
+  void SetGAttLayer(ConversionContext& ctx) const;
+  // The box from the origin over the symbol, in drawing units.
+  void GetMinMaxZahyo(ConversionContext& ctx) const;
+
+  void GLDrawALL(TGraph2& Gra2, ConversionContext& ctx) const;
+  void GLDrawLine(TGraph2& Gra2, ConversionContext& ctx, bool dispmode, uint32_t dcol,
+                  const TEntJwcLine& e) const;
+  void GLDrawArc(TGraph2& Gra2, ConversionContext& ctx, bool dispmode, uint32_t dcol,
+                 const TEntJwcArc2& e) const;
+  void GLDrawMoji(TGraph2& Gra2, ConversionContext& ctx, bool dispmode, uint32_t dcol,
+                  const TEntJwcMoji2& e) const;
+  void GLDrawTen(TGraph2& Gra2, ConversionContext& ctx, bool dispmode, uint32_t dcol,
+                 const TEntJwcTen& e) const;
+
+  // Records read (the header counts are what the file announced).
+  int32_t lineN = 0, arcN = 0, tenN = 0, mojiN = 0;
+  TEntJwkHeader Enthd;
+  std::vector<TEntJwcMojiType> EntMjtp;
+  std::vector<TEntJwcLine> EntLine;
+  std::vector<TEntJwcArc2> EntArc;
+  std::vector<TEntJwcTen> EntTen;
+  std::vector<TEntJwcMoji2> EntMoji;
+
+  std::string ErrorMessage;
+
+  // The part after the header (FileIn runs HeaderIn, then BodyIn).
+  bool BodyIn(ByteReader& rd);
+};
+
+}  // namespace zumen
