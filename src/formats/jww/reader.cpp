@@ -134,10 +134,11 @@ class ObjectStream {
       ++counter_;
       ++counted;
       if (!ReadObject(kind, t)) {
-        // A short read means the data has ended; the object is dropped but
-        // still counts, and the next tag read ends the list.
+        // Only the end of the data cuts an object short: the object is
+        // dropped but still counts, and the file is reported as cut, even
+        // when this was its last object.
         ++dropped;
-        r_.seek(r_.size());
+        return kIoError;
       }
     }
     return nullptr;

@@ -1,0 +1,128 @@
+// The block tree derived from insertions and block definitions.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+#include "formats/jww/jww_data.h"
+#include "support/jww_writer.h"
+
+namespace zumen {
+namespace {
+
+TJwwData Read(const JwwWriter& w) {
+  TJwwData d;
+  EXPECT_TRUE(d.FileInBytes(w.Finish())) << d.LastError();
+  return d;
+}
+
+TEST(JwwBlockTree, DefinitionsWithoutInsertionsGiveNoTree) {
+  JwwWriter w(600);
+  w.BeginBlockDef(1, u"unused");
+  w.Line(0, 0, 1, 1);
+  w.EndBlockDef();
+  const TJwwData d = Read(w);
+  EXPECT_EQ(d.Body.EntBlockTreeN(), 0u);
+  EXPECT_EQ(d.Body.EntBlockNum, 0);
+  EXPECT_FALSE(d.Body.EntBlockDef[0].ref_flag);
+  EXPECT_EQ(d.Body.EntBlockDef[0].ref_no, -1);
+}
+
+TEST(JwwBlockTree, ResolvesFirstDefinitionAndUnknownNumbers) {
+  JwwWriter w(600);
+  w.Insert(9, 0, 0);  // no definition carries 9
+  w.Insert(2, 0, 0);
+  w.BeginBlockDef(1, u"one");
+  w.EndBlockDef();
+  w.BeginBlockDef(2, u"first two");
+  w.EndBlockDef();
+  w.BeginBlockDef(2, u"second two");
+  w.EndBlockDef();
+  const TJwwData d = Read(w);
+  ASSERT_EQ(d.Body.EntBlockTreeN(), 2u);
+  EXPECT_EQ(d.Body.EntBlockTree[0].defno, -1);
+  EXPECT_EQ(d.Body.NodeName(d.Body.EntBlockTree[0]), u"");
+  EXPECT_EQ(d.Body.EntBlockTree[1].defno, 1);
+  EXPECT_EQ(d.Body.NodeName(d.Body.EntBlockTree[1]), u"first two");
+  EXPECT_EQ(d.Body.EntBlockNum, 1);
+  EXPECT_EQ(d.Body.EntBlockDef[1].ref_no, 0);
+  EXPECT_EQ(d.Body.EntBlockDef[0].ref_no, -1);
+  EXPECT_EQ(d.Body.EntBlockDef[2].ref_no, -1);
+}
+
+TEST(JwwBlockTree, NestedInsertionsComposeTransformsBreadthFirst) {
+  JwwWriter w(600);
+  w.att.nPenColor = 2;
+  w.Insert(1, 100, 0, 2, 2, std::numbers::pi / 2);  // outer, rotated a quarter turn, doubled
+  w.Insert(2, 5, 5);                                // inner placed directly too
+  w.att.nPenColor = 6;
+  w.BeginBlockDef(1, u"outer");
+  w.att.nPenColor = 7;
+  w.Insert(2, 10, 0, 1, 3);  // inner inside outer, stretched in y
+  w.EndBlockDef();
+  w.BeginBlockDef(2, u"inner");
+  w.Line(0, 0, 1, 1);
+  w.EndBlockDef();
+  const TJwwData d = Read(w);
+  const auto& t = d.Body.EntBlockTree;
+  ASSERT_EQ(t.size(), 3u);  // two top-level nodes, then the nested one
+  EXPECT_EQ(t[2].level, 1);
+  EXPECT_EQ(t[2].parent, 0);
+  EXPECT_EQ(t[2].no, 2u);
+  EXPECT_EQ(t[2].att.nPenColor, 6);  // the attribute of the definition, not of the nested insertion
+  // (10, 0) inside outer lands at (100, 20); the matrix is outer's times inner's.
+  EXPECT_NEAR(t[2].x, 100, 1e-9);
+  EXPECT_NEAR(t[2].y, 20, 1e-9);
+  const auto map = [&](double u, double v) {
+    return std::pair(t[2].x + t[2].r1 * u + t[2].r2 * v, t[2].y + t[2].r3 * u + t[2].r4 * v);
+  };
+  const auto [px, py] = map(1, 1);  // inner (1, 1) -> outer (11, 3) -> drawing (100 - 6, 22)
+  EXPECT_NEAR(px, 94, 1e-9);
+  EXPECT_NEAR(py, 22, 1e-9);
+  EXPECT_EQ(d.Body.EntBlockNum, 2);
+  EXPECT_EQ(d.Body.EntBlockDef[0].ref_no, 0);
+  EXPECT_EQ(d.Body.EntBlockDef[1].ref_no, 1);
+}
+
+TEST(JwwBlockTree, PlacedTwiceAtTopAndOnceNested) {
+  JwwWriter w(600);
+  w.Insert(1, 0, 0);
+  w.Insert(1, 10, 0);
+  w.Insert(2, 20, 0);
+  w.BeginBlockDef(2, u"holder");
+  w.Insert(1, 0, 0);
+  w.EndBlockDef();
+  w.BeginBlockDef(1, u"leaf");
+  w.Point(0, 0);
+  w.EndBlockDef();
+  const TJwwData d = Read(w);
+  int leaf_nodes = 0;
+  for (const auto& n : d.Body.EntBlockTree) leaf_nodes += n.defno == 1;
+  EXPECT_EQ(leaf_nodes, 3);
+  EXPECT_EQ(d.Body.EntBlockDef[1].ref_no, 1);
+  EXPECT_EQ(d.Body.EntBlockNum, 2);
+}
+
+TEST(JwwBlockTree, SelfPlacingDefinitionsAreBounded) {
+  // A definition that places itself twice would double the tree at every
+  // level; one that places itself once would nest forever.
+  for (int copies : {1, 2}) {
+    JwwWriter w(700);
+    w.Insert(1, 0, 0);
+    w.BeginBlockDef(1, u"loop");
+    for (int i = 0; i < copies; ++i) w.Insert(1, 1, 0);
+    w.EndBlockDef();
+    const TJwwData d = Read(w);
+    EXPECT_TRUE(d.Body.BlockTreeCut);
+    EXPECT_LE(d.Body.EntBlockTreeN(), kJwwMaxBlockTreeNodes);
+    int deepest = 0;
+    for (const auto& n : d.Body.EntBlockTree) deepest = std::max(deepest, n.level);
+    EXPECT_LE(deepest, kJwwMaxBlockLevel);
+    if (copies == 1) {
+      EXPECT_EQ(d.Body.EntBlockTreeN(), static_cast<size_t>(kJwwMaxBlockLevel) + 1);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace zumen
