@@ -1,0 +1,111 @@
+#pragma once
+// The canvas on a Cairo ARGB32 image surface: antialiased strokes with round
+// caps and mitred joins, polygons filled by the non-zero winding rule with a
+// solid colour, a tiled bitmap or a gradient, bitmaps drawn with a smooth
+// filter, texts through the TextEngine.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "canvas/canvas.h"
+#include "canvas/pixel_view.h"
+
+typedef struct _cairo cairo_t;
+typedef struct _cairo_surface cairo_surface_t;
+typedef struct _cairo_pattern cairo_pattern_t;
+
+namespace zumen {
+
+class TextEngine;
+class CairoCanvas;
+
+struct CairoCanvasOrError {
+  std::unique_ptr<CairoCanvas> canvas;  // null when the surface could not be made
+  std::string error;
+};
+
+class CairoCanvas final : public Canvas {
+ public:
+  // A canvas of width × height pixels, transparent black until cleared; an
+  // error instead when the size is not positive or Cairo cannot allocate it.
+  static CairoCanvasOrError Create(int width, int height);
+  ~CairoCanvas() override;
+  CairoCanvas(const CairoCanvas&) = delete;
+  CairoCanvas& operator=(const CairoCanvas&) = delete;
+
+  int Width() const override { return width_; }
+  int Height() const override { return height_; }
+
+  void BeginScene() override;
+  void EndScene() override;
+  void Clear(uint32_t argb) override;
+
+  void SetStroke(uint32_t argb, double widthPx, DashStyle dash) override;
+  void SetStrokeColor(uint32_t argb) override { strokeColor_ = argb; }
+  uint32_t StrokeColor() const override { return strokeColor_; }
+
+  void SetFillSolid(uint32_t argb) override;
+  uint32_t FillColor() const override { return fillColor_; }
+  void SetFillBitmap(const Bitmap& tile) override;
+  void SetFillLinearGradient(double x0, double y0, double x1, double y1,
+                             const std::vector<GradientStop>& stops) override;
+  void SetFillRadialGradient(double cx, double cy, const std::vector<GradientStop>& stops) override;
+
+  void StrokeLine(double x1, double y1, double x2, double y2, double opacity) override;
+  void SetPixel(double x, double y, uint32_t argb) override;
+  void StrokeRect(double left, double top, double right, double bottom, double opacity) override;
+  void StrokePolyline(const std::vector<FPoint>& pts, double opacity) override;
+  void FillPolygon(const std::vector<FPoint>& pts, double opacity) override;
+
+  Matrix GetTransform() const override { return transform_; }
+  void SetTransform(const Matrix& m) override;
+
+  void SetFont(const FontSpec& font) override { font_ = font; }
+  const FontSpec& Font() const override { return font_; }
+  void FillText(double left, double top, double right, double bottom, const std::u16string& text,
+                double opacity) override;
+
+  void DrawBitmap(const Bitmap& bmp, double sx, double sy, double sw, double sh, double left, double top,
+                  double right, double bottom, double opacity) override;
+
+  // The surface's pixels (premultiplied), valid until the next drawing call;
+  // the encoders read them without a copy.
+  PixelView Pixels();
+  // A copy of the pixels with straight alpha.
+  Bitmap ToBitmap();
+
+ private:
+  enum class FillKind { Solid, Bitmap, LinearGradient, RadialGradient };
+
+  CairoCanvas(cairo_surface_t* surface, int width, int height);
+  // False when nothing can be drawn: a transform that collapses the plane.
+  bool Ready();
+  void ResetContext();
+  void ApplyStroke(double opacity);
+  // Adds the points to the path, clipped to a guard band around the surface
+  // when they lie so far out that Cairo's fixed-point coordinates would wrap.
+  void PathPolyline(const std::vector<FPoint>& pts, bool closed);
+  void Stroke(double opacity);
+
+  cairo_surface_t* surface_ = nullptr;
+  cairo_t* cr_ = nullptr;
+  int width_ = 0;
+  int height_ = 0;
+
+  uint32_t strokeColor_ = 0xFF000000;
+  double strokeWidth_ = 1;
+  DashStyle dash_ = DashStyle::Solid;
+
+  FillKind fillKind_ = FillKind::Solid;
+  uint32_t fillColor_ = 0xFF000000;
+  cairo_pattern_t* tile_ = nullptr;
+  double grad_[4] = {0, 0, 1, 1};  // linear: start and stop; radial: centre
+  std::vector<GradientStop> stops_;
+
+  Matrix transform_;
+  bool transformUsable_ = true;
+  FontSpec font_;
+  std::unique_ptr<TextEngine> text_;
+};
+
+}  // namespace zumen
