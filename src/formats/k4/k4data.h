@@ -112,7 +112,6 @@ class TK4Data {
     int16_t version = 0;
     int32_t size = 0;
   };
-  enum class Walk { Ok, Failed };
 
   bool HeaderIn(ByteReader& r, size_t& objStart);
   bool ObjectsIn(ByteReader& r, size_t start);
@@ -121,7 +120,9 @@ class TK4Data {
   bool ObjectChunk(const ChunkHead& h, std::span<const uint8_t> payload, bool& known);
   void AddEntNo(int32_t tag, int32_t version, int32_t index);
 
-  void DrawObject(TGraph& Gra, ConversionContext& ctx, const TK4EntNo& e, int g, double c);
+  // Draws the entry when its layer group is g (answering false otherwise).
+  bool DrawObject(TGraph& Gra, ConversionContext& ctx, const TK4EntNo& e, int g, double c);
+  void DrawBitmap(TGraph& Gra, const ConversionContext& ctx, const TK4ObjectBitmap& o, double c);
   void DrawEdge(TGraph& Gra, const ConversionContext& ctx, const TK4ObjectEdge& edge, uint8_t co,
                 uint8_t ty, double c);
   bool Greyed(uint8_t lg, uint8_t ly) const;

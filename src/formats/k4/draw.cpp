@@ -1,0 +1,404 @@
+// The K4 drawing pass: every indexed object once, in file order, with the
+// colour, pen width and dash pattern of its attribute word and the drawing's
+// print styles, scaled by the scale of its layer group.
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <numbers>
+
+#include "attributes/graattribute.h"
+#include "common/cp932.h"
+#include "common/files.h"
+#include "common/geometry.h"
+#include "common/text.h"
+#include "context/context.h"
+#include "formats/k4/k4data.h"
+#include "render_k4/graph.h"
+
+namespace zumen {
+
+namespace {
+
+constexpr double kPi = std::numbers::pi;
+constexpr uint32_t kGrey = 0xFFD8D8D8;       // objects of greyed groups and layers
+constexpr uint32_t kAuxGrey = 0xFF888888;    // auxiliary lines
+constexpr uint8_t kAuxType = 15;
+
+// Screen colours by colour number; numbers past the table are black.
+uint32_t ColorNumber(uint8_t co) {
+  static constexpr uint32_t kTable[16] = {0xFF000000, 0xFF009595, 0xFF000000, 0xFF00AA37, 0xFFC0C000, 0xFFC000C0,
+                                          0xFF0000FF, 0xFFFF00FF, 0xFF00FFFF, 0xFF00FF00, 0xFFFFC0CB, 0xFFB8860B,
+                                          0xFF000000, 0xFF000000, 0xFF000000, 0xFF000000};
+  return co < 16 ? kTable[co] : 0xFF000000;
+}
+
+TDPoint Scaled(const TDPoint& p, double c) { return {p.X * c, p.Y * c}; }
+
+// Sweep of an arc from its start and end angle, and whether it is a full turn.
+double Sweep(double sa, double ea, bool& full) {
+  double d = ea - sa;
+  if (d < 0) d += 2 * kPi;
+  full = std::fabs(d) <= 1e-12 || std::fabs(d - 2 * kPi) <= 1e-12;
+  return d;
+}
+
+// The stored points of a curve or polygon that its count covers.
+template <typename T>
+std::span<const TDPoint> Points(const T& o) {
+  const size_t n = std::min<size_t>(static_cast<size_t>(std::max<int16_t>(o.cnt, 0)), o.pt.size());
+  return {o.pt.data(), n};
+}
+
+// File extension of a bitmap object's image format; empty for unknown ones.
+const char* ImageExt(int32_t typ) {
+  switch (typ) {
+    case 1: return ".JPG";
+    case 2: return ".PNG";
+    case 10: return ".GIF";
+    case 11: return ".TIF";
+    case 12: return ".BMP";
+    default: return "";
+  }
+}
+
+}  // namespace
+
+void TK4Data::SepAttr(uint16_t a, uint8_t& lg, uint8_t& ly, uint8_t& col, uint8_t& typ) {
+  ly = static_cast<uint8_t>((a >> 12) & 15);
+  lg = static_cast<uint8_t>((a >> 8) & 15);
+  col = static_cast<uint8_t>((a >> 4) & 15);
+  typ = static_cast<uint8_t>(a & 15);
+}
+
+bool TK4Data::Greyed(uint8_t lg, uint8_t ly) const {
+  const auto& g = li.grp[lg & 15];
+  return g.state == 1 || g.tab[ly & 15].state == 1;
+}
+
+void TK4Data::SetColor(TGraph& Gra, uint8_t lg, uint8_t ly, uint8_t co, uint8_t ty, uint32_t col) const {
+  uint32_t c;
+  if (Greyed(lg, ly)) c = kGrey;
+  else if (ty == kAuxType) c = kAuxGrey;
+  else if (DispMode) c = RefToColor(static_cast<int32_t>(col));
+  else c = ColorNumber(co);
+  Gra.GPenSetColor(c);
+}
+
+void TK4Data::SetWidth(TGraph& Gra, const ConversionContext& ctx, uint8_t co, uint8_t ty) const {
+  uint32_t w = 1;
+  if (ty != kAuxType && DispMode) {
+    double x = prnstl.width[co & 15] * 0.01 * ctx.DispScale;
+    if (!(x > 1)) x = 1;
+    if (x > 400) x = 400;
+    w = static_cast<uint32_t>(std::nearbyint(x));
+  }
+  Gra.GPenSetWidth(w);
+}
+
+void TK4Data::SetLinePattern(TGraph& Gra, const ConversionContext& ctx, uint8_t co, uint8_t ty) const {
+  Gra.GLSetDT();
+  std::vector<double> pat;
+  const auto& lt = prnstl.ltype[ty & 15];
+  switch (lt[0]) {
+    case 1: pat = {2, 2}; break;
+    case 2: pat = {0.25, 0.5}; break;
+    case 3: pat = {12, 1, 1, 1}; break;
+    case 4: pat = {12, 1, 1, 1, 1, 1}; break;
+    case 7: {
+      // The entry holds at most 10 lengths, whatever its count says.
+      const uint32_t n = std::min<uint32_t>(static_cast<uint32_t>(lt[1]), 10);
+      for (uint32_t i = 0; i < n; ++i) pat.push_back(static_cast<uint32_t>(lt[2 + i]) * 0.01);
+      break;
+    }
+    default: break;
+  }
+  double b = pat.empty() ? 0.01 : *std::min_element(pat.begin(), pat.end());
+  double x;
+  if (ty == kAuxType) {
+    pat = {0.25, 2};
+    b = 0.25;
+    x = 1 / ctx.DispScale;
+  } else {
+    x = prnstl.width[co & 15] * 0.01;
+  }
+  if (x / 2 > b && !pat.empty())
+    for (double& e : pat) e += x;
+  Gra.GLPenSetLtypePat(static_cast<int32_t>(pat.size()), pat);
+}
+
+void TK4Data::GLDrawALL(TGraph& Gra, ConversionContext& ctx) {
+  Gra.GPenSet(0xFF000000, 0, 1);
+  const size_t n = std::min<size_t>(static_cast<size_t>(std::max(EntN, 0)), Ent.size());
+  for (size_t i = 0; i < n; ++i) {
+    // Each object is drawn in the visit of its own layer group only, so the
+    // group is looked up directly instead of visiting all sixteen.
+    const TK4EntNo& e = Ent[i];
+    for (int g = 0; g < 16; ++g) {
+      if (li.grp[static_cast<size_t>(g)].state == 0) continue;
+      double c = li.grp[static_cast<size_t>(g)].scale;
+      // A scale of 0 (or no number) would collapse the group onto the origin
+      // and divide by zero for the scale macros: such groups draw unscaled.
+      if (c == 0 || !std::isfinite(c)) c = 1;
+      if (DrawObject(Gra, ctx, e, g, c)) break;
+    }
+  }
+}
+
+namespace {
+// Attribute word of the object an index entry names; false when the entry
+// names nothing.
+template <typename T>
+const T* Entry(const std::vector<T>& a, int32_t count, int32_t eno) {
+  if (eno < 0 || eno >= count || static_cast<size_t>(eno) >= a.size()) return nullptr;
+  return &a[static_cast<size_t>(eno)];
+}
+}  // namespace
+
+bool TK4Data::DrawObject(TGraph& Gra, ConversionContext& ctx, const TK4EntNo& e, int g, double c) {
+  const TK4ObjectHeader* head = nullptr;
+  const int32_t k = e.INo, x = e.ENo;
+  // The header of the object, whatever its kind.
+  const auto find = [&](const auto& arr, int32_t cnt) {
+    const auto* o = Entry(arr, cnt, x);
+    if (o) head = &o->head;
+    return o;
+  };
+  switch (k) {
+    case kK4Point: find(pt, ptN); break;
+    case kK4Line: find(ln, lnN); break;
+    case kK4LineEx: find(lnx, lnxN); break;
+    case kK4Circle: find(cr, crN); break;
+    case kK4CircleEx: find(crx, crxN); break;
+    case kK4Ellipse: find(ep, epN); break;
+    case kK4EllipseEx: find(epx, epxN); break;
+    case kK4Text: find(tx, txN); break;
+    case kK4TextEx: find(txx, txxN); break;
+    case kK4Polyline: find(pl, plN); break;
+    case kK4PolylineEx: find(plx, plxN); break;
+    case kK4Bezier: find(bz, bzN); break;
+    case kK4BezierEx: find(bzx, bzxN); break;
+    case kK4Polygon: find(pg, pgN); break;
+    case kK4PolygonGrad: find(pgg, pggN); break;
+    case kK4PolygonMapping: find(pgm, pgmN); break;
+    case kK4Bitmap: find(bm, bmN); break;
+    case kK4BitmapEx: find(bmx, bmxN); break;
+    case kK4Symbol: find(sy, syN); break;
+    default: return true;  // groups draw nothing themselves
+  }
+  if (!head) return true;
+  uint8_t lg, ly, co, ty;
+  SepAttr(head->attr, lg, ly, co, ty);
+  if (lg != g) return false;
+  if (li.grp[lg].tab[ly].state == 0) return true;
+  ctx.LgScale = 1 / c;
+  const size_t i = static_cast<size_t>(x);
+
+  // Line kinds: own colour, width and pattern; auxiliary lines only in
+  // auxiliary mode.
+  const auto linePen = [&]() {
+    if (ty == kAuxType && !HojoMode) return false;
+    SetColor(Gra, lg, ly, co, ty, head->color);
+    SetWidth(Gra, ctx, co, ty);
+    SetLinePattern(Gra, ctx, co, ty);
+    return true;
+  };
+  const auto line = [&](const TK4ObjectLine& o) {
+    const TDPoint a = Scaled(o.p1, c), b = Scaled(o.p2, c);
+    Gra.GLLine2(a.X, a.Y, b.X, b.Y);
+  };
+  // Circles and ellipses; answers whether the figure is a full turn.
+  const auto ellipse = [&](const TDPoint& pos, double r, double h, double a, const std::array<double, 2>& arc) {
+    bool full;
+    const double d = Sweep(arc[0], arc[1], full);
+    const TDPoint m = Scaled(pos, c);
+    if (full) Gra.GLEllipse2(m.X, m.Y, r, h, a);
+    else Gra.GLEllipseArc2(m.X, m.Y, r, h, a, arc[0], d);
+    return full;
+  };
+  const auto flatness = [](const TK4ObjectEllipse& o) { return o.r[0] != 0 ? o.r[1] / o.r[0] : 1.0; };
+  const auto edge = [&](const TK4ObjectEdge& ed) { DrawEdge(Gra, ctx, ed, co, ty, c); };
+  // Fill kinds take the object's own colour (or the greyed one).
+  const auto fillColor = [&]() {
+    const bool keep = DispMode;
+    DispMode = true;
+    SetColor(Gra, lg, ly, co, 0, head->color);
+    DispMode = keep;
+    return Gra.C.FillColor();
+  };
+  const bool greyed = Greyed(lg, ly);
+
+  switch (k) {
+    case kK4Line:
+      if (linePen()) line(ln[i]);
+      break;
+    case kK4LineEx:
+      if (linePen()) {
+        line(lnx[i]);
+        edge(lnx[i].edge);
+      }
+      break;
+    case kK4Circle:
+    case kK4CircleEx: {
+      if (!linePen()) break;
+      const TK4ObjectCircle& o = k == kK4Circle ? cr[i] : crx[i];
+      const bool full = ellipse(o.pos, o.r * c, 1, 0, o.arc);
+      if (k == kK4CircleEx && !full) edge(crx[i].edge);
+      break;
+    }
+    case kK4Ellipse:
+    case kK4EllipseEx: {
+      if (!linePen()) break;
+      const TK4ObjectEllipse& o = k == kK4Ellipse ? ep[i] : epx[i];
+      const bool full = ellipse(o.pos, o.r[0] * c, flatness(o), o.angle, o.arc);
+      if (k == kK4EllipseEx && !full) edge(epx[i].edge);
+      break;
+    }
+    case kK4Polyline:
+      if (linePen()) Gra.GLPolylin(pl[i].cnt, Points(pl[i]), c);
+      break;
+    case kK4PolylineEx:
+      if (linePen()) {
+        Gra.GLPolylin(plx[i].cnt, Points(plx[i]), c);
+        edge(plx[i].edge);
+      }
+      break;
+    case kK4Bezier:
+      if (linePen()) Gra.GLBezier(bz[i].cnt, Points(bz[i]), c);
+      break;
+    case kK4BezierEx:
+      if (linePen()) {
+        Gra.GLBezier(bzx[i].cnt, Points(bzx[i]), c);
+        edge(bzx[i].edge);
+      }
+      break;
+    case kK4Symbol: {
+      SetColor(Gra, lg, ly, co, ty, head->color);
+      SetWidth(Gra, ctx, co, ty);
+      SetLinePattern(Gra, ctx, co, ty);
+      const TK4SymbolBody& s = sy[i].sym;
+      const TDPoint p = Scaled(s.pos, c), o = Scaled(s.o, c);
+      Gra.GLSymbol(p.X, p.Y, s.len, o.X, o.Y, s.r[0] * c, s.r[1] * c, s.elipang, s.angle, s.param[0], s.param[1],
+                   s.style, s.extype, s.exattr, 0);
+      break;
+    }
+    case kK4Point: {
+      const int32_t pc = symstl.PointColorNo();
+      const uint8_t pco = pc != 0 ? static_cast<uint8_t>(pc) : co;
+      SetColor(Gra, lg, ly, pco, 0, head->color);
+      const double r = symstl.PointDiameter() / 2;
+      const TDPoint p = Scaled(pt[i].pos, c);
+      Gra.GLSolidCircle(p.X, p.Y, r);
+      Gra.GLEllipse(p.X, p.Y, r, 1, 0);
+      break;
+    }
+    case kK4Text:
+    case kK4TextEx: {
+      const TK4ObjectText& o = k == kK4Text ? tx[i] : txx[i];
+      // A style number past the drawing's 21 styles names no style: nothing to draw.
+      if (k == kK4Text && o.style >= txtstl.size()) break;
+      const TK4TextStyle& st = k == kK4Text ? txtstl[o.style] : txx[i].ex;
+      const uint8_t tco = st.penno != 0 ? st.penno : co;
+      SetColor(Gra, lg, ly, tco, 0, head->color);
+      const double h = std::fabs(st.hight);
+      double w = std::fabs(st.width);
+      if (h * 0.1 >= w) w = h;
+      const double sp = st.spce;
+      const double L = AnsiTextWidth(o.text, w, sp);
+      const TDPoint a = Scaled(o.pos, c);
+      const double x2 = a.X + L * std::cos(o.angle), y2 = a.Y + L * std::sin(o.angle);
+      const std::u16string font = o.lout == 1 ? u"@" + st.font : st.font;
+      Gra.GLAText3(a.X, a.Y, x2, y2, h, w, sp, st.txattr & 3, font, o.text);
+      break;
+    }
+    case kK4Polygon: {
+      const uint32_t fc = fillColor();
+      Gra.GPolygonPattern(pg[i].ptn, fc);
+      Gra.GLPolygon(pg[i].cnt, Points(pg[i]), c);
+      Gra.GPenSet(fc, 0, 1);
+      break;
+    }
+    case kK4PolygonGrad: {
+      const TK4ObjectPolygonGrad& o = pgg[i];
+      const auto pts = Points(o);
+      if (greyed) {
+        Gra.GPenSetColor(kGrey);
+      } else {
+        double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+        for (size_t j = 0; j < pts.size(); ++j) {
+          if (j == 0 || pts[j].X < x1) x1 = pts[j].X;
+          if (j == 0 || pts[j].Y < y1) y1 = pts[j].Y;
+          if (j == 0 || pts[j].X > x2) x2 = pts[j].X;
+          if (j == 0 || pts[j].Y > y2) y2 = pts[j].Y;
+        }
+        Gra.GPolygonGrad(o.grad.typ, o.grad.col[0], o.grad.col[1], o.grad.pos[0], o.grad.pos[1], x1, y1, x2, y2,
+                         o.grad.angle);
+      }
+      const uint32_t fc = Gra.C.FillColor();
+      Gra.GLPolygon(o.cnt, pts, c);
+      Gra.GPenSet(fc, 0, 1);
+      break;
+    }
+    case kK4PolygonMapping: {
+      const TK4ObjectPolygonMapping& o = pgm[i];
+      const uint32_t fc = fillColor();
+      Gra.GPolygonPattern(o.ptn, fc);
+      if (greyed) Gra.GPenSetColor(kGrey);
+      else Gra.GPolygonBmp(o.map.size.X, o.map.size.Y, o.map.depth, o.map.bmp);
+      Gra.GLPolygon(o.cnt, Points(o), c);
+      Gra.GPenSet(greyed ? kGrey : fc, 0, 1);
+      break;
+    }
+    case kK4Bitmap:
+    case kK4BitmapEx: {
+      const TK4ObjectBitmap& o = k == kK4Bitmap ? bm[i] : bmx[i];
+      fillColor();
+      if (greyed) {
+        Gra.GPenSetColor(kGrey);
+        Gra.GLPolygon(4, o.pos, c);
+      } else {
+        DrawBitmap(Gra, ctx, o, c);
+      }
+      break;
+    }
+    default:
+      break;
+  }
+  return true;
+}
+
+void TK4Data::DrawEdge(TGraph& Gra, const ConversionContext& ctx, const TK4ObjectEdge& edge, uint8_t co,
+                       uint8_t ty, double c) {
+  for (uint8_t dir = 1; dir <= 2; ++dir) {
+    SetLinePattern(Gra, ctx, co, ty);
+    const TK4SymbolBody& s = edge.mark[dir - 1];
+    const TDPoint p = Scaled(s.pos, c), o = Scaled(s.o, c);
+    Gra.GLSymbol(p.X, p.Y, s.len, o.X, o.Y, s.r[0] * c, s.r[1] * c, s.elipang, s.angle, s.param[0], s.param[1],
+                 s.style, s.extype, s.exattr, dir);
+  }
+}
+
+void TK4Data::DrawBitmap(TGraph& Gra, const ConversionContext& ctx, const TK4ObjectBitmap& o, double c) {
+  const std::string ext = ImageExt(o.typ);
+  if (ext.empty() || ctx.TempFolder.empty()) return;
+  // The image goes through a file of the conversion's own temporary folder,
+  // never the current folder: conversions running side by side must not
+  // share it, and the current folder may not be writable.
+  const std::string file = ctx.TempFolder + "TmpImg" + ext;
+  {
+    std::ofstream f(file, std::ios::binary | std::ios::trunc);
+    f.write(reinterpret_cast<const char*>(o.bmp.data()), static_cast<std::streamsize>(o.bmp.size()));
+    if (!f) {
+      f.close();
+      DelFile(file);
+      return;
+    }
+  }
+  const TDPoint p0 = Scaled(o.pos[0], c);
+  const double width = PtDist(o.pos[0].X, o.pos[0].Y, o.pos[1].X, o.pos[1].Y) * c;
+  const double height = PtDist(o.pos[0].X, o.pos[0].Y, o.pos[3].X, o.pos[3].Y) * c;
+  const double dan = PtAngle(o.pos[1].X - o.pos[0].X, o.pos[1].Y - o.pos[0].Y) / (kPi / 180);
+  Gra.GLImage2(p0.X, p0.Y, p0.X + width, p0.Y + height, 0, 0, 1, dan, Utf8ToUtf16(file));
+  DelFile(file);
+}
+
+}  // namespace zumen

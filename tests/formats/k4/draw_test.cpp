@@ -1,0 +1,396 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <numbers>
+#include <set>
+
+#include "canvas/image_io.h"
+#include "canvas/recording_canvas.h"
+#include "formats/k4/k4data.h"
+#include "render_k4/graph.h"
+#include "support/k4_writer.h"
+
+namespace zumen {
+namespace {
+
+using test::K4Attr;
+using test::K4Writer;
+constexpr double kPi = std::numbers::pi;
+
+// Window (0, 0)-(100, 100) on a 1000 x 1000 canvas: 10 pixels per unit.
+class K4Draw : public ::testing::Test {
+ protected:
+  K4Draw() : gra(ctx, canvas) {
+    ctx.DotW = ctx.DotH = 1000;
+    ctx.DispScale = 10;
+    ctx.DispX1 = ctx.DispY1 = 0;
+    ctx.DispX2 = ctx.DispY2 = 100;
+  }
+  void AddLine(uint16_t attr, double x1, double y1, double x2, double y2, uint32_t color = 0) {
+    TK4ObjectLine l;
+    l.head.attr = attr;
+    l.head.color = color;
+    l.p1 = {x1, y1};
+    l.p2 = {x2, y2};
+    w.Line(l);
+  }
+  void Load() {
+    ASSERT_TRUE(k.MemIn(w.bytes()));
+    k.DispMode = false;
+    k.HojoMode = true;
+  }
+  void Draw() { k.GLDrawALL(gra, ctx); }
+
+  ConversionContext ctx;
+  RecordingCanvas canvas{1000, 1000};
+  TGraph gra;
+  TK4Data k;
+  K4Writer w;
+};
+
+TEST_F(K4Draw, ColourNumbersAndLayerStates) {
+  TK4LayerInfo li;
+  li.grp[1].state = 1;         // greyed group
+  li.grp[2].tab[3].state = 1;  // greyed layer
+  li.grp[4].state = 0;         // hidden group
+  li.grp[5].tab[6].state = 0;  // hidden layer
+  w.Title(u"c").Layers(li);
+  AddLine(K4Attr(0, 0, 6, 0), 10, 10, 20, 10);
+  AddLine(K4Attr(0, 1, 6, 0), 10, 20, 20, 20);
+  AddLine(K4Attr(3, 2, 6, 0), 10, 30, 20, 30);
+  AddLine(K4Attr(0, 4, 6, 0), 10, 40, 20, 40);
+  AddLine(K4Attr(6, 5, 6, 0), 10, 50, 20, 50);
+  AddLine(K4Attr(5, 5, 10, 0), 10, 60, 20, 60);
+  AddLine(K4Attr(0, 0, 0, 15), 10, 70, 20, 70);  // auxiliary line
+  AddLine(K4Attr(0, 0, 11, 0), 10, 80, 20, 80);
+  Load();
+  k.prnstl.width[6] = 500;  // ignored on screen colours
+  Draw();
+  std::vector<std::pair<double, uint32_t>> got;  // (drawing y, colour)
+  for (const auto& s : canvas.Segments()) {
+    got.push_back({(1000 - s.y1) / 10, s.color});
+    EXPECT_DOUBLE_EQ(s.width, 1);
+  }
+  const std::set<std::pair<double, uint32_t>> seen(got.begin(), got.end());
+  const std::set<std::pair<double, uint32_t>> want = {{10, 0xFF0000FF}, {20, 0xFFD8D8D8}, {30, 0xFFD8D8D8},
+                                                      {60, 0xFFFFC0CB}, {70, 0xFF888888}, {80, 0xFFB8860B}};
+  EXPECT_EQ(seen, want);
+}
+
+TEST_F(K4Draw, OwnColoursAndPrintWidths) {
+  w.Title(u"c");
+  AddLine(K4Attr(0, 0, 3, 0), 10, 10, 20, 10, 0x0000FF);
+  AddLine(K4Attr(0, 0, 4, 0), 10, 20, 20, 20, 0xFF0000);
+  AddLine(K4Attr(0, 0, 5, 0), 10, 30, 20, 30, 0x00FF00);
+  AddLine(K4Attr(0, 0, 3, 15), 10, 40, 20, 40, 0x00FF00);
+  Load();
+  k.DispMode = true;
+  k.prnstl.width[3] = 25;     // 0.25 mm at 10 px/mm: 2.5 -> 2
+  k.prnstl.width[4] = 1;      // 0.1 px -> raised to 1
+  k.prnstl.width[5] = 90000;  // 900 px -> lowered to 400
+  Draw();
+  const auto segs = canvas.Segments();
+  ASSERT_GE(segs.size(), 4u);
+  EXPECT_EQ(segs[0].color, 0xFFFF0000u);
+  EXPECT_DOUBLE_EQ(segs[0].width, 2);
+  EXPECT_EQ(segs[1].color, 0xFF0000FFu);
+  EXPECT_DOUBLE_EQ(segs[1].width, 1);
+  EXPECT_EQ(segs[2].color, 0xFF00FF00u);
+  EXPECT_DOUBLE_EQ(segs[2].width, 400);
+  EXPECT_EQ(segs.back().color, 0xFF888888u);  // auxiliary lines keep their grey, 1 pixel
+  EXPECT_DOUBLE_EQ(segs.back().width, 1);
+  EXPECT_TRUE(k.DispMode);
+}
+
+TEST_F(K4Draw, AuxiliaryLinesFollowHojoMode) {
+  w.Title(u"h");
+  AddLine(K4Attr(0, 0, 1, 15), 10, 10, 20, 10);
+  Load();
+  k.HojoMode = false;
+  Draw();
+  EXPECT_EQ(canvas.DrawCount(), 0u);
+}
+
+TEST_F(K4Draw, LinePatterns) {
+  struct Case {
+    int32_t kind;
+    int32_t width;  // 0.01 mm
+    uint8_t ty;
+    double scale;   // pixels per unit
+    std::vector<double> want;
+  };
+  TK4PrintStyle own;
+  const std::vector<Case> cases = {
+      {0, 1, 0, 10, {}},
+      {1, 1, 0, 10, {2, -2}},
+      {2, 1, 0, 10, {0.25, -0.5}},
+      {2, 100, 0, 10, {1.25, -1.5}},  // half the pen (0.5) exceeds 0.25
+      {3, 1, 0, 10, {12, -1, 1, -1}},
+      {4, 1, 0, 10, {12, -1, 1, -1, 1, -1}},
+      {5, 1, 0, 10, {}},
+      {7, 1, 1, 10, {0.5, -0.25, 3}},
+      {0, 1, 15, 10, {0.25, -2}},       // auxiliary: one pixel is 0.1 unit
+      {0, 1, 15, 1, {1.25, -3}},        // one pixel is 1 unit: half of it exceeds 0.25
+  };
+  for (const auto& c : cases) {
+    TK4Data d;
+    d.prnstl.ltype[c.ty][0] = c.kind;
+    d.prnstl.ltype[1] = {7, 3, 50, 25, 300};
+    d.prnstl.width[2] = c.width;
+    ctx.DispScale = c.scale;
+    d.SetLinePattern(gra, ctx, 2, c.ty);
+    ASSERT_EQ(gra.LtypPatN, static_cast<int32_t>(c.want.size())) << c.kind;
+    for (size_t i = 0; i < c.want.size(); ++i) EXPECT_NEAR(gra.LtypPat[i], c.want[i], 1e-12) << c.kind << " " << i;
+    EXPECT_EQ(gra.LastSeg, 0);
+  }
+  // A count past the entry's ten lengths keeps ten.
+  TK4Data d;
+  d.prnstl.ltype[1] = {7, 1000, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+  d.SetLinePattern(gra, ctx, 0, 1);
+  EXPECT_EQ(gra.LtypPatN, 10);
+}
+
+TEST_F(K4Draw, GroupScaleAndCircles) {
+  TK4LayerInfo li;
+  li.grp[1].scale = 0.5;
+  li.grp[2].scale = 0;  // no scale: drawn as it is
+  w.Title(u"s").Layers(li);
+  AddLine(K4Attr(0, 1, 0, 0), 0, 20, 100, 20);
+  AddLine(K4Attr(0, 2, 0, 0), 10, 30, 20, 30);
+  TK4ObjectCircle full, half;
+  full.pos = {50, 50};
+  full.r = 5;
+  full.arc = {0, 2 * kPi};
+  half.pos = {50, 80};
+  half.r = 5;
+  half.arc = {kPi, 0};
+  w.Circle(full).Circle(half);
+  Load();
+  Draw();
+  const auto segs = canvas.Segments();
+  ASSERT_GE(segs.size(), 2u);
+  EXPECT_NEAR(segs[0].x1, 0, 1e-9);
+  EXPECT_NEAR(segs[0].x2, 500, 1e-9);  // 50 units long, at y = 10
+  EXPECT_NEAR(segs[0].y1, 900, 1e-9);
+  EXPECT_NEAR(segs[1].x1, 100, 1e-9);
+  EXPECT_NEAR(segs[1].x2, 200, 1e-9);
+  EXPECT_DOUBLE_EQ(ctx.LgScale, 1);
+  const auto paths = canvas.All<RecPolyline>();
+  ASSERT_EQ(paths.size(), 2u);
+  // Full circle closes on itself; the half circle runs from angle pi to 2 pi (below the centre).
+  EXPECT_NEAR(paths[0].pts.front().X, paths[0].pts.back().X, 1e-3);
+  EXPECT_NEAR(paths[0].pts.front().Y, paths[0].pts.back().Y, 1e-3);
+  EXPECT_NEAR(paths[1].pts.front().X, 450, 1e-3);
+  EXPECT_NEAR(paths[1].pts.back().X, 550, 1e-3);
+  for (const auto& p : paths[1].pts) EXPECT_GE(p.Y, 200 - 1e-3);
+}
+
+TEST_F(K4Draw, PointsTakeThePointStyle) {
+  TK4SymbolStyle sym;
+  const double dia = 2;
+  std::memcpy(sym.form[1].data(), &dia, 8);
+  const int32_t colNo = 6;
+  std::memcpy(sym.form[1].data() + 16, &colNo, 4);
+  w.Title(u"p").SymbolStyle(sym);
+  TK4ObjectPoint p;
+  p.head.attr = K4Attr(0, 0, 3, 0);
+  p.pos = {50, 50};
+  w.Point(p);
+  Load();
+  Draw();
+  const auto polys = canvas.All<RecPolygon>();
+  ASSERT_EQ(polys.size(), 1u);
+  EXPECT_EQ(polys[0].st.fillColor, 0xFF0000FFu);
+  for (const auto& q : polys[0].pts) EXPECT_NEAR(std::hypot(q.X - 500, q.Y - 500), 10, 1e-3);
+}
+
+TEST_F(K4Draw, FillColoursAndResets) {
+  TK4LayerInfo li;
+  li.grp[1].state = 1;
+  w.Title(u"f").Layers(li);
+  TK4ObjectPolygonGrad pg;
+  pg.head.color = 0x0000FF;  // red
+  pg.ptn = 2;
+  pg.cnt = 3;
+  pg.pt = {{10, 10}, {20, 10}, {15, 20}};
+  pg.grad.typ = 0;
+  pg.grad.col = {0x00FF00, 0xFF0000};
+  pg.grad.pos = {{{10, 10}, {20, 20}}};
+  w.Polygon(pg).PolygonGrad(pg);
+  pg.head.attr = K4Attr(0, 1, 0, 0);  // greyed group
+  w.PolygonGrad(pg).Polygon(pg);
+  TK4ObjectBitmap bmp;
+  bmp.typ = 3;  // no known image format
+  bmp.bmp = {1, 2, 3};
+  bmp.byt = 3;
+  w.Bitmap(bmp);
+  Load();
+  Draw();
+  const auto polys = canvas.All<RecPolygon>();
+  ASSERT_EQ(polys.size(), 4u);
+  EXPECT_EQ(polys[0].st.fillKind, FillKind::Bitmap);  // the dot pattern in red
+  EXPECT_EQ(polys[1].st.fillKind, FillKind::LinearGradient);
+  EXPECT_DOUBLE_EQ(polys[1].st.gradY0, 1);
+  EXPECT_EQ(polys[1].st.gradStops[0].argb, 0xFF00FF00u);
+  EXPECT_EQ(polys[2].st.fillKind, FillKind::Solid);  // greyed: plain light grey
+  EXPECT_EQ(polys[2].st.fillColor, 0xFFD8D8D8u);
+  EXPECT_EQ(polys[3].st.fillKind, FillKind::Bitmap);
+  EXPECT_EQ(canvas.Count<RecBitmap>(), 0u);
+  EXPECT_EQ(canvas.State().fillKind, FillKind::Solid);
+  EXPECT_FALSE(k.DispMode);
+}
+
+// A drawing of every kind, each object in its own 10 x 10 cell; every mark
+// the pass makes must lie in the cell of an object, and every object's cell
+// must get marks.
+TEST_F(K4Draw, EveryKindLandsWhereTheFixturePutIt) {
+  std::array<TK4TextStyle, 21> styles{};
+  styles[1].hight = 2;
+  styles[1].width = 2;
+  styles[1].font = u"ＭＳ ゴシック";
+  TK4SymbolStyle sym;
+  const double dia = 1;
+  std::memcpy(sym.form[1].data(), &dia, 8);
+  w.Title(u"all").TextStyles(styles).SymbolStyle(sym);
+  std::set<std::pair<int, int>> cells;
+  const auto cell = [&](int cx, int cy) { cells.insert({cx, cy}); };
+  const auto mark = [](double x, double y, double an, uint8_t sty, double pa1, double pa2 = 0) {
+    TK4SymbolBody m;
+    m.pos = {x, y};
+    m.angle = an;
+    m.style = sty;
+    m.param = {pa1, pa2};
+    return m;
+  };
+
+  TK4ObjectPoint pt;
+  pt.pos = {5, 5};
+  w.Point(pt), cell(0, 0);
+  AddLine(0, 12, 2, 18, 8), cell(1, 0);
+  TK4ObjectLineEx lx;
+  lx.p1 = {22, 5};
+  lx.p2 = {28, 5};
+  lx.edge.mark = {mark(22, 5, 0, 2, 2), mark(28, 5, kPi, 11, 1.5, kPi / 6)};
+  w.LineEx(lx), cell(2, 0);
+  TK4ObjectCircleEx cx;
+  cx.pos = {35, 5};
+  cx.r = 3;
+  w.Circle(cx), cell(3, 0);
+  cx.pos = {45, 5};
+  cx.arc = {0, kPi};
+  cx.edge.mark = {mark(48, 5, 0, 4, 1), mark(42, 5, 0, 4, 1)};
+  w.CircleEx(cx), cell(4, 0);
+  TK4ObjectEllipseEx ex;
+  ex.pos = {55, 5};
+  ex.r = {4, 2};
+  w.Ellipse(ex), cell(5, 0);
+  ex.pos = {65, 5};
+  ex.arc = {0, kPi};
+  ex.edge.mark = {mark(69, 5, 0, 18, 1), mark(61, 5, 0, 18, 1)};
+  w.EllipseEx(ex), cell(6, 0);
+  TK4ObjectTextEx tx;
+  tx.pos = {72, 4};
+  tx.style = 1;
+  tx.text = u"AB";
+  w.Text(tx), cell(7, 0);
+  tx.pos = {82, 4};
+  tx.text = u"CD";
+  tx.ex = styles[1];
+  w.TextEx(tx), cell(8, 0);
+  TK4ObjectBezierEx pl;
+  pl.cnt = 3;
+  pl.pt = {{91, 2}, {95, 8}, {98, 2}};
+  w.Curve(2008, pl), cell(9, 0);
+  pl.cnt = 2;
+  pl.pt = {{2, 12}, {8, 18}};
+  pl.edge.mark = {mark(2, 12, kPi / 4, 12, 1, kPi / 6), mark(8, 18, 5 * kPi / 4, 12, 1, kPi / 6)};
+  w.CurveEx(2008, pl), cell(0, 1);
+  TK4ObjectBezierEx bz;
+  bz.cnt = 4;
+  bz.pt = {{12, 12}, {12, 18}, {18, 18}, {18, 12}};
+  w.Curve(2017, bz), cell(1, 1);
+  bz.pt = {{22, 12}, {22, 18}, {28, 18}, {28, 12}};
+  bz.edge.mark = {mark(22, 12, 0, 1, 1), mark(28, 12, 0, 1, 1)};
+  w.CurveEx(2017, bz), cell(2, 1);
+  TK4ObjectPolygonMapping pg;
+  pg.ptn = 2;
+  pg.cnt = 3;
+  pg.pt = {{32, 12}, {38, 12}, {35, 18}};
+  w.Polygon(pg), cell(3, 1);
+  TK4ObjectPolygonGrad pgg;
+  static_cast<TK4ObjectPolygon&>(pgg) = pg;
+  pgg.pt = {{42, 12}, {48, 12}, {45, 18}};
+  pgg.grad.typ = 2;
+  w.PolygonGrad(pgg), cell(4, 1);
+  pg.pt = {{52, 12}, {58, 12}, {55, 18}};
+  pg.map.size = {2, 2};
+  pg.map.depth = 24;
+  pg.map.bmp = std::vector<uint8_t>(16, 0x40);
+  w.PolygonMapping(pg), cell(5, 1);
+  Bitmap img(4, 4, 0xFF336699);
+  std::vector<uint8_t> png, bmpFile;
+  ASSERT_TRUE(EncodeImage(ViewOf(img), ImageFormat::Png, png));
+  ASSERT_TRUE(EncodeImage(ViewOf(img), ImageFormat::Bmp, bmpFile));
+  TK4ObjectBitmapEx bm;
+  bm.typ = 2;
+  bm.bmp = png;
+  bm.byt = static_cast<int32_t>(png.size());
+  bm.pos = {{{62, 12}, {68, 12}, {68, 18}, {62, 18}}};
+  w.Bitmap(bm), cell(6, 1);
+  bm.typ = 12;
+  bm.bmp = bmpFile;
+  bm.byt = static_cast<int32_t>(bmpFile.size());
+  bm.pos = {{{72, 12}, {78, 12}, {78, 18}, {72, 18}}};
+  w.BitmapEx(bm), cell(7, 1);
+  TK4ObjectSymbol sy;
+  sy.sym = mark(85, 15, 0, 19, 4);
+  w.Symbol(sy), cell(8, 1);
+  TK4ObjectGroup gr;
+  gr.cnt = 1;
+  w.Group(gr);
+  AddLine(0, 92, 12, 98, 18), cell(9, 1);
+  Load();
+  ASSERT_EQ(k.EntN, 21);
+
+  const auto folder = std::filesystem::temp_directory_path() / "zumen_k4_draw_test";
+  std::filesystem::create_directories(folder);
+  ctx.TempFolder = folder.string() + "/";
+  Draw();
+
+  // Every device point the pass produced, through the canvas transform.
+  std::vector<std::pair<double, double>> pts;
+  const auto add = [&](const CanvasState& st, double x, double y) {
+    double X, Y;
+    st.transform.Apply(x, y, X, Y);
+    pts.push_back({X / 10, (1000 - Y) / 10});
+  };
+  for (const auto& c : canvas.Calls()) {
+    if (const auto* l = std::get_if<RecLine>(&c)) add(l->st, l->x1, l->y1), add(l->st, l->x2, l->y2);
+    if (const auto* p = std::get_if<RecPixel>(&c)) add(p->st, p->x, p->y);
+    if (const auto* p = std::get_if<RecPolyline>(&c))
+      for (const auto& q : p->pts) add(p->st, q.X, q.Y);
+    if (const auto* p = std::get_if<RecPolygon>(&c))
+      for (const auto& q : p->pts) add(p->st, q.X, q.Y);
+    if (const auto* t = std::get_if<RecText>(&c)) add(t->st, (t->left + t->right) / 2, (t->top + t->bottom) / 2);
+    if (const auto* b = std::get_if<RecBitmap>(&c))
+      add(b->st, b->left, b->top), add(b->st, b->right, b->bottom);
+  }
+  std::set<std::pair<int, int>> hit;
+  for (const auto& [x, y] : pts) {
+    const std::pair<int, int> cl{static_cast<int>(std::floor(x / 10)), static_cast<int>(std::floor(y / 10))};
+    // Points on a cell's edge belong to it as well.
+    const bool inside = cells.count(cl) || cells.count({static_cast<int>(std::ceil(x / 10)) - 1, cl.second}) ||
+                        cells.count({cl.first, static_cast<int>(std::ceil(y / 10)) - 1});
+    EXPECT_TRUE(inside) << x << "," << y;
+    hit.insert(cl);
+  }
+  for (const auto& c : cells) EXPECT_TRUE(hit.count(c)) << "nothing drawn in cell " << c.first << "," << c.second;
+  EXPECT_EQ(canvas.Count<RecBitmap>(), 2u);
+  EXPECT_TRUE(std::filesystem::is_empty(folder));  // the image files are gone again
+  std::filesystem::remove_all(folder);
+}
+
+}  // namespace
+}  // namespace zumen
