@@ -196,24 +196,10 @@ void JwwEntityDrawer::GLDrawSolid(bool /*dispmode*/, uint32_t dcol, const TEntJw
   SolidQuad(p);
 }
 
-namespace {
-
-// Calls the renderer's text entry point.
-template <class G>
-int32_t AText3(G& g, double x1, double y1, double x2, double y2, double h, double w, double sp, int32_t ftyp,
-               const std::u16string& f, const std::u16string& s) {
-  if constexpr (requires { g.GLAText3(x1, y1, x2, y2, h, w, sp, ftyp, f, s); })
-    return g.GLAText3(x1, y1, x2, y2, h, w, sp, ftyp, f, s);
-  else
-    return 3;
-}
-
-}  // namespace
-
 void JwwEntityDrawer::DrawText(const TEntJwwMoji& e, const std::u16string& s, TDPoint p1, TDPoint p2, double h,
                                double w, double sp) {
   const std::u16string font = (e.att.sFlg & kVertical) ? u"@" + e.strFontName : e.strFontName;
-  AText3(g_, p1.X, p1.Y, p2.X, p2.Y, h, w, sp, JwwMojiFtyp(e.nMojiShu), font, s);
+  g_.GLAText3(p1.X, p1.Y, p2.X, p2.Y, h, w, sp, JwwMojiFtyp(e.nMojiShu), font, s);
 }
 
 void JwwEntityDrawer::GLDrawMoji(bool /*dispmode*/, uint32_t dcol, const TEntJwwMoji& e) {

@@ -1,0 +1,274 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <numbers>
+
+#include "canvas/image_io.h"
+#include "common/text.h"
+#include "draw_fixture.h"
+#include "formats/jww/draw_entities.h"
+
+namespace zumen::testing {
+namespace {
+
+constexpr double kPi = std::numbers::pi;
+
+using DrawBlocks = JwwDrawTest;
+
+TEST_F(DrawBlocks, TranslatedBlockDrawsMembersShifted) {
+  w.BeginBlockDef(1, u"b");
+  w.Line(0, 0, 10, 5);
+  w.Circle(0, 0, 2);
+  w.EndBlockDef();
+  w.Insert(1, 50, 40);
+  Draw();
+  const auto expected = Expected([&](TGraph2& g) {
+    const double wid = ctx.GAtt.GetAttrColwid(1);
+    g.GLPenSet(0, 1, 1, wid, 0);
+    g.GLLine(50, 40, 60, 45);
+    g.GLPenSet(0, 1, 1, wid, 0);
+    g.GLEllipseBL(0, 0, 2, 1.0, 0, 50, 40, 1, 0, 0, 1, 1);
+  });
+  EXPECT_TRUE(SameCalls(Describe(canvas), expected));
+}
+
+TEST_F(DrawBlocks, NestedMirroredAndRotatedInstances) {
+  w.BeginBlockDef(1, u"inner");
+  w.Line(0, 0, 5, 0);
+  w.EndBlockDef();
+  w.BeginBlockDef(2, u"outer");
+  w.Insert(1, 10, 0, -1, 1);  // mirrored in x
+  w.EndBlockDef();
+  w.Insert(2, 50, 50, 1, 1, kPi / 2);  // (u, v) -> (50 - v, 50 + u)
+  w.Insert(7, 10, 10);                 // no such definition: nothing
+  Draw();
+  const auto lines = canvas.All<RecLine>();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_NEAR(lines[0].x1, 500, 1e-6);
+  EXPECT_NEAR(lines[0].y1, 1000 - 600, 1e-6);
+  EXPECT_NEAR(lines[0].x2, 500, 1e-6);
+  EXPECT_NEAR(lines[0].y2, 1000 - 550, 1e-6);
+}
+
+TEST_F(DrawBlocks, MembersAreFilteredByTheirOwnLayerNotTheInstances) {
+  w.head.EntLgrp[1].anGLay = 0;  // group 1 hidden
+  w.BeginBlockDef(1, u"b");
+  w.Line(0, 0, 5, 0);
+  w.att.nGLayer = 1;
+  w.Line(0, 5, 5, 5);  // hidden member
+  w.att.nGLayer = 0;
+  w.att.nPenStyle = 9;
+  w.Line(0, 9, 5, 9);  // auxiliary member
+  w.EndBlockDef();
+  w.att = TEntJwwAttr{};
+  w.att.nGLayer = 1;  // the instance itself lies on the hidden group
+  w.Insert(1, 20, 20);
+  Draw();
+  const auto lines = canvas.All<RecLine>();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_NEAR(lines[0].y1, 1000 - 200, 1e-9);
+}
+
+// A text member (0, 0)-(10, 0), width 2, height 3, spacing 0.5.
+TEntJwwMoji Member(const TEntJwwAttr& att) {
+  TEntJwwMoji t;
+  t.att = att;
+  t.end_x = 10;
+  t.dSizeX = 2;
+  t.dSizeY = 3;
+  t.dKankaku = 0.5;
+  t.strFontName = u"ＭＳ ゴシック";
+  t.str = u"AB";
+  return t;
+}
+
+TEST_F(DrawBlocks, TextKeepsProportionsAndReadsForwards) {
+  struct Case {
+    const char* what;
+    double sx, sy, rot;
+    double x1, y1, x2, y2, h, wd, sp;  // expected base line and sizes
+  };
+  const Case cases[] = {
+      {"translated", 1, 1, 0, 50, 50, 60, 50, 3, 2, 0.5},
+      {"rotated 90", 1, 1, kPi / 2, 50, 50, 50, 60, 3, 2, 0.5},
+      {"scaled 2", 2, 2, 0, 50, 50, 70, 50, 6, 4, 1},
+      {"stretched in x", 2, 1, 0, 50, 50, 70, 50, 3, 4, 1},
+      {"mirrored in x", -1, 1, 0, 40, 50, 50, 50, 3, 2, 0.5},
+      {"mirrored in y", 1, -1, 0, 60, 50, 50, 50, 3, 2, 0.5},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    JwwDrawing t;
+    t.w.BeginBlockDef(1, u"t");
+    t.w.Add(Member(t.w.att));
+    t.w.EndBlockDef();
+    t.w.Insert(1, 50, 50, c.sx, c.sy, c.rot);
+    t.Draw();
+    const auto expected = t.Expected([&](TGraph2& g) {
+      g.GLPenSet(0, 1, 1, 0.0, 0);
+      g.GLAText3(c.x1, c.y1, c.x2, c.y2, c.h, c.wd, c.sp, 0, u"ＭＳ ゴシック", u"AB");
+    });
+    EXPECT_TRUE(SameCalls(Describe(t.canvas), expected));
+  }
+}
+
+TEST_F(DrawBlocks, MarkersTurnWithTheBlockAndKeepTheirScale) {
+  struct Case {
+    const char* what;
+    double sx, rot;
+    double angle;  // expected marker angle for a stored angle of 0.25
+  };
+  const Case cases[] = {
+      {"rotated 90", 1, kPi / 2, 0.25 + kPi / 2},
+      {"rotated 180", 1, kPi, 0.25 + kPi},
+      {"scaled 3", 3, 0, 0.25},
+      {"mirrored in x", -1, 0, 0.25 + 2 * kPi},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    JwwDrawing t;
+    t.w.BeginBlockDef(1, u"m");
+    t.w.Marker(0, 0, 5, 0.25, 1.5);
+    t.w.EndBlockDef();
+    t.w.Insert(1, 50, 50, c.sx, 1, c.rot);
+    t.Draw();
+    const auto expected = t.Expected([&](TGraph2& g) { g.GLTenMarker(50, 50, 0, 5, c.angle, 1.5, 0, 1, 0, 0); });
+    EXPECT_TRUE(SameCalls(Describe(t.canvas), expected));
+  }
+}
+
+TEST_F(DrawBlocks, ImageInRotatedBlockTurnsWithIt) {
+  const std::string dir = ::testing::TempDir() + "jwwdraw_block_image/";
+  std::filesystem::create_directories(dir);
+  ASSERT_TRUE(SaveImageFile(Bitmap(4, 2, 0xFF0000FF), dir + "img.png").ok);
+  d.BindImageFolder = dir;
+  ctx.GAtt.SetDisplayMode(true);
+  w.BeginBlockDef(1, u"i");
+  TEntJwwMoji im = Member(w.att);
+  im.str = u"^@BM%temp%img.png,10,5,0,0,1,350";
+  w.Add(im);
+  w.EndBlockDef();
+  w.Insert(1, 50, 20, 1, 1, kPi / 6);
+  Draw();
+  const auto expected = Expected([&](TGraph2& g) {
+    g.GLSetDT();
+    g.GLImage2(50, 20, 60, 25, 0, 0, 1, 20, Utf8ToUtf16(dir) + u"img.png");
+  });
+  EXPECT_TRUE(SameCalls(Describe(canvas), expected));
+  EXPECT_EQ(canvas.Count<RecBitmap>(), 1u);
+}
+
+TEST_F(DrawBlocks, ImageFrameInBlockWithoutDisplayMode) {
+  w.BeginBlockDef(1, u"i");
+  TEntJwwMoji im = Member(w.att);
+  im.str = u"^@BMpic.png,10,5";
+  w.Add(im);
+  w.EndBlockDef();
+  w.Insert(1, 50, 20, 2, 2, kPi / 2);
+  Draw();
+  const auto expected = Expected([&](TGraph2& g) {
+    g.GLPenSet(0, 1, 1, 0.0, 0);
+    g.GLBoxA(50, 20, 70, 30, kPi / 2);
+  });
+  EXPECT_TRUE(SameCalls(Describe(canvas), expected));
+}
+
+// (-500, -500)-(1500, 1500) at half a pixel per unit.
+void WideWindow(ConversionContext& c) {
+  c.DispScale = 0.5;
+  c.DispX1 = c.DispY1 = -500;
+  c.DispX2 = c.DispY2 = 1500;
+}
+
+// A dimension of stored length 617.25 whose text carries the value flags f.
+void AddDimensionBlock(JwwWriter& wr, uint16_t f, double sx, double rot) {
+  wr.BeginBlockDef(1, u"d");
+  TEntJwwSunpo e;
+  e.att = wr.att;
+  e.Sen = {wr.att, 0, 0, 617.25, 0};
+  e.Moji = Member(wr.att);
+  e.Moji.att.nPenWidth = f;
+  e.Moji.dSizeX = e.Moji.dSizeY = 10;
+  e.Moji.start_x = 300;
+  e.Moji.end_x = 320;
+  e.Moji.str = u"617.25";
+  wr.Add(e);
+  wr.EndBlockDef();
+  wr.Insert(1, 0, 0, sx, sx, rot);
+}
+
+TEST_F(DrawBlocks, DimensionValueIsRecomputedInScaledBlocks) {
+  struct Case {
+    uint16_t f;
+    double sx, rot;
+    std::u16string text;
+  };
+  const Case cases[] = {
+      {0x42, 4, 0, u"2,469"},
+      {0x1042, 4, 0, u"2,469."},
+      {0x62, 4, 0, u"2,469mm"},
+      {0x42, 1, kPi / 2, u"617"},      // rotated only: recomputed too
+      {0x40, 4, 0, u"617.25"},         // no value bit: the stored text
+      {0x42, 1, 0, u"617.25"},         // translated only: the stored text
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Utf16ToUtf8(c.text));
+    JwwDrawing t;
+    WideWindow(t.ctx);
+    AddDimensionBlock(t.w, c.f, c.sx, c.rot);
+    t.Draw();
+    EXPECT_EQ(DrawnText(t.canvas), c.text);
+  }
+}
+
+TEST_F(DrawBlocks, RecomputedValueIsCentredOnTheStoredText) {
+  AddDimensionBlock(w, 0x42, 4, 0);
+  WideWindow(ctx);
+  Draw();
+  // Stored base line (300, 0)-(320, 0) becomes (1200, 0)-(1280, 0), centre
+  // 1240; "2,469" is 5 half-width characters of 40 with spacing 2.
+  const double len = 5 * 20 + 4 * 1;
+  const auto expected = Expected([&](TGraph2& g) {
+    WideWindow(g.Ctx);
+    const double wid = ctx.GAtt.GetAttrColwid(1);
+    g.GLPenSet(0, 1, 1, wid, 0);
+    g.GLLine(0, 0, 2469, 0);
+    g.GLPenSet(0, 1, 1, 0.0, 0);
+    g.GLAText3(1240 - len / 2, 0, 1240 + len / 2, 0, 40, 40, 2, 0, u"ＭＳ ゴシック", u"2,469");
+  });
+  EXPECT_TRUE(SameCalls(Describe(canvas), expected));
+}
+
+TEST(SunpoValueText, FollowsTheValueFlags) {
+  struct Case {
+    double len;
+    uint32_t f, g;
+    std::u16string text;
+  };
+  const Case cases[] = {
+      {2469, 0x42, 0, u"2,469"},
+      {2469, 0x1042, 0, u"2,469."},
+      {2469, 0x62, 0, u"2,469mm"},
+      {1234.5, 0x2042, 0, u"1,234.5"},        // two decimals, zeros stripped
+      {1234.5, 0x20C2, 0, u"1,234.50"},       // 0x80 keeps them
+      {1234.5, 0x2082, 0, u"1234.50"},        // fixed without grouping
+      {1234.56, 0x1182, 0, u"1234.5"},        // toward zero
+      {1234.51, 0x1282, 0, u"1234.6"},        // away from zero
+      {1234.56, 0x1382, 0, u"1234.6"},        // both bits: half away from zero
+      {-2.5, 0x2, 0, u"-3"},                  // general notation, sign kept
+      {0.125, 0x3002, 0, u"0.125"},
+      {2500, 0x1072, 0, u"2.5ｍ"},             // metres
+      {12, 0x402, 0x100, u"R12"},
+      {12, 0x802, 0x100, u"12R"},
+      {12, 0x402, 0x200, u"φ12"},
+      {12, 0x002, 0x200, u"12"},
+      {12, 0x40A, 0x100, u"Ｒ１２"},           // full width
+      {1e20, 0x2, 0, u"1E20"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(Utf16ToUtf8(SunpoValueText(c.len, c.f, c.g)), Utf16ToUtf8(c.text))
+        << c.len << " f=" << std::hex << c.f << " g=" << c.g;
+}
+
+}  // namespace
+}  // namespace zumen::testing
