@@ -32,9 +32,8 @@ TEST(Geometry, Rotation) {
 }
 
 TEST(Geometry, EllipseAngle) {
-  // Ellipse with major radius 2 along a 90-degree rotated axis, flatness 0.5:
-  // the point (cx - 1, cy) lies at the end of the minor axis, angle pi/2 from
-  // the major axis in the ellipse's own frame... rotated back by -a.
+  // Ellipse rotated by 90 degrees, major radius 2, minor 1: the end of the
+  // major axis is at parameter 0, the end of the minor axis at pi/2.
   EXPECT_NEAR(EllipseAngle(10, 12, 10, 10, 0.5, kPi / 2), 0, 1e-12);
   EXPECT_NEAR(EllipseAngle(9, 10, 10, 10, 0.5, kPi / 2), kPi / 2, 1e-12);
   // Flatness 0 counts as a circle.
