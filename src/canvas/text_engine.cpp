@@ -8,6 +8,7 @@
 #include FT_TRUETYPE_TABLES_H
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -100,7 +101,7 @@ struct FontEntry {
   bool wantBold = false, wantItalic = false;
   std::vector<cairo_font_face_t*> faces;        // per sorted font, created on demand
   std::vector<cairo_scaled_font_t*> metricFonts;  // per sorted font, at kMetricSize
-  double ascent = 0.88;                         // of the primary font, in em
+  double ascent = 0.88, descent = 0.12;         // of the primary font, in em
   double underlinePos = -0.1, underlineThick = 0.05;  // centre below baseline (negative), em
   double strikePos = 0.3, strikeThick = 0.05;
   std::unordered_map<char32_t, GlyphRef> glyphs;
@@ -225,6 +226,7 @@ struct TextEngine::Impl {
     cairo_font_extents_t fe;
     cairo_scaled_font_extents(sf, &fe);
     if (fe.ascent > 0) e.ascent = fe.ascent / kMetricSize;
+    if (fe.descent > 0) e.descent = fe.descent / kMetricSize;
     FT_Face face = cairo_ft_scaled_font_lock_face(sf);
     if (!face) return;
     if (face->units_per_EM > 0) {
@@ -240,6 +242,10 @@ struct TextEngine::Impl {
       }
     }
     cairo_ft_scaled_font_unlock_face(sf);
+    // The underline stays inside the line box (the IPA fonts put it a little
+    // below), so that it does not run into what lies under the text's cell.
+    if (-e.underlinePos + e.underlineThick / 2 > e.descent)
+      e.underlinePos = std::min(-(e.descent - e.underlineThick / 2), 0.0);
   }
 
   const GlyphRef& Glyph(FontEntry& e, char32_t c) {
