@@ -1,0 +1,95 @@
+// The renderer drawing on the Cairo canvas: what the figures look like in
+// pixels.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <numbers>
+
+#include "canvas/cairo_canvas.h"
+#include "canvas/image_io.h"
+#include "common/text.h"
+#include "context/context.h"
+#include "render_jw/graph2.h"
+
+namespace zumen {
+namespace {
+
+constexpr uint32_t kWhite = 0xFFFFFFFF;
+constexpr uint32_t kBlack = 0xFF000000;
+constexpr uint32_t kRed = 0xFFFF0000;
+
+// A 400 x 400 canvas showing (0, 0)-(40, 40) at 10 pixels per unit.
+class CairoPixels : public ::testing::Test {
+ protected:
+  CairoPixels() {
+    auto made = CairoCanvas::Create(400, 400);
+    EXPECT_TRUE(made.canvas) << made.error;
+    canvas = std::move(made.canvas);
+    ctx.DispX2 = ctx.DispY2 = 40;
+    ctx.DispScale = 10;
+    ctx.DotW = ctx.DotH = 400;
+    g = std::make_unique<TGraph2>(ctx, *canvas);
+    canvas->BeginScene();
+    g->GCls(kWhite);
+  }
+  Bitmap Pixels() {
+    canvas->EndScene();
+    return canvas->ToBitmap();
+  }
+
+  ConversionContext ctx;
+  std::unique_ptr<CairoCanvas> canvas;
+  std::unique_ptr<TGraph2> g;
+};
+
+TEST_F(CairoPixels, DashedLineShowsItsGaps) {
+  const int n = TgraAttribute::TypIndex(2);
+  ctx.GAtt.SetAttrTypseg_(n, 2);
+  ctx.GAtt.SetAttrTyppa1_(n, 0, 2);
+  ctx.GAtt.SetAttrTyppa1_(n, 1, -1);
+  ctx.GAtt.SetAttrTypPit_(n);
+  g->GPenSet(kBlack, 0, 2);
+  g->GLSetDT();
+  ASSERT_EQ(g->GLLineDT(0, 2, 1, 20, 38, 20), 0);
+  const Bitmap px = Pixels();
+  // Dashes at 1-3, 4-6, 7-9 ... units; gaps at 3-4, 6-7 ...
+  for (int period = 0; period < 12; ++period) {
+    SCOPED_TRACE(period);
+    const int dashMid = 10 * (1 + 3 * period) + 10;
+    const int gapMid = 10 * (3 + 3 * period) + 5;
+    EXPECT_EQ(px.at(dashMid, 199), kBlack);
+    EXPECT_EQ(px.at(gapMid, 199), kWhite);
+  }
+}
+
+TEST_F(CairoPixels, FilledRingLeavesItsHoleEmpty) {
+  g->GPenSet(kRed, 0, 1);
+  ASSERT_EQ(g->GLSolidArc(105, 20, 20, 15, 1, 0, 0, 2 * std::numbers::pi, 7), 0);
+  const Bitmap px = Pixels();
+  EXPECT_EQ(px.at(200, 200), kWhite);        // the hole
+  EXPECT_EQ(px.at(200 + 60, 200), kWhite);   // 6 units out, still inside the hole
+  EXPECT_EQ(px.at(200 + 110, 200), kRed);    // on the band
+  EXPECT_EQ(px.at(200, 200 - 110), kRed);
+  EXPECT_EQ(px.at(200 + 160, 200), kWhite);  // beyond the outer edge
+}
+
+TEST_F(CairoPixels, ImageLandsInItsBox) {
+  const auto dir = std::filesystem::path(::testing::TempDir()) / "zumen_cairo_image";
+  std::filesystem::create_directories(dir);
+  const std::string file = (dir / "red.png").string();
+  ASSERT_TRUE(SaveImageFile(Bitmap(40, 20, kRed), file));
+  ASSERT_EQ(g->GLImage(10, 10, 30, 20, 0, Utf8ToUtf16(file)), 0);
+  const Bitmap px = Pixels();
+  std::filesystem::remove_all(dir);
+  // Box: columns 100-300, rows 200-300.
+  EXPECT_EQ(px.at(105, 205), kRed);
+  EXPECT_EQ(px.at(295, 295), kRed);
+  EXPECT_EQ(px.at(200, 250), kRed);
+  EXPECT_EQ(px.at(95, 250), kWhite);
+  EXPECT_EQ(px.at(305, 250), kWhite);
+  EXPECT_EQ(px.at(200, 195), kWhite);
+  EXPECT_EQ(px.at(200, 305), kWhite);
+}
+
+}  // namespace
+}  // namespace zumen
