@@ -41,6 +41,33 @@ int FilterMask(PngFilter f) {
   return PNG_FILTER_NONE;
 }
 
+// The rows, outside the function that holds the jump target so that no
+// variable of that function changes after setjmp.
+[[gnu::noinline]] void WritePngRows(png_structp png, const PixelView& v, std::vector<uint32_t>& scratch) {
+  for (int y = 0; y < v.height; ++y) {
+    png_write_row(png, reinterpret_cast<png_const_bytep>(StraightRow(v, y, scratch)));
+  }
+}
+
+// Every libpng call that may jump back on an error; false when one did.
+bool RunPngWriter(png_structp png, png_infop info, const PixelView& v, const PngSettings& settings, bool opaque,
+                  std::vector<uint32_t>& scratch) {
+  if (setjmp(png_jmpbuf(png))) return false;
+  png_set_IHDR(png, info, static_cast<png_uint_32>(v.width), static_cast<png_uint_32>(v.height), 8,
+               opaque ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_set_filter(png, PNG_FILTER_TYPE_BASE, FilterMask(settings.filter));
+  png_set_compression_level(png, settings.zlibLevel);
+  png_set_compression_strategy(png, settings.zlibStrategy);
+  png_write_info(png, info);
+  // Pixels are B, G, R, A bytes in memory.
+  png_set_bgr(png);
+  if (opaque) png_set_filler(png, 0, PNG_FILLER_AFTER);
+  WritePngRows(png, v, scratch);
+  png_write_end(png, info);
+  return true;
+}
+
 }  // namespace
 
 ImageStatus EncodePng(const PixelView& v, const PngSettings& settings, std::vector<uint8_t>& out) {
@@ -59,27 +86,13 @@ ImageStatus EncodePng(const PixelView& v, const PngSettings& settings, std::vect
     png_destroy_write_struct(&png, nullptr);
     return ImageStatus::Fail("cannot start the PNG encoder");
   }
-  if (setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
+  png_set_write_fn(png, &st, PngWrite, PngFlush);
+  const bool ok = RunPngWriter(png, info, v, settings, opaque, scratch);
+  png_destroy_write_struct(&png, &info);
+  if (!ok) {
     out.clear();
     return ImageStatus::Fail("PNG encoder: " + st.error);
   }
-  png_set_write_fn(png, &st, PngWrite, PngFlush);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(v.width), static_cast<png_uint_32>(v.height), 8,
-               opaque ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_set_filter(png, PNG_FILTER_TYPE_BASE, FilterMask(settings.filter));
-  png_set_compression_level(png, settings.zlibLevel);
-  png_set_compression_strategy(png, settings.zlibStrategy);
-  png_write_info(png, info);
-  // Pixels are B, G, R, A bytes in memory.
-  png_set_bgr(png);
-  if (opaque) png_set_filler(png, 0, PNG_FILLER_AFTER);
-  for (int y = 0; y < v.height; ++y) {
-    png_write_row(png, reinterpret_cast<png_const_bytep>(StraightRow(v, y, scratch)));
-  }
-  png_write_end(png, info);
-  png_destroy_write_struct(&png, &info);
   return {};
 }
 
