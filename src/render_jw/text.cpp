@@ -103,12 +103,12 @@ void ApplyTrailingDirectives(std::u16string& s, double& w, double& sp) {
     }
   }
   if (V) {
-    s.resize(s.size() - std::min<size_t>(V, s.size()));
+    s.erase(s.size() - std::min<size_t>(V, s.size()));
     const int units = unitsButLast();
     if (units > 0) sp = 2 * (V * w + S) / units;
   }
   if (U) {
-    s.resize(s.size() - std::min<size_t>(2, s.size()));
+    s.erase(s.size() - std::min<size_t>(2, s.size()));
     const int units = HalfUnits(s);
     if (units - U >= 2) {
       const double f = static_cast<double>(units - U) / units;
