@@ -55,6 +55,11 @@ struct DevicePoint {
   double x, y;
 };
 
+// A point in user space given in double precision.
+struct UserPoint {
+  double X, Y;
+};
+
 // Liang–Barsky clip of a segment to a box; false when nothing of it is inside.
 bool ClipSegment(DevicePoint& a, DevicePoint& b, double x0, double y0, double x1, double y1) {
   double t0 = 0, t1 = 1;
@@ -264,20 +269,26 @@ void CairoCanvas::ApplyStroke(double opacity) {
   cairo_set_dash(cr_, d, count, 0);
 }
 
-void CairoCanvas::PathPolyline(const std::vector<FPoint>& pts, bool closed) {
+template <typename Point>
+void CairoCanvas::PathPoints(const Point* pts, size_t n, bool closed) {
   cairo_new_path(cr_);
-  std::vector<DevicePoint> dev(pts.size());
+  if (n == 0) return;
   bool safe = true;
-  for (size_t i = 0; i < pts.size(); ++i) {
-    transform_.Apply(pts[i].X, pts[i].Y, dev[i].x, dev[i].y);
-    if (!std::isfinite(dev[i].x) || !std::isfinite(dev[i].y)) return;  // nothing sensible to draw
-    safe = safe && std::abs(dev[i].x) < kSafeDeviceCoord && std::abs(dev[i].y) < kSafeDeviceCoord;
+  for (size_t i = 0; i < n && safe; ++i) {
+    double x = 0, y = 0;
+    transform_.Apply(pts[i].X, pts[i].Y, x, y);
+    safe = std::abs(x) < kSafeDeviceCoord && std::abs(y) < kSafeDeviceCoord;  // false for NaN too
   }
   if (safe) {
     cairo_move_to(cr_, pts[0].X, pts[0].Y);
-    for (size_t i = 1; i < pts.size(); ++i) cairo_line_to(cr_, pts[i].X, pts[i].Y);
+    for (size_t i = 1; i < n; ++i) cairo_line_to(cr_, pts[i].X, pts[i].Y);
     if (closed) cairo_close_path(cr_);
     return;
+  }
+  std::vector<DevicePoint> dev(n);
+  for (size_t i = 0; i < n; ++i) {
+    transform_.Apply(pts[i].X, pts[i].Y, dev[i].x, dev[i].y);
+    if (!std::isfinite(dev[i].x) || !std::isfinite(dev[i].y)) return;  // nothing sensible to draw
   }
   // Far-out points: clip in device space to a band around the surface wider
   // than the stroke, and build the path there (Cairo stores paths in device
@@ -309,7 +320,7 @@ void CairoCanvas::PathPolyline(const std::vector<FPoint>& pts, bool closed) {
       open = b.x == dev[i].x && b.y == dev[i].y;
     }
   }
-  // Restoring would drop the path's matrix change only; the path stays.
+  // Back to the user transform; the path, already in device space, stays.
   cairo_restore(cr_);
 }
 
@@ -321,9 +332,8 @@ void CairoCanvas::Stroke(double opacity) {
 void CairoCanvas::StrokeLine(double x1, double y1, double x2, double y2, double opacity) {
   opacity = ClampOpacity(opacity);
   if (!Ready() || opacity <= 0) return;
-  PathPolyline({FPoint{static_cast<float>(x1), static_cast<float>(y1)},
-                FPoint{static_cast<float>(x2), static_cast<float>(y2)}},
-               false);
+  const UserPoint p[2] = {{x1, y1}, {x2, y2}};
+  PathPoints(p, 2, false);
   Stroke(opacity);
 }
 
@@ -347,23 +357,22 @@ void CairoCanvas::SetPixel(double x, double y, uint32_t argb) {
 void CairoCanvas::StrokeRect(double left, double top, double right, double bottom, double opacity) {
   opacity = ClampOpacity(opacity);
   if (!Ready() || opacity <= 0) return;
-  const auto l = static_cast<float>(left), t = static_cast<float>(top), r = static_cast<float>(right),
-             b = static_cast<float>(bottom);
-  PathPolyline({{l, t}, {r, t}, {r, b}, {l, b}}, true);
+  const UserPoint p[4] = {{left, top}, {right, top}, {right, bottom}, {left, bottom}};
+  PathPoints(p, 4, true);
   Stroke(opacity);
 }
 
 void CairoCanvas::StrokePolyline(const std::vector<FPoint>& pts, double opacity) {
   opacity = ClampOpacity(opacity);
   if (pts.size() < 2 || !Ready() || opacity <= 0) return;
-  PathPolyline(pts, false);
+  PathPoints(pts.data(), pts.size(), false);
   Stroke(opacity);
 }
 
 void CairoCanvas::FillPolygon(const std::vector<FPoint>& pts, double opacity) {
   opacity = ClampOpacity(opacity);
   if (pts.size() < 3 || !Ready() || opacity <= 0) return;
-  PathPolyline(pts, true);
+  PathPoints(pts.data(), pts.size(), true);
 
   if (fillKind_ == FillKind::Solid || (fillKind_ == FillKind::Bitmap && !tile_)) {
     SetSourceArgb(cr_, fillColor_, opacity);
@@ -470,7 +479,7 @@ void CairoCanvas::DrawBitmap(const Bitmap& bmp, double sx, double sy, double sw,
   cairo_pattern_destroy(pattern);
 }
 
-PixelView CairoCanvas::Pixels() {
+PixelView CairoCanvas::Pixels() const {
   cairo_surface_flush(surface_);
   PixelView v;
   v.width = width_;
@@ -481,7 +490,7 @@ PixelView CairoCanvas::Pixels() {
   return v;
 }
 
-Bitmap CairoCanvas::ToBitmap() {
+Bitmap CairoCanvas::ToBitmap() const {
   const PixelView v = Pixels();
   Bitmap out(width_, height_, 0);
   for (int y = 0; y < height_; ++y) {

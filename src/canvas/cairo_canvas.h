@@ -70,9 +70,9 @@ class CairoCanvas final : public Canvas {
 
   // The surface's pixels (premultiplied), valid until the next drawing call;
   // the encoders read them without a copy.
-  PixelView Pixels();
+  PixelView Pixels() const;
   // A copy of the pixels with straight alpha.
-  Bitmap ToBitmap();
+  Bitmap ToBitmap() const;
 
  private:
   enum class FillKind { Solid, Bitmap, LinearGradient, RadialGradient };
@@ -84,7 +84,8 @@ class CairoCanvas final : public Canvas {
   void ApplyStroke(double opacity);
   // Adds the points to the path, clipped to a guard band around the surface
   // when they lie so far out that Cairo's fixed-point coordinates would wrap.
-  void PathPolyline(const std::vector<FPoint>& pts, bool closed);
+  template <typename Point>
+  void PathPoints(const Point* pts, size_t n, bool closed);
   void Stroke(double opacity);
 
   cairo_surface_t* surface_ = nullptr;

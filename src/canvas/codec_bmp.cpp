@@ -1,6 +1,6 @@
 // Windows bitmap files, written and read by hand: 24-bit bottom-up output;
-// input of 1, 4, 8, 16, 24 and 32 bits per pixel, uncompressed or with bit
-// fields, bottom-up or top-down.
+// input of 1, 4, 8, 16, 24 and 32 bits per pixel, uncompressed, with bit
+// fields or run-length encoded (8 and 4 bits), bottom-up or top-down.
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -33,6 +33,52 @@ struct MaskChannel {
     return static_cast<uint32_t>((static_cast<uint64_t>(raw) * 255 + maxv / 2) / maxv);
   }
 };
+
+// Run-length encoded pixels (RLE8, RLE4), rows bottom-up. Pixels that the
+// codes skip stay transparent.
+bool DecodeRle(ByteReader& r, int bpp, const std::vector<uint32_t>& palette, Bitmap& bmp, std::string& error) {
+  const int64_t w = bmp.width, h = bmp.height;
+  int64_t x = 0, row = 0;
+  auto put = [&](unsigned index) {
+    if (x < w && row < h) {
+      const size_t y = static_cast<size_t>(h - 1 - row);
+      bmp.pixels[y * static_cast<size_t>(w) + static_cast<size_t>(x)] =
+          index < palette.size() ? palette[index] : 0xFF000000u;
+    }
+    ++x;
+  };
+  for (;;) {
+    uint8_t count = 0, value = 0;
+    if (!r.u8(count) || !r.u8(value)) break;  // a missing end code ends the image too
+    if (count > 0) {
+      for (int i = 0; i < count; ++i) put(bpp == 8 ? value : (i % 2 == 0 ? value >> 4 : value & 0x0F));
+      continue;
+    }
+    if (value == 0) {  // end of line
+      x = 0;
+      ++row;
+    } else if (value == 1) {  // end of image
+      break;
+    } else if (value == 2) {  // move right and up
+      uint8_t dx = 0, dy = 0;
+      if (!r.u8(dx) || !r.u8(dy)) break;
+      x += dx;
+      row += dy;
+    } else {  // a literal run of `value` pixels, padded to a 16-bit boundary
+      const size_t bytes = bpp == 8 ? value : (value + 1u) / 2;
+      std::span<const uint8_t> lit;
+      if (!r.view(bytes, lit) || !r.skip(bytes % 2)) {
+        error = "BMP run-length data is truncated";
+        return false;
+      }
+      for (int i = 0; i < value; ++i) {
+        put(bpp == 8 ? lit[static_cast<size_t>(i)] : (i % 2 == 0 ? lit[i / 2] >> 4 : lit[i / 2] & 0x0F));
+      }
+    }
+    if (row >= h) break;
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -129,7 +175,12 @@ bool DecodeBmp(std::span<const uint8_t> data, Bitmap& bmp, std::string& error) {
     error = "BMP image has no pixels";
     return false;
   }
-  if (compression != 0 && compression != 3 && compression != 6) {
+  const bool rle = (compression == 1 && bpp == 8) || (compression == 2 && bpp == 4);
+  if (rle && topDown) {
+    error = "BMP run-length data must be stored bottom-up";
+    return false;
+  }
+  if (compression != 0 && compression != 3 && compression != 6 && !rle) {
     error = "BMP compression " + std::to_string(compression) + " is not supported";
     return false;
   }
@@ -178,6 +229,14 @@ bool DecodeBmp(std::span<const uint8_t> data, Bitmap& bmp, std::string& error) {
   }
 
   if (!CheckImageSize(static_cast<uint64_t>(width), static_cast<uint64_t>(height), "BMP", error)) return false;
+  if (rle) {
+    if (!AllocateImage(static_cast<uint64_t>(width), static_cast<uint64_t>(height), "BMP", bmp, error)) return false;
+    if (!r.seek(offBits)) {
+      error = "BMP pixel data is missing";
+      return false;
+    }
+    return DecodeRle(r, bpp, palette, bmp, error);
+  }
   const uint64_t rowBytes = ((static_cast<uint64_t>(width) * bpp + 31) / 32) * 4;
   if (offBits > data.size() || rowBytes * static_cast<uint64_t>(height) > data.size() - offBits) {
     error = "BMP pixel data is truncated";

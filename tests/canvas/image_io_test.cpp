@@ -215,6 +215,11 @@ TEST(BmpDecoderTest, ReadsTheCommonDepths) {
       {"16-bit 5-5-5", Bmp(3, 1, 16, {}, {0x00, 0x7C, 0xE0, 0x03, 0x1F, 0x00, 0, 0}), {R, G, B}},
       {"16-bit 5-6-5 bit fields", Bmp(3, 1, 16, {}, {0x00, 0xF8, 0xE0, 0x07, 0x1F, 0x00, 0, 0}, 3, {0xF800, 0x07E0, 0x001F}),
        {R, G, B}},
+      {"RLE8", Bmp(3, 2, 8, {0xFF0000, 0x00FF00, 0x0000FF}, {3, 0, 0, 0, 0, 3, 1, 2, 0, 0, 0, 1}, 1),
+       {G, B, R, R, R, R}},
+      // RLE4 with a move: the skipped pixel stays transparent.
+      {"RLE4", Bmp(3, 2, 4, {0xFF0000, 0x00FF00, 0x0000FF}, {3, 0x12, 0, 0, 0, 2, 1, 0, 2, 0x20, 0, 1}, 2),
+       {0, B, R, G, B, G}},
       // Assembled in memory without a colour table: grey levels.
       {"8-bit without table", Bmp(3, 1, 8, {}, {0, 128, 255, 0}), {K, 0xFF808080, W}},
   };
@@ -232,7 +237,8 @@ TEST(BmpDecoderTest, RefusesTruncatedAndOversizedFiles) {
   EXPECT_FALSE(LoadImageMemory(file).ok());
   EXPECT_FALSE(LoadImageMemory(Bmp(100000, 100000, 24, {}, {})).ok());
   EXPECT_FALSE(LoadImageMemory(Bmp(3, 2, 7, {}, std::vector<uint8_t>(24, 0))).ok());
-  EXPECT_FALSE(LoadImageMemory(Bmp(3, 2, 24, {}, std::vector<uint8_t>(24, 0), 1)).ok());  // RLE8
+  EXPECT_FALSE(LoadImageMemory(Bmp(3, 2, 24, {}, std::vector<uint8_t>(24, 0), 1)).ok());  // RLE8 needs 8 bits
+  EXPECT_FALSE(LoadImageMemory(Bmp(3, 2, 8, {0xFF0000}, {0, 5, 1, 2}, 1)).ok());  // literal run cut short
   EXPECT_FALSE(LoadImageMemory(std::vector<uint8_t>{'B', 'M', 0, 0}).ok());
 }
 
