@@ -285,6 +285,24 @@ JwwWriter::JwwWriter(int32_t v, Format f)
   head.Enthd.dBairitsu = 1.0;
 }
 
+JwwWriter& JwwWriter::Pen(uint16_t color, uint8_t style, uint16_t width) {
+  att.nPenColor = color;
+  att.nPenStyle = style;
+  att.nPenWidth = width;
+  return *this;
+}
+
+JwwWriter& JwwWriter::Layer(uint16_t group, uint16_t layer) {
+  att.nGLayer = group;
+  att.nLayer = layer;
+  return *this;
+}
+
+JwwWriter& JwwWriter::Paper(int32_t code) {
+  head.Enthd.nZumen = code;
+  return *this;
+}
+
 std::vector<JwwWriter::Item>& JwwWriter::List() { return in_def_ ? defs_.back().items : items_; }
 
 void JwwWriter::Line(double x1, double y1, double x2, double y2) { Put(TEntJwwLine{att, x1, y1, x2, y2}); }

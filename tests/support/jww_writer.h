@@ -55,6 +55,13 @@ class JwwWriter {
   std::optional<uint32_t> announce_objects;
   std::optional<uint32_t> announce_defs;
 
+  // Shorthands that set the current attribute: pen (colour) number, line
+  // type and width; layer group and layer.
+  JwwWriter& Pen(uint16_t color, uint8_t style = 1, uint16_t width = 0);
+  JwwWriter& Layer(uint16_t group, uint16_t layer);
+  // Paper size code of the header (nZumen).
+  JwwWriter& Paper(int32_t code);
+
   // Entities built from the current attribute.
   void Line(double x1, double y1, double x2, double y2);
   void Circle(double cx, double cy, double r);

@@ -52,12 +52,12 @@ TEST(JwwBlockTree, ResolvesFirstDefinitionAndUnknownNumbers) {
 
 TEST(JwwBlockTree, NestedInsertionsComposeTransformsBreadthFirst) {
   JwwWriter w(600);
-  w.att.nPenColor = 2;
+  w.Pen(2);
   w.Insert(1, 100, 0, 2, 2, std::numbers::pi / 2);  // outer, rotated a quarter turn, doubled
   w.Insert(2, 5, 5);                                // inner placed directly too
-  w.att.nPenColor = 6;
+  w.Pen(6);
   w.BeginBlockDef(1, u"outer");
-  w.att.nPenColor = 7;
+  w.Pen(7);
   w.Insert(2, 10, 0, 1, 3);  // inner inside outer, stretched in y
   w.EndBlockDef();
   w.BeginBlockDef(2, u"inner");

@@ -36,7 +36,7 @@ JwwWriter EveryKind(int32_t version, JwwWriter::Strings strings) {
   JwwWriter w(version);
   w.strings = strings;
   w.head.Enthd.strMemo = u"メモ\n2行目";
-  w.head.Enthd.nZumen = 3;
+  w.Paper(3);
   w.head.EntLay[17].aStrLayName = u"敷地";
   w.head.EntLgrp[1].aStrGLayName = u"グループ";
   w.head.EntCol[1].aPenColor = 0x0000FF;
