@@ -249,6 +249,11 @@ bool DecodeGif(std::span<const uint8_t> data, Bitmap& bmp, std::string& error) {
     const ColorMapObject* map = d.ColorMap ? d.ColorMap : gif->SColorMap;
     if (!map || !map->Colors || map->ColorCount <= 0) return fail("GIF image has no colour table");
     if (d.Width <= 0 || d.Height <= 0 || d.Left < 0 || d.Top < 0) return fail("GIF image has no pixels");
+    // The frame is decoded row by row even where it lies off the screen, so
+    // it is held to the size limit as well.
+    if (!CheckImageSize(static_cast<uint64_t>(d.Width), static_cast<uint64_t>(d.Height), "GIF", error)) {
+      return fail(error);
+    }
     // A screen of zero size (seen in broken files) takes the frame's size.
     const int screenW = gif->SWidth > 0 ? gif->SWidth : d.Left + d.Width;
     const int screenH = gif->SHeight > 0 ? gif->SHeight : d.Top + d.Height;
