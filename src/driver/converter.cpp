@@ -10,6 +10,11 @@
 #include "driver/file_pens.h"
 #include "driver/json.h"
 #include "driver/reference.h"
+#include "formats/jwc/jwc_data.h"
+#include "formats/jwc/jwk_data.h"
+#include "formats/jww/draw_pass.h"
+#include "formats/k4/k4data.h"
+#include "render_k4/graph.h"
 #include "formats/jww/jws_data.h"
 #include "formats/jww/jww_data.h"
 #include "render_jw/graph2.h"
@@ -61,15 +66,21 @@ const char* FamilyName(Family f) {
 struct Converter::Drawings {
   TJwwData JWW1;
   TJwsData JWS;
+  TJwcData JWC;
+  TJwkData JWK;
+  TK4Data K4;
 
   // Empties every drawing object, deleting the images extracted for the JWW drawing.
   void FreeAll() {
+    K4.DataFree();
     JWW1.BindImageDeleteGzFile();
     JWW1.BindImageDeleteNonGzFile();
     JWW1.DataFree();
     JWW1.BindImageInit();
     JWS.DataFree();
     JWS.BindImageInit();
+    JWC.DataFree();
+    JWK.DataFree();
   }
 };
 
@@ -106,14 +117,19 @@ Converter::~Converter() {
   RemovePrivateFolder(ctx_.TempFolder);
 }
 
-bool Converter::CanRead(Family f) { return f == Family::Jww || f == Family::Jws; }
+bool Converter::CanRead(Family f) {
+  return f == Family::K4 || f == Family::Jww || f == Family::Jws || f == Family::Jwc || f == Family::Jwk;
+}
 
 LoadResult Converter::Load(Family f, const std::string& src) {
   LoadResult r;
   Drawings& d = *d_;
   switch (f) {
+    case Family::K4: r.checked = d.K4.FileCheck(src); break;
     case Family::Jww: r.checked = TJwwData::FileCheck(src); break;
     case Family::Jws: r.checked = TJwsData::FileCheck(src); break;
+    case Family::Jwc: r.checked = TJwcData::FileCheck(src); break;
+    case Family::Jwk: r.checked = TJwkData::FileCheck(src); break;
     default:
       r.error = std::string("reading ") + FamilyName(f) + " drawings is not supported yet";
       return r;
@@ -124,6 +140,10 @@ LoadResult Converter::Load(Family f, const std::string& src) {
   }
   d.FreeAll();
   switch (f) {
+    case Family::K4:
+      r.read = d.K4.FileIn(src);
+      if (!r.read) r.error = d.K4.LastError();
+      break;
     case Family::Jww:
       r.read = d.JWW1.FileIn(src);
       if (!r.read) r.error = d.JWW1.LastError();
@@ -132,18 +152,42 @@ LoadResult Converter::Load(Family f, const std::string& src) {
       r.read = d.JWS.FileIn(src);
       if (!r.read) r.error = d.JWS.LastError();
       break;
+    case Family::Jwc:
+      r.read = d.JWC.FileIn(src);
+      if (!r.read) r.error = d.JWC.ErrorMessage;
+      break;
+    case Family::Jwk:
+      r.read = d.JWK.FileIn(src);
+      if (!r.read) r.error = d.JWK.ErrorMessage;
+      break;
     default: break;
   }
-  if (!r.read) return r;
+  if (!r.read) {
+    if (r.error.empty()) r.error = "File I/O Error";
+    return r;
+  }
   ctx_.CurFileName = Utf8ToUtf16(src);
   FileTimeLocal(src, ctx_.CurFileTime);
   TgraAttribute& att = ctx_.GAtt;
   switch (f) {
+    case Family::K4: {
+      ctx_.CurTitle = d.K4.Title;
+      ctx_.papx = std::abs(d.K4.psz.size[1].X - d.K4.psz.size[0].X);
+      ctx_.papy = std::abs(d.K4.psz.size[1].Y - d.K4.psz.size[0].Y);
+      if (d.K4.psz.lout == 1) std::swap(ctx_.papx, ctx_.papy);
+      ctx_.MinX = 0;
+      ctx_.MinY = 0;
+      ctx_.MaxX = ctx_.papx;
+      ctx_.MaxY = ctx_.papy;
+      break;
+    }
     case Family::Jww: {
       RefFileOpen(ctx_, appPath_);
       d.JWW1.BindImageExplode();
       JwwFileColorSet(d.JWW1, att);
       JwwFileLtypeSet(d.JWW1, att);
+      JwwSetGAttLayer(d.JWW1, ctx_);
+      JwwGetMinMaxZahyo(d.JWW1, ctx_);
       const PaperSize p = PaperSizeOfCode(d.JWW1.Enthd.nZumen);
       ctx_.papx = p.width;
       ctx_.papy = p.height;
@@ -153,6 +197,28 @@ LoadResult Converter::Load(Family f, const std::string& src) {
       RefFileOpen(ctx_, appPath_);
       DefaultFileColorSet(att);
       DefaultFileLtypeSet(att);
+      JwsSetGAttLayer(d.JWS, ctx_);
+      JwsGetMinMaxZahyo(d.JWS, ctx_);
+      ctx_.papx = std::abs(ctx_.MaxX - ctx_.MinX);
+      ctx_.papy = std::abs(ctx_.MaxY - ctx_.MinY);
+      break;
+    case Family::Jwc: {
+      RefFileOpen(ctx_, appPath_);
+      DefaultFileColorSet(att);
+      DefaultFileLtypeSet(att);
+      d.JWC.SetGAttLayer(ctx_);
+      d.JWC.GetMinMaxZahyo(ctx_);
+      const PaperSize p = PaperSizeOfCode(d.JWC.Enthd.psize);
+      ctx_.papx = p.width;
+      ctx_.papy = p.height;
+      break;
+    }
+    case Family::Jwk:
+      RefFileOpen(ctx_, appPath_);
+      DefaultFileColorSet(att);
+      DefaultFileLtypeSet(att);
+      d.JWK.SetGAttLayer(ctx_);
+      d.JWK.GetMinMaxZahyo(ctx_);
       ctx_.papx = std::abs(ctx_.MaxX - ctx_.MinX);
       ctx_.papy = std::abs(ctx_.MaxY - ctx_.MinY);
       break;
@@ -177,6 +243,17 @@ class CairoImage final : public RenderedImage {
 
 void Converter::DrawOn(Family f, Canvas& canvas) {
   Drawings& d = *d_;
+  if (f == Family::K4) {
+    if (d.K4.EntN <= 0) return;
+    TGraph gk(ctx_, canvas);
+    canvas.BeginScene();
+    gk.GCls(0xFFFFFFFF);
+    gk.GPenSet(0xFF0000FF, 1, 1);
+    gk.GLBox(0, 0, ctx_.papx, ctx_.papy);
+    d.K4.GLDrawALL(gk, ctx_);
+    canvas.EndScene();
+    return;
+  }
   TGraph2 g(ctx_, canvas);
   auto frame = [&](double x1, double y1, double x2, double y2) {
     g.GPenSet(0xFF0000FF, 1, 1);
@@ -188,23 +265,27 @@ void Converter::DrawOn(Family f, Canvas& canvas) {
       canvas.BeginScene();
       g.GCls(ctx_.GAtt.GetBackColor());
       frame(-ctx_.papx / 2, -ctx_.papy / 2, ctx_.papx / 2, ctx_.papy / 2);
+      JwwGLDrawALL(d.JWW1, ctx_, g);
       canvas.EndScene();
       break;
     case Family::Jws:
       if (d.JWS.Enthd.n1 <= 0) return;
       canvas.BeginScene();
       g.GCls(ctx_.GAtt.GetBackColor());
+      JwsGLDrawALL(d.JWS, ctx_, g);
       canvas.EndScene();
       break;
     case Family::Jwc:
       canvas.BeginScene();
       g.GCls(ctx_.GAtt.GetBackColor());
       frame(0, 0, ctx_.papx, ctx_.papy);
+      d.JWC.GLDrawALL(g, ctx_);
       canvas.EndScene();
       break;
     case Family::Jwk:
       canvas.BeginScene();
       g.GCls(ctx_.GAtt.GetBackColor());
+      d.JWK.GLDrawALL(g, ctx_);
       canvas.EndScene();
       break;
     default: break;
@@ -249,6 +330,15 @@ std::string Converter::Describe(Family f, const LoadResult& load, bool text) con
   w.Begin();
   w.Str("format", FamilyName(f));
   switch (f) {
+    case Family::K4: {
+      w.Str("title", Utf16ToUtf8(d.K4.Title));
+      w.Begin("paper").Num("width_mm", ctx_.papx).Num("height_mm", ctx_.papy).Int("layout", d.K4.psz.lout).End();
+      w.Int("objects", d.K4.EntN);
+      w.Begin("entities");
+      for (const auto& [kind, n] : d.K4.KindCounts()) w.Int(kind, n);
+      w.End();
+      break;
+    }
     case Family::Jww: {
       const auto& h = d.JWW1.Enthd;
       const PaperSize p = PaperSizeOfCode(h.nZumen);
@@ -264,6 +354,25 @@ std::string Converter::Describe(Family f, const LoadResult& load, bool text) con
       w.Begin("base_point").Num("x", h.BasePoint_x).Num("y", h.BasePoint_y).End();
       DescribeBody(w, d.JWS.Body, h.n1);
       w.Int("embedded_images", 0);
+      break;
+    }
+    case Family::Jwc: {
+      const auto& h = d.JWC.Enthd;
+      const PaperSize p = PaperSizeOfCode(h.psize);
+      w.Begin("paper").Int("code", h.psize).Num("width_mm", p.width).Num("height_mm", p.height).End();
+      w.Begin("announced").Int("line", h.lineCount).Int("arc", h.arcCount).Int("text", h.mojiCount)
+          .Int("point", h.tenCount).Int("virtual_point", h.vtenCount).End();
+      w.Begin("entities").Int("line", d.JWC.lineN).Int("arc", d.JWC.arcN).Int("text", d.JWC.mojiN)
+          .Int("point", d.JWC.tenN).Int("virtual_point", d.JWC.VtenDrawCount()).End();
+      break;
+    }
+    case Family::Jwk: {
+      const auto& h = d.JWK.Enthd;
+      w.Num("scale", h.scale);
+      w.Begin("announced").Int("line", h.lineCount).Int("arc", h.arcCount).Int("text", h.mojiCount)
+          .Int("point", h.tenCount).End();
+      w.Begin("entities").Int("line", d.JWK.lineN).Int("arc", d.JWK.arcN).Int("text", d.JWK.mojiN)
+          .Int("point", d.JWK.tenN).End();
       break;
     }
     default: break;
