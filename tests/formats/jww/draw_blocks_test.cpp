@@ -112,6 +112,32 @@ TEST_F(DrawBlocks, TextKeepsProportionsAndReadsForwards) {
   }
 }
 
+TEST_F(DrawBlocks, TextScaleComesFromTheInstanceOrWithFlagFromTheTextsGroup) {
+  struct Case {
+    uint8_t instanceStyle;
+    std::u16string drawn;  // "%ss" prints the scale of the group being drawn
+  };
+  const Case cases[] = {{1, u"20"}, {1 | 0x40, u"50"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.instanceStyle);
+    JwwDrawing t;
+    t.w.head.EntLgrp[0].adScale = 50;
+    t.w.head.EntLgrp[2].adScale = 20;
+    t.w.BeginBlockDef(1, u"s");
+    TEntJwwMoji m = Member(t.w.att);
+    m.dSizeX = m.dSizeY = 5;
+    m.str = u"%ss";
+    t.w.Add(m);
+    t.w.EndBlockDef();
+    t.w.att.nGLayer = 2;
+    t.w.att.nPenStyle = c.instanceStyle;
+    t.w.Insert(1, 20, 20);
+    t.Draw();
+    EXPECT_EQ(Utf16ToUtf8(DrawnText(t.canvas)), Utf16ToUtf8(c.drawn));
+    EXPECT_EQ(t.ctx.LgScale, c.instanceStyle & 0x40 ? 50 : 20);
+  }
+}
+
 TEST_F(DrawBlocks, MarkersTurnWithTheBlockAndKeepTheirScale) {
   struct Case {
     const char* what;
