@@ -332,6 +332,7 @@ bool TK4Data::FileCheck(const std::filesystem::path& FName) {
 }
 
 bool TK4Data::FileHeaderIn(const std::filesystem::path& FName) {
+  LastError_.clear();
   std::vector<uint8_t> data;
   try {
     if (!ReadFileBytes(FName, data, SIZE_MAX)) {
@@ -348,6 +349,7 @@ bool TK4Data::FileHeaderIn(const std::filesystem::path& FName) {
 }
 
 bool TK4Data::FileIn(const std::filesystem::path& FName) {
+  LastError_.clear();
   std::vector<uint8_t> data;
   try {
     if (!ReadFileBytes(FName, data, SIZE_MAX)) {
