@@ -220,7 +220,9 @@ TEST(JwkDraw, ASymbolIsDividedByItsScaleAndItsOriginMarked) {
     // The reference mark: a red circle of 5 pixels around the origin.
     const auto marks = s.Circles(0, 0, 0.5);
     ASSERT_EQ(marks.size(), static_cast<size_t>(kijun));
-    if (kijun) EXPECT_EQ(marks[0].st.strokeColor, 0xFFFF0000u);
+    if (kijun) {
+      EXPECT_EQ(marks[0].st.strokeColor, 0xFFFF0000u);
+    }
   }
 }
 
