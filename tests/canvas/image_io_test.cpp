@@ -4,11 +4,16 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 
 #include "canvas/cairo_canvas.h"
+
+// jpeglib.h needs size_t and FILE declared before it.
+#include <jpeglib.h>
 
 namespace zumen {
 namespace {
@@ -240,6 +245,48 @@ TEST(BmpDecoderTest, RefusesTruncatedAndOversizedFiles) {
   EXPECT_FALSE(LoadImageMemory(Bmp(3, 2, 24, {}, std::vector<uint8_t>(24, 0), 1)).ok());  // RLE8 needs 8 bits
   EXPECT_FALSE(LoadImageMemory(Bmp(3, 2, 8, {0xFF0000}, {0, 5, 1, 2}, 1)).ok());  // literal run cut short
   EXPECT_FALSE(LoadImageMemory(std::vector<uint8_t>{'B', 'M', 0, 0}).ok());
+}
+
+// A CMYK JPEG as print software writes it: Adobe marker, inverted inks.
+TEST(JpegDecoderTest, ReadsAdobeCmyk) {
+  jpeg_compress_struct cinfo{};
+  jpeg_error_mgr err{};
+  cinfo.err = jpeg_std_error(&err);
+  jpeg_create_compress(&cinfo);
+  unsigned char* buffer = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&cinfo, &buffer, &size);
+  cinfo.image_width = 16;
+  cinfo.image_height = 8;
+  cinfo.input_components = 4;
+  cinfo.in_color_space = JCS_CMYK;
+  jpeg_set_defaults(&cinfo);
+  jpeg_set_colorspace(&cinfo, JCS_YCCK);
+  jpeg_set_quality(&cinfo, 95, TRUE);
+  jpeg_start_compress(&cinfo, TRUE);
+  // Left half red (no cyan ink, full magenta and yellow), right half 50 % grey (black ink only).
+  std::vector<uint8_t> row(16 * 4);
+  for (int x = 0; x < 16; ++x) {
+    const uint8_t px[4] = {255, 0, 0, 255};
+    const uint8_t grey[4] = {255, 255, 255, 128};
+    std::memcpy(&row[x * 4], x < 8 ? px : grey, 4);
+  }
+  while (cinfo.next_scanline < cinfo.image_height) {
+    JSAMPROW r[1] = {row.data()};
+    jpeg_write_scanlines(&cinfo, r, 1);
+  }
+  jpeg_finish_compress(&cinfo);
+  const std::vector<uint8_t> bytes(buffer, buffer + size);
+  jpeg_destroy_compress(&cinfo);
+  std::free(buffer);
+
+  const LoadedImage img = LoadImageMemory(bytes);
+  ASSERT_TRUE(img.ok()) << img.error;
+  const uint32_t left = img.bitmap.at(2, 4), right = img.bitmap.at(13, 4);
+  EXPECT_GT((left >> 16) & 0xFF, 235u);
+  EXPECT_LT((left >> 8) & 0xFF, 20u);
+  EXPECT_NEAR(static_cast<int>(right & 0xFF), 128, 6);
+  EXPECT_EQ(right >> 24, 0xFFu);
 }
 
 uint32_t Be32(const uint8_t* p) { return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3]; }
