@@ -13,6 +13,10 @@ namespace {
 constexpr double kDotPx = 2.0;
 constexpr double kEps = 1e-14;
 
+bool Finite(double x1, double y1, double x2, double y2) {
+  return std::isfinite(x1) && std::isfinite(y1) && std::isfinite(x2) && std::isfinite(y2);
+}
+
 DashStyle DashOf(uint32_t typ) {
   switch (typ) {
     case 1: return DashStyle::Dash;
@@ -152,6 +156,9 @@ void TGraph2::FlushGPt() {
 // ---- drawing-coordinate primitives -----------------------------------------
 
 int32_t TGraph2::GLLine(double x1, double y1, double x2, double y2) {
+  // A point at infinity or not a number is invalid input: clipping it would
+  // hand coordinates that are not numbers on to the canvas.
+  if (!Finite(x1, y1, x2, y2)) return 3;
   if (WinClip(x1, y1, x2, y2) == 2) return 1;
   double X1, Y1, X2, Y2;
   GLTransPt(x1, y1, X1, Y1);
@@ -195,9 +202,15 @@ int32_t TGraph2::GLBoxA(double x1, double y1, double x2, double y2, double a) {
   return res;
 }
 
+bool TGraph2::GLPtFinite() const {
+  for (const TDPoint& p : Ctx.GLPt)
+    if (!std::isfinite(p.X) || !std::isfinite(p.Y)) return false;
+  return true;
+}
+
 int32_t TGraph2::GLPolyline() {
   const auto& pts = Ctx.GLPt;
-  if (pts.size() < 2) return 3;
+  if (pts.size() < 2 || !GLPtFinite()) return 3;
   int all = 15;
   for (const TDPoint& p : pts) all &= WinOutCode(p.X, p.Y);
   if (all != 0) return 1;
@@ -260,7 +273,7 @@ bool TGraph2::CoversWindow(const std::vector<TDPoint>& pts) const {
 
 int32_t TGraph2::GLSolid() {
   auto& pts = Ctx.GLPt;
-  if (pts.size() < 3) return 3;
+  if (pts.size() < 3 || !GLPtFinite()) return 3;
   const TDPoint first = pts.front();
   const TDPoint last = pts.back();
   if (std::fabs(last.X - first.X) > kEps || std::fabs(last.Y - first.Y) > kEps) pts.push_back(first);

@@ -34,6 +34,8 @@ void TGraph2::GLSetDT() {
 }
 
 int32_t TGraph2::GLLineDT(int32_t lay, int32_t typ, double x1, double y1, double x2, double y2) {
+  // Points at infinity would make the walk endless: invalid input.
+  if (!std::isfinite(x1) || !std::isfinite(y1) || !std::isfinite(x2) || !std::isfinite(y2)) return 3;
   const TgraAttribute& g = Ctx.GAtt;
   const int seg = g.GetAttrTypseg(typ);
   if (seg <= 0) return GLLine(x1, y1, x2, y2);

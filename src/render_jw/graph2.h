@@ -154,6 +154,7 @@ class TGraph2 {
   Measure MeasureGLPt() const;
   void DotFallback(const Measure& m);
   bool CoversWindow(const std::vector<TDPoint>& pts) const;
+  bool GLPtFinite() const;
   void AppendDevice(double x, double y);
   void FlushGPt();
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "render_fixture.h"
 
 namespace zumen::testing {
@@ -274,6 +276,20 @@ TEST_F(Core, DevicePrimitivesUseCanvasState) {
   EXPECT_EQ(canvas.All<RecPolyline>()[0].st.strokeColor, 0xFF0000FFu);
   EXPECT_EQ(canvas.All<RecPolygon>()[0].st.fillColor, 0xFF0000FFu);
   EXPECT_EQ(canvas.All<RecClear>()[0].argb, 0xFFFFFFFFu);
+}
+
+TEST_F(Core, PointsThatAreNotNumbersAreInvalid) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  EXPECT_EQ(g.GLLine(-inf, 50, 50, 60), 3);
+  EXPECT_EQ(g.GLLine(nan, 50, 50, 60), 3);
+  EXPECT_EQ(g.GLLineDT(0, 2, -inf, 50, 50, 60), 3);
+  EXPECT_EQ(g.GLLineDT(0, 2, 10, 50, 50, nan), 3);
+  SetPoints({{10, 10}, {inf, 20}, {30, 50}});
+  EXPECT_EQ(g.GLPolyline(), 3);
+  EXPECT_EQ(g.GLSolid(), 3);
+  EXPECT_EQ(g.GLEllipse(50, 50, inf, 1, 0), 3);
+  EXPECT_EQ(canvas.DrawCount(), 0u);
 }
 
 }  // namespace
