@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <numbers>
+#include <thread>
+#include <vector>
 
 #include "canvas/cairo_canvas.h"
 
@@ -138,6 +140,24 @@ TEST(TextEnginePixels, TransformedText) {
   const Ink left = InkOf(*cv, ink.x1, 0, ink.x1 + quarter, 300);
   const Ink right = InkOf(*cv, ink.x2 + 1 - quarter, 0, ink.x2 + 1, 300);
   EXPECT_GT(left.Height(), 2 * right.Height());
+}
+
+TEST(TextEnginePixels, CanvasesInParallelThreadsDrawAlike) {
+  // Each canvas has its own engine; conversions in parallel threads must not
+  // disturb one another's font look-ups and glyph caches.
+  const auto draw = [](std::vector<uint32_t>& out) {
+    auto cv = Blank(200, 100);
+    for (int i = 0; i < 20; ++i) Text(*cv, i % 2 ? u"ＭＳ 明朝" : u"MS PGothic", 20 + i, 5 * i, 10, u"図面Ab");
+    const PixelView v = cv->Pixels();
+    for (int y = 0; y < v.height; ++y) out.insert(out.end(), v.row(y), v.row(y) + v.width);
+  };
+  std::vector<uint32_t> alone;
+  draw(alone);
+  std::vector<std::vector<uint32_t>> results(4);
+  std::vector<std::thread> threads;
+  for (auto& r : results) threads.emplace_back(draw, std::ref(r));
+  for (auto& t : threads) t.join();
+  for (const auto& r : results) EXPECT_TRUE(r == alone);
 }
 
 }  // namespace
