@@ -17,6 +17,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "common/text.h"
+
 namespace zumen {
 
 namespace {
@@ -60,12 +62,6 @@ std::vector<char32_t> CodePoints(const std::u16string& s) {
     }
     out.push_back(c);
   }
-  return out;
-}
-
-std::string Utf8(const std::u16string& s) {
-  std::string out;
-  for (char32_t c : CodePoints(s)) AppendUtf8(out, c);
   return out;
 }
 
@@ -163,7 +159,7 @@ struct TextEngine::Impl {
     FcConfig* cfg = Config();
     if (!cfg) return;
     FcPattern* pat = FcPatternCreate();
-    const std::string family = Utf8(spec.family);
+    const std::string family = Utf16ToUtf8(spec.family);
     if (!family.empty()) FcPatternAddString(pat, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
     FcPatternAddInteger(pat, FC_WEIGHT, spec.bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
     FcPatternAddInteger(pat, FC_SLANT, spec.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
