@@ -124,6 +124,7 @@ TEST_F(K4Graph, WindowDoesNotShiftThePattern) {
   Pattern({2, 2});
   g.GLLine3(-10, 50, 9, 50);  // starts 10 units left of the window
   ExpectSpans(XSpans(), {{2, 4}, {6, 8}});
+  EXPECT_EQ(canvas.Count<RecPixel>(), 0u);  // no dot for the dash used up at the window edge
   EXPECT_EQ(g.LastSeg, 1);  // 19 = 4 periods + 3: one unit into the gap
   EXPECT_NEAR(g.LastLen, 1, 1e-9);
   canvas.ClearCalls();

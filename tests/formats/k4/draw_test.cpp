@@ -325,6 +325,27 @@ TEST_F(K4Draw, PointsTakeThePointStyle) {
   for (const auto& q : polys[0].pts) EXPECT_NEAR(std::hypot(q.X - 500, q.Y - 500), 10, 1e-3);
 }
 
+TEST_F(K4Draw, TextWidthFollowsHeightWhenTiny) {
+  std::array<TK4TextStyle, 21> styles{};
+  styles[2].hight = 1;
+  styles[2].width = 0.05;  // a tenth of the height or less: laid out as wide as high
+  styles[2].penno = 8;
+  w.Title(u"t").TextStyles(styles);
+  TK4ObjectText t;
+  t.pos = {10, 10};
+  t.style = 2;
+  t.text = u"AB";
+  w.Text(t);
+  t.style = 21;  // no such style: not drawn
+  w.Text(t);
+  Load();
+  Draw();
+  const auto texts = canvas.All<RecText>();
+  ASSERT_EQ(texts.size(), 2u);
+  EXPECT_NEAR(texts[1].left - texts[0].left, 5, 1e-9);  // half of 1 unit at 10 px per unit
+  EXPECT_EQ(texts[0].st.fillColor, 0xFF00FFFFu);         // the style's colour number 8
+}
+
 TEST_F(K4Draw, FillColoursAndResets) {
   TK4LayerInfo li;
   li.grp[1].state = 1;
