@@ -54,14 +54,18 @@ bool ExactPalette(const PixelView& v, Palette& pal, std::vector<uint8_t>& indice
   std::unordered_map<uint32_t, uint8_t> lookup;
   std::vector<uint32_t> scratch;
   bool anyTransparent = false;
+  uint32_t seen = 0xFFFFFFFF;  // runs of one colour (most of a drawing) skip the map
   for (int y = 0; y < v.height; ++y) {
     const uint32_t* row = StraightRow(v, y, scratch);
     for (int x = 0; x < v.width; ++x) {
       if (Transparent(row[x])) {
         anyTransparent = true;
-      } else if (lookup.try_emplace(row[x] & 0xFFFFFF, 0).second && lookup.size() + (anyTransparent ? 1 : 0) > 256) {
-        return false;
+        continue;
       }
+      const uint32_t rgb = row[x] & 0xFFFFFF;
+      if (rgb == seen) continue;
+      seen = rgb;
+      if (lookup.try_emplace(rgb, 0).second && lookup.size() + (anyTransparent ? 1 : 0) > 256) return false;
     }
   }
   if (lookup.size() + (anyTransparent ? 1 : 0) > 256) return false;
@@ -132,7 +136,9 @@ bool QuantizedPalette(const PixelView& v, Palette& pal, std::vector<uint8_t>& in
     return false;
   }
   std::unique_ptr<liq_result, LiqDeleter> result(raw);
-  liq_set_dithering_level(result.get(), 1.0f);
+  // No dithering: lines stay crisp without speckles along their antialiased
+  // edges, and remapping takes half the time (bench_png, A3 at 300 dpi).
+  liq_set_dithering_level(result.get(), 0.0f);
   indices.resize(static_cast<size_t>(v.width) * static_cast<size_t>(v.height));
   if (liq_write_remapped_image(result.get(), image.get(), indices.data(), indices.size()) != LIQ_OK) {
     error = "the colour quantizer failed";
