@@ -123,6 +123,31 @@ TEST_F(Markers, RotationAndScale) {
   EXPECT_NEAR(circle[0].pts[0].X, 10 * 51.25, 1e-3);
 }
 
+TEST_F(Markers, StrokeShapesGeometry) {
+  struct Case {
+    int pc;
+    double x1, y1, x2, y2;  // first stroke, relative to the point
+    double lx1, ly1, lx2, ly2;  // last stroke
+  };
+  const double c30 = 1.25 * std::cos(kPi / 6), s45 = 1.25 * std::sqrt(0.5);
+  const double t = 5.0 / 3.0, t30 = t * std::cos(kPi / 6);
+  const Case cases[] = {
+      {-1, 0, 1.25, 0, -1.25, -c30, 0.625, c30, -0.625},
+      {-5, -1.25, -1.25, 1.25, -1.25, -1.25, 1.25, -1.25, -1.25},
+      {-6, 0, t, -t30, -t / 2, t30, -t / 2, 0, t},
+      {-7, s45, s45, -s45, -s45, -s45, s45, s45, -s45},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.pc);
+    canvas.ClearCalls();
+    EXPECT_EQ(Marker(c.pc), 0);
+    const auto lines = canvas.All<RecLine>();
+    ASSERT_FALSE(lines.empty());
+    ExpectSeg(lines.front(), 50 + c.x1, 50 + c.y1, 50 + c.x2, 50 + c.y2);
+    ExpectSeg(lines.back(), 50 + c.lx1, 50 + c.ly1, 50 + c.lx2, 50 + c.ly2);
+  }
+}
+
 TEST_F(Markers, ArrowheadPointsAlongTheRotation) {
   EXPECT_EQ(Marker(1), 0);
   const auto outline = canvas.All<RecPolyline>();
