@@ -32,6 +32,63 @@ TEST_F(DrawBlocks, TranslatedBlockDrawsMembersShifted) {
   EXPECT_TRUE(SameCalls(Describe(canvas), expected));
 }
 
+// Members in the reverse of the painting order, inserted scaled and rotated:
+// solids, lines and arcs go through the block variants of their operations.
+TEST_F(DrawBlocks, MembersMapOntoTheBlockOperations) {
+  const double c = std::cos(0.5), sn = std::sin(0.5);
+  for (bool dm : {false, true}) {
+    SCOPED_TRACE(dm ? "display mode" : "plain mode");
+    JwwDrawing t;
+    t.ctx.GAtt.SetDisplayMode(dm);
+    JwwWriter& wr = t.w;
+    wr.att.nPenStyle = 2;
+    wr.BeginBlockDef(1, u"m");
+    wr.Arc(1, 2, 3, 0.2, 1.1, 0.5, 0.3);
+    wr.Circle(-1, 0, 2);
+    wr.Line(0, 0, 4, 1);
+    TEntJwwSolid arcSolid{wr.att, 1, 1, 2, 1, 0, 0, kPi, 0, 0};
+    arcSolid.att.nPenStyle = 105;
+    wr.Add(arcSolid);
+    wr.Solid(0, 0, 2, 0, 2, 1, 0, 1);
+    wr.EndBlockDef();
+    wr.Insert(1, 50, 40, 2, 3, 0.5);
+    t.Draw();
+    // (u, v) -> (50 + 2c u - 3s v, 40 + 2s u + 3c v)
+    const double b1 = 2 * c, b2 = -3 * sn, b3 = 2 * sn, b4 = 3 * c;
+    auto T = [&](double u, double v) { return TDPoint{50 + b1 * u + b2 * v, 40 + b3 * u + b4 * v}; };
+    const auto expected = t.Expected([&](TGraph2& g) {
+      if (dm) g.GLSetDT();
+      g.GLPenSet(0, 1, 1, 0.0, 0);
+      g.GLSolidArcBL(105, 1, 1, 2, 1, 0, 0, kPi, 0, 50, 40, b1, b2, b3, b4, 1);
+      g.GLPenSet(0, 1, 1, 0.0, 0);
+      g.Ctx.GLPt = {T(0, 0), T(2, 0), T(2, 1), T(0, 1)};
+      g.GLSolid();
+      g.Ctx.GLPt.clear();
+      const double wid = t.ctx.GAtt.GetAttrColwid(1);
+      const TDPoint p1 = T(0, 0), p2 = T(4, 1);
+      if (dm) g.GLSetDT();
+      g.GLPenSet(0, 1, 2, wid, 0);
+      if (dm)
+        g.GLLineDT(0, 2, p1.X, p1.Y, p2.X, p2.Y);
+      else
+        g.GLLine(p1.X, p1.Y, p2.X, p2.Y);
+      if (dm) g.GLSetDT();
+      g.GLPenSet(0, 1, 2, wid, 0);
+      if (dm)
+        g.GLEllipseArcBLDT(0, 2, 1, 2, 3, 0.5, 0.3, 0.2, 1.1, 50, 40, b1, b2, b3, b4, 1);
+      else
+        g.GLEllipseArcBL(1, 2, 3, 0.5, 0.3, 0.2, 1.1, 50, 40, b1, b2, b3, b4, 1);
+      if (dm) g.GLSetDT();
+      g.GLPenSet(0, 1, 2, wid, 0);
+      if (dm)
+        g.GLEllipseArcBLDT(0, 2, -1, 0, 2, 1.0, 0, 0, 2 * kPi, 50, 40, b1, b2, b3, b4, 1);
+      else
+        g.GLEllipseBL(-1, 0, 2, 1.0, 0, 50, 40, b1, b2, b3, b4, 1);
+    });
+    EXPECT_TRUE(SameCalls(Describe(t.canvas), expected));
+  }
+}
+
 TEST_F(DrawBlocks, NestedMirroredAndRotatedInstances) {
   w.BeginBlockDef(1, u"inner");
   w.Line(0, 0, 5, 0);
