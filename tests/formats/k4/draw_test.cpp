@@ -223,13 +223,43 @@ TEST_F(K4Draw, OwnColoursAndPrintWidths) {
   EXPECT_TRUE(k.DispMode);
 }
 
-TEST_F(K4Draw, AuxiliaryLinesFollowHojoMode) {
+TEST_F(K4Draw, AuxiliaryLinesFollowHojoModeSymbolsDoNot) {
   w.Title(u"h");
   AddLine(K4Attr(0, 0, 1, 15), 10, 10, 20, 10);
+  TK4ObjectSymbol sy;
+  sy.head.attr = K4Attr(0, 0, 1, 15);
+  sy.sym.pos = {50, 50};
+  sy.sym.style = 18;
+  sy.sym.param = {2, 0};
+  w.Symbol(sy);
   Load();
   k.HojoMode = false;
   Draw();
-  EXPECT_EQ(canvas.DrawCount(), 0u);
+  const auto segs = canvas.Segments();
+  ASSERT_FALSE(segs.empty());
+  for (const auto& s : segs) {
+    EXPECT_EQ(s.color, 0xFF888888u);
+    EXPECT_NEAR(s.x1, 500, 10 + 1e-6);  // only the symbol's square around (50, 50)
+    EXPECT_NEAR(s.y1, 500, 10 + 1e-6);
+  }
+}
+
+TEST_F(K4Draw, FullCirclesGetNoEndMarks) {
+  TK4ObjectCircleEx c;
+  c.pos = {50, 50};
+  c.r = 5;
+  c.arc = {1, 1 + 2 * kPi};
+  c.edge.mark[0].pos = {55, 50};
+  c.edge.mark[0].style = 18;
+  c.edge.mark[0].param = {2, 0};
+  c.edge.mark[1] = c.edge.mark[0];
+  w.Title(u"c").CircleEx(c);
+  c.arc = {0, kPi};
+  w.CircleEx(c);
+  Load();
+  Draw();
+  EXPECT_EQ(canvas.Count<RecPolyline>(), 2u);  // the circle, the half circle
+  EXPECT_EQ(canvas.Count<RecLine>(), 8u);      // two squares, for the half circle only
 }
 
 TEST_F(K4Draw, LinePatterns) {
