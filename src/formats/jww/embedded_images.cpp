@@ -41,9 +41,8 @@ bool IsGz(std::u16string_view name) { return FileExtLower(name) == u".gz"; }
 
 enum class InflateResult { kOk, kFailed, kTooLarge };
 
-// Inflates the gzip stream(s) of src into fd, at most kBindImageMaxInflated
-// bytes.
-InflateResult Inflate(const std::vector<uint8_t>& src, int fd) {
+// Inflates the gzip stream(s) of src into fd, at most `limit` bytes.
+InflateResult Inflate(const std::vector<uint8_t>& src, int fd, uint64_t limit) {
   z_stream zs{};
   if (inflateInit2(&zs, 31) != Z_OK) return InflateResult::kFailed;
   std::vector<uint8_t> out(64 * 1024);
@@ -57,7 +56,7 @@ InflateResult Inflate(const std::vector<uint8_t>& src, int fd) {
     const int rc = inflate(&zs, Z_NO_FLUSH);
     const size_t got = out.size() - zs.avail_out;
     total += got;
-    if (total > kBindImageMaxInflated) {
+    if (total > limit) {
       result = InflateResult::kTooLarge;
       break;
     }
@@ -127,7 +126,7 @@ void TJwwData::BindImageExplode() const {
     if (!ReadFileBytes(src, kJwwMaxFileSize, data)) continue;
     const int fd = CreateFresh(dst);
     if (fd < 0) continue;
-    const InflateResult rc = Inflate(data, fd);
+    const InflateResult rc = Inflate(data, fd, BindImageMaxInflated);
     ::close(fd);
     // A corrupt stream leaves its partial output; an image past the size
     // limit is removed rather than left half written.

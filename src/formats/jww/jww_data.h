@@ -43,6 +43,8 @@ class TJwwData {
   bool BindImageExr = true;
   std::vector<TBindImageType> BindImage;
   size_t BindImageN() const { return BindImage.size(); }
+  // Largest inflated copy BindImageExplode writes; a larger one is removed.
+  uint64_t BindImageMaxInflated = kBindImageMaxInflated;
 
   // Kept for the export side; reset with the drawing.
   int32_t FileOutOpt = 0;

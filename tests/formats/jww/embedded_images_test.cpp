@@ -98,6 +98,21 @@ TEST_F(EmbeddedImages, ReadingOnlyListsTheImages) {
   EXPECT_EQ(d.BindImageN(), 0u);
 }
 
+TEST_F(EmbeddedImages, AnImagePastTheInflateLimitIsRemoved) {
+  const std::vector<uint8_t> zeros(100000, 0);  // inflates 300 times its stored size
+  JwwWriter w(700);
+  w.Image(u"bomb.bmp.gz", zeros);
+  w.Image(u"fine.bmp.gz", std::vector<uint8_t>(1000, 1));
+  TJwwData d;
+  d.BindImageFolder = folder_;
+  d.BindImageExp = true;
+  d.BindImageMaxInflated = 50000;
+  ASSERT_TRUE(d.FileInBytes(w.Finish()));
+  d.BindImageExplode();
+  EXPECT_FALSE(fs::exists(folder_ + "bomb.bmp"));
+  EXPECT_EQ(fs::file_size(folder_ + "fine.bmp"), 1000u);
+}
+
 TEST(BindImageSafeName, KeepsOnlyAPlainFileName) {
   EXPECT_EQ(BindImageSafeName(u"a.png.gz"), u"a.png.gz");
   EXPECT_EQ(BindImageSafeName(u"..\\..\\x.bmp"), u"x.bmp");
