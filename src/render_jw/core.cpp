@@ -17,7 +17,9 @@ bool Finite(double x1, double y1, double x2, double y2) {
   return std::isfinite(x1) && std::isfinite(y1) && std::isfinite(x2) && std::isfinite(y2);
 }
 
-DashStyle DashOf(uint32_t typ) {
+}  // namespace
+
+DashStyle TGraph2::DashOf(uint32_t typ) {
   switch (typ) {
     case 1: return DashStyle::Dash;
     case 2: return DashStyle::Dot;
@@ -26,8 +28,6 @@ DashStyle DashOf(uint32_t typ) {
     default: return DashStyle::Solid;
   }
 }
-
-}  // namespace
 
 TGraph2::TGraph2(ConversionContext& ctx, Canvas& canvas) : C(canvas), Ctx(ctx) {
   Ctx.GPt.clear();

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "canvas/bitmap.h"
 #include "canvas/canvas.h"
 #include "context/context.h"
 
@@ -102,8 +103,13 @@ class TGraph2 {
   // One character in its cell; Fm is the base point (0..8: bottom, middle,
   // top rows, each left, centre, right); a negative h mirrors it upside down.
   int32_t GLAText1(double x, double y, double h, double w, double a, int32_t Fm, const std::u16string& s);
-  // The macro rules of the K4 renderer in GLAText3 (see render_jw/macros.h).
-  bool TextMacrosK4 = false;
+  // The text rules of the K4 renderer (TGraph sets them): its macro rules
+  // (see render_jw/macros.h); GLAText3 draws the line (x1, y1)-(x2, y2) for a
+  // text too small or too large to draw; "^$" + digit takes its colour from
+  // TextPenColour; vertical glyphs have their height and width exchanged.
+  bool TextK4 = false;
+  // Colour of "^$" + digit d (1..9) in K4 mode; when null, pen colour d of GAtt.
+  uint32_t (*TextPenColour)(int32_t d) = nullptr;
   // [end of text section]
 
   // ===== Markers: point markers (markers.cpp) =====
@@ -120,6 +126,9 @@ class TGraph2 {
   // rotation dan degrees counter-clockwise about the box's lower-left corner.
   int32_t GLImage2(double x1, double y1, double x2, double y2, double drx, double dry, double drr, double dan,
                    const std::u16string& fn);
+  // The same with an image already decoded (an empty bitmap answers 3).
+  int32_t GLImage2(double x1, double y1, double x2, double y2, double drx, double dry, double drr, double dan,
+                   const Bitmap& bmp);
 
   // ===== State =====
 
@@ -137,11 +146,10 @@ class TGraph2 {
   // Colour of the one-pixel brush used by GTen; follows every GPenSet.
   uint32_t br0 = 0xFF000000;
 
- private:
-  // ----- core helpers -----
-  int WinOutCode(double x, double y) const;
-  // Clips the segment in place against the window: 0 inside, 1 clipped, 2 outside.
-  int WinClip(double& x1, double& y1, double& x2, double& y2) const;
+  // ----- shared with the K4 renderer -----
+  // Canvas dash of a GPenSet pen type (1 dash, 2 dot, 3 dash-dot,
+  // 4 dash-dot-dot, else solid).
+  static DashStyle DashOf(uint32_t typ);
   // Device length of the visible parts of the open outline GLPt; counts the
   // segments wholly outside and remembers where the dot fallback goes.
   struct Measure {
@@ -152,7 +160,15 @@ class TGraph2 {
     double dotX = 0, dotY = 0;   // device end of the last visible segment
   };
   Measure MeasureGLPt() const;
+  // The single pixel of an outline too small to draw: at the end of its last
+  // visible segment, when the outline ends inside the window.
   void DotFallback(const Measure& m);
+
+ private:
+  // ----- core helpers -----
+  int WinOutCode(double x, double y) const;
+  // Clips the segment in place against the window: 0 inside, 1 clipped, 2 outside.
+  int WinClip(double& x1, double& y1, double& x2, double& y2) const;
   bool CoversWindow(const std::vector<TDPoint>& pts) const;
   bool GLPtFinite() const;
   void AppendDevice(double x, double y);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "canvas/image_io.h"
+#include "common/clip.h"
 #include "common/files.h"
 #include "common/geometry.h"
 #include "common/text.h"
@@ -29,13 +30,18 @@ bool AcceptedExtension(const std::u16string& fn) {
   return std::find(kExts.begin(), kExts.end(), ext) != kExts.end();
 }
 
-// The file as named, else the same name in the folder of the drawing; empty
-// when neither exists.
+// The file as named, else the same name in the folder of the drawing, else
+// its last path component there (image texts written on Windows name paths
+// such as "C:\data\photo.jpg" that do not exist here); empty when none exists.
 std::string FindImageFile(const std::u16string& fn, const std::u16string& drawing) {
   if (FileExist(fn)) return Utf16ToUtf8(fn);
+  if (drawing.empty()) return {};
   const size_t cut = drawing.find_last_of(u"/\\");
-  if (cut == std::u16string::npos) return {};
-  const std::u16string beside = drawing.substr(0, cut + 1) + fn;
+  const std::u16string folder = cut == std::u16string::npos ? std::u16string{} : drawing.substr(0, cut + 1);
+  if (!folder.empty() && FileExist(folder + fn)) return Utf16ToUtf8(folder + fn);
+  const size_t last = fn.find_last_of(u"/\\");
+  if (last == std::u16string::npos || last + 1 == fn.size()) return {};
+  const std::u16string beside = folder + fn.substr(last + 1);
   return FileExist(beside) ? Utf16ToUtf8(beside) : std::string{};
 }
 
@@ -102,63 +108,92 @@ int32_t TGraph2::GLImage(double x1, double y1, double x2, double y2, int32_t Fm,
   return 0;
 }
 
-int32_t TGraph2::GLImage2(double x1, double y1, double x2, double y2, double drx, double dry, double drr,
-                          double dan, const std::u16string& fn) {
-  if (!AcceptedExtension(fn)) return 3;
-  const std::string path = FindImageFile(fn, Ctx.CurFileName);
-  if (path.empty()) return 3;
-  const double bw = std::fabs(x2 - x1), bh = std::fabs(y2 - y1);
-  if (SizeRefused(bw, bh, Ctx.DispScale)) return 2;
-  const double left = std::min(x1, x2), right = std::max(x1, x2);
-  const double bottom = std::min(y1, y2), top = std::max(y1, y2);
-  const double k = bh / bw;
+namespace {
 
+// The box of GLImage2 in drawing units, ordered, with its turn in degrees.
+struct Image2Box {
+  double left = 0, right = 0, bottom = 0, top = 0, dan = 0;
+};
+
+// The size and window tests of GLImage2: 0 go on (box filled), else the result.
+int32_t Image2Place(const ConversionContext& ctx, double x1, double y1, double x2, double y2, double dan,
+                    Image2Box& box) {
+  if (SizeRefused(x2 - x1, y2 - y1, ctx.DispScale)) return 2;
+  box = {std::min(x1, x2), std::max(x1, x2), std::min(y1, y2), std::max(y1, y2), dan};
   // Culled by the corners of the box turned with the image.
-  int all = WinOutCode(left, bottom);
-  for (const auto& [cx, cy] : {std::pair{right, bottom}, std::pair{right, top}, std::pair{left, top}}) {
+  const auto out = [&ctx](double x, double y) {
+    return OutCode(x, y, ctx.DispX1, ctx.DispY1, ctx.DispX2, ctx.DispY2);
+  };
+  int all = out(box.left, box.bottom);
+  for (const auto& [cx, cy] :
+       {std::pair{box.right, box.bottom}, std::pair{box.right, box.top}, std::pair{box.left, box.top}}) {
     double rx, ry;
-    RotPtDeg(rx, ry, cx, cy, left, bottom, dan);
-    all &= WinOutCode(rx, ry);
+    RotPtDeg(rx, ry, cx, cy, box.left, box.bottom, dan);
+    all &= out(rx, ry);
   }
-  if (all != 0) return 1;
+  return all != 0 ? 1 : 0;
+}
 
+// Draws the crop of bmp into the box (turned with it), or the blue frame when
+// the box is 4 pixels or smaller.
+int32_t DrawImage2(TGraph2& g, const Image2Box& box, double drx, double dry, double drr, const Bitmap& bmp) {
+  if (bmp.width <= 0 || bmp.height <= 0) return 3;
   if (drr <= 1e-14) drr = 1;
   if (drx <= 1e-14) drx = 0;
   if (dry <= 1e-14) dry = 0;
-
-  const LoadedImage img = LoadImageFile(path);
-  if (!img.ok()) return 0;
-  const Bitmap& bmp = img.bitmap;
-  if (bmp.width <= 0 || bmp.height <= 0) return 3;
   const double W = bmp.width, H = bmp.height;
+  const double k = (box.top - box.bottom) / (box.right - box.left);  // box aspect
 
   double X1, Y1, X2, Y2;
-  GLTransPt(left, bottom, X1, Y1);
-  GLTransPt(right, top, X2, Y2);
+  g.GLTransPt(box.left, box.bottom, X1, Y1);
+  g.GLTransPt(box.right, box.top, X2, Y2);
   // The crop: drr of the image width wide, with the box's aspect ratio;
   // rows counted from the top of the image.
   const double sx = W * drx;
   const double sy = H - W * k * drr - H * dry;
   const double sw = std::fabs(W * drr), sh = std::fabs(W * k * drr);
 
+  const double dan = box.dan;
   if (std::fabs(X2 - X1) > kFramePx && std::fabs(Y2 - Y1) > kFramePx) {
     const double turn = std::fabs(dan);
     if (turn <= 1e-12 || std::fabs(turn - 360) <= 1e-12) {
-      C.DrawBitmap(bmp, sx, sy, sw, sh, X1, Y2, X2, Y1, 1.0);
+      g.C.DrawBitmap(bmp, sx, sy, sw, sh, X1, Y2, X2, Y1, 1.0);
     } else {
       // Turned about the box's lower-left corner, counter-clockwise on the page.
-      const Matrix saved = C.GetTransform();
-      C.MultiplyTransform(Matrix::Translate(-X1, -Y1)
-                              .Then(Matrix::Rotate(-dan * std::numbers::pi / 180))
-                              .Then(Matrix::Translate(X1, Y1)));
-      C.DrawBitmap(bmp, sx, sy, sw, sh, X1, Y2, X2, Y1, 1.0);
-      C.SetTransform(saved);
+      const Matrix saved = g.C.GetTransform();
+      g.C.MultiplyTransform(Matrix::Translate(-X1, -Y1)
+                                .Then(Matrix::Rotate(-dan * std::numbers::pi / 180))
+                                .Then(Matrix::Translate(X1, Y1)));
+      g.C.DrawBitmap(bmp, sx, sy, sw, sh, X1, Y2, X2, Y1, 1.0);
+      g.C.SetTransform(saved);
     }
   } else {
-    C.SetStrokeColor(kFrameBlue);
-    GLBoxA(left, bottom, right, top, dan * std::numbers::pi / 180);
+    g.C.SetStrokeColor(kFrameBlue);
+    g.GLBoxA(box.left, box.bottom, box.right, box.top, dan * std::numbers::pi / 180);
   }
   return 0;
+}
+
+}  // namespace
+
+int32_t TGraph2::GLImage2(double x1, double y1, double x2, double y2, double drx, double dry, double drr,
+                          double dan, const std::u16string& fn) {
+  if (!AcceptedExtension(fn)) return 3;
+  const std::string path = FindImageFile(fn, Ctx.CurFileName);
+  if (path.empty()) return 3;
+  Image2Box box;
+  if (const int32_t r = Image2Place(Ctx, x1, y1, x2, y2, dan, box)) return r;
+  // Decoded only once the box is known to be seen.
+  const LoadedImage img = LoadImageFile(path);
+  if (!img.ok()) return 0;  // a file that cannot be decoded is skipped
+  return DrawImage2(*this, box, drx, dry, drr, img.bitmap);
+}
+
+int32_t TGraph2::GLImage2(double x1, double y1, double x2, double y2, double drx, double dry, double drr,
+                          double dan, const Bitmap& bmp) {
+  Image2Box box;
+  if (const int32_t r = Image2Place(Ctx, x1, y1, x2, y2, dan, box)) return r;
+  return DrawImage2(*this, box, drx, dry, drr, bmp);
 }
 
 }  // namespace zumen

@@ -13,25 +13,23 @@ namespace zumen {
 
 namespace {
 constexpr double kDotPx = 2.0;  // figures of this many pixels or less become one pixel
-
-DashStyle DashOf(uint32_t typ) {
-  switch (typ) {
-    case 1: return DashStyle::Dash;
-    case 2: return DashStyle::Dot;
-    case 3: return DashStyle::DashDot;
-    case 4: return DashStyle::DashDotDot;
-    default: return DashStyle::Solid;
-  }
-}
 }  // namespace
 
 TGraph::TGraph(ConversionContext& ctx, Canvas& canvas) : Ctx(ctx), C(canvas), G2(ctx, canvas) {
-  G2.TextMacrosK4 = true;
+  G2.TextK4 = true;
+  G2.TextPenColour = &TGraph::ColorNumber;
+}
+
+uint32_t TGraph::ColorNumber(int32_t co) {
+  static constexpr std::array<uint32_t, 16> kTable = {
+      0xFF000000, 0xFF009595, 0xFF000000, 0xFF00AA37, 0xFFC0C000, 0xFFC000C0, 0xFF0000FF, 0xFFFF00FF,
+      0xFF00FFFF, 0xFF00FF00, 0xFFFFC0CB, 0xFFB8860B, 0xFF000000, 0xFF000000, 0xFF000000, 0xFF000000};
+  return co >= 0 && co < 16 ? kTable[static_cast<size_t>(co)] : 0xFF000000;
 }
 
 void TGraph::GPenSet(uint32_t col, uint32_t typ, uint32_t wid) {
   G2.GPenSet(col, typ, wid);
-  dash_ = DashOf(typ);
+  dash_ = TGraph2::DashOf(typ);
   fillPlain_ = true;
 }
 
@@ -206,31 +204,13 @@ int32_t TGraph::GLPolyline2() {
   for (const TDPoint& p : pts) all &= OutCode(p.X, p.Y, wx1, wy1, wx2, wy2);
   if (all != 0) return 1;
 
-  // Visible device length; where the single pixel of a tiny polyline goes.
-  double sum = 0;
-  size_t outside = 0;
-  bool lastInside = false, haveDot = false;
-  double dotX = 0, dotY = 0;
-  for (size_t i = 1; i < pts.size(); ++i) {
-    double x1 = pts[i - 1].X, y1 = pts[i - 1].Y, x2 = pts[i].X, y2 = pts[i].Y;
-    const int code = ClipLine(x1, y1, x2, y2, wx1, wy1, wx2, wy2);
-    if (i + 1 == pts.size()) lastInside = OutCode(x2, y2, wx1, wy1, wx2, wy2) == 0;
-    if (code == 2) {
-      ++outside;
-      continue;
-    }
-    double X1, Y1;
-    GLTransPt(x1, y1, X1, Y1);
-    GLTransPt(x2, y2, dotX, dotY);
-    sum += std::hypot(dotX - X1, dotY - Y1);
-    haveDot = true;
-  }
-  if (outside == pts.size() - 1) return 1;
-  if (sum > kDotPx) {
+  const TGraph2::Measure m = G2.MeasureGLPt();
+  if (m.outside == static_cast<int>(pts.size()) - 1) return 1;
+  if (m.length > kDotPx) {
     for (size_t i = 1; i < pts.size(); ++i) GLLine3(pts[i - 1].X, pts[i - 1].Y, pts[i].X, pts[i].Y);
     return 0;
   }
-  if (lastInside && haveDot) GTen(dotX, dotY);
+  G2.DotFallback(m);
   return 2;
 }
 

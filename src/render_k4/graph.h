@@ -51,7 +51,9 @@ class TGraph {
                      double zf) {
     return G2.GLSolidArc(sty, cx, cy, r, h, a, sa, da, zf);
   }
-  // Texts follow the K4 rules of the text operations (set on G2 at creation).
+  // Texts follow the K4 rules of the text operations (set on G2 at creation):
+  // K4 macros, a baseline for texts too small or too large, "^$" colours by
+  // colour number, vertical glyphs with height and width exchanged.
   int32_t GLAText3(double x1, double y1, double x2, double y2, double h, double w, double sp, int32_t Ftyp,
                    const std::u16string& f, const std::u16string& s) {
     return G2.GLAText3(x1, y1, x2, y2, h, w, sp, Ftyp, f, s);
@@ -63,8 +65,15 @@ class TGraph {
                    const std::u16string& fn) {
     return G2.GLImage2(x1, y1, x2, y2, drx, dry, drr, dan, fn);
   }
+  int32_t GLImage2(double x1, double y1, double x2, double y2, double drx, double dry, double drr, double dan,
+                   const Bitmap& bmp) {
+    return G2.GLImage2(x1, y1, x2, y2, drx, dry, drr, dan, bmp);
+  }
 
   // ---- pens and the dash pattern ----
+  // Screen colour of a K4 colour number (0..15; others black); also the
+  // colours of "^$1" ... "^$9" in texts.
+  static uint32_t ColorNumber(int32_t co);
   // Stroke colour, fill colour (its kind unchanged) and the pixel brush.
   void GPenSetColor(uint32_t col);
   // Stroke thickness in pixels.

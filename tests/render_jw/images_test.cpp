@@ -4,6 +4,8 @@
 #include <fstream>
 #include <numbers>
 #include <string>
+#include <tuple>
+#include <variant>
 
 #include "canvas/image_io.h"
 #include "common/text.h"
@@ -92,6 +94,79 @@ TEST_F(Images, FileLookupAndExtensions) {
   ctx.CurFileName.clear();
   EXPECT_EQ(g.GLImage(10, 10, 90, 90, 0, u"wide.png"), 3);
   EXPECT_EQ(canvas.Count<RecBitmap>(), 2u);
+}
+
+TEST_F(Images, WindowsPathsAreFoundByTheirLastComponentBesideTheDrawing) {
+  ctx.CurFileName = Path("drawing.jww");
+  struct Case {
+    std::u16string name;
+    int32_t result;
+  };
+  const Case cases[] = {
+      {u"C:\\data\\wide.png", 0},
+      {u"..\\pics\\photo.jpeg", 0},
+      {u"/nowhere/wide.png", 0},
+      {u"C:\\data\\missing.png", 3},
+      {u"C:\\data\\", 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Utf16ToUtf8(c.name));
+    canvas.ClearCalls();
+    EXPECT_EQ(g.GLImage(10, 10, 90, 90, 0, c.name), c.result);
+    EXPECT_EQ(g.GLImage2(10, 10, 90, 90, 0, 0, 1, 0, c.name), c.result);
+    EXPECT_EQ(canvas.Count<RecBitmap>(), c.result == 0 ? 2u : 0u);
+  }
+  // Only beside the drawing: without one the last component is not tried.
+  ctx.CurFileName.clear();
+  EXPECT_EQ(g.GLImage(10, 10, 90, 90, 0, u"C:\\data\\wide.png"), 3);
+}
+
+TEST_F(Images, Image2FromADecodedBitmapPlacesLikeTheFile) {
+  const LoadedImage img = LoadImageFile(Utf16ToUtf8(Path("wide.png")));
+  ASSERT_TRUE(img.ok());
+  struct Case {
+    const char* name;
+    double x1, y1, x2, y2, drx, dry, drr, dan;
+    int32_t result;
+  };
+  const Case cases[] = {
+      {"crop", 10, 10, 50, 50, 0.5, 0, 0.5, 0, 0},
+      {"turned", 50, 10, 90, 30, 0, 0, 1, 90, 0},
+      {"tiny: blue frame", 10, 10, 40, 10.3, 0, 0, 1, 90, 0},
+      {"outside", 110, 10, 190, 90, 0, 0, 1, 0, 1},
+      {"too small", 10, 10, 10.15, 90, 0, 0, 1, 0, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    canvas.ClearCalls();
+    EXPECT_EQ(g.GLImage2(c.x1, c.y1, c.x2, c.y2, c.drx, c.dry, c.drr, c.dan, Path("wide.png")), c.result);
+    const auto fromFile = canvas.Calls();
+    canvas.ClearCalls();
+    EXPECT_EQ(g.GLImage2(c.x1, c.y1, c.x2, c.y2, c.drx, c.dry, c.drr, c.dan, img.bitmap), c.result);
+    const auto fromMemory = canvas.Calls();
+    ASSERT_EQ(fromMemory.size(), fromFile.size());
+    for (size_t i = 0; i < fromFile.size(); ++i) {
+      ASSERT_EQ(fromMemory[i].index(), fromFile[i].index());
+      if (const auto* b = std::get_if<RecBitmap>(&fromFile[i])) {
+        const auto& m = std::get<RecBitmap>(fromMemory[i]);
+        EXPECT_EQ(m.bmp.pixels, b->bmp.pixels);
+        EXPECT_EQ(std::tie(m.sx, m.sy, m.sw, m.sh), std::tie(b->sx, b->sy, b->sw, b->sh));
+        ExpectRect(m, b->left, b->top, b->right, b->bottom);
+        EXPECT_EQ(m.st.transform, b->st.transform);
+      }
+      if (const auto* p = std::get_if<RecPolyline>(&fromFile[i])) {
+        const auto& m = std::get<RecPolyline>(fromMemory[i]);
+        ASSERT_EQ(m.pts.size(), p->pts.size());
+        for (size_t k = 0; k < m.pts.size(); ++k) {
+          EXPECT_EQ(m.pts[k].X, p->pts[k].X);
+          EXPECT_EQ(m.pts[k].Y, p->pts[k].Y);
+        }
+        EXPECT_EQ(m.st.strokeColor, kBlue);
+      }
+    }
+  }
+  EXPECT_EQ(g.GLImage2(10, 10, 50, 50, 0, 0, 1, 0, Bitmap{}), 3);  // no pixels
+  EXPECT_EQ(canvas.DrawCount(), 0u);
 }
 
 TEST_F(Images, ResultsOfSizeWindowAndDecoding) {

@@ -238,7 +238,7 @@ TEST_F(TextLayoutTest, MacrosAreDrawnWithoutControlSequences) {
   Draw(u"$F ");
   ASSERT_EQ(Glyphs().size(), 2u);
   // The K4 rules leave era codes as text.
-  g.TextMacrosK4 = true;
+  g.TextK4 = true;
   Draw(u"$E");
   ASSERT_EQ(Glyphs().size(), 2u);
 }

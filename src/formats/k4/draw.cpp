@@ -3,12 +3,11 @@
 // print styles, scaled by the scale of its layer group.
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <numbers>
 
 #include "attributes/graattribute.h"
+#include "canvas/image_io.h"
 #include "common/cp932.h"
-#include "common/files.h"
 #include "common/geometry.h"
 #include "common/text.h"
 #include "context/context.h"
@@ -23,14 +22,6 @@ constexpr double kPi = std::numbers::pi;
 constexpr uint32_t kGrey = 0xFFD8D8D8;       // objects of greyed groups and layers
 constexpr uint32_t kAuxGrey = 0xFF888888;    // auxiliary lines
 constexpr uint8_t kAuxType = 15;
-
-// Screen colours by colour number; numbers past the table are black.
-uint32_t ColorNumber(uint8_t co) {
-  static constexpr uint32_t kTable[16] = {0xFF000000, 0xFF009595, 0xFF000000, 0xFF00AA37, 0xFFC0C000, 0xFFC000C0,
-                                          0xFF0000FF, 0xFFFF00FF, 0xFF00FFFF, 0xFF00FF00, 0xFFFFC0CB, 0xFFB8860B,
-                                          0xFF000000, 0xFF000000, 0xFF000000, 0xFF000000};
-  return co < 16 ? kTable[co] : 0xFF000000;
-}
 
 TDPoint Scaled(const TDPoint& p, double c) { return {p.X * c, p.Y * c}; }
 
@@ -49,17 +40,9 @@ std::span<const TDPoint> Points(const T& o) {
   return {o.pt.data(), n};
 }
 
-// File extension of a bitmap object's image format; empty for unknown ones.
-const char* ImageExt(int32_t typ) {
-  switch (typ) {
-    case 1: return ".JPG";
-    case 2: return ".PNG";
-    case 10: return ".GIF";
-    case 11: return ".TIF";
-    case 12: return ".BMP";
-    default: return "";
-  }
-}
+// Image formats a bitmap object may hold: 1 JPEG, 2 PNG, 10 GIF, 11 TIFF,
+// 12 BMP; objects of any other type draw nothing.
+bool KnownImageType(int32_t typ) { return typ == 1 || typ == 2 || typ == 10 || typ == 11 || typ == 12; }
 
 }  // namespace
 
@@ -80,7 +63,7 @@ void TK4Data::SetColor(TGraph& Gra, uint8_t lg, uint8_t ly, uint8_t co, uint8_t 
   if (Greyed(lg, ly)) c = kGrey;
   else if (ty == kAuxType) c = kAuxGrey;
   else if (DispMode) c = RefToColor(static_cast<int32_t>(col));
-  else c = ColorNumber(co);
+  else c = TGraph::ColorNumber(co);
   Gra.GPenSetColor(c);
 }
 
@@ -356,7 +339,7 @@ bool TK4Data::DrawObject(TGraph& Gra, ConversionContext& ctx, const TK4EntNo& e,
         Gra.GPenSetColor(kGrey);
         Gra.GLPolygon(4, o.pos, c);
       } else {
-        DrawBitmap(Gra, ctx, o, c);
+        DrawBitmap(Gra, o, c);
       }
       break;
     }
@@ -377,28 +360,17 @@ void TK4Data::DrawEdge(TGraph& Gra, const ConversionContext& ctx, const TK4Objec
   }
 }
 
-void TK4Data::DrawBitmap(TGraph& Gra, const ConversionContext& ctx, const TK4ObjectBitmap& o, double c) {
-  const std::string ext = ImageExt(o.typ);
-  if (ext.empty() || ctx.TempFolder.empty()) return;
-  // The image goes through a file of the conversion's own temporary folder,
-  // never the current folder: conversions running side by side must not
-  // share it, and the current folder may not be writable.
-  const std::string file = ctx.TempFolder + "TmpImg" + ext;
-  {
-    std::ofstream f(file, std::ios::binary | std::ios::trunc);
-    f.write(reinterpret_cast<const char*>(o.bmp.data()), static_cast<std::streamsize>(o.bmp.size()));
-    if (!f) {
-      f.close();
-      DelFile(file);
-      return;
-    }
-  }
+void TK4Data::DrawBitmap(TGraph& Gra, const TK4ObjectBitmap& o, double c) {
+  if (!KnownImageType(o.typ)) return;
+  // Decoded from the object's own bytes; an image that does not decode is
+  // skipped like a file that cannot be read.
+  const LoadedImage img = LoadImageMemory(o.bmp);
+  if (!img.ok()) return;
   const TDPoint p0 = Scaled(o.pos[0], c);
   const double width = PtDist(o.pos[0].X, o.pos[0].Y, o.pos[1].X, o.pos[1].Y) * c;
   const double height = PtDist(o.pos[0].X, o.pos[0].Y, o.pos[3].X, o.pos[3].Y) * c;
   const double dan = PtAngle(o.pos[1].X - o.pos[0].X, o.pos[1].Y - o.pos[0].Y) / (kPi / 180);
-  Gra.GLImage2(p0.X, p0.Y, p0.X + width, p0.Y + height, 0, 0, 1, dan, Utf8ToUtf16(file));
-  DelFile(file);
+  Gra.GLImage2(p0.X, p0.Y, p0.X + width, p0.Y + height, 0, 0, 1, dan, img.bitmap);
 }
 
 }  // namespace zumen

@@ -122,7 +122,7 @@ class TK4Data {
 
   // Draws the entry when its layer group is g (answering false otherwise).
   bool DrawObject(TGraph& Gra, ConversionContext& ctx, const TK4EntNo& e, int g, double c);
-  void DrawBitmap(TGraph& Gra, const ConversionContext& ctx, const TK4ObjectBitmap& o, double c);
+  void DrawBitmap(TGraph& Gra, const TK4ObjectBitmap& o, double c);
   void DrawEdge(TGraph& Gra, const ConversionContext& ctx, const TK4ObjectEdge& edge, uint8_t co,
                 uint8_t ty, double c);
   bool Greyed(uint8_t lg, uint8_t ly) const;

@@ -2,10 +2,10 @@
 
 #include <cmath>
 #include <cstring>
-#include <filesystem>
 #include <map>
 #include <numbers>
 #include <set>
+#include <tuple>
 
 #include "canvas/cairo_canvas.h"
 #include "canvas/image_io.h"
@@ -419,9 +419,6 @@ TEST_F(K4Draw, EveryKindLandsWhereTheFixturePutIt) {
   Load();
   ASSERT_EQ(k.EntN, 21);
 
-  const auto folder = std::filesystem::temp_directory_path() / "zumen_k4_draw_test";
-  std::filesystem::create_directories(folder);
-  ctx.TempFolder = folder.string() + "/";
   Draw();
 
   // Every device point the pass produced, through the canvas transform.
@@ -453,8 +450,56 @@ TEST_F(K4Draw, EveryKindLandsWhereTheFixturePutIt) {
   }
   for (const auto& c : cells) EXPECT_TRUE(hit.count(c)) << "nothing drawn in cell " << c.first << "," << c.second;
   EXPECT_EQ(canvas.Count<RecBitmap>(), 2u);
-  EXPECT_TRUE(std::filesystem::is_empty(folder));  // the image files are gone again
-  std::filesystem::remove_all(folder);
+}
+
+// A text too small to show its glyphs is kept as its baseline, as long as
+// the text would be laid out.
+TEST_F(K4Draw, TinyTextIsDrawnAsItsBaseline) {
+  std::array<TK4TextStyle, 21> styles{};
+  styles[1].hight = 0.1;  // 1 pixel at 10 pixels per unit
+  styles[1].width = 0.1;
+  w.Title(u"t").TextStyles(styles);
+  TK4ObjectText t;
+  t.pos = {10, 20};
+  t.style = 1;
+  t.text = u"ABCDEFGHIJ";
+  w.Text(t);
+  Load();
+  Draw();
+  EXPECT_EQ(canvas.Count<RecText>(), 0u);
+  const auto lines = canvas.All<RecLine>();
+  ASSERT_EQ(lines.size(), 1u);  // 10 half-width cells of 0.05 units
+  EXPECT_DOUBLE_EQ(lines[0].x1, 100);
+  EXPECT_DOUBLE_EQ(lines[0].y1, 800);
+  EXPECT_NEAR(lines[0].x2, 105, 1e-9);
+  EXPECT_DOUBLE_EQ(lines[0].y2, 800);
+}
+
+// Bitmap objects are decoded from their own bytes: no temporary folder is
+// needed, and bytes that do not decode draw nothing.
+TEST_F(K4Draw, BitmapsDecodeFromTheirBytes) {
+  Bitmap img(4, 2, 0xFF336699);
+  img.at(0, 0) = 0xFFFF0000;
+  std::vector<uint8_t> png;
+  ASSERT_TRUE(EncodeImage(ViewOf(img), ImageFormat::Png, png));
+  TK4ObjectBitmap bm;
+  bm.typ = 2;
+  bm.bmp = png;
+  bm.byt = static_cast<int32_t>(png.size());
+  bm.pos = {{{10, 10}, {50, 10}, {50, 30}, {10, 30}}};
+  w.Title(u"b").Bitmap(bm);
+  bm.bmp = {0x89, 'P', 'N', 'G', 1, 2, 3};  // broken
+  bm.byt = static_cast<int32_t>(bm.bmp.size());
+  w.Bitmap(bm);
+  Load();
+  ASSERT_TRUE(ctx.TempFolder.empty());
+  Draw();
+  const auto drawn = canvas.All<RecBitmap>();
+  ASSERT_EQ(drawn.size(), 1u);
+  EXPECT_EQ(drawn[0].bmp.pixels, img.pixels);
+  EXPECT_EQ(std::tie(drawn[0].sx, drawn[0].sy, drawn[0].sw, drawn[0].sh), std::make_tuple(0.0, 0.0, 4.0, 2.0));
+  EXPECT_EQ(std::tie(drawn[0].left, drawn[0].top, drawn[0].right, drawn[0].bottom),
+            std::make_tuple(100.0, 700.0, 500.0, 900.0));
 }
 
 // The same drawing on the real canvas: ink in every object's cell and
@@ -466,14 +511,10 @@ TEST_F(K4Draw, EveryKindOnTheCairoCanvas) {
   ASSERT_TRUE(made.canvas) << made.error;
   CairoCanvas& cc = *made.canvas;
   TGraph g(ctx, cc);
-  const auto folder = std::filesystem::temp_directory_path() / "zumen_k4_cairo_test";
-  std::filesystem::create_directories(folder);
-  ctx.TempFolder = folder.string() + "/";
   cc.BeginScene();
   g.GCls(0xFFFFFFFF);
   k.GLDrawALL(g, ctx);
   cc.EndScene();
-  std::filesystem::remove_all(folder);
   const Bitmap out = cc.ToBitmap();
   std::map<std::pair<int, int>, int> ink;
   for (int y = 0; y < out.height; ++y)
