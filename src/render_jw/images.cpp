@@ -1,6 +1,7 @@
-// TGraph2 images: raster image files placed in a box of the drawing, fitted,
-// cropped and turned through the canvas transform; a thin blue frame stands
-// for an image that would be 4 pixels or smaller.
+// TGraph2 images: raster images (files, or bitmaps already decoded) placed in
+// a box of the drawing, fitted, cropped and turned through the canvas
+// transform; a thin blue frame stands for an image that would be 4 pixels or
+// smaller.
 #include <algorithm>
 #include <array>
 #include <cmath>

@@ -122,6 +122,8 @@ class TK4Data {
 
   // Draws the entry when its layer group is g (answering false otherwise).
   bool DrawObject(TGraph& Gra, ConversionContext& ctx, const TK4EntNo& e, int g, double c);
+  // Decodes the object's image bytes in memory and places the image on its
+  // corners (turned with its first edge); undecodable images draw nothing.
   void DrawBitmap(TGraph& Gra, const TK4ObjectBitmap& o, double c);
   void DrawEdge(TGraph& Gra, const ConversionContext& ctx, const TK4ObjectEdge& edge, uint8_t co,
                 uint8_t ty, double c);
