@@ -129,6 +129,10 @@ class TGraph2 {
   // The same with an image already decoded (an empty bitmap answers 3).
   int32_t GLImage2(double x1, double y1, double x2, double y2, double drx, double dry, double drr, double dan,
                    const Bitmap& bmp);
+  // The size and window tests of GLImage2 alone: 0 when the box would be
+  // drawn, else the result GLImage2 gives (2 size refused, 1 outside). Lets a
+  // caller skip decoding an image that would not be drawn.
+  int32_t GLImage2Box(double x1, double y1, double x2, double y2, double dan) const;
 
   // ===== State =====
 

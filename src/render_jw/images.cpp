@@ -197,4 +197,9 @@ int32_t TGraph2::GLImage2(double x1, double y1, double x2, double y2, double drx
   return DrawImage2(*this, box, drx, dry, drr, bmp);
 }
 
+int32_t TGraph2::GLImage2Box(double x1, double y1, double x2, double y2, double dan) const {
+  Image2Box box;
+  return Image2Place(Ctx, x1, y1, x2, y2, dan, box);
+}
+
 }  // namespace zumen

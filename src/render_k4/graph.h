@@ -69,6 +69,9 @@ class TGraph {
                    const Bitmap& bmp) {
     return G2.GLImage2(x1, y1, x2, y2, drx, dry, drr, dan, bmp);
   }
+  int32_t GLImage2Box(double x1, double y1, double x2, double y2, double dan) const {
+    return G2.GLImage2Box(x1, y1, x2, y2, dan);
+  }
 
   // ---- pens and the dash pattern ----
   // Screen colour of a K4 colour number (0..15; others black); also the

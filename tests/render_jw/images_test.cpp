@@ -143,6 +143,7 @@ TEST_F(Images, Image2FromADecodedBitmapPlacesLikeTheFile) {
     const auto fromFile = canvas.Calls();
     canvas.ClearCalls();
     EXPECT_EQ(g.GLImage2(c.x1, c.y1, c.x2, c.y2, c.drx, c.dry, c.drr, c.dan, img.bitmap), c.result);
+    EXPECT_EQ(g.GLImage2Box(c.x1, c.y1, c.x2, c.y2, c.dan), c.result);  // the tests alone
     const auto fromMemory = canvas.Calls();
     ASSERT_EQ(fromMemory.size(), fromFile.size());
     for (size_t i = 0; i < fromFile.size(); ++i) {

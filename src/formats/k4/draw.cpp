@@ -362,14 +362,16 @@ void TK4Data::DrawEdge(TGraph& Gra, const ConversionContext& ctx, const TK4Objec
 
 void TK4Data::DrawBitmap(TGraph& Gra, const TK4ObjectBitmap& o, double c) {
   if (!KnownImageType(o.typ)) return;
-  // Decoded from the object's own bytes; an image that does not decode is
-  // skipped like a file that cannot be read.
-  const LoadedImage img = LoadImageMemory(o.bmp);
-  if (!img.ok()) return;
   const TDPoint p0 = Scaled(o.pos[0], c);
   const double width = PtDist(o.pos[0].X, o.pos[0].Y, o.pos[1].X, o.pos[1].Y) * c;
   const double height = PtDist(o.pos[0].X, o.pos[0].Y, o.pos[3].X, o.pos[3].Y) * c;
   const double dan = PtAngle(o.pos[1].X - o.pos[0].X, o.pos[1].Y - o.pos[0].Y) / (kPi / 180);
+  // Decoded from the object's own bytes, and only when the image will be
+  // seen; an image that does not decode is skipped like a file that cannot
+  // be read.
+  if (Gra.GLImage2Box(p0.X, p0.Y, p0.X + width, p0.Y + height, dan) != 0) return;
+  const LoadedImage img = LoadImageMemory(o.bmp);
+  if (!img.ok()) return;
   Gra.GLImage2(p0.X, p0.Y, p0.X + width, p0.Y + height, 0, 0, 1, dan, img.bitmap);
 }
 
