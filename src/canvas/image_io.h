@@ -18,8 +18,11 @@ namespace zumen {
 
 enum class ImageFormat { Bmp, Png, Jpeg, Gif, Tiff };
 
-// Largest image a decoder accepts (width × height), 1 GiB of pixels.
-inline constexpr uint64_t kMaxImagePixels = uint64_t{1} << 28;
+// Largest image a decoder accepts (width × height): 64 Mpixels, 256 MiB
+// decoded. Images placed in drawings are photos and scans far below this; a
+// tiny file that claims a huge canvas (GIF's logical screen, say) must not
+// make the decoder allocate gigabytes before its data proves anything.
+inline constexpr uint64_t kMaxImagePixels = uint64_t{1} << 26;
 // Largest image file read into memory for decoding.
 inline constexpr uint64_t kMaxImageFileBytes = uint64_t{1} << 30;
 
