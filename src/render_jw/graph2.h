@@ -167,6 +167,8 @@ class TGraph2 {
   // The single pixel of an outline too small to draw: at the end of its last
   // visible segment, when the outline ends inside the window.
   void DotFallback(const Measure& m);
+  // Whether every point of GLPt has finite coordinates.
+  bool GLPtFinite() const;
 
  private:
   // ----- core helpers -----
@@ -174,7 +176,6 @@ class TGraph2 {
   // Clips the segment in place against the window: 0 inside, 1 clipped, 2 outside.
   int WinClip(double& x1, double& y1, double& x2, double& y2) const;
   bool CoversWindow(const std::vector<TDPoint>& pts) const;
-  bool GLPtFinite() const;
   void AppendDevice(double x, double y);
   void FlushGPt();
 

@@ -198,7 +198,7 @@ int32_t TGraph::GLEllipse2(double cx, double cy, double r, double h, double a) {
 
 int32_t TGraph::GLPolyline2() {
   const std::vector<TDPoint> pts = Ctx.GLPt;  // GLLine3 may not change it, but keep a stable copy
-  if (pts.size() < 2) return 3;
+  if (pts.size() < 2 || !G2.GLPtFinite()) return 3;
   const double wx1 = Ctx.DispX1, wy1 = Ctx.DispY1, wx2 = Ctx.DispX2, wy2 = Ctx.DispY2;
   int all = 15;
   for (const TDPoint& p : pts) all &= OutCode(p.X, p.Y, wx1, wy1, wx2, wy2);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <cstring>
 #include <numbers>
 
@@ -459,6 +460,27 @@ TEST_F(K4Graph, PolylinAndPolygon) {
   EXPECT_EQ(g.GLPolylin(1, pts, 1), 3);
   EXPECT_EQ(g.GLPolygon(2, pts, 1), 3);
   EXPECT_TRUE(ctx.GLPt.empty());
+}
+
+}  // namespace
+}  // namespace zumen
+
+namespace zumen {
+namespace {
+
+TEST(TGraphPolyline, PointsThatAreNotFiniteAreInvalidInput) {
+  ConversionContext ctx;
+  ctx.DotW = ctx.DotH = 100;
+  ctx.DispScale = 1;
+  ctx.DispX1 = ctx.DispY1 = 0;
+  ctx.DispX2 = ctx.DispY2 = 100;
+  RecordingCanvas canvas(100, 100);
+  TGraph g(ctx, canvas);
+  ctx.GLPt = {{10, 10}, {std::numeric_limits<double>::quiet_NaN(), 20}, {30, 30}};
+  EXPECT_EQ(g.GLPolyline2(), 3);
+  ctx.GLPt = {{10, 10}, {std::numeric_limits<double>::infinity(), 20}};
+  EXPECT_EQ(g.GLPolyline2(), 3);
+  EXPECT_EQ(canvas.DrawCount(), 0u);
 }
 
 }  // namespace

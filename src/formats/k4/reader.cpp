@@ -11,6 +11,7 @@
 #include <new>
 
 #include "common/bytes.h"
+#include "common/files.h"
 #include "common/cp932.h"
 #include "formats/k4/k4data.h"
 
@@ -293,7 +294,8 @@ std::vector<std::pair<const char*, int32_t>> TK4Data::KindCounts() const {
 namespace {
 
 // Reads at most `limit` bytes of a file; false when it cannot be opened.
-bool ReadFileBytes(const std::filesystem::path& name, std::vector<uint8_t>& out, size_t limit) {
+// The first `limit` bytes of a file (all of it when shorter).
+bool ReadFilePrefix(const std::filesystem::path& name, std::vector<uint8_t>& out, size_t limit) {
   std::ifstream f(name, std::ios::binary);
   if (!f) return false;
   std::error_code ec;
@@ -307,6 +309,9 @@ bool ReadFileBytes(const std::filesystem::path& name, std::vector<uint8_t>& out,
 
 }  // namespace
 
+// Largest drawing file read.
+constexpr size_t kK4MaxFileSize = size_t{1} << 30;
+
 bool TK4Data::ChunkHeadIn(ByteReader& r, ChunkHead& h) {
   ChunkHead t;
   if (!r.i16(t.tag) || !r.i16(t.version) || !r.i32(t.size)) return false;
@@ -317,7 +322,7 @@ bool TK4Data::ChunkHeadIn(ByteReader& r, ChunkHead& h) {
 bool TK4Data::FileCheck(const std::filesystem::path& FName) {
   std::vector<uint8_t> data;
   try {
-    if (!ReadFileBytes(FName, data, 8 + 256)) return false;
+    if (!ReadFilePrefix(FName, data, 8 + 256)) return false;
   } catch (...) {
     return false;
   }
@@ -335,8 +340,9 @@ bool TK4Data::FileHeaderIn(const std::filesystem::path& FName) {
   LastError_.clear();
   std::vector<uint8_t> data;
   try {
-    if (!ReadFileBytes(FName, data, SIZE_MAX)) {
-      LastError_ = "File I/O Error";
+    std::string why;
+    if (!zumen::ReadFileBytes(FName.string(), kK4MaxFileSize, data, &why)) {
+      LastError_ = why.rfind("file too large", 0) == 0 ? "File too large" : "File I/O Error";
       return false;
     }
     ByteReader r(data);
@@ -352,8 +358,9 @@ bool TK4Data::FileIn(const std::filesystem::path& FName) {
   LastError_.clear();
   std::vector<uint8_t> data;
   try {
-    if (!ReadFileBytes(FName, data, SIZE_MAX)) {
-      LastError_ = "File I/O Error";
+    std::string why;
+    if (!zumen::ReadFileBytes(FName.string(), kK4MaxFileSize, data, &why)) {
+      LastError_ = why.rfind("file too large", 0) == 0 ? "File too large" : "File I/O Error";
       return false;
     }
   } catch (const std::bad_alloc&) {
