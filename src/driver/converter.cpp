@@ -300,6 +300,9 @@ std::unique_ptr<RenderedImage> Converter::Draw(Family f, int width, int height, 
     return nullptr;
   }
   std::unique_ptr<CairoCanvas> canvas = std::move(made.canvas);
+  // A drawing without entities is not drawn at all; its picture is then
+  // white rather than transparent (which BMP and JPEG would show as black).
+  canvas->Clear(0xFFFFFFFF);
   FitFrame(ctx_, f, width, height);
   DrawOn(f, *canvas);
   return std::make_unique<CairoImage>(std::move(canvas));

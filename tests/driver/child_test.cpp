@@ -110,6 +110,17 @@ TEST(Child, EveryDrawingExtensionGivesAnImageEvenWhenUnreadable) {
   }
 }
 
+TEST(Child, DrawingWithoutEntitiesGivesAWhitePicture) {
+  TempDir app, work;
+  app.Write("Plotvane.dat", SettingsText("40", "30"));
+  JwwWriter w(600);
+  const std::string src = work.Write("empty.jww", w.Finish());
+  RunWith(app, {"exe", "1", "2", src, work / "out.jpg"});
+  const LoadedImage img = LoadImageFile(work / "out.jpg");
+  ASSERT_TRUE(img.ok()) << img.error;
+  EXPECT_EQ(img.bitmap.at(20, 15) & 0xFFFFFF, 0xFFFFFFu);
+}
+
 TEST(Child, OtherSourceExtensionWritesNothing) {
   TempDir app, work;
   app.Write("Plotvane.dat", SettingsText("64", "48"));
