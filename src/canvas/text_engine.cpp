@@ -145,24 +145,24 @@ struct TextEngine::Impl {
     return config;
   }
 
-  FontEntry* Lookup(const FontSpec& spec) {
-    auto key = std::make_tuple(spec.family, spec.bold, spec.italic);
+  FontEntry* Lookup(const FontSpec& wanted) {
+    auto key = std::make_tuple(wanted.family, wanted.bold, wanted.italic);
     auto it = fonts.find(key);
     if (it != fonts.end()) return it->second.get();
     if (fonts.size() >= kMaxFonts) fonts.clear();
     auto entry = std::make_unique<FontEntry>();
-    Resolve(spec, *entry);
+    Resolve(wanted, *entry);
     return fonts.emplace(std::move(key), std::move(entry)).first->second.get();
   }
 
-  void Resolve(const FontSpec& spec, FontEntry& e) {
+  void Resolve(const FontSpec& wanted, FontEntry& e) {
     FcConfig* cfg = Config();
     if (!cfg) return;
     FcPattern* pat = FcPatternCreate();
-    const std::string family = Utf16ToUtf8(spec.family);
+    const std::string family = Utf16ToUtf8(wanted.family);
     if (!family.empty()) FcPatternAddString(pat, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
-    FcPatternAddInteger(pat, FC_WEIGHT, spec.bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
-    FcPatternAddInteger(pat, FC_SLANT, spec.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    FcPatternAddInteger(pat, FC_WEIGHT, wanted.bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+    FcPatternAddInteger(pat, FC_SLANT, wanted.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
     FcPatternAddString(pat, FC_LANG, reinterpret_cast<const FcChar8*>("ja"));
     FcPatternAddBool(pat, FC_SCALABLE, FcTrue);
     FcConfigSubstitute(cfg, pat, FcMatchPattern);
@@ -170,8 +170,8 @@ struct TextEngine::Impl {
     FcResult result = FcResultNoMatch;
     e.sorted = FcFontSort(cfg, pat, FcTrue, nullptr, &result);
     e.request = pat;
-    e.wantBold = spec.bold;
-    e.wantItalic = spec.italic;
+    e.wantBold = wanted.bold;
+    e.wantItalic = wanted.italic;
     const int n = e.Count();
     e.faces.assign(n, nullptr);
     e.metricFonts.assign(n, nullptr);

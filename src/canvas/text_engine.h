@@ -37,7 +37,7 @@ class TextEngine {
   void Draw(cairo_t* cr, const FontSpec& font, double left, double top,
             const std::u16string& text, uint32_t argb, double opacity);
 
-  // The family of the font that draws most characters of the font spec (for
+  // The family of the font that draws most characters of the requested font (for
   // diagnostics and tests), in UTF-8.
   std::string PrimaryFamily(const FontSpec& font);
   // The family of the font that draws character c (empty when none has it).
