@@ -129,6 +129,7 @@ class TK4Data {
                 uint8_t ty, double c);
   bool Greyed(uint8_t lg, uint8_t ly) const;
 
+  bool ReadWholeFile(const std::filesystem::path& FName, std::vector<uint8_t>& data);
   std::string LastError_;
 };
 

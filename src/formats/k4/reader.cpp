@@ -336,15 +336,23 @@ bool TK4Data::FileCheck(const std::filesystem::path& FName) {
   return true;
 }
 
-bool TK4Data::FileHeaderIn(const std::filesystem::path& FName) {
+// Reads the whole file into data; false with LastError_ set when it cannot.
+bool TK4Data::ReadWholeFile(const std::filesystem::path& FName, std::vector<uint8_t>& data) {
   LastError_.clear();
-  std::vector<uint8_t> data;
   try {
     std::string why;
-    if (!zumen::ReadFileBytes(FName.string(), kK4MaxFileSize, data, &why)) {
-      LastError_ = why.rfind("file too large", 0) == 0 ? "File too large" : "File I/O Error";
-      return false;
-    }
+    if (zumen::ReadFileBytes(FName.string(), kK4MaxFileSize, data, &why)) return true;
+    LastError_ = why.rfind("file too large", 0) == 0 ? "File too large" : "File I/O Error";
+  } catch (const std::bad_alloc&) {
+    LastError_ = "File I/O Error";
+  }
+  return false;
+}
+
+bool TK4Data::FileHeaderIn(const std::filesystem::path& FName) {
+  std::vector<uint8_t> data;
+  if (!ReadWholeFile(FName, data)) return false;
+  try {
     ByteReader r(data);
     size_t objStart = 0;
     return HeaderIn(r, objStart);
@@ -355,18 +363,8 @@ bool TK4Data::FileHeaderIn(const std::filesystem::path& FName) {
 }
 
 bool TK4Data::FileIn(const std::filesystem::path& FName) {
-  LastError_.clear();
   std::vector<uint8_t> data;
-  try {
-    std::string why;
-    if (!zumen::ReadFileBytes(FName.string(), kK4MaxFileSize, data, &why)) {
-      LastError_ = why.rfind("file too large", 0) == 0 ? "File too large" : "File I/O Error";
-      return false;
-    }
-  } catch (const std::bad_alloc&) {
-    LastError_ = "File I/O Error";
-    return false;
-  }
+  if (!ReadWholeFile(FName, data)) return false;
   return MemIn(data);
 }
 
