@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <string>
 #include <limits>
 
 #include "common/text.h"
@@ -171,6 +173,24 @@ std::u16string FloatStrN(int n, double x) {
   }
   out.append(t, int_end, std::string::npos);
   return Widen(out);
+}
+
+std::u16string FloatStrG(double x) {
+  if (std::isnan(x)) return u"NAN";
+  if (std::isinf(x)) return x > 0 ? u"INF" : u"-INF";
+  if (x == 0) x = 0;  // no "-0"
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%.15G", x);
+  std::string s = buf;
+  const size_t e = s.find('E');
+  if (e != std::string::npos) {
+    std::string mant = s.substr(0, e), ex = s.substr(e + 1);
+    const bool neg = !ex.empty() && ex[0] == '-';
+    if (!ex.empty() && (ex[0] == '-' || ex[0] == '+')) ex.erase(0, 1);
+    while (ex.size() > 1 && ex[0] == '0') ex.erase(0, 1);
+    s = mant + "E" + (neg ? "-" : "") + ex;
+  }
+  return std::u16string(s.begin(), s.end());
 }
 
 }  // namespace zumen

@@ -38,4 +38,10 @@ std::u16string FloatStrF(int n, double x);
 // As FloatStrF with a "," between every three integer digits.
 std::u16string FloatStrN(int n, double x);
 
+// Shortest general notation with up to 15 significant digits and "." as the
+// decimal separator; an exponent is written "E" with a sign only when
+// negative ("1E20", "1E-5"). Zero has no minus sign; NaN and the infinities
+// are "NAN", "INF" and "-INF".
+std::u16string FloatStrG(double x);
+
 }  // namespace zumen

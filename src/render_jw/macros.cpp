@@ -112,37 +112,15 @@ u16string FolderAbove(const u16string& path, int k) {
   return parts[i < 0 ? 0 : i];
 }
 
-// Shortest general form with up to 15 significant digits, "." as separator.
-u16string FloatToStr(double x) {
-  if (std::isnan(x)) return u"NAN";
-  if (std::isinf(x)) return x > 0 ? u"INF" : u"-INF";
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.15G", x);
-  u16string out;
-  for (const char* p = buf; *p; ++p) {
-    if (*p == 'E') {
-      out += u'E';
-      ++p;
-      if (*p == '-') out += u'-';
-      if (*p == '+' || *p == '-') ++p;
-      while (*p == '0' && p[1]) ++p;
-      for (; *p; ++p) out += static_cast<char16_t>(*p);
-      break;
-    }
-    out += static_cast<char16_t>(*p);
-  }
-  return out;
-}
-
 // "%SS"/"%ss" (div = 1) and "%SP"/"%sp": 1/n for reductions, n/1 for enlargements.
 u16string ScaleText(double lgScale, double div, bool decorated) {
   const double r = lgScale / div;
   if (r >= 1 || !(r > 0)) {
     // A zero, negative or undefined scale is written as it is rather than inverted.
-    return (decorated ? u"1/" : u"") + FloatToStr(r);
+    return (decorated ? u"1/" : u"") + FloatStrG(r);
   }
   const double enlarged = std::trunc(10.0 * div / lgScale + 0.5) / 10.0;
-  return FloatToStr(enlarged) + (decorated ? u"/1" : u"");
+  return FloatStrG(enlarged) + (decorated ? u"/1" : u"");
 }
 
 int HexDigit(char16_t c) {

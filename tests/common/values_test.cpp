@@ -106,3 +106,18 @@ TEST(FloatStr, FixedAndGrouped) {
 
 }  // namespace
 }  // namespace zumen
+
+namespace zumen {
+namespace {
+
+TEST(FloatStrG, ShortestGeneralForm) {
+  const std::pair<double, std::u16string> cases[] = {
+      {100, u"100"},     {0.5, u"0.5"},  {1e20, u"1E20"},          {1e-5, u"1E-5"},
+      {-0.0, u"0"},      {1.0 / 3, u"0.333333333333333"},         {-2.25, u"-2.25"},
+      {INFINITY, u"INF"}, {-INFINITY, u"-INF"}, {NAN, u"NAN"},
+  };
+  for (const auto& [x, want] : cases) EXPECT_EQ(FloatStrG(x), want) << x;
+}
+
+}  // namespace
+}  // namespace zumen

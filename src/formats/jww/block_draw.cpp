@@ -29,24 +29,6 @@ double Dist(TDPoint p, TDPoint q) { return PtDist(p.X, p.Y, q.X, q.Y); }
 // x rounded half away from zero to 4 decimals.
 double Round4(double x) { return RoundDec(4, 2, x); }
 
-// Shortest general notation with up to 15 significant digits; an exponent is
-// written as "E" with its sign only when negative ("1E20", "1E-5").
-std::u16string GeneralStr(double v) {
-  if (v == 0) v = 0;  // no "-0"
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%.15G", v);
-  std::string s = buf;
-  const size_t e = s.find('E');
-  if (e != std::string::npos) {
-    std::string mant = s.substr(0, e), ex = s.substr(e + 1);
-    const bool neg = !ex.empty() && ex[0] == '-';
-    if (!ex.empty() && (ex[0] == '-' || ex[0] == '+')) ex.erase(0, 1);
-    while (ex.size() > 1 && ex[0] == '0') ex.erase(0, 1);
-    s = mant + "E" + (neg ? "-" : "") + ex;
-  }
-  return std::u16string(s.begin(), s.end());
-}
-
 }  // namespace
 
 bool JwwBlockXf::IsIdentity() const {
@@ -71,7 +53,7 @@ std::u16string SunpoValueText(double len, uint32_t f, uint32_t g) {
   } else if (f & 0x80) {
     s = FloatStrF(d, v);
   } else {
-    s = GeneralStr(v);
+    s = FloatStrG(v);
   }
 
   auto mark = [&](const std::u16string& m) {
