@@ -2,12 +2,13 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <string>
 
-#include "driver/app_path.h"
-#include "driver/info.h"
-#include "driver/run.h"
+#include "info_json.h"
+#include "zumen/zumen.h"
 
 namespace {
 
@@ -21,16 +22,71 @@ bool ParseSize(const std::string& text, int& w, int& h) {
   return true;
 }
 
+// The folder of the running executable, where "Jw_win.jwf" is looked for.
+std::string ExecutableFolder() {
+  std::error_code ec;
+  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string() : exe.parent_path().string() + "/";
+}
+
+// Options every command shares: fonts and the reference texts.
+zumen::RenderOptions BaseOptions() {
+  zumen::RenderOptions o;
+  const std::string app = ExecutableFolder();
+  o.reference_file = zumen::ReferenceFileOf(app);
+  o.reference_folder = app;
+  if (const char* fonts = std::getenv("ZUMEN_FONTS_CONF")) o.fonts_config = fonts;
+  return o;
+}
+
+int Convert(const std::string& src, const std::string& dst, const zumen::RenderOptions& options) {
+  const zumen::Opened opened = zumen::Drawing::Open(src);
+  if (!opened) {
+    std::cerr << "zumen: " << opened.status.message << '\n';
+    return 1;
+  }
+  const zumen::RenderResult r = zumen::Render(opened.drawing, options, zumen::Output::File(dst));
+  if (!r) {
+    std::cerr << "zumen: " << r.status.message << '\n';
+    return 1;
+  }
+  const zumen::DrawingInfo& info = opened.drawing.Info();
+  for (const std::string& w : opened.drawing.Warnings()) std::cerr << "zumen: warning: \"" << src << "\": " << w << '\n';
+  if (!info.read_ok) {
+    std::cerr << "zumen: warning: \"" << src << "\" was read only in part (" << info.read_error
+              << "); the image shows what was read\n";
+    return 3;
+  }
+  return opened.drawing.Warnings().empty() ? 0 : 3;
+}
+
+int Info(const std::string& src, bool json) {
+  const zumen::Opened opened = zumen::Drawing::Open(src);
+  if (!opened) {
+    std::cerr << "zumen: " << opened.status.message << '\n';
+    return 1;
+  }
+  const zumen::DrawingInfo& info = opened.drawing.Info();
+  const auto j = zumen_cli::InfoJson(info);
+  if (json) std::cout << j.dump() << '\n';
+  else std::cout << zumen_cli::TextLines(j);
+  if (!info.read_ok) {
+    std::cerr << "zumen: \"" << src << "\" was read only in part: " << info.read_error << '\n';
+    return 3;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   CLI::App app{"zumen: turns Japanese CAD drawings (JWW, JWS, JWC, JWK, K4) into images (BMP, PNG, JPEG, GIF, TIFF)."};
-  app.set_version_flag("--version", std::string("zumen ") + ZUMEN_VERSION);
+  app.set_version_flag("--version", std::string("zumen ") + zumen::Version());
   app.require_subcommand(1);
 
   std::string src, dst, size;
   double dpi = 0;
-  unsigned long long maxPixels = zumen::kDefaultMaxPixels;
+  unsigned long long maxPixels = zumen::RenderOptions{}.max_pixels;
   auto* convert = app.add_subcommand("convert", "Convert a drawing into an image; the image type follows DST's extension.");
   convert->add_option("SRC", src, "Drawing to read (.jww .jws .jwc .jwk .k4)")->required();
   convert->add_option("DST", dst, "Image to write (.png .bmp .jpg .jpeg .gif .tif .tiff)")->required();
@@ -54,37 +110,19 @@ int main(int argc, char** argv) {
     return code == 0 ? 0 : 2;
   }
 
-  const std::string appPath = zumen::ExecutableFolder(argc > 0 ? argv[0] : nullptr);
   if (*convert) {
-    zumen::ConvertOptions options;
-    options.appPath = appPath;
-    options.maxPixels = maxPixels;
+    zumen::RenderOptions options = BaseOptions();
+    options.max_pixels = maxPixels;
     if (*sizeOpt) {
-      options.sizing = zumen::ConvertOptions::Sizing::Pixels;
       if (!ParseSize(size, options.width, options.height)) {
         std::cerr << "zumen: --size takes WIDTHxHEIGHT in pixels, such as 1600x1131\n";
         return 2;
       }
     } else {
-      options.sizing = zumen::ConvertOptions::Sizing::Dpi;
       options.dpi = *dpiOpt ? dpi : 150;
     }
-    const zumen::ConvertResult r = zumen::ConvertDrawing(src, dst, options);
-    if (r.status == zumen::ConvertStatus::Failed) {
-      std::cerr << "zumen: " << r.message << '\n';
-      return 1;
-    }
-    if (r.status == zumen::ConvertStatus::PartialRead) {
-      std::cerr << "zumen: warning: " << r.message << '\n';
-      return 3;
-    }
-    return 0;
+    return Convert(src, dst, options);
   }
-  if (*info) {
-    std::string error;
-    const int status = zumen::PrintInfo(infoSrc, json, appPath, std::cout, error);
-    if (status != 0) std::cerr << "zumen: " << error << '\n';
-    return status;
-  }
+  if (*info) return Info(infoSrc, json);
   return 2;
 }

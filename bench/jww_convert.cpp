@@ -12,8 +12,10 @@
 #include <memory>
 #include <string>
 
-#include "canvas/image_io.h"
-#include "driver/converter.h"
+#include "canvas/cairo_canvas.h"
+#include "codecs/image_io.h"
+#include "common/files.h"
+#include "driver/conversion.h"
 #include "driver/sizing.h"
 
 namespace zumen {
@@ -47,54 +49,62 @@ void A3Size(int& w, int& h) {
   h = static_cast<int>(sy);
 }
 
-std::unique_ptr<Converter> Loaded(const std::string& src, benchmark::State& state) {
-  auto conv = std::make_unique<Converter>(std::string());
-  const LoadResult r = conv->Load(Family::Jww, src);
-  if (!r.read) state.SkipWithError(("cannot read " + src + ": " + r.error).c_str());
-  return conv;
+std::unique_ptr<LoadedDrawing> Loaded(const std::string& src, benchmark::State& state) {
+  auto d = std::make_unique<LoadedDrawing>();
+  std::vector<uint8_t> bytes;
+  if (!ReadFileBytes(src, size_t{1} << 30, bytes) || !LoadDrawing(Family::Jww, bytes, src, LoadOptions{}, *d) ||
+      !d->read) {
+    state.SkipWithError(("cannot read " + src + ": " + d->error).c_str());
+  }
+  return d;
+}
+
+// The drawing drawn on a Cairo canvas of w x h pixels.
+std::unique_ptr<CairoCanvas> Drawn(const LoadedDrawing& d, int w, int h) {
+  CairoCanvasOrError made = CairoCanvas::Create(w, h);
+  if (!made.canvas) return nullptr;
+  ConversionContext ctx;
+  const RenderOptions options;
+  SetUpContext(d, options, ctx);
+  DrawOnCanvas(d, ctx, options, *made.canvas);
+  return std::move(made.canvas);
 }
 
 void BM_JwwRead(benchmark::State& state, const std::string& src) {
-  Converter conv{std::string()};
   for (auto _ : state) {
-    const LoadResult r = conv.Load(Family::Jww, src);
-    if (!r.read) {
-      state.SkipWithError(("cannot read " + src + ": " + r.error).c_str());
-      break;
-    }
+    const auto d = Loaded(src, state);
+    if (!d->read) break;
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(fs::file_size(src)));
 }
 
 void BM_JwwDraw(benchmark::State& state, const std::string& src) {
-  auto conv = Loaded(src, state);
+  const auto d = Loaded(src, state);
   int w = 0, h = 0;
   A3Size(w, h);
   for (auto _ : state) {
-    std::string error;
-    auto img = conv->Draw(Family::Jww, w, h, error);
-    if (!img) {
-      state.SkipWithError(error.c_str());
+    auto canvas = Drawn(*d, w, h);
+    if (!canvas) {
+      state.SkipWithError("cannot create the canvas");
       break;
     }
-    benchmark::DoNotOptimize(img.get());
+    benchmark::DoNotOptimize(canvas.get());
   }
   state.counters["pixels"] = static_cast<double>(w) * h;
 }
 
 void BM_JwwSave(benchmark::State& state, const std::string& src) {
-  auto conv = Loaded(src, state);
+  const auto d = Loaded(src, state);
   int w = 0, h = 0;
   A3Size(w, h);
-  std::string error;
-  auto img = conv->Draw(Family::Jww, w, h, error);
-  if (!img) {
-    state.SkipWithError(error.c_str());
+  const auto canvas = Drawn(*d, w, h);
+  if (!canvas) {
+    state.SkipWithError("cannot create the canvas");
     return;
   }
   const std::string out = (fs::temp_directory_path() / "zumen_bench_jww_convert.png").string();
   for (auto _ : state) {
-    const ImageStatus st = SaveImageFile(img->Pixels(), out);
+    const ImageStatus st = SaveImageFile(canvas->Pixels(), out);
     if (!st.ok) {
       state.SkipWithError(st.message.c_str());
       break;

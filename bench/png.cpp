@@ -8,7 +8,7 @@
 #include <numbers>
 
 #include "canvas/cairo_canvas.h"
-#include "canvas/image_io.h"
+#include "codecs/image_io.h"
 
 namespace zumen {
 namespace {

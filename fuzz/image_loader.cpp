@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <span>
 
-#include "canvas/image_io.h"
+#include "codecs/image_io.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const zumen::LoadedImage img = zumen::LoadImageMemory(std::span<const uint8_t>(data, size));

@@ -20,7 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ctx.DispX2 = ctx.DispY2 = 400;
   zumen::RecordingCanvas canvas(200, 200);
   zumen::TGraph gra(ctx, canvas);
-  k.DispMode = (size & 1) != 0;  // both colour schemes
-  k.GLDrawALL(gra, ctx);
+  zumen::TK4DrawModes modes;
+  modes.DispMode = (size & 1) != 0;  // both colour schemes
+  k.GLDrawALL(gra, ctx, modes);
   return 0;
 }

@@ -283,4 +283,13 @@ double TgraAttribute::GetAttrTyppit(int jn) const {
   return (i < 0 || i >= jwvTypN) ? 0.0 : jwvTyp[i].pit;
 }
 
+void DefaultFileColorSet(TgraAttribute& att) {
+  att.SetBackColor(att.GetBackColorNo());
+  att.SetDefaultColor();
+  att.SetDefaultWidth();
+  att.SetDefaultTenR();
+}
+
+void DefaultFileLtypeSet(TgraAttribute& att) { att.SetDefaultLtype(); }
+
 }  // namespace zumen

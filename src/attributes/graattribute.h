@@ -117,4 +117,8 @@ class TgraAttribute {
   int jwvTypN = 0;
 };
 
+// Drawings that carry no pens of their own (JWS, JWC, JWK) take the defaults.
+void DefaultFileColorSet(TgraAttribute& att);
+void DefaultFileLtypeSet(TgraAttribute& att);
+
 }  // namespace zumen

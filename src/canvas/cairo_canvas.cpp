@@ -425,7 +425,7 @@ void CairoCanvas::FillText(double left, double top, double right, double bottom,
   (void)bottom;
   opacity = ClampOpacity(opacity);
   if (text.empty() || !Ready() || opacity <= 0 || !std::isfinite(left) || !std::isfinite(top)) return;
-  if (!text_) text_ = std::make_unique<TextEngine>();
+  if (!text_) text_ = std::make_unique<TextEngine>(fontConfig_);
   text_->Draw(cr_, font_, left, top, text, fillColor_, opacity);
 }
 

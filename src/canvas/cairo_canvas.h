@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "canvas/canvas.h"
-#include "canvas/pixel_view.h"
+#include "codecs/pixel_view.h"
 
 typedef struct _cairo cairo_t;
 typedef struct _cairo_surface cairo_surface_t;
@@ -68,6 +68,10 @@ class CairoCanvas final : public Canvas {
   void DrawBitmap(const Bitmap& bmp, double sx, double sy, double sw, double sh, double left, double top,
                   double right, double bottom, double opacity) override;
 
+  // The fontconfig file that maps the drawings' font names (before the first
+  // text is drawn); empty: the project's own.
+  void SetFontConfigFile(std::string file) { fontConfig_ = std::move(file); }
+
   // The surface's pixels (premultiplied), valid until the next drawing call;
   // the encoders read them without a copy.
   PixelView Pixels() const;
@@ -106,6 +110,7 @@ class CairoCanvas final : public Canvas {
   Matrix transform_;
   bool transformUsable_ = true;
   FontSpec font_;
+  std::string fontConfig_;
   std::unique_ptr<TextEngine> text_;
 };
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "canvas/bitmap.h"
+#include "codecs/bitmap.h"
 
 namespace zumen {
 

@@ -119,6 +119,7 @@ struct FontEntry {
 }  // namespace
 
 struct TextEngine::Impl {
+  std::string configFile;
   bool configTried = false;
   FcConfig* config = nullptr;
   std::map<std::tuple<std::u16string, bool, bool>, std::unique_ptr<FontEntry>> fonts;
@@ -131,7 +132,7 @@ struct TextEngine::Impl {
   FcConfig* Config() {
     if (configTried) return config;
     configTried = true;
-    const std::string file = FindConfigFile();
+    const std::string file = IsReadableFile(configFile) ? configFile : FindConfigFile();
     if (!file.empty()) {
       FcConfig* c = FcConfigCreate();
       if (c && FcConfigParseAndLoad(c, reinterpret_cast<const FcChar8*>(file.c_str()), FcTrue) &&
@@ -281,11 +282,12 @@ struct TextEngine::Impl {
   }
 };
 
-TextEngine::TextEngine() : impl_(std::make_unique<Impl>()) {}
+TextEngine::TextEngine(std::string configFile) : impl_(std::make_unique<Impl>()) {
+  impl_->configFile = std::move(configFile);
+}
 TextEngine::~TextEngine() = default;
 
 std::string TextEngine::FindConfigFile() {
-  if (const char* env = std::getenv("ZUMEN_FONTS_CONF"); env && IsReadableFile(env)) return env;
   const std::string exeDir = ExecutableFolder();
   if (!exeDir.empty()) {
     const std::string p = exeDir + "/" + kConfigName;

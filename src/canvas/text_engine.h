@@ -5,10 +5,10 @@
 // caches what it looked up.
 //
 // The font configuration is private to the engine (the process-wide default
-// configuration is never changed) and is read on first use from, in order:
-// the file named by the environment variable ZUMEN_FONTS_CONF, the file
-// "zumen-fonts.conf" beside the running executable, the project's
-// fonts/zumen-fonts.conf; without any of them the system configuration is used.
+// configuration is never changed) and is read on first use from the file the
+// engine was made with, else from the first of: the file "zumen-fonts.conf"
+// beside the running executable, the project's fonts/zumen-fonts.conf;
+// without any of them the system configuration is used.
 //
 // One engine is used by one thread at a time; engines of conversions that run
 // in parallel share nothing but Cairo's and fontconfig's own thread-safe caches.
@@ -24,7 +24,8 @@ namespace zumen {
 
 class TextEngine {
  public:
-  TextEngine();
+  // configFile: a fontconfig file; empty to look for the project's own.
+  explicit TextEngine(std::string configFile = {});
   ~TextEngine();
   TextEngine(const TextEngine&) = delete;
   TextEngine& operator=(const TextEngine&) = delete;
@@ -43,7 +44,8 @@ class TextEngine {
   // The family of the font that draws character c (empty when none has it).
   std::string FamilyFor(const FontSpec& font, char32_t c);
 
-  // The configuration file the engine reads (empty when none was found).
+  // The project's configuration file found beside the executable or in the
+  // source tree (empty when none was found).
   static std::string FindConfigFile();
 
  private:

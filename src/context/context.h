@@ -52,10 +52,6 @@ struct ConversionContext {
   // (with a trailing separator); empty when none was created.
   std::string TempFolder;
 
-  // Folder of the executable (with a trailing separator): settings and
-  // reference files are looked for there.
-  std::string AppPath;
-
   const Clock* clock = &system_clock_;
 
   ConversionContext() = default;

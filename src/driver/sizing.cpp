@@ -2,28 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "common/values.h"
 
 namespace zumen {
-
-PaperSize PaperSizeOfCode(int32_t code) {
-  switch (code) {
-    case 0: return {1189, 841};
-    case 1: return {841, 594};
-    case 2: return {594, 420};
-    case 3: return {420, 297};
-    case 4: return {297, 210};
-    case 8: return {1682, 1189};
-    case 9: return {2378, 1682};
-    case 10: return {3364, 2378};
-    case 11: return {4756, 3364};
-    case 12: return {10000, 7073};
-    case 13: return {50000, 35366};
-    case 14: return {100000, 70732};
-    default: return {1189, 841};
-  }
-}
 
 int DpiOfChoice(int32_t cb3) {
   static constexpr int kDpi[] = {36, 72, 100, 120, 144, 160, 200, 240, 300,
@@ -54,24 +37,12 @@ void GetDotSize(Family tp, const Settings& settings, double papx, double papy, d
   DotSizeAtDpi(papx, papy, DpiOfChoice(settings.cb3), sx, sy);
 }
 
-void FitFrame(ConversionContext& ctx, Family t, double x, double y) {
+void FitFrame(ConversionContext& ctx, const FrameBox& frame, double x, double y, double margin) {
   ctx.DotW = x;
   ctx.DotH = y;
-  double x1, y1, x2, y2;
-  switch (t) {
-    case Family::K4:
-    case Family::Jwc:
-      x1 = 0, y1 = 0, x2 = ctx.papx, y2 = ctx.papy;
-      break;
-    case Family::Jww:
-      x1 = -ctx.papx / 2, y1 = -ctx.papy / 2, x2 = ctx.papx / 2, y2 = ctx.papy / 2;
-      break;
-    default:
-      x1 = ctx.MinX, y1 = ctx.MinY, x2 = ctx.MaxX, y2 = ctx.MaxY;
-      break;
-  }
-  double wx = std::fabs(x2 - x1) * 1.05;
-  double wy = std::fabs(y2 - y1) * 1.05;
+  const double x1 = frame.x1, y1 = frame.y1, x2 = frame.x2, y2 = frame.y2;
+  double wx = std::fabs(x2 - x1) * (1 + margin);
+  double wy = std::fabs(y2 - y1) * (1 + margin);
   if (!(wx > 0.001)) wx = 0.001;
   if (!(wy > 0.001)) wy = 0.001;
   ctx.DispScale = std::min(ctx.DotW / wx, ctx.DotH / wy);
@@ -82,6 +53,17 @@ void FitFrame(ConversionContext& ctx, Family t, double x, double y) {
   ctx.DispY1 = cy - hh;
   ctx.DispX2 = cx + hw;
   ctx.DispY2 = cy + hh;
+}
+
+std::string CheckBitmapSize(double width, double height, uint64_t maxPixels) {
+  const double pixels = width * height;
+  if (!(pixels <= static_cast<double>(maxPixels)) || width > 1e9 || height > 1e9) {
+    char buf[160];
+    std::snprintf(buf, sizeof buf, "a bitmap of %.0f x %.0f pixels is larger than the limit of %llu pixels", width,
+                  height, static_cast<unsigned long long>(maxPixels));
+    return buf;
+  }
+  return {};
 }
 
 }  // namespace zumen

@@ -3,21 +3,16 @@
 // at a resolution, and the fitting of the drawing's frame into the bitmap.
 #include <cstdint>
 
+#include <string>
+
 #include "context/context.h"
+#include "context/handler.h"
 #include "driver/settings.h"
 
 namespace zumen {
 
 // Drawing families, numbered as the run flow chooses them by extension.
 enum class Family : int { None = 0, K4 = 1, Jww = 2, Jws = 3, Jwc = 4, Jwk = 5 };
-
-struct PaperSize {
-  double width = 1189;
-  double height = 841;
-};
-
-// Paper frame in millimetres of a JWW or JWC paper code.
-PaperSize PaperSizeOfCode(int32_t code);
 
 // Dots per inch of a resolution choice (settings line 16); 0 means none.
 int DpiOfChoice(int32_t cb3);
@@ -32,8 +27,11 @@ void GetDotSize(Family tp, const Settings& settings, double papx, double papy, d
 // extents held in papx x papy) at dpi dots per inch, at least 10 each.
 void DotSizeAtDpi(double papx, double papy, double dpi, double& sx, double& sy);
 
-// Sets DotW, DotH and fits the frame of the family into them with a 5 %
-// margin, publishing DispScale and DispX1 .. DispY2 in the context.
-void FitFrame(ConversionContext& ctx, Family t, double x, double y);
+// Sets DotW, DotH and fits the frame into them, with the margin (a share of
+// the frame's size) around it, publishing DispScale and DispX1 .. DispY2.
+void FitFrame(ConversionContext& ctx, const FrameBox& frame, double x, double y, double margin = 0.05);
+
+// Checks the pixel count against the limit; an error message when it is over.
+std::string CheckBitmapSize(double width, double height, uint64_t maxPixels);
 
 }  // namespace zumen

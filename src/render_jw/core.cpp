@@ -29,7 +29,7 @@ DashStyle TGraph2::DashOf(uint32_t typ) {
   }
 }
 
-TGraph2::TGraph2(ConversionContext& ctx, Canvas& canvas) : C(canvas), Ctx(ctx) {
+TGraph2::TGraph2(ConversionContext& ctx, Canvas& canvas, TextRules rules) : C(canvas), Ctx(ctx), Text(rules) {
   Ctx.GPt.clear();
   Ctx.GLPt.clear();
 }

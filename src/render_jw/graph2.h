@@ -14,15 +14,32 @@
 #include <string>
 #include <vector>
 
-#include "canvas/bitmap.h"
+#include "codecs/bitmap.h"
 #include "canvas/canvas.h"
 #include "context/context.h"
+#include "render_jw/macros.h"
 
 namespace zumen {
 
+// The text rules a renderer applies, fixed when it is made. The defaults are
+// those of the Jw-family drawings; the K4 renderer passes its own.
+struct TextRules {
+  // Which macro codes are recognised (see render_jw/macros.h).
+  MacroRules macros = MacroRules::Jw;
+  // GLAText3 draws the line (x1, y1)-(x2, y2) in place of a text too small or
+  // too large to draw.
+  bool lineForUndrawable = false;
+  // Vertical glyphs have their cell's height and width exchanged.
+  bool swapVerticalCells = false;
+  // Colour of "^$" + digit d (1..9); when null, pen colour d of GAtt.
+  uint32_t (*penColour)(int32_t d) = nullptr;
+
+  static TextRules K4(uint32_t (*penColour)(int32_t d)) { return {MacroRules::K4, true, true, penColour}; }
+};
+
 class TGraph2 {
  public:
-  TGraph2(ConversionContext& ctx, Canvas& canvas);
+  TGraph2(ConversionContext& ctx, Canvas& canvas, TextRules rules = {});
   ~TGraph2();
   TGraph2(const TGraph2&) = delete;
   TGraph2& operator=(const TGraph2&) = delete;
@@ -103,13 +120,6 @@ class TGraph2 {
   // One character in its cell; Fm is the base point (0..8: bottom, middle,
   // top rows, each left, centre, right); a negative h mirrors it upside down.
   int32_t GLAText1(double x, double y, double h, double w, double a, int32_t Fm, const std::u16string& s);
-  // The text rules of the K4 renderer (TGraph sets them): its macro rules
-  // (see render_jw/macros.h); GLAText3 draws the line (x1, y1)-(x2, y2) for a
-  // text too small or too large to draw; "^$" + digit takes its colour from
-  // TextPenColour; vertical glyphs have their height and width exchanged.
-  bool TextK4 = false;
-  // Colour of "^$" + digit d (1..9) in K4 mode; when null, pen colour d of GAtt.
-  uint32_t (*TextPenColour)(int32_t d) = nullptr;
   // [end of text section]
 
   // ===== Markers: point markers (markers.cpp) =====
@@ -138,6 +148,7 @@ class TGraph2 {
 
   Canvas& C;                // drawn on, not owned
   ConversionContext& Ctx;   // device transform, window, GAtt, point lists
+  const TextRules Text;     // the text rules of this renderer
 
   // Dash continuity (see GLLineDT).
   int32_t LastLay = 0;

@@ -8,7 +8,7 @@
 #include <numbers>
 #include <string>
 
-#include "canvas/image_io.h"
+#include "codecs/image_io.h"
 #include "common/clip.h"
 #include "common/files.h"
 #include "common/geometry.h"

@@ -125,7 +125,7 @@ int32_t TGraph2::GLAText3(double x1, double y1, double x2, double y2, double h, 
   if (const int32_t r = SizeCheck(s, h, w, sp, Ctx.DispScale)) {
     // The K4 renderer keeps a visible text that cannot be drawn as glyphs as a
     // line along its baseline.
-    if (TextK4 && HasVisible(s)) GLLine(x1, y1, x2, y2);
+    if (Text.lineForUndrawable && HasVisible(s)) GLLine(x1, y1, x2, y2);
     return r;
   }
   double ang = PtAngle(x2 - x1, y2 - y1);
@@ -141,7 +141,7 @@ int32_t TGraph2::GLAText3(double x1, double y1, double x2, double y2, double h, 
   ApplyTrailingDirectives(text, w, sp);
 
   std::u16string value;
-  if (ExpandTextMacro(Ctx, text, value, TextK4 ? MacroRules::K4 : MacroRules::Jw))
+  if (ExpandTextMacro(Ctx, text, value, Text.macros))
     return GLAText2(x1, y1, ang, h, w, sp, Ftyp, f, value);
   if (text.find(u'^') == std::u16string::npos) return GLAText2(x1, y1, ang, h, w, sp, Ftyp, f, text);
 
@@ -170,7 +170,7 @@ int32_t TGraph2::GLAText3(double x1, double y1, double x2, double y2, double h, 
     runStyle = style;
     if (pendingColour) {
       const uint32_t col =
-          TextK4 && TextPenColour ? TextPenColour(pendingColour) : Ctx.GAtt.GetAttrColcol(pendingColour);
+          Text.penColour ? Text.penColour(pendingColour) : Ctx.GAtt.GetAttrColcol(pendingColour);
       C.SetStrokeColor(col);
       C.SetFillSolid(col);
       pendingColour = 0;
@@ -332,7 +332,7 @@ int32_t TGraph2::GLAText2(double xx, double yy, double ang, double h, double w, 
     const double cx = xx + hx * ca0 - hy * sa0;
     const double cy = yy + hx * sa0 + hy * ca0;
     // The K4 renderer draws vertical glyphs with height and width exchanged.
-    const bool swap = vertical && TextK4;
+    const bool swap = vertical && Text.swapVerticalCells;
     if (GLAText1(cx, cy, swap ? w : hd, swap ? hd : w, ca, 4, std::u16string(1, c)) == 0) drawn = true;
     const double adv = full ? w + sp : (w + sp) / 2;
     xx += adv * ca0;

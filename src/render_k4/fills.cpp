@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "attributes/graattribute.h"
-#include "canvas/image_io.h"
+#include "codecs/image_io.h"
 #include "render_k4/graph.h"
 
 namespace zumen {

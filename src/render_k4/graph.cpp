@@ -15,10 +15,8 @@ namespace {
 constexpr double kDotPx = 2.0;  // figures of this many pixels or less become one pixel
 }  // namespace
 
-TGraph::TGraph(ConversionContext& ctx, Canvas& canvas) : Ctx(ctx), C(canvas), G2(ctx, canvas) {
-  G2.TextK4 = true;
-  G2.TextPenColour = &TGraph::ColorNumber;
-}
+TGraph::TGraph(ConversionContext& ctx, Canvas& canvas)
+    : Ctx(ctx), C(canvas), G2(ctx, canvas, TextRules::K4(&TGraph::ColorNumber)) {}
 
 uint32_t TGraph::ColorNumber(int32_t co) {
   static constexpr std::array<uint32_t, 16> kTable = {

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "canvas/image_io.h"
+#include "codecs/image_io.h"
 #include "common/files.h"
 #include "support/jww_writer.h"
 #include "support/temp_dir.h"
@@ -95,7 +95,7 @@ TEST(ZumenCommand, VersionHelpAndInfo) {
   EXPECT_NE(r.out.find("convert"), std::string::npos);
   r = Exec(t, std::string(ZUMEN_EXE) + " info " + Q(Drawing(t)) + " --json");
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out.rfind("{\"format\": \"JWW\"", 0), 0u) << r.out;
+  EXPECT_EQ(r.out.rfind("{\"format\":\"JWW\"", 0), 0u) << r.out;
 }
 
 TEST(ZumenChild, FrontEndProtocolBesideTheExecutable) {

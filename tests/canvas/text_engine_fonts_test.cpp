@@ -60,9 +60,7 @@ TEST(TextEngineFonts, MissingCharactersComeFromAFontThatHasThem) {
   EXPECT_NE(te.FamilyFor(Font(u"DejaVu Sans"), U'図').find("IPA"), std::string::npos);
 }
 
-TEST(TextEngineFonts, ConfigurationFileCanBeNamedByTheEnvironment) {
-  const char* old = getenv("ZUMEN_FONTS_CONF");
-  const std::string saved = old ? old : "";
+TEST(TextEngineFonts, ConfigurationFileCanBeGiven) {
   const auto dir = std::filesystem::temp_directory_path() / "zumen-text-engine-test";
   std::filesystem::create_directories(dir);
   const auto conf = dir / "fonts.conf";
@@ -71,19 +69,16 @@ TEST(TextEngineFonts, ConfigurationFileCanBeNamedByTheEnvironment) {
                          "<match target=\"pattern\"><edit name=\"family\" mode=\"assign_replace\" "
                          "binding=\"strong\"><string>IPAMincho</string></edit></match>"
                          "<include ignore_missing=\"yes\">/etc/fonts/fonts.conf</include></fontconfig>";
-  setenv("ZUMEN_FONTS_CONF", conf.c_str(), 1);
-  EXPECT_EQ(TextEngine::FindConfigFile(), conf.string());
   {
-    TextEngine te;
+    TextEngine te(conf.string());
     EXPECT_EQ(te.PrimaryFamily(Font(u"ＭＳ ゴシック")), "IPAMincho");
   }
-  // A name that is not a file is ignored: the shipped configuration is found.
-  setenv("ZUMEN_FONTS_CONF", (dir / "missing.conf").c_str(), 1);
+  // A name that is not a file is ignored: the shipped configuration is used.
+  {
+    TextEngine te((dir / "missing.conf").string());
+    EXPECT_EQ(te.PrimaryFamily(Font(u"ＭＳ ゴシック")), "IPAGothic");
+  }
   EXPECT_NE(TextEngine::FindConfigFile().find("zumen-fonts.conf"), std::string::npos);
-  if (old)
-    setenv("ZUMEN_FONTS_CONF", saved.c_str(), 1);
-  else
-    unsetenv("ZUMEN_FONTS_CONF");
   std::filesystem::remove_all(dir);
 }
 

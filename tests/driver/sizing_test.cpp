@@ -1,5 +1,8 @@
 #include "driver/sizing.h"
 
+#include "common/paper.h"
+#include "driver/conversion.h"
+
 #include <gtest/gtest.h>
 
 namespace zumen {
@@ -68,7 +71,7 @@ TEST(FitFrame, JwwPaperIsCentredOnTheOriginWithAMargin) {
   ConversionContext ctx;
   ctx.papx = 420;
   ctx.papy = 297;
-  FitFrame(ctx, Family::Jww, 1000, 1000);
+  FitFrame(ctx, MakeHandler(Family::Jww)->Frame(ctx), 1000, 1000);
   EXPECT_DOUBLE_EQ(ctx.DispScale, 1000 / (420 * 1.05));
   EXPECT_DOUBLE_EQ(ctx.DispX1, -500 / ctx.DispScale);
   EXPECT_DOUBLE_EQ(ctx.DispX2, 500 / ctx.DispScale);
@@ -81,10 +84,10 @@ TEST(FitFrame, FramesByFamily) {
   ctx.papx = 200;
   ctx.papy = 100;
   ctx.MinX = -10, ctx.MinY = -5, ctx.MaxX = 30, ctx.MaxY = 15;
-  FitFrame(ctx, Family::Jwc, 210, 105);  // paper from the origin
+  FitFrame(ctx, MakeHandler(Family::Jwc)->Frame(ctx), 210, 105);  // paper from the origin
   EXPECT_NEAR(ctx.DispX1, -5, 1e-9);
   EXPECT_NEAR(ctx.DispY1, -2.5, 1e-9);
-  FitFrame(ctx, Family::Jws, 420, 210);  // the extents
+  FitFrame(ctx, MakeHandler(Family::Jws)->Frame(ctx), 420, 210);  // the extents
   EXPECT_NEAR((ctx.DispX1 + ctx.DispX2) / 2, 10, 1e-9);
   EXPECT_NEAR((ctx.DispY1 + ctx.DispY2) / 2, 5, 1e-9);
   EXPECT_NEAR(ctx.DispScale, 10, 1e-9);
@@ -94,9 +97,19 @@ TEST(FitFrame, ZeroSizeFrameKeepsAFiniteScale) {
   ConversionContext ctx;
   ctx.MinX = ctx.MaxX = 3;
   ctx.MinY = ctx.MaxY = 4;
-  FitFrame(ctx, Family::Jwk, 100, 100);
+  FitFrame(ctx, MakeHandler(Family::Jwk)->Frame(ctx), 100, 100);
   EXPECT_DOUBLE_EQ(ctx.DispScale, 100 / 0.001);
   EXPECT_NEAR(ctx.DispX1, 3 - 0.0005, 1e-12);
+}
+
+TEST(FitFrame, MarginIsAShareOfTheFrame) {
+  ConversionContext ctx;
+  FitFrame(ctx, FrameBox{0, 0, 100, 50}, 200, 100, 0);
+  EXPECT_DOUBLE_EQ(ctx.DispScale, 2);
+  EXPECT_DOUBLE_EQ(ctx.DispX1, 0);
+  FitFrame(ctx, FrameBox{0, 0, 100, 50}, 200, 100, 1);
+  EXPECT_DOUBLE_EQ(ctx.DispScale, 1);
+  EXPECT_DOUBLE_EQ(ctx.DispX1, -50);
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <numbers>
 
 #include "canvas/cairo_canvas.h"
-#include "canvas/image_io.h"
+#include "codecs/image_io.h"
 #include "common/text.h"
 #include "context/context.h"
 #include "render_jw/graph2.h"

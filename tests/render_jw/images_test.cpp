@@ -7,7 +7,7 @@
 #include <tuple>
 #include <variant>
 
-#include "canvas/image_io.h"
+#include "codecs/image_io.h"
 #include "common/text.h"
 #include "render_fixture.h"
 

@@ -238,8 +238,9 @@ TEST_F(TextLayoutTest, MacrosAreDrawnWithoutControlSequences) {
   Draw(u"$F ");
   ASSERT_EQ(Glyphs().size(), 2u);
   // The K4 rules leave era codes as text.
-  g.TextK4 = true;
-  Draw(u"$E");
+  TGraph2 k4(ctx, canvas, TextRules::K4(nullptr));
+  canvas.ClearCalls();
+  k4.GLAText3(10, 10, 30, 10, 4, 2, 0, 0, u"ＭＳ ゴシック", u"$E");
   ASSERT_EQ(Glyphs().size(), 2u);
 }
 

@@ -6,7 +6,7 @@
 #include <numbers>
 
 #include "attributes/graattribute.h"
-#include "canvas/image_io.h"
+#include "codecs/image_io.h"
 #include "common/cp932.h"
 #include "common/geometry.h"
 #include "common/text.h"
@@ -58,18 +58,19 @@ bool TK4Data::Greyed(uint8_t lg, uint8_t ly) const {
   return g.state == 1 || g.tab[ly & 15].state == 1;
 }
 
-void TK4Data::SetColor(TGraph& Gra, uint8_t lg, uint8_t ly, uint8_t co, uint8_t ty, uint32_t col) const {
+void TK4Data::SetColor(TGraph& Gra, bool dispMode, uint8_t lg, uint8_t ly, uint8_t co, uint8_t ty,
+                       uint32_t col) const {
   uint32_t c;
   if (Greyed(lg, ly)) c = kGrey;
   else if (ty == kAuxType) c = kAuxGrey;
-  else if (DispMode) c = RefToColor(static_cast<int32_t>(col));
+  else if (dispMode) c = RefToColor(static_cast<int32_t>(col));
   else c = TGraph::ColorNumber(co);
   Gra.GPenSetColor(c);
 }
 
-void TK4Data::SetWidth(TGraph& Gra, const ConversionContext& ctx, uint8_t co, uint8_t ty) const {
+void TK4Data::SetWidth(TGraph& Gra, const ConversionContext& ctx, bool dispMode, uint8_t co, uint8_t ty) const {
   uint32_t w = 1;
-  if (ty != kAuxType && DispMode) {
+  if (ty != kAuxType && dispMode) {
     double x = prnstl.width[co & 15] * 0.01 * ctx.DispScale;
     if (!(x > 1)) x = 1;
     if (x > 400) x = 400;
@@ -109,7 +110,7 @@ void TK4Data::SetLinePattern(TGraph& Gra, const ConversionContext& ctx, uint8_t 
   Gra.GLPenSetLtypePat(static_cast<int32_t>(pat.size()), pat);
 }
 
-void TK4Data::GLDrawALL(TGraph& Gra, ConversionContext& ctx) {
+void TK4Data::GLDrawALL(TGraph& Gra, ConversionContext& ctx, const TK4DrawModes& modes) const {
   Gra.GPenSet(0xFF000000, 0, 1);
   const size_t n = std::min<size_t>(static_cast<size_t>(std::max(EntN, 0)), Ent.size());
   for (size_t i = 0; i < n; ++i) {
@@ -122,7 +123,7 @@ void TK4Data::GLDrawALL(TGraph& Gra, ConversionContext& ctx) {
       // A scale of 0 (or no number) would collapse the group onto the origin
       // and divide by zero for the scale macros: such groups draw unscaled.
       if (c == 0 || !std::isfinite(c)) c = 1;
-      if (DrawObject(Gra, ctx, e, g, c)) break;
+      if (DrawObject(Gra, ctx, modes, e, g, c)) break;
     }
   }
 }
@@ -137,7 +138,8 @@ const T* Entry(const std::vector<T>& a, int32_t count, int32_t eno) {
 }
 }  // namespace
 
-bool TK4Data::DrawObject(TGraph& Gra, ConversionContext& ctx, const TK4EntNo& e, int g, double c) {
+bool TK4Data::DrawObject(TGraph& Gra, ConversionContext& ctx, const TK4DrawModes& modes, const TK4EntNo& e, int g,
+                         double c) const {
   const TK4ObjectHeader* head = nullptr;
   const int32_t k = e.INo, x = e.ENo;
   // The header of the object, whatever its kind.
@@ -179,9 +181,9 @@ bool TK4Data::DrawObject(TGraph& Gra, ConversionContext& ctx, const TK4EntNo& e,
   // Line kinds: own colour, width and pattern; auxiliary lines only in
   // auxiliary mode.
   const auto linePen = [&]() {
-    if (ty == kAuxType && !HojoMode) return false;
-    SetColor(Gra, lg, ly, co, ty, head->color);
-    SetWidth(Gra, ctx, co, ty);
+    if (ty == kAuxType && !modes.HojoMode) return false;
+    SetColor(Gra, modes.DispMode, lg, ly, co, ty, head->color);
+    SetWidth(Gra, ctx, modes.DispMode, co, ty);
     SetLinePattern(Gra, ctx, co, ty);
     return true;
   };
@@ -202,10 +204,7 @@ bool TK4Data::DrawObject(TGraph& Gra, ConversionContext& ctx, const TK4EntNo& e,
   const auto edge = [&](const TK4ObjectEdge& ed) { DrawEdge(Gra, ctx, ed, co, ty, c); };
   // Fill kinds take the object's own colour (or the greyed one).
   const auto fillColor = [&]() {
-    const bool keep = DispMode;
-    DispMode = true;
-    SetColor(Gra, lg, ly, co, 0, head->color);
-    DispMode = keep;
+    SetColor(Gra, true, lg, ly, co, 0, head->color);
     return Gra.C.FillColor();
   };
   const bool greyed = Greyed(lg, ly);
@@ -255,8 +254,8 @@ bool TK4Data::DrawObject(TGraph& Gra, ConversionContext& ctx, const TK4EntNo& e,
       }
       break;
     case kK4Symbol: {
-      SetColor(Gra, lg, ly, co, ty, head->color);
-      SetWidth(Gra, ctx, co, ty);
+      SetColor(Gra, modes.DispMode, lg, ly, co, ty, head->color);
+      SetWidth(Gra, ctx, modes.DispMode, co, ty);
       SetLinePattern(Gra, ctx, co, ty);
       const TK4SymbolBody& s = sy[i].sym;
       const TDPoint p = Scaled(s.pos, c), o = Scaled(s.o, c);
@@ -267,7 +266,7 @@ bool TK4Data::DrawObject(TGraph& Gra, ConversionContext& ctx, const TK4EntNo& e,
     case kK4Point: {
       const int32_t pc = symstl.PointColorNo();
       const uint8_t pco = pc != 0 ? static_cast<uint8_t>(pc) : co;
-      SetColor(Gra, lg, ly, pco, 0, head->color);
+      SetColor(Gra, modes.DispMode, lg, ly, pco, 0, head->color);
       const double r = symstl.PointDiameter() / 2;
       const TDPoint p = Scaled(pt[i].pos, c);
       Gra.GLSolidCircle(p.X, p.Y, r);
@@ -281,7 +280,7 @@ bool TK4Data::DrawObject(TGraph& Gra, ConversionContext& ctx, const TK4EntNo& e,
       if (k == kK4Text && o.style >= txtstl.size()) break;
       const TK4TextStyle& st = k == kK4Text ? txtstl[o.style] : txx[i].ex;
       const uint8_t tco = st.penno != 0 ? st.penno : co;
-      SetColor(Gra, lg, ly, tco, 0, head->color);
+      SetColor(Gra, modes.DispMode, lg, ly, tco, 0, head->color);
       const double h = std::fabs(st.hight);
       double w = std::fabs(st.width);
       if (h * 0.1 >= w) w = h;
@@ -350,7 +349,7 @@ bool TK4Data::DrawObject(TGraph& Gra, ConversionContext& ctx, const TK4EntNo& e,
 }
 
 void TK4Data::DrawEdge(TGraph& Gra, const ConversionContext& ctx, const TK4ObjectEdge& edge, uint8_t co,
-                       uint8_t ty, double c) {
+                       uint8_t ty, double c) const {
   for (uint8_t dir = 1; dir <= 2; ++dir) {
     SetLinePattern(Gra, ctx, co, ty);
     const TK4SymbolBody& s = edge.mark[dir - 1];
@@ -360,7 +359,7 @@ void TK4Data::DrawEdge(TGraph& Gra, const ConversionContext& ctx, const TK4Objec
   }
 }
 
-void TK4Data::DrawBitmap(TGraph& Gra, const TK4ObjectBitmap& o, double c) {
+void TK4Data::DrawBitmap(TGraph& Gra, const TK4ObjectBitmap& o, double c) const {
   if (!KnownImageType(o.typ)) return;
   const TDPoint p0 = Scaled(o.pos[0], c);
   const double width = PtDist(o.pos[0].X, o.pos[0].Y, o.pos[1].X, o.pos[1].Y) * c;

@@ -22,12 +22,18 @@ class ByteReader;
 class TGraph;
 struct ConversionContext;
 
+// How a K4 drawing is shown, chosen by the caller for one drawing pass.
+struct TK4DrawModes {
+  bool DispMode = false;  // true: objects' own colours and printed widths
+  bool HojoMode = true;   // draw auxiliary lines
+};
+
 class TK4Data {
  public:
   TK4Data();  // runs DataInit
 
   // Every header record to its defaults, the index and the arrays emptied,
-  // the open group closed. DispMode and HojoMode are left alone.
+  // the open group closed.
   void DataInit();
   // Releases the stored objects, then DataInit.
   void DataFree();
@@ -35,6 +41,9 @@ class TK4Data {
   // True when the file starts with a title chunk of at most 256 bytes that
   // can be read whole; the title goes to `Title`. Never throws.
   bool FileCheck(const std::filesystem::path& FName);
+  // The same test on the file's first bytes (or all of them); the title goes
+  // to *title when given.
+  static bool FileCheckBytes(std::span<const uint8_t> data, std::u16string* title = nullptr);
   // Reads the header chunks only.
   bool FileHeaderIn(const std::filesystem::path& FName);
   // Reads the whole file into the model (the caller runs DataFree first).
@@ -45,13 +54,14 @@ class TK4Data {
 
   // The drawing pass: every indexed object once, in file order, with the
   // colour, width and dash pattern of its attribute word and print styles.
-  void GLDrawALL(TGraph& Gra, ConversionContext& ctx);
+  // The model is not changed.
+  void GLDrawALL(TGraph& Gra, ConversionContext& ctx, const TK4DrawModes& modes = {}) const;
 
   // Splits an attribute word: layer (bits 12-15), group (8-11), colour number
   // (4-7), line type (0-3).
   static void SepAttr(uint16_t a, uint8_t& lg, uint8_t& ly, uint8_t& col, uint8_t& typ);
-  void SetColor(TGraph& Gra, uint8_t lg, uint8_t ly, uint8_t co, uint8_t ty, uint32_t col) const;
-  void SetWidth(TGraph& Gra, const ConversionContext& ctx, uint8_t co, uint8_t ty) const;
+  void SetColor(TGraph& Gra, bool dispMode, uint8_t lg, uint8_t ly, uint8_t co, uint8_t ty, uint32_t col) const;
+  void SetWidth(TGraph& Gra, const ConversionContext& ctx, bool dispMode, uint8_t co, uint8_t ty) const;
   void SetLinePattern(TGraph& Gra, const ConversionContext& ctx, uint8_t co, uint8_t ty) const;
 
   // Object counts by kind, for reports.
@@ -62,9 +72,6 @@ class TK4Data {
 
   // ---- model ----
   int32_t CurGrpId = 0, CurGrpEn = 0, CurGrpN = 0, CurGrpNo = 0;  // the open group while reading
-  bool DispMode = false;  // true: objects' own colours and printed widths
-  bool HojoMode = true;   // draw auxiliary lines
-
   std::u16string Title;
   TK4LayerInfo li;
   TK4PaperSize psz;
@@ -121,12 +128,13 @@ class TK4Data {
   void AddEntNo(int32_t tag, int32_t version, int32_t index);
 
   // Draws the entry when its layer group is g (answering false otherwise).
-  bool DrawObject(TGraph& Gra, ConversionContext& ctx, const TK4EntNo& e, int g, double c);
+  bool DrawObject(TGraph& Gra, ConversionContext& ctx, const TK4DrawModes& modes, const TK4EntNo& e, int g,
+                  double c) const;
   // Decodes the object's image bytes in memory and places the image on its
   // corners (turned with its first edge); undecodable images draw nothing.
-  void DrawBitmap(TGraph& Gra, const TK4ObjectBitmap& o, double c);
+  void DrawBitmap(TGraph& Gra, const TK4ObjectBitmap& o, double c) const;
   void DrawEdge(TGraph& Gra, const ConversionContext& ctx, const TK4ObjectEdge& edge, uint8_t co,
-                uint8_t ty, double c);
+                uint8_t ty, double c) const;
   bool Greyed(uint8_t lg, uint8_t ly) const;
 
   bool ReadWholeFile(const std::filesystem::path& FName, std::vector<uint8_t>& data);

@@ -326,13 +326,17 @@ bool TK4Data::FileCheck(const std::filesystem::path& FName) {
   } catch (...) {
     return false;
   }
+  return FileCheckBytes(data, &Title);
+}
+
+bool TK4Data::FileCheckBytes(std::span<const uint8_t> data, std::u16string* title) {
   ByteReader r(data);
   ChunkHead h;
   if (!ChunkHeadIn(r, h)) return false;
   if (h.tag != 1000 || h.version != 10 || h.size < 0 || h.size > 256) return false;
   std::span<const uint8_t> t;
   if (!r.view(static_cast<size_t>(h.size), t)) return false;
-  Title = AnsiToStr(t);
+  if (title) *title = AnsiToStr(t);
   return true;
 }
 

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "canvas/recording_canvas.h"
+#include "common/paper.h"
 #include "driver/sizing.h"
 #include "formats/jww/draw_pass.h"
 #include "formats/jww/jww_data.h"
@@ -43,7 +44,7 @@ TEST(JwwCorpusDraw, EveryDrawingDraws) {
     const PaperSize paper = PaperSizeOfCode(d->Enthd.nZumen);
     ctx.papx = paper.width;
     ctx.papy = paper.height;
-    FitFrame(ctx, Family::Jww, 1600, 1131);
+    FitFrame(ctx, FrameBox{-ctx.papx / 2, -ctx.papy / 2, ctx.papx / 2, ctx.papy / 2}, 1600, 1131);
 
     RecordingCanvas canvas(1600, 1131);
     TGraph2 g(ctx, canvas);

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <numbers>
 
-#include "canvas/image_io.h"
+#include "codecs/image_io.h"
 #include "common/text.h"
 #include "draw_fixture.h"
 #include "formats/jww/draw_entities.h"

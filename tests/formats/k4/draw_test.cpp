@@ -8,7 +8,7 @@
 #include <tuple>
 
 #include "canvas/cairo_canvas.h"
-#include "canvas/image_io.h"
+#include "codecs/image_io.h"
 #include "canvas/recording_canvas.h"
 #include "formats/k4/k4data.h"
 #include "render_k4/graph.h"
@@ -157,15 +157,14 @@ class K4Draw : public ::testing::Test {
   }
   void Load() {
     ASSERT_TRUE(k.MemIn(w.bytes()));
-    k.DispMode = false;
-    k.HojoMode = true;
   }
-  void Draw() { k.GLDrawALL(gra, ctx); }
+  void Draw() { k.GLDrawALL(gra, ctx, modes); }
 
   ConversionContext ctx;
   RecordingCanvas canvas{1000, 1000};
   TGraph gra;
   TK4Data k;
+  TK4DrawModes modes;
   K4Writer w;
 };
 
@@ -205,7 +204,7 @@ TEST_F(K4Draw, OwnColoursAndPrintWidths) {
   AddLine(K4Attr(0, 0, 5, 0), 10, 30, 20, 30, 0x00FF00);
   AddLine(K4Attr(0, 0, 3, 15), 10, 40, 20, 40, 0x00FF00);
   Load();
-  k.DispMode = true;
+  modes.DispMode = true;
   k.prnstl.width[3] = 25;     // 0.25 mm at 10 px/mm: 2.5 -> 2
   k.prnstl.width[4] = 1;      // 0.1 px -> raised to 1
   k.prnstl.width[5] = 90000;  // 900 px -> lowered to 400
@@ -220,7 +219,6 @@ TEST_F(K4Draw, OwnColoursAndPrintWidths) {
   EXPECT_DOUBLE_EQ(segs[2].width, 400);
   EXPECT_EQ(segs.back().color, 0xFF888888u);  // auxiliary lines keep their grey, 1 pixel
   EXPECT_DOUBLE_EQ(segs.back().width, 1);
-  EXPECT_TRUE(k.DispMode);
 }
 
 TEST_F(K4Draw, AuxiliaryLinesFollowHojoModeSymbolsDoNot) {
@@ -233,7 +231,7 @@ TEST_F(K4Draw, AuxiliaryLinesFollowHojoModeSymbolsDoNot) {
   sy.sym.param = {2, 0};
   w.Symbol(sy);
   Load();
-  k.HojoMode = false;
+  modes.HojoMode = false;
   Draw();
   const auto segs = canvas.Segments();
   ASSERT_FALSE(segs.empty());
@@ -409,7 +407,6 @@ TEST_F(K4Draw, FillColoursAndResets) {
   EXPECT_EQ(polys[3].st.fillKind, FillKind::Bitmap);
   EXPECT_EQ(canvas.Count<RecBitmap>(), 0u);
   EXPECT_EQ(canvas.State().fillKind, FillKind::Solid);
-  EXPECT_FALSE(k.DispMode);
 }
 
 // Every mark the pass makes must lie in the cell of an object, and every

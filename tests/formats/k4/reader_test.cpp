@@ -142,11 +142,7 @@ TEST(K4Reader, UnknownObjectChunksAreSkipped) {
 
 TEST(K4Reader, DefaultsAfterDataInit) {
   TK4Data k;
-  k.DispMode = true;
-  k.HojoMode = false;
   k.DataFree();
-  EXPECT_TRUE(k.DispMode);
-  EXPECT_FALSE(k.HojoMode);
   EXPECT_EQ(k.psz.typ, 3);
   EXPECT_DOUBLE_EQ(k.psz.size[1].X, 420);
   EXPECT_DOUBLE_EQ(k.psz.size[1].Y, 297);

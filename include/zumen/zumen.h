@@ -1,0 +1,287 @@
+#pragma once
+// zumen: turns Japanese CAD drawings (JWW, JWS, JWC, JWK, K4) into pictures.
+//
+// This header is the whole public interface of the library:
+//
+//   zumen::Opened opened = zumen::Drawing::Open("plan.jww");
+//   if (!opened) { std::cerr << opened.status.message << '\n'; return 1; }
+//   zumen::RenderOptions options;
+//   options.dpi = 300;
+//   zumen::RenderResult r = zumen::Render(opened.drawing, options, zumen::Output::File("plan.png"));
+//   if (!r) std::cerr << r.status.message << '\n';
+//
+// A Drawing is read-only once opened: any number of threads may render the
+// same drawing or different drawings at the same time. Nothing here throws;
+// failures come back as a Status.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace zumen {
+
+// ---------------------------------------------------------------- status
+
+enum class StatusCode {
+  Ok = 0,
+  NotFound,         // the source does not exist
+  NotAFile,         // the source is a folder (or another thing that is not a file)
+  UnknownFormat,    // no drawing format zumen reads goes by that name or signature
+  BadSignature,     // the file fails its format's check
+  TooLarge,         // a limit refused the input or the picture
+  UnknownOutput,    // no image type goes by that name
+  WriteFailed,      // the picture could not be written
+  InvalidArgument,  // an option out of its range
+  Internal,         // a fault inside zumen
+};
+
+struct Status {
+  StatusCode code = StatusCode::Ok;
+  std::string message;  // one line for people; empty when Ok
+
+  bool ok() const { return code == StatusCode::Ok; }
+  explicit operator bool() const { return ok(); }
+  static Status Error(StatusCode c, std::string m) { return {c, std::move(m)}; }
+};
+
+// ---------------------------------------------------------------- formats
+
+// Drawing formats.
+enum class Format { Jww, Jws, Jwc, Jwk, K4 };
+
+// "JWW", "JWS", "JWC", "JWK", "K4".
+const char* FormatName(Format f);
+// The format an extension names (".jww" ... ".k4", any letter case; the text
+// may be a whole path), or a short name ("jww", "k4"); nothing for others.
+std::optional<Format> FormatFromName(std::string_view pathOrName);
+// The format whose signature the first bytes carry (JWW, JWS, JWC; JWK and
+// K4 files have no signature of their own and are not recognised).
+std::optional<Format> FormatFromSignature(std::span<const uint8_t> bytes);
+// Whether the format holds a symbol (JWS, JWK): its picture is sized to its
+// own extents rather than to a paper.
+bool IsSymbol(Format f);
+
+// Picture types.
+enum class ImageType { Bmp, Png, Jpeg, Gif, Tiff };
+
+// The type an extension names (".png" ... in any letter case; the text may
+// be a whole path) or a short name ("png", "jpg", "tif"); nothing for others.
+std::optional<ImageType> ImageTypeFromName(std::string_view pathOrName);
+// The usual extension, with its dot (".png").
+const char* ImageTypeExtension(ImageType t);
+
+// ---------------------------------------------------------------- options
+
+// Limits that keep a damaged or hostile file from taking unbounded time or
+// memory; each is a setting, the defaults suit any real drawing.
+struct LoadOptions {
+  // The format; when empty it comes from the path's extension, or, for bytes,
+  // from the name below or the signature.
+  std::optional<Format> format;
+  // For drawings opened from bytes: the path the drawing stands for (used by
+  // the file-name text macros and to find the reference file); may be empty.
+  std::string name;
+  // Largest drawing file read.
+  uint64_t max_file_bytes = uint64_t{1} << 30;
+  // Largest inflated copy of one image embedded in a drawing.
+  uint64_t max_embedded_image_bytes = uint64_t{256} << 20;
+  // Most entities drawn through block instances, summed over the block tree;
+  // a drawing that needs more is drawn in part, with a warning.
+  uint64_t max_block_work = uint64_t{1} << 24;
+  // Folder under which the drawing's private folder for its embedded images is
+  // made; empty: the system's temporary folder.
+  std::string temp_folder;
+};
+
+// The colour under the drawing: the drawing's own choice (white, or black for
+// a JWW drawing that asks for it), white, black, or none (where the picture
+// type has transparency).
+enum class Background { Drawing, White, Black, Transparent };
+
+struct EncoderOptions {
+  int quality = 90;    // JPEG quality, 1..100
+};
+
+struct RenderOptions {
+  // Picture size: width x height pixels when both are above 0; else the paper
+  // (for symbols: their extents) at dpi dots per inch.
+  int width = 0;
+  int height = 0;
+  double dpi = 150;
+  // Pictures with more pixels than this are refused.
+  uint64_t max_pixels = uint64_t{1} << 28;
+  // Room around the fitted frame, as a share of its size (0.05: 2.5 % on each side).
+  double margin = 0.05;
+  Background background = Background::Drawing;
+  // The blue frame of the paper.
+  bool frame = true;
+  // Auxiliary lines (construction lines) of the drawing.
+  bool auxiliary_lines = true;
+  // A fontconfig file that maps the Windows font names drawings use to
+  // installed fonts; empty: the one installed with zumen.
+  std::string fonts_config;
+  // The reference-text file for "%%" texts: a path, or a bare name looked up in
+  // the drawing's folder (or in reference_folder when the drawing has none or
+  // was not read); empty: none.
+  std::string reference_file;
+  std::string reference_folder;
+  EncoderOptions encoder;
+};
+
+// The reference file that a front-end's "Jw_win.jwf" in folder names
+// (its REF_FILE line); empty when there is none.
+std::string ReferenceFileOf(const std::string& folder);
+
+// ---------------------------------------------------------------- drawings
+
+struct Box {
+  double min_x = 0, min_y = 0, max_x = 0, max_y = 0;
+};
+
+// What a drawing holds; the same fields for every format. A field a format
+// does not have is empty.
+struct DrawingInfo {
+  Format format = Format::Jww;
+  std::optional<int> version;        // the file's version number
+  std::string title;                 // UTF-8
+  std::optional<int> paper_code;     // paper size code of the file
+  double paper_width_mm = 0;         // the frame the picture fits: the paper,
+  double paper_height_mm = 0;        // for symbols their extents
+  int64_t objects_announced = -1;    // what the file says it holds (-1: it does not say)
+  int64_t objects_read = 0;
+  // Entities read, by kind ("line", "arc", "text", ...), in a fixed order.
+  std::vector<std::pair<std::string, int64_t>> entities;
+  int64_t block_definitions = 0;
+  int64_t block_instances = 0;
+  int64_t block_tree_nodes = 0;
+  // Entity draws through blocks that max_block_work cut off (0: none).
+  int64_t block_work_cut = 0;
+  int64_t images = 0;                // embedded or placed images
+  std::optional<double> scale;       // a symbol's scale
+  std::optional<std::pair<double, double>> base_point;  // a symbol's base point
+  std::optional<Box> extents;        // of the entities, when the file was read
+  bool read_ok = false;              // read to its end
+  std::string read_error;            // why not
+};
+
+class Drawing;
+
+// A drawing, or the status of why there is none.
+struct Opened;
+
+class Drawing {
+ public:
+  // Opens a drawing file; the format comes from options.format or the extension.
+  static Opened Open(const std::string& path, const LoadOptions& options = {});
+  // Opens a drawing held in memory (the bytes are copied).
+  static Opened OpenBytes(std::span<const uint8_t> bytes, const LoadOptions& options = {});
+  // A drawing of the format with nothing in it: what a front-end's converter
+  // draws for a file it could not read.
+  static Drawing Empty(Format f);
+
+  Drawing();  // no drawing: valid() is false
+  ~Drawing();
+  Drawing(const Drawing&);
+  Drawing& operator=(const Drawing&);
+  Drawing(Drawing&&) noexcept;
+  Drawing& operator=(Drawing&&) noexcept;
+
+  bool valid() const { return impl_ != nullptr; }
+  Format format() const;
+  const DrawingInfo& Info() const;
+  // Warnings of the reading (a drawing read in part, block work cut), one line each.
+  const std::vector<std::string>& Warnings() const;
+
+  // The library's own view of the drawing.
+  struct Impl;
+  const Impl& impl() const { return *impl_; }
+  explicit Drawing(std::shared_ptr<const Impl> impl);
+
+ private:
+  std::shared_ptr<const Impl> impl_;  // shared by copies: the drawing is read-only
+};
+
+struct Opened {
+  Drawing drawing;  // valid() only when status is Ok
+  Status status;
+  explicit operator bool() const { return status.ok(); }
+};
+
+// ---------------------------------------------------------------- rendering
+
+// Where Render puts the picture.
+class Output {
+ public:
+  // A file; the type follows the extension unless given. An existing file is
+  // replaced only by a complete picture.
+  static Output File(std::string path, std::optional<ImageType> type = {});
+  // An encoded picture in memory (bytes is replaced).
+  static Output Memory(ImageType type, std::vector<uint8_t>& bytes);
+  // The caller's buffer of width x height pixels, 4 bytes each (R, G, B, A,
+  // not premultiplied), rows stride bytes apart: the picture is drawn at the
+  // buffer's size, ignoring the size options.
+  static Output Pixels(uint8_t* rgba, int width, int height, size_t stride);
+
+  enum class Kind { File, Memory, Pixels };
+  Kind kind() const { return kind_; }
+  const std::string& path() const { return path_; }
+  std::optional<ImageType> type() const { return type_; }
+  std::vector<uint8_t>* bytes() const { return bytes_; }
+  uint8_t* pixels() const { return pixels_; }
+  int width() const { return width_; }
+  int height() const { return height_; }
+  size_t stride() const { return stride_; }
+
+ private:
+  Output() = default;
+  Kind kind_ = Kind::File;
+  std::string path_;
+  std::optional<ImageType> type_;
+  std::vector<uint8_t>* bytes_ = nullptr;
+  uint8_t* pixels_ = nullptr;
+  int width_ = 0, height_ = 0;
+  size_t stride_ = 0;
+};
+
+struct RenderResult {
+  Status status;
+  int width = 0;   // pixels of the picture
+  int height = 0;
+  double draw_ms = 0;  // drawing, and encoding with writing
+  double save_ms = 0;
+  explicit operator bool() const { return status.ok(); }
+};
+
+// The pixel size Render gives the drawing with these options (the size
+// options alone: an Output::Pixels buffer sets its own).
+Status PictureSize(const Drawing& d, const RenderOptions& options, int& width, int& height);
+
+// Draws the drawing and delivers the picture.
+RenderResult Render(const Drawing& d, const RenderOptions& options, const Output& output);
+
+// ---------------------------------------------------------------- front-ends
+
+// The settings file that a front-end writes beside the child converter.
+struct ChildSettings {
+  bool found = false;
+  int dpi = 0;         // 0: the picture is width x height pixels
+  int width = 100;
+  int height = 100;
+};
+inline constexpr const char* kChildSettingsFile = "Plotvane.dat";
+ChildSettings ReadChildSettings(const std::string& path);
+
+// Removes, when the process is stopped by SIGINT, SIGTERM, SIGHUP or SIGQUIT,
+// the temporary files and folders zumen made and the partial pictures it was
+// writing; then ends the process by the same signal. Call once at start.
+void InstallSignalCleanup();
+
+// The library's version, "MAJOR.MINOR.PATCH".
+const char* Version();
+
+}  // namespace zumen

@@ -1,0 +1,293 @@
+// The public interface over the driver: opening drawings, describing them and
+// rendering them to the outputs.
+#include "zumen/zumen.h"
+
+#include <chrono>
+#include <filesystem>
+
+#include "api/impl.h"
+#include "common/files.h"
+#include "common/text.h"
+#include "context/context.h"
+#include "driver/conversion.h"
+#include "driver/reference.h"
+#include "driver/settings.h"
+#include "driver/sizing.h"
+#include "formats/jwc/jwc_data.h"
+#include "formats/jwc/jwk_data.h"
+#include "formats/jww/jws_data.h"
+#include "formats/jww/jww_data.h"
+#include "output/target.h"
+
+#ifndef ZUMEN_VERSION
+#define ZUMEN_VERSION "0.0.0"
+#endif
+
+namespace zumen {
+
+namespace {
+
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
+// The extension of a path without its dot, or the whole text when it has no
+// folder and no dot (a short name such as "png"), in lower case.
+std::string NameOrExtension(std::string_view s) {
+  const size_t slash = s.find_last_of("/\\");
+  const size_t dot = s.find_last_of('.');
+  if (dot != std::string_view::npos && (slash == std::string_view::npos || dot > slash)) {
+    return Lower(s.substr(dot + 1));
+  }
+  if (slash != std::string_view::npos) return {};
+  return Lower(s);
+}
+
+double Milliseconds(std::chrono::steady_clock::time_point since) {
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - since).count();
+}
+
+// Reads a drawing file within the size limit, with a message for every way
+// it can fail.
+Status ReadSource(const std::string& path, uint64_t maxBytes, std::vector<uint8_t>& bytes) {
+  std::error_code ec;
+  const auto st = std::filesystem::status(path, ec);
+  if (ec || !std::filesystem::exists(st)) {
+    return Status::Error(StatusCode::NotFound, "cannot read \"" + path + "\": no such file");
+  }
+  if (std::filesystem::is_directory(st)) {
+    return Status::Error(StatusCode::NotAFile, "cannot read \"" + path + "\": it is a folder");
+  }
+  const auto size = std::filesystem::file_size(path, ec);
+  if (!ec && size > maxBytes) {
+    return Status::Error(StatusCode::TooLarge, "\"" + path + "\" is larger than the limit of " +
+                                                   std::to_string(maxBytes) + " bytes");
+  }
+  std::string why;
+  if (!ReadFileBytes(path, static_cast<size_t>(maxBytes), bytes, &why)) {
+    return Status::Error(StatusCode::NotFound, "cannot read \"" + path + "\"" + (why.empty() ? "" : ": " + why));
+  }
+  return {};
+}
+
+Opened Load(Family family, std::span<const uint8_t> bytes, const std::string& path, const LoadOptions& options) {
+  auto impl = std::make_shared<Drawing::Impl>();
+  Opened r;
+  r.status = LoadDrawing(family, bytes, path, options, impl->loaded);
+  if (!r.status) {
+    if (!path.empty()) r.status.message = "\"" + path + "\": " + r.status.message;
+    return r;
+  }
+  r.drawing = Drawing(std::move(impl));
+  return r;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- formats
+
+const char* FormatName(Format f) { return FamilyName(FamilyOf(f)); }
+
+std::optional<Format> FormatFromName(std::string_view pathOrName) {
+  const std::string e = NameOrExtension(pathOrName);
+  if (e == "jww") return Format::Jww;
+  if (e == "jws") return Format::Jws;
+  if (e == "jwc") return Format::Jwc;
+  if (e == "jwk") return Format::Jwk;
+  if (e == "k4") return Format::K4;
+  return std::nullopt;
+}
+
+std::optional<Format> FormatFromSignature(std::span<const uint8_t> bytes) {
+  if (TJwwData::FileCheckBytes(bytes)) return Format::Jww;
+  if (TJwsData::FileCheckBytes(bytes)) return Format::Jws;
+  if (TJwcData::FileCheck(bytes)) return Format::Jwc;
+  if (TJwkData::FileCheck(bytes)) return Format::Jwk;
+  return std::nullopt;
+}
+
+bool IsSymbol(Format f) { return f == Format::Jws || f == Format::Jwk; }
+
+std::optional<ImageType> ImageTypeFromName(std::string_view pathOrName) {
+  const std::string e = NameOrExtension(pathOrName);
+  if (e == "bmp") return ImageType::Bmp;
+  if (e == "png") return ImageType::Png;
+  if (e == "jpg" || e == "jpeg") return ImageType::Jpeg;
+  if (e == "gif") return ImageType::Gif;
+  if (e == "tif" || e == "tiff") return ImageType::Tiff;
+  return std::nullopt;
+}
+
+const char* ImageTypeExtension(ImageType t) {
+  switch (t) {
+    case ImageType::Bmp: return ".bmp";
+    case ImageType::Png: return ".png";
+    case ImageType::Jpeg: return ".jpg";
+    case ImageType::Gif: return ".gif";
+    case ImageType::Tiff: return ".tif";
+  }
+  return "";
+}
+
+std::string ReferenceFileOf(const std::string& folder) {
+  ConversionContext ctx;
+  std::string f = folder;
+  if (!f.empty() && f.back() != '/') f += '/';
+  GetRefFileName(ctx, f);
+  return Utf16ToUtf8(ctx.RefFileName);
+}
+
+// ---------------------------------------------------------------- drawings
+
+Drawing::Drawing() = default;
+Drawing::~Drawing() = default;
+Drawing::Drawing(const Drawing&) = default;
+Drawing& Drawing::operator=(const Drawing&) = default;
+Drawing::Drawing(Drawing&&) noexcept = default;
+Drawing& Drawing::operator=(Drawing&&) noexcept = default;
+Drawing::Drawing(std::shared_ptr<const Impl> impl) : impl_(std::move(impl)) {}
+
+Opened Drawing::Open(const std::string& path, const LoadOptions& options) {
+  const std::optional<Format> format = options.format ? options.format : FormatFromName(path);
+  std::vector<uint8_t> bytes;
+  Opened r;
+  r.status = ReadSource(path, options.max_file_bytes, bytes);
+  if (!r.status) return r;
+  if (!format) {
+    r.status = Status::Error(StatusCode::UnknownFormat,
+                             "\"" + path + "\" is not a drawing zumen reads (use .jww, .jws, .jwc, .jwk or .k4)");
+    return r;
+  }
+  return Load(FamilyOf(*format), bytes, path, options);
+}
+
+Opened Drawing::OpenBytes(std::span<const uint8_t> bytes, const LoadOptions& options) {
+  std::optional<Format> format = options.format;
+  if (!format && !options.name.empty()) format = FormatFromName(options.name);
+  if (!format) format = FormatFromSignature(bytes);
+  if (!format) {
+    Opened r;
+    r.status = Status::Error(StatusCode::UnknownFormat, "the drawing's format is not known (name it)");
+    return r;
+  }
+  if (bytes.size() > options.max_file_bytes) {
+    Opened r;
+    r.status = Status::Error(StatusCode::TooLarge, "the drawing is larger than the limit of " +
+                                                       std::to_string(options.max_file_bytes) + " bytes");
+    return r;
+  }
+  return Load(FamilyOf(*format), bytes, options.name, options);
+}
+
+Drawing Drawing::Empty(Format f) {
+  auto impl = std::make_shared<Impl>();
+  EmptyDrawing(FamilyOf(f), impl->loaded);
+  return Drawing(std::move(impl));
+}
+
+Format Drawing::format() const { return impl_->loaded.info.format; }
+const DrawingInfo& Drawing::Info() const { return impl_->loaded.info; }
+const std::vector<std::string>& Drawing::Warnings() const { return impl_->loaded.warnings; }
+
+// ---------------------------------------------------------------- rendering
+
+Output Output::File(std::string path, std::optional<ImageType> type) {
+  Output o;
+  o.kind_ = Kind::File;
+  o.path_ = std::move(path);
+  o.type_ = type;
+  return o;
+}
+
+Output Output::Memory(ImageType type, std::vector<uint8_t>& bytes) {
+  Output o;
+  o.kind_ = Kind::Memory;
+  o.type_ = type;
+  o.bytes_ = &bytes;
+  return o;
+}
+
+Output Output::Pixels(uint8_t* rgba, int width, int height, size_t stride) {
+  Output o;
+  o.kind_ = Kind::Pixels;
+  o.pixels_ = rgba;
+  o.width_ = width;
+  o.height_ = height;
+  o.stride_ = stride;
+  return o;
+}
+
+Status PictureSize(const Drawing& d, const RenderOptions& options, int& width, int& height) {
+  if (!d.valid()) return Status::Error(StatusCode::InvalidArgument, "no drawing");
+  ConversionContext ctx;
+  SetUpContext(d.impl().loaded, options, ctx);
+  return PictureSizeOf(d.impl().loaded, ctx, options, width, height);
+}
+
+RenderResult Render(const Drawing& d, const RenderOptions& options, const Output& output) {
+  RenderResult r;
+  if (!d.valid()) {
+    r.status = Status::Error(StatusCode::InvalidArgument, "no drawing");
+    return r;
+  }
+  const auto start = std::chrono::steady_clock::now();
+  const LoadedDrawing& loaded = d.impl().loaded;
+  ConversionContext ctx;
+  SetUpContext(loaded, options, ctx);
+  int width = output.width(), height = output.height();
+  if (output.kind() == Output::Kind::Pixels) {
+    if (!output.pixels() || width <= 0 || height <= 0 || output.stride() < static_cast<size_t>(width) * 4) {
+      r.status = Status::Error(StatusCode::InvalidArgument, "the pixel buffer is empty or its rows are too short");
+      return r;
+    }
+  } else if (Status s = PictureSizeOf(loaded, ctx, options, width, height); !s) {
+    r.status = s;
+    return r;
+  }
+  if (output.kind() != Output::Kind::Pixels && !TypeOfOutput(output)) {
+    r.status = Status::Error(StatusCode::UnknownOutput, "unknown image type of \"" + output.path() +
+                                                            "\" (use .bmp, .png, .jpg, .jpeg, .gif, .tif or .tiff)");
+    return r;
+  }
+  std::string error;
+  std::unique_ptr<PictureTarget> target = MakeTarget(output, width, height, options, error);
+  if (!target) {
+    r.status = Status::Error(StatusCode::TooLarge, error);
+    return r;
+  }
+  DrawOnCanvas(loaded, ctx, options, target->canvas());
+  r.draw_ms = Milliseconds(start);
+  const auto saving = std::chrono::steady_clock::now();
+  if (std::string e = target->Finish(); !e.empty()) {
+    r.status = Status::Error(StatusCode::WriteFailed, e);
+    return r;
+  }
+  r.save_ms = Milliseconds(saving);
+  r.width = width;
+  r.height = height;
+  return r;
+}
+
+// ---------------------------------------------------------------- front-ends
+
+ChildSettings ReadChildSettings(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  Settings s;
+  ChildSettings out;
+  out.found = DatFileOpen(path, folder, s);
+  double sx = 0, sy = 0;
+  GetDotSize(Family::Jws, s, 0, 0, sx, sy);  // the pixel size, whatever the resolution choice
+  out.width = static_cast<int>(std::min(sx, 2e9));
+  out.height = static_cast<int>(std::min(sy, 2e9));
+  out.dpi = DpiOfChoice(s.cb3);
+  return out;
+}
+
+const char* Version() { return ZUMEN_VERSION; }
+
+}  // namespace zumen

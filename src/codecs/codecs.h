@@ -1,0 +1,32 @@
+#pragma once
+// The individual image encoders and decoders behind image_io.h. Encoders
+// replace out's content; decoders fill bmp with straight ARGB. All answer
+// false with a message in error instead of failing loudly.
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "codecs/bitmap.h"
+#include "codecs/image_io.h"
+#include "codecs/pixel_view.h"
+
+namespace zumen::codec {
+
+bool EncodeBmp(const PixelView& v, std::vector<uint8_t>& out, std::string& error);
+bool EncodeJpeg(const PixelView& v, int quality, std::vector<uint8_t>& out, std::string& error);
+bool EncodeGif(const PixelView& v, std::vector<uint8_t>& out, std::string& error);
+bool EncodeTiff(const PixelView& v, std::vector<uint8_t>& out, std::string& error);
+
+bool DecodeBmp(std::span<const uint8_t> data, Bitmap& bmp, std::string& error);
+bool DecodePng(std::span<const uint8_t> data, Bitmap& bmp, std::string& error);
+bool DecodeJpeg(std::span<const uint8_t> data, Bitmap& bmp, std::string& error);
+bool DecodeGif(std::span<const uint8_t> data, Bitmap& bmp, std::string& error);
+bool DecodeTiff(std::span<const uint8_t> data, Bitmap& bmp, std::string& error);
+
+// Checks a decoded size against the limits.
+bool CheckImageSize(uint64_t width, uint64_t height, const char* format, std::string& error);
+// Checks a decoded size against the limits and allocates bmp for it.
+bool AllocateImage(uint64_t width, uint64_t height, const char* format, Bitmap& bmp, std::string& error);
+
+}  // namespace zumen::codec

@@ -1,0 +1,76 @@
+#pragma once
+// A read-only view of 32-bit ARGB pixel rows, native-endian (in memory each
+// pixel is the bytes B, G, R, A). The encoders read bitmaps and the Cairo
+// surface through it, so saving the canvas needs no copy of the whole image.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "codecs/bitmap.h"
+
+namespace zumen {
+
+struct PixelView {
+  int width = 0;
+  int height = 0;
+  const uint32_t* data = nullptr;
+  size_t stride = 0;           // words from one row to the next
+  bool premultiplied = false;  // colour channels already multiplied by alpha (Cairo)
+
+  bool empty() const { return width <= 0 || height <= 0 || data == nullptr; }
+  const uint32_t* row(int y) const { return data + static_cast<size_t>(y) * stride; }
+};
+
+inline PixelView ViewOf(const Bitmap& bmp) {
+  PixelView v;
+  if (bmp.empty() || bmp.pixels.size() < static_cast<size_t>(bmp.width) * static_cast<size_t>(bmp.height)) return v;
+  v.width = bmp.width;
+  v.height = bmp.height;
+  v.data = bmp.pixels.data();
+  v.stride = static_cast<size_t>(bmp.width);
+  return v;
+}
+
+inline uint32_t Premultiply(uint32_t argb) {
+  const uint32_t a = argb >> 24;
+  if (a == 0xFF) return argb;
+  if (a == 0) return 0;
+  auto mul = [a](uint32_t c) { return (c * a + 127) / 255; };
+  return (a << 24) | (mul((argb >> 16) & 0xFF) << 16) | (mul((argb >> 8) & 0xFF) << 8) | mul(argb & 0xFF);
+}
+
+inline uint32_t Unpremultiply(uint32_t argb) {
+  const uint32_t a = argb >> 24;
+  if (a == 0xFF) return argb;
+  if (a == 0) return 0;
+  auto div = [a](uint32_t c) {
+    const uint32_t v = (c * 255 + a / 2) / a;
+    return v > 255 ? 255u : v;
+  };
+  return (a << 24) | (div((argb >> 16) & 0xFF) << 16) | (div((argb >> 8) & 0xFF) << 8) | div(argb & 0xFF);
+}
+
+// Row y with straight (not premultiplied) alpha: the view's own memory when it
+// already is, else a converted copy in scratch.
+inline const uint32_t* StraightRow(const PixelView& v, int y, std::vector<uint32_t>& scratch) {
+  const uint32_t* r = v.row(y);
+  if (!v.premultiplied) return r;
+  bool opaque = true;
+  for (int x = 0; x < v.width && opaque; ++x) opaque = (r[x] >> 24) == 0xFF;
+  if (opaque) return r;
+  scratch.resize(static_cast<size_t>(v.width));
+  for (int x = 0; x < v.width; ++x) scratch[static_cast<size_t>(x)] = Unpremultiply(r[x]);
+  return scratch.data();
+}
+
+inline bool IsOpaque(const PixelView& v) {
+  for (int y = 0; y < v.height; ++y) {
+    const uint32_t* r = v.row(y);
+    uint32_t all = 0xFFFFFFFF;
+    for (int x = 0; x < v.width; ++x) all &= r[x];
+    if ((all >> 24) != 0xFF) return false;
+  }
+  return true;
+}
+
+}  // namespace zumen

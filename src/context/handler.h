@@ -1,0 +1,69 @@
+#pragma once
+// One drawing family behind one interface. Each family's folder holds its
+// handler; the driver holds the handler of the drawing it converts and never
+// asks which family that is.
+//
+// The life of a drawing: Check and Read once (the model is then read-only),
+// then for every picture, on a fresh context: Prepare (after a complete read
+// only), Frame, Draw. Several pictures of one drawing may be drawn at once
+// from several threads, each on its own context.
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "canvas/canvas.h"
+#include "context/context.h"
+#include "zumen/zumen.h"
+
+namespace zumen {
+
+// A rectangle in drawing units.
+struct FrameBox {
+  double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+};
+
+// What a reader may spend; from LoadOptions.
+struct ReadLimits {
+  uint64_t maxEmbeddedImageBytes = uint64_t{256} << 20;
+  uint64_t maxBlockWork = uint64_t{1} << 24;
+  // Folder (with a trailing '/') private to the drawing, for the images it
+  // carries; empty: they are not written out.
+  std::string imageFolder;
+};
+
+// How a picture is drawn: the per-format modes that RenderOptions chooses.
+struct DrawModes {
+  bool frame = true;           // the blue paper frame
+  bool auxiliaryLines = true;  // K4 auxiliary lines (Jw families: the attribute model)
+  bool ownColours = false;     // K4: objects' own colours and printed widths
+  // The colour the drawing is cleared to; empty: the drawing's own.
+  std::optional<uint32_t> background;
+};
+
+class DrawingHandler {
+ public:
+  virtual ~DrawingHandler() = default;
+
+  // The format's signature and version test on the file's first bytes (or all of them).
+  virtual bool Check(std::span<const uint8_t> bytes) const = 0;
+  // Reads the whole drawing; on false, error says why and the model keeps
+  // what was read.
+  virtual bool Read(std::span<const uint8_t> bytes, const ReadLimits& limits, std::string& error) = 0;
+  // After a complete read: the file's pens and line types, the layer states,
+  // the extents and the paper frame, into ctx.
+  virtual void Prepare(ConversionContext& ctx) const = 0;
+  // The rectangle that is fitted into the picture.
+  virtual FrameBox Frame(const ConversionContext& ctx) const = 0;
+  // Clears the canvas to the background and draws the drawing, when it has
+  // anything to draw.
+  virtual void Draw(ConversionContext& ctx, Canvas& canvas, const DrawModes& modes) const = 0;
+  // Fills what the format knows of the drawing into info; ctx is a prepared
+  // context (extents and paper are taken by the caller).
+  virtual void Describe(const ConversionContext& ctx, DrawingInfo& info) const = 0;
+  // Drawing-level warnings (the work cut from block drawing, ...), one line each.
+  virtual void Warnings(std::vector<std::string>& out) const { (void)out; }
+};
+
+}  // namespace zumen

@@ -1,0 +1,226 @@
+#include "driver/conversion.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "common/files.h"
+#include "common/text.h"
+#include "driver/reference.h"
+#include "formats/jwc/handler.h"
+#include "formats/jww/handler.h"
+#include "formats/k4/handler.h"
+
+namespace zumen {
+
+namespace {
+
+// Creates a folder private to one drawing under base (or the system's
+// temporary folder); empty text when none can be made.
+std::string MakePrivateFolder(const std::string& base) {
+  std::filesystem::path dir = base;
+  if (dir.empty()) {
+    std::error_code ec;
+    dir = std::filesystem::temp_directory_path(ec);
+    if (ec) dir = "/tmp";
+  }
+  std::string pattern = (dir / "zumen-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) return {};
+  return pattern + "/";
+}
+
+}  // namespace
+
+std::unique_ptr<DrawingHandler> MakeHandler(Family f) {
+  switch (f) {
+    case Family::Jww: return MakeJwwHandler();
+    case Family::Jws: return MakeJwsHandler();
+    case Family::Jwc: return MakeJwcHandler();
+    case Family::Jwk: return MakeJwkHandler();
+    case Family::K4: return MakeK4Handler();
+    default: return nullptr;
+  }
+}
+
+Family FamilyOf(Format f) {
+  switch (f) {
+    case Format::Jww: return Family::Jww;
+    case Format::Jws: return Family::Jws;
+    case Format::Jwc: return Family::Jwc;
+    case Format::Jwk: return Family::Jwk;
+    case Format::K4: return Family::K4;
+  }
+  return Family::None;
+}
+
+Format FormatOf(Family f) {
+  switch (f) {
+    case Family::Jws: return Format::Jws;
+    case Family::Jwc: return Format::Jwc;
+    case Family::Jwk: return Format::Jwk;
+    case Family::K4: return Format::K4;
+    default: return Format::Jww;
+  }
+}
+
+Family FamilyOfPath(const std::string& path) {
+  const std::string ext = FileExtLower(std::string_view(path));
+  if (ext == ".k4") return Family::K4;
+  if (ext == ".jww") return Family::Jww;
+  if (ext == ".jws") return Family::Jws;
+  if (ext == ".jwc") return Family::Jwc;
+  if (ext == ".jwk") return Family::Jwk;
+  return Family::None;
+}
+
+const char* FamilyName(Family f) {
+  switch (f) {
+    case Family::K4: return "K4";
+    case Family::Jww: return "JWW";
+    case Family::Jws: return "JWS";
+    case Family::Jwc: return "JWC";
+    case Family::Jwk: return "JWK";
+    default: return "unknown";
+  }
+}
+
+LoadedDrawing::~LoadedDrawing() {
+  handler.reset();  // deletes the images it wrote
+  if (!imageFolder.empty()) {
+    std::error_code ec;
+    std::filesystem::remove_all(imageFolder, ec);
+  }
+}
+
+namespace {
+
+// What the drawing holds, with its extents, for Info().
+void Describe(LoadedDrawing& d) {
+  ConversionContext ctx;
+  RenderOptions plain;
+  SetUpContext(d, plain, ctx);
+  DrawingInfo& info = d.info;
+  info = DrawingInfo{};
+  info.format = FormatOf(d.family);
+  d.handler->Describe(ctx, info);
+  info.read_ok = d.read;
+  info.read_error = d.read ? std::string() : d.error;
+  if (d.read) info.extents = Box{ctx.MinX, ctx.MinY, ctx.MaxX, ctx.MaxY};
+  d.warnings.clear();
+  if (!d.read) {
+    d.warnings.push_back("the drawing was read only in part (" + d.error + "); the picture shows what was read");
+  }
+  d.handler->Warnings(d.warnings);
+}
+
+}  // namespace
+
+Status LoadDrawing(Family family, std::span<const uint8_t> bytes, const std::string& path,
+                   const LoadOptions& options, LoadedDrawing& out) {
+  out.family = family;
+  out.path = path;
+  out.handler = MakeHandler(family);
+  if (!out.handler) return Status::Error(StatusCode::UnknownFormat, "not a drawing format zumen reads");
+  out.checked = out.handler->Check(bytes);
+  if (!out.checked) {
+    out.error = std::string("not a ") + FamilyName(family) + " file (its signature or version is wrong)";
+    return Status::Error(StatusCode::BadSignature, out.error);
+  }
+  out.imageFolder = MakePrivateFolder(options.temp_folder);
+  ReadLimits limits;
+  limits.maxEmbeddedImageBytes = options.max_embedded_image_bytes;
+  limits.maxBlockWork = options.max_block_work;
+  limits.imageFolder = out.imageFolder;
+  std::string error;
+  out.read = out.handler->Read(bytes, limits, error);
+  if (!out.read) out.error = error.empty() ? "File I/O Error" : error;
+  if (!path.empty()) out.haveFileTime = FileTimeLocal(path, out.fileTime);
+  Describe(out);
+  return {};
+}
+
+void EmptyDrawing(Family family, LoadedDrawing& out) {
+  out.family = family;
+  out.handler = MakeHandler(family);
+  out.checked = false;
+  out.read = false;
+  out.error = "nothing was read";
+  out.info = DrawingInfo{};
+  out.info.format = FormatOf(family);
+}
+
+void SetUpContext(const LoadedDrawing& d, const RenderOptions& options, ConversionContext& ctx, const Clock* clock) {
+  if (clock) ctx.clock = clock;
+  TgraAttribute& a = ctx.GAtt;
+  a.SetDisplayMode(true);
+  a.SetBackColor(0);
+  a.SetDefaultColor();
+  a.SetDefaultLayer();
+  a.SetDefaultWidth();
+  a.SetDefaultTenR();
+  a.SetDefaultLtype();
+  a.SetDispHojo(options.auxiliary_lines ? 1 : 0);
+  a.SetDispKijun(1);
+  a.SetGrayColor(0xFF808080);
+  a.SetAll1Color(false);
+  ctx.CurFileTime = ctx.clock->Now();
+  ctx.TempFolder = d.imageFolder;
+  ctx.RefFileName = Utf8ToUtf16(options.reference_file);
+  RefFileOpen(ctx, options.reference_folder);
+  if (d.read) {
+    ctx.CurFileName = Utf8ToUtf16(d.path);
+    if (d.haveFileTime) ctx.CurFileTime = d.fileTime;
+    RefFileOpen(ctx, options.reference_folder);
+    d.handler->Prepare(ctx);
+  }
+  switch (options.background) {
+    case Background::White: a.SetBackColor(0); break;
+    case Background::Black: a.SetBackColor(1); break;
+    default: break;
+  }
+}
+
+DrawModes ModesOf(const RenderOptions& options) {
+  DrawModes m;
+  m.frame = options.frame;
+  m.auxiliaryLines = options.auxiliary_lines;
+  switch (options.background) {
+    case Background::White: m.background = 0xFFFFFFFF; break;
+    case Background::Black: m.background = 0xFF000000; break;
+    case Background::Transparent: m.background = 0x00000000; break;
+    default: break;
+  }
+  return m;
+}
+
+Status PictureSizeOf(const LoadedDrawing&, const ConversionContext& ctx, const RenderOptions& options, int& width,
+                     int& height) {
+  double sx, sy;
+  if (options.width > 0 && options.height > 0) {
+    sx = options.width;
+    sy = options.height;
+  } else {
+    if (!std::isfinite(options.dpi) || options.dpi <= 0) {
+      return Status::Error(StatusCode::InvalidArgument, "the resolution must be a positive number of dots per inch");
+    }
+    DotSizeAtDpi(ctx.papx, ctx.papy, options.dpi, sx, sy);
+  }
+  if (std::string e = CheckBitmapSize(sx, sy, options.max_pixels); !e.empty()) {
+    return Status::Error(StatusCode::TooLarge, e);
+  }
+  width = static_cast<int>(sx);
+  height = static_cast<int>(sy);
+  return {};
+}
+
+void DrawOnCanvas(const LoadedDrawing& d, ConversionContext& ctx, const RenderOptions& options, Canvas& canvas) {
+  const DrawModes modes = ModesOf(options);
+  // A drawing without entities is not drawn at all; its picture is then the
+  // background (white unless asked otherwise), never transparent by accident.
+  canvas.Clear(modes.background.value_or(0xFFFFFFFF));
+  FitFrame(ctx, d.handler->Frame(ctx), canvas.Width(), canvas.Height(), options.margin);
+  d.handler->Draw(ctx, canvas, modes);
+}
+
+}  // namespace zumen

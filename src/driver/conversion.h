@@ -1,0 +1,71 @@
+#pragma once
+// The conversion: a drawing read once by its family's handler, then drawn as
+// often as asked, each time on a fresh context set up from the options.
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "canvas/canvas.h"
+#include "common/clock.h"
+#include "common/types.h"
+#include "context/context.h"
+#include "context/handler.h"
+#include "driver/sizing.h"
+#include "zumen/zumen.h"
+
+namespace zumen {
+
+// The handler of a family; null for Family::None.
+std::unique_ptr<DrawingHandler> MakeHandler(Family f);
+Family FamilyOf(Format f);
+Format FormatOf(Family f);
+// The family a path's extension names; None for any other.
+Family FamilyOfPath(const std::string& path);
+const char* FamilyName(Family f);
+
+// A drawing as read: its handler holding the model, what the reading gave,
+// and the private folder of its images (removed with it).
+struct LoadedDrawing {
+  Family family = Family::None;
+  std::unique_ptr<DrawingHandler> handler;
+  bool checked = false;  // passed its format's check
+  bool read = false;     // read to its end
+  std::string error;     // why the check or the read failed
+  std::string path;      // as given (bytes: LoadOptions::name); may be empty
+  bool haveFileTime = false;
+  DateTime fileTime;     // the file's modification time, local
+  std::string imageFolder;
+  DrawingInfo info;
+  std::vector<std::string> warnings;
+
+  LoadedDrawing() = default;
+  LoadedDrawing(const LoadedDrawing&) = delete;
+  LoadedDrawing& operator=(const LoadedDrawing&) = delete;
+  ~LoadedDrawing();
+};
+
+// Reads a drawing of the family from bytes. A drawing that fails its check
+// gives an error status; one that passes it but is read only in part gives a
+// drawing with read false and the reader's message.
+Status LoadDrawing(Family family, std::span<const uint8_t> bytes, const std::string& path,
+                   const LoadOptions& options, LoadedDrawing& out);
+// A drawing of the family that holds nothing.
+void EmptyDrawing(Family family, LoadedDrawing& out);
+
+// Sets a fresh context up for drawing d with the options: the attribute
+// model's start-up state, the reference texts, the file's name and time, the
+// family's preparation (after a complete read), and the background choice.
+void SetUpContext(const LoadedDrawing& d, const RenderOptions& options, ConversionContext& ctx,
+                  const Clock* clock = nullptr);
+// The per-format modes the options choose.
+DrawModes ModesOf(const RenderOptions& options);
+
+// The picture's pixel size for a set-up context (the size options alone).
+Status PictureSizeOf(const LoadedDrawing& d, const ConversionContext& ctx, const RenderOptions& options,
+                     int& width, int& height);
+
+// Fits the frame into the canvas, clears it and draws: what every output does.
+void DrawOnCanvas(const LoadedDrawing& d, ConversionContext& ctx, const RenderOptions& options, Canvas& canvas);
+
+}  // namespace zumen

@@ -1,0 +1,120 @@
+#include "formats/jwc/handler.h"
+
+#include <cmath>
+
+#include "attributes/graattribute.h"
+#include "common/paper.h"
+#include "formats/jwc/jwc_data.h"
+#include "formats/jwc/jwk_data.h"
+#include "render_jw/graph2.h"
+
+namespace zumen {
+
+namespace {
+
+class JwcHandler final : public DrawingHandler {
+ public:
+  bool Check(std::span<const uint8_t> bytes) const override { return TJwcData::FileCheck(bytes); }
+
+  bool Read(std::span<const uint8_t> bytes, const ReadLimits&, std::string& error) override {
+    if (d_.FileIn(bytes)) return true;
+    error = d_.ErrorMessage;
+    return false;
+  }
+
+  void Prepare(ConversionContext& ctx) const override {
+    DefaultFileColorSet(ctx.GAtt);
+    DefaultFileLtypeSet(ctx.GAtt);
+    d_.SetGAttLayer(ctx);
+    d_.GetMinMaxZahyo(ctx);
+    const PaperSize p = PaperSizeOfCode(d_.Enthd.psize);
+    ctx.papx = p.width;
+    ctx.papy = p.height;
+  }
+
+  FrameBox Frame(const ConversionContext& ctx) const override { return {0, 0, ctx.papx, ctx.papy}; }
+
+  // A JWC drawing is drawn even when it holds nothing: the paper frame shows.
+  void Draw(ConversionContext& ctx, Canvas& canvas, const DrawModes& modes) const override {
+    TGraph2 g(ctx, canvas);
+    canvas.BeginScene();
+    g.GCls(modes.background.value_or(ctx.GAtt.GetBackColor()));
+    if (modes.frame) {
+      g.GPenSet(0xFF0000FF, 1, 1);
+      g.GLBox(0, 0, ctx.papx, ctx.papy);
+    }
+    d_.GLDrawALL(g, ctx);
+    canvas.EndScene();
+  }
+
+  void Describe(const ConversionContext&, DrawingInfo& info) const override {
+    const auto& h = d_.Enthd;
+    const PaperSize p = PaperSizeOfCode(h.psize);
+    info.paper_code = h.psize;
+    info.paper_width_mm = p.width;
+    info.paper_height_mm = p.height;
+    info.objects_announced =
+        int64_t{h.lineCount} + h.arcCount + h.mojiCount + h.tenCount + h.vtenCount;
+    info.entities = {{"line", d_.lineN},
+                     {"arc", d_.arcN},
+                     {"text", d_.mojiN},
+                     {"point", d_.tenN},
+                     {"virtual_point", d_.VtenDrawCount()}};
+    info.objects_read = 0;
+    for (const auto& [kind, n] : info.entities) info.objects_read += n;
+  }
+
+ private:
+  TJwcData d_;
+};
+
+class JwkHandler final : public DrawingHandler {
+ public:
+  bool Check(std::span<const uint8_t> bytes) const override { return TJwkData::FileCheck(bytes); }
+
+  bool Read(std::span<const uint8_t> bytes, const ReadLimits&, std::string& error) override {
+    if (d_.FileIn(bytes)) return true;
+    error = d_.ErrorMessage;
+    return false;
+  }
+
+  void Prepare(ConversionContext& ctx) const override {
+    DefaultFileColorSet(ctx.GAtt);
+    DefaultFileLtypeSet(ctx.GAtt);
+    d_.SetGAttLayer(ctx);
+    d_.GetMinMaxZahyo(ctx);
+    ctx.papx = std::abs(ctx.MaxX - ctx.MinX);
+    ctx.papy = std::abs(ctx.MaxY - ctx.MinY);
+  }
+
+  FrameBox Frame(const ConversionContext& ctx) const override { return {ctx.MinX, ctx.MinY, ctx.MaxX, ctx.MaxY}; }
+
+  void Draw(ConversionContext& ctx, Canvas& canvas, const DrawModes& modes) const override {
+    TGraph2 g(ctx, canvas);
+    canvas.BeginScene();
+    g.GCls(modes.background.value_or(ctx.GAtt.GetBackColor()));
+    d_.GLDrawALL(g, ctx);
+    canvas.EndScene();
+  }
+
+  void Describe(const ConversionContext& ctx, DrawingInfo& info) const override {
+    const auto& h = d_.Enthd;
+    info.paper_width_mm = ctx.papx;
+    info.paper_height_mm = ctx.papy;
+    info.scale = h.scale;
+    info.objects_announced = int64_t{h.lineCount} + h.arcCount + h.mojiCount + h.tenCount;
+    info.entities = {{"line", d_.lineN}, {"arc", d_.arcN}, {"text", d_.mojiN}, {"point", d_.tenN}};
+    info.objects_read = 0;
+    for (const auto& [kind, n] : info.entities) info.objects_read += n;
+  }
+
+ private:
+  TJwkData d_;
+};
+
+}  // namespace
+
+std::unique_ptr<DrawingHandler> MakeJwcHandler() { return std::make_unique<JwcHandler>(); }
+std::unique_ptr<DrawingHandler> MakeJwkHandler() { return std::make_unique<JwkHandler>(); }
+
+}  // namespace zumen

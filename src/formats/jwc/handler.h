@@ -1,0 +1,12 @@
+#pragma once
+// The handlers of JWC drawings and JWK symbols.
+#include <memory>
+
+#include "context/handler.h"
+
+namespace zumen {
+
+std::unique_ptr<DrawingHandler> MakeJwcHandler();
+std::unique_ptr<DrawingHandler> MakeJwkHandler();
+
+}  // namespace zumen

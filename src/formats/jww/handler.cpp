@@ -1,0 +1,152 @@
+#include "formats/jww/handler.h"
+
+#include <cmath>
+
+#include "common/paper.h"
+#include "formats/jww/draw_pass.h"
+#include "formats/jww/file_pens.h"
+#include "formats/jww/jws_data.h"
+#include "formats/jww/jww_data.h"
+#include "render_jw/graph2.h"
+
+namespace zumen {
+
+namespace {
+
+// What JWW drawings and JWS symbols report alike.
+void DescribeBody(const TJwwBody& b, int64_t announced, DrawingInfo& info) {
+  info.objects_announced = announced;
+  info.objects_read = b.ObjectsRead;
+  info.entities = {{"line", static_cast<int64_t>(b.EntLineN())},
+                   {"arc", static_cast<int64_t>(b.EntEnkoN())},
+                   {"point", static_cast<int64_t>(b.EntTenN())},
+                   {"text", static_cast<int64_t>(b.EntMojiN())},
+                   {"dimension", static_cast<int64_t>(b.EntSunpoN())},
+                   {"solid", static_cast<int64_t>(b.EntSolidN())},
+                   {"block", static_cast<int64_t>(b.EntBlockN())}};
+  info.block_definitions = static_cast<int64_t>(b.EntBlockDefN());
+  info.block_instances = static_cast<int64_t>(b.EntBlockN());
+  info.block_tree_nodes = static_cast<int64_t>(b.EntBlockTreeN());
+}
+
+void PaperFrame(TGraph2& g, double x1, double y1, double x2, double y2) {
+  g.GPenSet(0xFF0000FF, 1, 1);
+  g.GLBox(x1, y1, x2, y2);
+}
+
+class JwwHandler final : public DrawingHandler {
+ public:
+  ~JwwHandler() override {
+    d_.BindImageDeleteGzFile();
+    d_.BindImageDeleteNonGzFile();
+  }
+
+  bool Check(std::span<const uint8_t> bytes) const override { return TJwwData::FileCheckBytes(bytes); }
+
+  bool Read(std::span<const uint8_t> bytes, const ReadLimits& limits, std::string& error) override {
+    d_.BindImageFolder = limits.imageFolder;
+    d_.BindImageExp = !limits.imageFolder.empty();
+    d_.BindImageExr = true;
+    d_.BindImageMaxInflated = limits.maxEmbeddedImageBytes;
+    if (!d_.FileInBytes(bytes)) {
+      error = d_.LastError();
+      return false;
+    }
+    d_.BindImageExplode();
+    return true;
+  }
+
+  void Prepare(ConversionContext& ctx) const override {
+    JwwFileColorSet(d_, ctx.GAtt);
+    JwwFileLtypeSet(d_, ctx.GAtt);
+    JwwSetGAttLayer(d_, ctx);
+    JwwGetMinMaxZahyo(d_, ctx);
+    const PaperSize p = PaperSizeOfCode(d_.Enthd.nZumen);
+    ctx.papx = p.width;
+    ctx.papy = p.height;
+  }
+
+  FrameBox Frame(const ConversionContext& ctx) const override {
+    return {-ctx.papx / 2, -ctx.papy / 2, ctx.papx / 2, ctx.papy / 2};
+  }
+
+  void Draw(ConversionContext& ctx, Canvas& canvas, const DrawModes& modes) const override {
+    if (d_.Enthd.n1 <= 0) return;
+    TGraph2 g(ctx, canvas);
+    canvas.BeginScene();
+    g.GCls(modes.background.value_or(ctx.GAtt.GetBackColor()));
+    if (modes.frame) PaperFrame(g, -ctx.papx / 2, -ctx.papy / 2, ctx.papx / 2, ctx.papy / 2);
+    JwwGLDrawALL(d_, ctx, g);
+    canvas.EndScene();
+  }
+
+  void Describe(const ConversionContext&, DrawingInfo& info) const override {
+    const auto& h = d_.Enthd;
+    const PaperSize p = PaperSizeOfCode(h.nZumen);
+    info.version = h.jwVer;
+    info.paper_code = h.nZumen;
+    info.paper_width_mm = p.width;
+    info.paper_height_mm = p.height;
+    DescribeBody(d_.Body, h.n1, info);
+    info.images = static_cast<int64_t>(d_.BindImageN());
+  }
+
+ private:
+  TJwwData d_;
+};
+
+class JwsHandler final : public DrawingHandler {
+ public:
+  bool Check(std::span<const uint8_t> bytes) const override { return TJwsData::FileCheckBytes(bytes); }
+
+  bool Read(std::span<const uint8_t> bytes, const ReadLimits& limits, std::string& error) override {
+    // Images embedded in symbols are neither listed nor written out.
+    d_.BindImageFolder = limits.imageFolder;
+    d_.BindImageExp = false;
+    d_.BindImageExr = false;
+    if (!d_.FileInBytes(bytes)) {
+      error = d_.LastError();
+      return false;
+    }
+    return true;
+  }
+
+  void Prepare(ConversionContext& ctx) const override {
+    DefaultFileColorSet(ctx.GAtt);
+    DefaultFileLtypeSet(ctx.GAtt);
+    JwsSetGAttLayer(d_, ctx);
+    JwsGetMinMaxZahyo(d_, ctx);
+    ctx.papx = std::abs(ctx.MaxX - ctx.MinX);
+    ctx.papy = std::abs(ctx.MaxY - ctx.MinY);
+  }
+
+  FrameBox Frame(const ConversionContext& ctx) const override { return {ctx.MinX, ctx.MinY, ctx.MaxX, ctx.MaxY}; }
+
+  void Draw(ConversionContext& ctx, Canvas& canvas, const DrawModes& modes) const override {
+    if (d_.Enthd.n1 <= 0) return;
+    TGraph2 g(ctx, canvas);
+    canvas.BeginScene();
+    g.GCls(modes.background.value_or(ctx.GAtt.GetBackColor()));
+    JwsGLDrawALL(d_, ctx, g);
+    canvas.EndScene();
+  }
+
+  void Describe(const ConversionContext& ctx, DrawingInfo& info) const override {
+    const auto& h = d_.Enthd;
+    info.version = h.jwVer;
+    info.paper_width_mm = ctx.papx;
+    info.paper_height_mm = ctx.papy;
+    info.base_point = std::make_pair(h.BasePoint_x, h.BasePoint_y);
+    DescribeBody(d_.Body, h.n1, info);
+  }
+
+ private:
+  TJwsData d_;
+};
+
+}  // namespace
+
+std::unique_ptr<DrawingHandler> MakeJwwHandler() { return std::make_unique<JwwHandler>(); }
+std::unique_ptr<DrawingHandler> MakeJwsHandler() { return std::make_unique<JwsHandler>(); }
+
+}  // namespace zumen

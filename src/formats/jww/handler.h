@@ -1,0 +1,12 @@
+#pragma once
+// The handlers of JWW drawings and JWS symbols.
+#include <memory>
+
+#include "context/handler.h"
+
+namespace zumen {
+
+std::unique_ptr<DrawingHandler> MakeJwwHandler();
+std::unique_ptr<DrawingHandler> MakeJwsHandler();
+
+}  // namespace zumen

@@ -1,0 +1,76 @@
+#include "formats/k4/handler.h"
+
+#include <cmath>
+#include <tuple>
+#include <utility>
+
+#include "common/text.h"
+#include "formats/k4/k4data.h"
+#include "render_k4/graph.h"
+
+namespace zumen {
+
+namespace {
+
+// The paper's width and height from its corner points, turned for a landscape layout.
+std::pair<double, double> PaperOf(const TK4Data& d) {
+  double w = std::abs(d.psz.size[1].X - d.psz.size[0].X);
+  double h = std::abs(d.psz.size[1].Y - d.psz.size[0].Y);
+  if (d.psz.lout == 1) std::swap(w, h);
+  return {w, h};
+}
+
+class K4Handler final : public DrawingHandler {
+ public:
+  bool Check(std::span<const uint8_t> bytes) const override { return TK4Data::FileCheckBytes(bytes); }
+
+  bool Read(std::span<const uint8_t> bytes, const ReadLimits&, std::string& error) override {
+    if (d_.MemIn(bytes)) return true;
+    error = d_.LastError();
+    return false;
+  }
+
+  void Prepare(ConversionContext& ctx) const override {
+    ctx.CurTitle = d_.Title;
+    std::tie(ctx.papx, ctx.papy) = PaperOf(d_);
+    ctx.MinX = 0;
+    ctx.MinY = 0;
+    ctx.MaxX = ctx.papx;
+    ctx.MaxY = ctx.papy;
+  }
+
+  FrameBox Frame(const ConversionContext& ctx) const override { return {0, 0, ctx.papx, ctx.papy}; }
+
+  void Draw(ConversionContext& ctx, Canvas& canvas, const DrawModes& modes) const override {
+    if (d_.EntN <= 0) return;
+    TGraph gk(ctx, canvas);
+    canvas.BeginScene();
+    gk.GCls(modes.background.value_or(0xFFFFFFFF));
+    if (modes.frame) {
+      gk.GPenSet(0xFF0000FF, 1, 1);
+      gk.GLBox(0, 0, ctx.papx, ctx.papy);
+    }
+    TK4DrawModes k4;
+    k4.DispMode = modes.ownColours;
+    k4.HojoMode = modes.auxiliaryLines;
+    d_.GLDrawALL(gk, ctx, k4);
+    canvas.EndScene();
+  }
+
+  void Describe(const ConversionContext&, DrawingInfo& info) const override {
+    info.title = Utf16ToUtf8(d_.Title);
+    std::tie(info.paper_width_mm, info.paper_height_mm) = PaperOf(d_);
+    info.objects_read = d_.EntN;
+    for (const auto& [kind, n] : d_.KindCounts()) info.entities.emplace_back(kind, n);
+    info.images = d_.bmN + d_.bmxN;
+  }
+
+ private:
+  TK4Data d_;
+};
+
+}  // namespace
+
+std::unique_ptr<DrawingHandler> MakeK4Handler() { return std::make_unique<K4Handler>(); }
+
+}  // namespace zumen

@@ -1,0 +1,36 @@
+#pragma once
+// Where a picture goes: a target gives the canvas to draw on and then
+// delivers what was drawn (encoded to a file or to memory, or copied into a
+// caller's pixel buffer). Raster targets draw on a Cairo image surface and
+// encode through the codecs; every kind of output slots in behind this one
+// interface.
+#include <memory>
+#include <string>
+
+#include "canvas/canvas.h"
+#include "zumen/zumen.h"
+
+namespace zumen {
+
+class PictureTarget {
+ public:
+  virtual ~PictureTarget() = default;
+  virtual Canvas& canvas() = 0;
+  // Delivers the picture; an error message, empty on success. A file is
+  // replaced only by a complete picture.
+  virtual std::string Finish() = 0;
+};
+
+// The target of an output for a picture of width x height pixels; null with
+// an error message when the output is unusable or the canvas cannot be had.
+std::unique_ptr<PictureTarget> MakeTarget(const Output& output, int width, int height, const RenderOptions& options,
+                                          std::string& error);
+
+// The picture type of an output: its own, or its file's extension.
+std::optional<ImageType> TypeOfOutput(const Output& output);
+
+// Writes bytes to path through a temporary file beside it that is renamed
+// over it once complete; an error message on failure (path then untouched).
+std::string WriteFileAtomically(const std::string& path, std::span<const uint8_t> bytes);
+
+}  // namespace zumen

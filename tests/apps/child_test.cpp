@@ -1,0 +1,154 @@
+// The four-argument child protocol, run in-process with the settings file in
+// a temporary folder standing for the executable's folder.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "codecs/image_io.h"
+#include "common/files.h"
+#include "child_protocol.h"
+#include "support/jww_writer.h"
+#include "support/temp_dir.h"
+
+namespace zumen {
+namespace {
+
+using testing::TempDir;
+
+// Settings with an explicit pixel size (line 16 = 0, lines 17 and 18 the size).
+std::string SettingsText(const std::string& w, const std::string& h, int cb3 = 0) {
+  std::string s;
+  for (int i = 0; i < 15; ++i) s += "0\r\n";
+  return s + std::to_string(cb3) + "\r\n" + w + "\r\n" + h + "\r\n";
+}
+
+std::vector<uint8_t> SmallDrawing() {
+  JwwWriter w(600);
+  w.head.Enthd.nZumen = 3;
+  w.Line(-100, -50, 100, 50);
+  return w.Finish();
+}
+
+struct ChildRun {
+  std::vector<std::string> lines;
+  std::string err;
+};
+
+ChildRun RunWith(const TempDir& app, std::vector<std::string> args) {
+  std::ostringstream log, err;
+  EXPECT_EQ(zumen_child::RunChild(args, app.dir(), log, err), 0);
+  ChildRun r;
+  std::istringstream in(log.str());
+  for (std::string line; std::getline(in, line);) r.lines.push_back(line);
+  r.err = err.str();
+  return r;
+}
+
+TEST(Child, FourArgumentsLogTheChecksAndWriteTheImageInEveryFormat) {
+  for (const char* ext : {".png", ".bmp", ".jpg", ".jpeg", ".gif", ".tif", ".tiff", ".PNG"}) {
+    TempDir app, work;
+    app.Write("Plotvane.dat", SettingsText("320", "200"));
+    const std::string src = work.Write("plan.jww", SmallDrawing());
+    const std::string dst = work / (std::string("out") + ext);
+    const ChildRun r = RunWith(app, {app / "zumen-child", "a", "b", src, dst});
+    const std::vector<std::string> want = {app / "zumen-child", "a", "b", src, dst, "CHECK1:OK", "CHECK4:OK", "CHECK5:OK"};
+    EXPECT_EQ(r.lines, want) << ext;
+    const LoadedImage img = LoadImageFile(dst);
+    ASSERT_TRUE(img.ok()) << ext << ": " << img.error;
+    EXPECT_EQ(img.bitmap.width, 320) << ext;
+    EXPECT_EQ(img.bitmap.height, 200) << ext;
+  }
+}
+
+TEST(Child, ExistingDestinationIsRemovedAndNotReplaced) {
+  TempDir app, work;
+  app.Write("Plotvane.dat", SettingsText("100", "100"));
+  const std::string src = work.Write("plan.jww", SmallDrawing());
+  const std::string dst = work.Write("out.png", "old");
+  const ChildRun r = RunWith(app, {"exe", "1", "2", src, dst});
+  ASSERT_EQ(r.lines.size(), 8u);
+  EXPECT_EQ(r.lines.back(), "CHECK5:NG");
+  EXPECT_FALSE(FileExist(dst));
+}
+
+TEST(Child, OtherArgumentCountsTouchNoFile) {
+  TempDir app, work;
+  app.Write("Plotvane.dat", SettingsText("100", "100"));
+  const std::string src = work.Write("plan.jww", SmallDrawing());
+  const std::string dst = work.Write("out.png", "old");
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"exe", "1", src, dst},
+                                               std::vector<std::string>{"exe", "1", "2", src, dst, "extra"}}) {
+    const ChildRun r = RunWith(app, args);
+    EXPECT_EQ(r.lines, args);
+    EXPECT_EQ(testing::ReadAll(dst), "old");
+  }
+}
+
+TEST(Child, MissingSettingsOrSourceConvertsNothing) {
+  TempDir app, work;
+  const std::string src = work.Write("plan.jww", SmallDrawing());
+  ChildRun r = RunWith(app, {"exe", "1", "2", src, work / "a.png"});
+  EXPECT_EQ(r.lines[5], "CHECK1:NG");
+  EXPECT_FALSE(FileExist(work / "a.png"));
+  app.Write("Plotvane.dat", SettingsText("100", "100"));
+  r = RunWith(app, {"exe", "1", "2", work / "none.jww", work / "a.png"});
+  EXPECT_EQ(r.lines[6], "CHECK4:NG");
+  EXPECT_FALSE(FileExist(work / "a.png"));
+}
+
+TEST(Child, EveryDrawingExtensionGivesAnImageEvenWhenUnreadable) {
+  for (const char* ext : {".jww", ".JWW", ".jws", ".jwc", ".jwk", ".k4"}) {
+    TempDir app, work;
+    app.Write("Plotvane.dat", SettingsText("64", "48"));
+    const std::string src = work.Write(std::string("bad") + ext, "not a drawing");
+    const std::string dst = work / "out.png";
+    RunWith(app, {"exe", "1", "2", src, dst});
+    const LoadedImage img = LoadImageFile(dst);
+    ASSERT_TRUE(img.ok()) << ext << ": " << img.error;
+    EXPECT_EQ(img.bitmap.width, 64) << ext;
+    EXPECT_EQ(img.bitmap.height, 48) << ext;
+  }
+}
+
+TEST(Child, DrawingWithoutEntitiesGivesAWhitePicture) {
+  TempDir app, work;
+  app.Write("Plotvane.dat", SettingsText("40", "30"));
+  JwwWriter w(600);
+  const std::string src = work.Write("empty.jww", w.Finish());
+  RunWith(app, {"exe", "1", "2", src, work / "out.jpg"});
+  const LoadedImage img = LoadImageFile(work / "out.jpg");
+  ASSERT_TRUE(img.ok()) << img.error;
+  EXPECT_EQ(img.bitmap.at(20, 15) & 0xFFFFFF, 0xFFFFFFu);
+}
+
+TEST(Child, OtherSourceExtensionWritesNothing) {
+  TempDir app, work;
+  app.Write("Plotvane.dat", SettingsText("64", "48"));
+  const std::string src = work.Write("plan.dxf", "0\nSECTION\n");
+  const ChildRun r = RunWith(app, {"exe", "1", "2", src, work / "out.png"});
+  EXPECT_EQ(r.lines.back(), "CHECK5:OK");
+  EXPECT_FALSE(FileExist(work / "out.png"));
+}
+
+TEST(Child, ResolutionChoiceSizesTheJwwPaper) {
+  TempDir app, work;
+  app.Write("Plotvane.dat", SettingsText("100", "100", 1));  // 36 dpi
+  const std::string src = work.Write("plan.jww", SmallDrawing());  // A3
+  RunWith(app, {"exe", "1", "2", src, work / "out.png"});
+  const LoadedImage img = LoadImageFile(work / "out.png");
+  ASSERT_TRUE(img.ok()) << img.error;
+  EXPECT_EQ(img.bitmap.width, 595);   // 420 / 25.4 * 36 = 595.3
+  EXPECT_EQ(img.bitmap.height, 421);  // 297 / 25.4 * 36 = 420.9
+}
+
+TEST(Child, BitmapTooLargeIsRefusedWithAMessage) {
+  TempDir app, work;
+  app.Write("Plotvane.dat", SettingsText("100000", "100000"));
+  const std::string src = work.Write("plan.jww", SmallDrawing());
+  const ChildRun r = RunWith(app, {"exe", "1", "2", src, work / "out.png"});
+  EXPECT_NE(r.err.find("larger than the limit"), std::string::npos) << r.err;
+  EXPECT_FALSE(FileExist(work / "out.png"));
+}
+
+}  // namespace
+}  // namespace zumen
