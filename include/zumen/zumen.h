@@ -66,14 +66,14 @@ std::optional<Format> FormatFromSignature(std::span<const uint8_t> bytes);
 // own extents rather than to a paper.
 bool IsSymbol(Format f);
 
-// Picture types.
-enum class ImageType { Bmp, Png, Jpeg, Gif, Tiff };
+// Output types: pictures (and, later, drawings for other programs).
+enum class OutputType { Bmp, Png, Jpeg, Gif, Tiff };
 
 // The type an extension names (".png" ... in any letter case; the text may
 // be a whole path) or a short name ("png", "jpg", "tif"); nothing for others.
-std::optional<ImageType> ImageTypeFromName(std::string_view pathOrName);
+std::optional<OutputType> OutputTypeFromName(std::string_view pathOrName);
 // The usual extension, with its dot (".png").
-const char* ImageTypeExtension(ImageType t);
+const char* OutputTypeExtension(OutputType t);
 
 // ---------------------------------------------------------------- options
 
@@ -219,9 +219,9 @@ class Output {
  public:
   // A file; the type follows the extension unless given. An existing file is
   // replaced only by a complete picture.
-  static Output File(std::string path, std::optional<ImageType> type = {});
+  static Output File(std::string path, std::optional<OutputType> type = {});
   // An encoded picture in memory (bytes is replaced).
-  static Output Memory(ImageType type, std::vector<uint8_t>& bytes);
+  static Output Memory(OutputType type, std::vector<uint8_t>& bytes);
   // The caller's buffer of width x height pixels, 4 bytes each (R, G, B, A,
   // not premultiplied), rows stride bytes apart: the picture is drawn at the
   // buffer's size, ignoring the size options.
@@ -230,7 +230,7 @@ class Output {
   enum class Kind { File, Memory, Pixels };
   Kind kind() const { return kind_; }
   const std::string& path() const { return path_; }
-  std::optional<ImageType> type() const { return type_; }
+  std::optional<OutputType> type() const { return type_; }
   std::vector<uint8_t>* bytes() const { return bytes_; }
   uint8_t* pixels() const { return pixels_; }
   int width() const { return width_; }
@@ -241,7 +241,7 @@ class Output {
   Output() = default;
   Kind kind_ = Kind::File;
   std::string path_;
-  std::optional<ImageType> type_;
+  std::optional<OutputType> type_;
   std::vector<uint8_t>* bytes_ = nullptr;
   uint8_t* pixels_ = nullptr;
   int width_ = 0, height_ = 0;

@@ -112,23 +112,23 @@ std::optional<Format> FormatFromSignature(std::span<const uint8_t> bytes) {
 
 bool IsSymbol(Format f) { return f == Format::Jws || f == Format::Jwk; }
 
-std::optional<ImageType> ImageTypeFromName(std::string_view pathOrName) {
+std::optional<OutputType> OutputTypeFromName(std::string_view pathOrName) {
   const std::string e = NameOrExtension(pathOrName);
-  if (e == "bmp") return ImageType::Bmp;
-  if (e == "png") return ImageType::Png;
-  if (e == "jpg" || e == "jpeg") return ImageType::Jpeg;
-  if (e == "gif") return ImageType::Gif;
-  if (e == "tif" || e == "tiff") return ImageType::Tiff;
+  if (e == "bmp") return OutputType::Bmp;
+  if (e == "png") return OutputType::Png;
+  if (e == "jpg" || e == "jpeg") return OutputType::Jpeg;
+  if (e == "gif") return OutputType::Gif;
+  if (e == "tif" || e == "tiff") return OutputType::Tiff;
   return std::nullopt;
 }
 
-const char* ImageTypeExtension(ImageType t) {
+const char* OutputTypeExtension(OutputType t) {
   switch (t) {
-    case ImageType::Bmp: return ".bmp";
-    case ImageType::Png: return ".png";
-    case ImageType::Jpeg: return ".jpg";
-    case ImageType::Gif: return ".gif";
-    case ImageType::Tiff: return ".tif";
+    case OutputType::Bmp: return ".bmp";
+    case OutputType::Png: return ".png";
+    case OutputType::Jpeg: return ".jpg";
+    case OutputType::Gif: return ".gif";
+    case OutputType::Tiff: return ".tif";
   }
   return "";
 }
@@ -195,7 +195,7 @@ const std::vector<std::string>& Drawing::Warnings() const { return impl_->loaded
 
 // ---------------------------------------------------------------- rendering
 
-Output Output::File(std::string path, std::optional<ImageType> type) {
+Output Output::File(std::string path, std::optional<OutputType> type) {
   Output o;
   o.kind_ = Kind::File;
   o.path_ = std::move(path);
@@ -203,7 +203,7 @@ Output Output::File(std::string path, std::optional<ImageType> type) {
   return o;
 }
 
-Output Output::Memory(ImageType type, std::vector<uint8_t>& bytes) {
+Output Output::Memory(OutputType type, std::vector<uint8_t>& bytes) {
   Output o;
   o.kind_ = Kind::Memory;
   o.type_ = type;

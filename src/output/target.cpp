@@ -13,13 +13,13 @@ namespace zumen {
 
 namespace {
 
-ImageFormat CodecFormat(ImageType t) {
+ImageFormat CodecFormat(OutputType t) {
   switch (t) {
-    case ImageType::Bmp: return ImageFormat::Bmp;
-    case ImageType::Png: return ImageFormat::Png;
-    case ImageType::Jpeg: return ImageFormat::Jpeg;
-    case ImageType::Gif: return ImageFormat::Gif;
-    case ImageType::Tiff: return ImageFormat::Tiff;
+    case OutputType::Bmp: return ImageFormat::Bmp;
+    case OutputType::Png: return ImageFormat::Png;
+    case OutputType::Jpeg: return ImageFormat::Jpeg;
+    case OutputType::Gif: return ImageFormat::Gif;
+    case OutputType::Tiff: return ImageFormat::Tiff;
   }
   return ImageFormat::Png;
 }
@@ -27,7 +27,7 @@ ImageFormat CodecFormat(ImageType t) {
 // A Cairo image surface, delivered encoded or as straight RGBA pixels.
 class RasterTarget final : public PictureTarget {
  public:
-  RasterTarget(std::unique_ptr<CairoCanvas> canvas, const Output& output, ImageType type,
+  RasterTarget(std::unique_ptr<CairoCanvas> canvas, const Output& output, OutputType type,
                const RenderOptions& options)
       : canvas_(std::move(canvas)), output_(output), type_(type) {
     encode_.jpegQuality = options.encoder.quality;
@@ -68,23 +68,23 @@ class RasterTarget final : public PictureTarget {
 
   std::unique_ptr<CairoCanvas> canvas_;
   Output output_;
-  ImageType type_;
+  OutputType type_;
   EncodeSettings encode_;
 };
 
 }  // namespace
 
-std::optional<ImageType> TypeOfOutput(const Output& output) {
+std::optional<OutputType> TypeOfOutput(const Output& output) {
   if (output.type()) return output.type();
-  if (output.kind() == Output::Kind::File) return ImageTypeFromName(output.path());
+  if (output.kind() == Output::Kind::File) return OutputTypeFromName(output.path());
   return std::nullopt;
 }
 
 std::unique_ptr<PictureTarget> MakeTarget(const Output& output, int width, int height, const RenderOptions& options,
                                           std::string& error) {
-  ImageType type = ImageType::Png;
+  OutputType type = OutputType::Png;
   if (output.kind() != Output::Kind::Pixels) {
-    const std::optional<ImageType> t = TypeOfOutput(output);
+    const std::optional<OutputType> t = TypeOfOutput(output);
     if (!t) {
       error = "unknown image type of \"" + output.path() +
               "\" (use .bmp, .png, .jpg, .jpeg, .gif, .tif or .tiff)";

@@ -27,7 +27,7 @@ std::unique_ptr<PictureTarget> MakeTarget(const Output& output, int width, int h
                                           std::string& error);
 
 // The picture type of an output: its own, or its file's extension.
-std::optional<ImageType> TypeOfOutput(const Output& output);
+std::optional<OutputType> TypeOfOutput(const Output& output);
 
 // Writes bytes to path through a temporary file beside it that is renamed
 // over it once complete; an error message on failure (path then untouched).
