@@ -87,7 +87,7 @@ JwwWriter JwwPlan() {
   // Pen 101: a colour of the extended table, 4 mm wide (hundredths of a mm).
   w.head.EntColS[1].aPrtPenColor = 0x808000;
   w.head.EntColS[1].anPrtPenWidth = 400;
-  // Line types 2 to 7 as 32-bit patterns read from the top bit, each bit
+  // Line types 2 to 9 as 32-bit patterns read from the top bit, each bit
   // 0.035 mm x 12 = 0.42 mm long: 13.4 mm a period.
   const int32_t patterns[] = {
       static_cast<int32_t>(0xFFFF0000),  // 2 dashed
@@ -113,7 +113,7 @@ JwwWriter JwwPlan() {
 }
 
 // Line types 1 (solid), 2 to 7, zigzags 11 and 12 and the user type 31, one
-// a row, in the 1-pixel pen 1; the solid line of pen 2 below as a reference.
+// a row, in the 1-pixel pen 1; a dashed diagonal across them in pen 2.
 std::vector<uint8_t> JwwLineTypes() {
   JwwWriter w = JwwPlan();
   const uint8_t types[] = {1, 2, 3, 4, 5, 6, 7, 11, 12, 31};
@@ -175,9 +175,11 @@ std::vector<uint8_t> JwwArcs() {
   return w.Finish();
 }
 
-// Filled quadrilaterals in pen colours and in their own colour, and the arc
-// solids: whole ellipse, sector, segment, the region between an arc and its
-// tangents, two rings and an outline.
+// Filled quadrilaterals in pen colours and in their own colour, the arc
+// solids (whole ellipse, sector, segment, the region between an arc and its
+// tangents, two rings and an outline), and a picture stored in the drawing,
+// 4 x 3 pixels stretched over 60 x 45 mm (the height follows the width),
+// partly under a solid: pictures are painted first.
 std::vector<uint8_t> JwwSolids() {
   JwwWriter w = JwwPlan();
   w.Pen(2);
@@ -201,6 +203,16 @@ std::vector<uint8_t> JwwSolids() {
   arc(105, 2, 115, -25, 25, 0.6, 0, 0, 2 * kPi, 14);          // ring
   arc(106, 4, -100, -80, 24, 0.5, 0, 0, 2 * kPi, 16);         // ring of even width
   arc(111, 8, -20, -85, 18, 1, 0, 0, 1.5 * kPi, 0);           // outline only
+  Bitmap picture(4, 3);
+  picture.pixels = {0xFFFF0000, 0xFFFFFF00, 0xFF00C000, 0xFF00FFFF, 0xFF0000FF, 0xFFFF00FF,
+                    0xFFFFFFFF, 0xFF000000, 0xFF808080, 0xFFFF8000, 0xFF008080, 0xFF800000};
+  std::vector<uint8_t> png;
+  EXPECT_TRUE(EncodeImage(ViewOf(picture), ImageFormat::Png, png));
+  w.Image(u"picture.png.gz", png);
+  w.Pen(1);
+  w.Text(40, -100, u"^@BM%temp%picture.png,60");
+  w.Pen(3);
+  w.Solid(80, -100, 130, -100, 130, -50, 130, -50);
   return w.Finish();
 }
 
