@@ -625,7 +625,7 @@ TEST_P(Reference, MatchesItsPicture) {
   options.width = kWidth;
   options.height = kHeight;
   std::vector<uint8_t> png;
-  const RenderResult r = Render(opened.drawing, options, Output::Memory(ImageType::Png, png));
+  const RenderResult r = Render(opened.drawing, options, Output::Memory(OutputType::Png, png));
   ASSERT_TRUE(r) << r.status.message;
 
   const fs::path reference = fs::path(ZUMEN_SOURCE_DIR) / "tests" / "reference" / "images" / (name + ".png");
