@@ -166,7 +166,11 @@ LoadResult Converter::Load(Family f, const std::string& src) {
     if (r.error.empty()) r.error = "File I/O Error";
     return r;
   }
-  ctx_.CurFileName = Utf8ToUtf16(src);
+  // The full path, whatever folder the program was started in, so that the
+  // file-name macros and the files looked for beside the drawing do not
+  // depend on it.
+  ctx_.CurFilePath = AbsolutePath(src);
+  ctx_.CurFileName = PathToText(ctx_.CurFilePath);
   FileTimeLocal(src, ctx_.CurFileTime);
   TgraAttribute& att = ctx_.GAtt;
   switch (f) {
