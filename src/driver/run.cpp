@@ -181,7 +181,9 @@ int RunChild(const std::vector<std::string>& args, const std::string& appPath, s
     return 0;
   }
   RemovedOnSignal guard;
-  if (!WriteNewFile(dst, O_TRUNC, bytes, guard)) err << "zumen-child: cannot write " << dst << ": " << std::strerror(errno) << '\n';
+  if (!WriteNewFile(dst, O_TRUNC, bytes, guard)) {
+    err << "zumen-child: cannot write " << dst << ": " << std::strerror(errno) << '\n';
+  }
   return 0;
 }
 

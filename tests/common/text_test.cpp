@@ -85,7 +85,9 @@ TEST(Utf, RoundTripsAndReplacesBadInput) {
 }
 
 TEST(Utf, TellsWellFormedUtf8) {
-  for (const char* good : {"", "plain", "a\xC3\xA9\xE6\xBC\xA2\xF0\x9F\x98\x80"}) EXPECT_TRUE(IsValidUtf8(good)) << good;
+  for (const char* good : {"", "plain", "a\xC3\xA9\xE6\xBC\xA2\xF0\x9F\x98\x80"}) {
+    EXPECT_TRUE(IsValidUtf8(good)) << good;
+  }
   // Code page 932 (図面), Latin-1 (é), overlong, surrogate, truncated, past U+10FFFF.
   for (const char* bad : {"\x90\x7D\x96\xCA", "caf\xE9", "\xC0\xAF", "\xED\xA0\x80", "\xE6\xBC", "\xF4\x90\x80\x80"}) {
     EXPECT_FALSE(IsValidUtf8(bad)) << bad;
