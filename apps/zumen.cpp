@@ -1,10 +1,14 @@
 // zumen: converts CAD drawings to images from the command line.
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <string>
 
+#include "common/cleanup.h"
 #include "driver/app_path.h"
 #include "driver/info.h"
 #include "driver/run.h"
@@ -21,9 +25,31 @@ bool ParseSize(const std::string& text, int& w, int& h) {
   return true;
 }
 
+// A resolution in dots per inch: a finite number from 1 to 10000.
+std::string CheckDpi(const std::string& text) {
+  char* end = nullptr;
+  const double v = std::strtod(text.c_str(), &end);
+  if (text.empty() || *end != '\0' || !std::isfinite(v) || v < 1 || v > 10000) {
+    return "takes a resolution from 1 to 10000 dots per inch, not \"" + text + "\"";
+  }
+  return {};
+}
+
+// A pixel count: a whole number from 1 up.
+std::string CheckPixelCount(const std::string& text) {
+  char* end = nullptr;
+  errno = 0;
+  const unsigned long long v = std::strtoull(text.c_str(), &end, 10);
+  if (text.empty() || text[0] < '0' || text[0] > '9' || *end != '\0' || errno == ERANGE || v == 0) {
+    return "takes a whole number of pixels from 1 up, not \"" + text + "\"";
+  }
+  return {};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  zumen::RemoveCreatedFilesOnSignals();
   CLI::App app{"zumen: turns Japanese CAD drawings (JWW, JWS, JWC, JWK, K4) into images (BMP, PNG, JPEG, GIF, TIFF)."};
   app.set_version_flag("--version", std::string("zumen ") + ZUMEN_VERSION);
   app.require_subcommand(1);
@@ -36,10 +62,10 @@ int main(int argc, char** argv) {
   convert->add_option("DST", dst, "Image to write (.png .bmp .jpg .jpeg .gif .tif .tiff)")->required();
   auto* sizeOpt = convert->add_option("--size", size, "Bitmap size in pixels, WIDTHxHEIGHT (e.g. 1600x1131)");
   auto* dpiOpt = convert->add_option("--dpi", dpi, "Paper size at this resolution (default 150); symbols: their extents")
-                     ->check(CLI::Range(1.0, 10000.0));
+                     ->check(CLI::Validator(CheckDpi, "1-10000"));
   sizeOpt->excludes(dpiOpt);
   convert->add_option("--max-pixels", maxPixels, "Refuse bitmaps with more pixels than this (default 268435456)")
-      ->check(CLI::PositiveNumber);
+      ->check(CLI::Validator(CheckPixelCount, "POSITIVE"));
 
   std::string infoSrc;
   bool json = false;
@@ -47,6 +73,11 @@ int main(int argc, char** argv) {
   info->add_option("SRC", infoSrc, "Drawing to read")->required();
   info->add_flag("--json", json, "Print a JSON object");
 
+  // The first word that is not an option names the subcommand.
+  if (argc > 1 && argv[1][0] != '-' && argv[1] != convert->get_name() && argv[1] != info->get_name()) {
+    std::cerr << "zumen: unknown subcommand \"" << argv[1] << "\" (use convert or info; see --help)\n";
+    return 2;
+  }
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -5,10 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "common/cleanup.h"
 #include "driver/app_path.h"
 #include "driver/run.h"
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv, argv + argc);
-  return zumen::RunChild(args, zumen::ExecutableFolder(argc > 0 ? argv[0] : nullptr), std::cout, std::cerr);
+  zumen::RemoveCreatedFilesOnSignals();
+  // The first log line is the executable's own path, not argv[0] as typed.
+  const char* argv0 = argc > 0 ? argv[0] : nullptr;
+  std::vector<std::string> args{zumen::ExecutablePath(argv0)};
+  if (argc > 1) args.insert(args.end(), argv + 1, argv + argc);
+  return zumen::RunChild(args, zumen::ExecutableFolder(argv0), std::cout, std::cerr);
 }

@@ -1,10 +1,10 @@
 #include "driver/converter.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 
 #include "canvas/cairo_canvas.h"
+#include "common/cleanup.h"
 #include "common/files.h"
 #include "common/text.h"
 #include "driver/file_pens.h"
@@ -24,14 +24,14 @@ namespace zumen {
 namespace {
 
 // Creates a folder private to this conversion under the system's temporary
-// directory; empty text when none can be made.
-std::string MakePrivateFolder() {
+// directory, registered for removal should a signal stop the process; empty
+// text when none can be made.
+std::string MakePrivateFolder(RemovedOnSignal& guard) {
   std::error_code ec;
   std::filesystem::path base = std::filesystem::temp_directory_path(ec);
   if (ec) base = "/tmp";
-  std::string pattern = (base / "zumen-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) return {};
-  return pattern + "/";
+  const std::string folder = MakeFolderRemovedOnSignal((base / "zumen-XXXXXX").string(), guard);
+  return folder.empty() ? folder : folder + "/";
 }
 
 void RemovePrivateFolder(const std::string& folder) {
@@ -103,7 +103,7 @@ Converter::Converter(std::string appPath, const Clock* clock) : appPath_(std::mo
   ctx_.CurFileTime = ctx_.clock->Now();
   GetRefFileName(ctx_, appPath_);
   RefFileOpen(ctx_, appPath_);
-  ctx_.TempFolder = MakePrivateFolder();
+  ctx_.TempFolder = MakePrivateFolder(tempFolderGuard_);
   d_->JWW1.BindImageExp = true;
   d_->JWW1.BindImageExr = true;
   d_->JWW1.BindImageFolder = ctx_.TempFolder;
@@ -115,6 +115,7 @@ Converter::Converter(std::string appPath, const Clock* clock) : appPath_(std::mo
 Converter::~Converter() {
   d_->FreeAll();
   RemovePrivateFolder(ctx_.TempFolder);
+  tempFolderGuard_.Release();
 }
 
 bool Converter::CanRead(Family f) {
@@ -166,7 +167,11 @@ LoadResult Converter::Load(Family f, const std::string& src) {
     if (r.error.empty()) r.error = "File I/O Error";
     return r;
   }
-  ctx_.CurFileName = Utf8ToUtf16(src);
+  // The full path, whatever folder the program was started in, so that the
+  // file-name macros and the files looked for beside the drawing do not
+  // depend on it.
+  ctx_.CurFilePath = AbsolutePath(src);
+  ctx_.CurFileName = PathToText(ctx_.CurFilePath);
   FileTimeLocal(src, ctx_.CurFileTime);
   TgraAttribute& att = ctx_.GAtt;
   switch (f) {

@@ -8,6 +8,7 @@
 
 #include "canvas/canvas.h"
 #include "canvas/pixel_view.h"
+#include "common/cleanup.h"
 #include "context/context.h"
 #include "driver/settings.h"
 #include "driver/sizing.h"
@@ -71,6 +72,7 @@ class Converter {
   ConversionContext ctx_;
   std::string appPath_;
   std::unique_ptr<Drawings> d_;
+  RemovedOnSignal tempFolderGuard_;  // the private folder, while it exists
 };
 
 }  // namespace zumen

@@ -4,12 +4,13 @@
 
 #include "common/files.h"
 #include "driver/converter.h"
+#include "driver/run.h"
 
 namespace zumen {
 
 int PrintInfo(const std::string& src, bool json, const std::string& appPath, std::ostream& out, std::string& error) {
-  if (!FileExist(src)) {
-    error = "cannot read \"" + src + "\": no such file";
+  if (std::string e = MissingSource(src); !e.empty()) {
+    error = e;
     return 1;
   }
   const Family family = FamilyOfPath(src);

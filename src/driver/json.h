@@ -2,6 +2,7 @@
 // A small writer of JSON objects, enough for the reports of `zumen info`. In
 // text mode the same calls give one "key: value" line per field, nested keys
 // joined with dots.
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -29,7 +30,9 @@ class JsonWriter {
   JsonWriter& Null(std::string_view key) { return Raw(key, text_ ? "none" : "null"); }
   JsonWriter& Bool(std::string_view key, bool v) { return Raw(key, v ? "true" : "false"); }
   JsonWriter& Int(std::string_view key, int64_t v) { return Raw(key, std::to_string(v)); }
+  // JSON has no NaN or infinity: they are written as null (text mode shows them).
   JsonWriter& Num(std::string_view key, double v) {
+    if (!text_ && !std::isfinite(v)) return Null(key);
     char buf[40];
     std::snprintf(buf, sizeof buf, "%.17g", v);
     return Raw(key, buf);

@@ -1,24 +1,57 @@
 #include "driver/run.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <ostream>
 #include <random>
 
+#include "canvas/cairo_canvas.h"
 #include "canvas/image_io.h"
+#include "common/cleanup.h"
 #include "common/files.h"
 #include "common/text.h"
 
 namespace zumen {
 
+namespace {
+
+// Writes bytes as a new file at path, which stays registered for removal
+// should a signal stop the process until `guard` is released. A file that
+// could not be written in full is removed. errno tells why it failed.
+bool WriteNewFile(const std::string& path, int flags, std::span<const uint8_t> bytes, RemovedOnSignal& guard) {
+  const int fd = CreateFileRemovedOnSignal(path, O_WRONLY | flags, guard);
+  if (fd < 0) return false;
+  if (WriteAllAndClose(fd, bytes)) return true;
+  const int saved = errno;
+  DelFile(path);
+  errno = saved;
+  return false;
+}
+
+}  // namespace
+
+std::string MissingSource(const std::string& src) {
+  if (DirExist(src)) return "cannot read \"" + src + "\": it is a folder, not a drawing";
+  if (!FileExist(src)) return "cannot read \"" + src + "\": no such file";
+  return {};
+}
+
 std::string CheckBitmapSize(double width, double height, uint64_t maxPixels) {
   const double pixels = width * height;
+  char buf[200];
   if (!(pixels <= static_cast<double>(maxPixels)) || width > 1e9 || height > 1e9) {
-    char buf[160];
     std::snprintf(buf, sizeof buf, "a bitmap of %.0f x %.0f pixels is larger than the limit of %llu pixels", width,
                   height, static_cast<unsigned long long>(maxPixels));
+    return buf;
+  }
+  if (width > CairoCanvas::kMaxSide || height > CairoCanvas::kMaxSide) {
+    std::snprintf(buf, sizeof buf, "a bitmap of %.0f x %.0f pixels is too large: a side may have at most %d pixels",
+                  width, height, CairoCanvas::kMaxSide);
     return buf;
   }
   return {};
@@ -34,10 +67,8 @@ std::string SaveAtomically(const PixelView& pixels, const std::string& dst) {
   const std::string folder = slash == std::string::npos ? std::string() : dst.substr(0, slash + 1);
   const std::string tmp = folder + ".zumen-" + std::to_string(::getpid()) + "-" +
                           std::to_string(std::random_device{}()) + ".tmp";
-  if (!WriteFileBytes(tmp, bytes)) {
-    DelFile(tmp);
-    return "cannot write \"" + dst + "\"";
-  }
+  RemovedOnSignal guard;
+  if (!WriteNewFile(tmp, O_EXCL, bytes, guard)) return "cannot write \"" + dst + "\"";
   if (std::rename(tmp.c_str(), dst.c_str()) != 0) {
     DelFile(tmp);
     return "cannot write \"" + dst + "\"";
@@ -47,8 +78,8 @@ std::string SaveAtomically(const PixelView& pixels, const std::string& dst) {
 
 ConvertResult ConvertDrawing(const std::string& src, const std::string& dst, const ConvertOptions& options) {
   ConvertResult res;
-  if (!FileExist(src)) {
-    res.message = "cannot read \"" + src + "\": no such file";
+  if (std::string e = MissingSource(src); !e.empty()) {
+    res.message = e;
     return res;
   }
   const Family family = FamilyOfPath(src);
@@ -142,8 +173,17 @@ int RunChild(const std::vector<std::string>& args, const std::string& appPath, s
     err << "zumen-child: " << error << '\n';
     return 0;
   }
-  const ImageStatus st = SaveImageFile(image->Pixels(), dst);
-  if (!st) err << "zumen-child: " << st.message << '\n';
+  // The destination is written directly; a signal that stops the process
+  // before it is complete removes it.
+  std::vector<uint8_t> bytes;
+  if (const ImageStatus st = EncodeImageFor(image->Pixels(), dst, bytes); !st) {
+    err << "zumen-child: " << st.message << '\n';
+    return 0;
+  }
+  RemovedOnSignal guard;
+  if (!WriteNewFile(dst, O_TRUNC, bytes, guard)) {
+    err << "zumen-child: cannot write " << dst << ": " << std::strerror(errno) << '\n';
+  }
   return 0;
 }
 

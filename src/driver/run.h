@@ -46,6 +46,10 @@ struct ConvertResult {
 // image: the image is written to a temporary file beside it and renamed.
 ConvertResult ConvertDrawing(const std::string& src, const std::string& dst, const ConvertOptions& options);
 
+// Why src cannot be read as a drawing file (missing, or a folder); empty
+// text when it is a file.
+std::string MissingSource(const std::string& src);
+
 // Checks the pixel count against the limit; an error message when it is over.
 std::string CheckBitmapSize(double width, double height, uint64_t maxPixels);
 
