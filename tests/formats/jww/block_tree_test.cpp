@@ -5,6 +5,7 @@
 #include <limits>
 #include <numbers>
 
+#include "formats/jww/jws_data.h"
 #include "formats/jww/jww_data.h"
 #include "support/jww_writer.h"
 
@@ -206,12 +207,28 @@ TEST(JwwBlockTree, WorkLimitKeepsABreadthFirstPrefix) {
 }
 
 // The limit is a setting of the drawing: it survives the reset of a new read.
-TEST(JwwBlockTree, WorkLimitIsKeptAcrossReads) {
+// Symbols have their own.
+TEST(JwwBlockTree, WorkLimitIsASettingOfDrawingsAndSymbols) {
   TJwwData d;
   d.BlockTreeWorkLimit = 5;
   d.DataInit();
   EXPECT_EQ(d.BlockTreeWorkLimit, 5);
   EXPECT_EQ(TJwwData{}.BlockTreeWorkLimit, kJwwBlockTreeWorkLimit);
+
+  JwwWriter w(600, JwwWriter::Format::kJws);
+  for (int i = 0; i < 3; ++i) w.Insert(1, i, 0);
+  w.BeginBlockDef(1, u"two lines");
+  w.Line(0, 0, 1, 0);
+  w.Line(0, 1, 1, 1);
+  w.EndBlockDef();
+  TJwsData s;
+  EXPECT_EQ(s.BlockTreeWorkLimit, kJwwBlockTreeWorkLimit);
+  s.BlockTreeWorkLimit = 5;
+  ASSERT_TRUE(s.FileInBytes(w.Finish())) << s.LastError();
+  EXPECT_EQ(s.BlockTreeWorkLimit, 5);
+  EXPECT_EQ(s.Body.EntBlockTreeN(), 2u);
+  EXPECT_EQ(s.Body.BlockTreeWork, 4);
+  EXPECT_EQ(s.Body.BlockInstancesCut, 1);
 }
 
 }  // namespace
