@@ -40,6 +40,21 @@ void RemovePrivateFolder(const std::string& folder) {
   std::filesystem::remove_all(folder, ec);
 }
 
+// What the block tree of a drawing leaves out, for LoadResult::cut.
+std::string BlockTreeCutText(const TJwwBody& b, int64_t workLimit) {
+  if (b.BlockInstancesCut == 0) return {};
+  std::string why;
+  if (b.BlockTreeCut)
+    why = "blocks nested deeper than " + std::to_string(kJwwMaxBlockLevel) + " levels or more than " +
+          std::to_string(kJwwMaxBlockTreeNodes) + " block instances";
+  if (b.BlockWorkCut) {
+    if (!why.empty()) why += "; ";
+    why += "more than " + std::to_string(workLimit) + " members to draw through block instances";
+  }
+  return std::to_string(b.BlockInstancesCut) + " block instance" + (b.BlockInstancesCut == 1 ? "" : "s") +
+         " left out (" + why + ")";
+}
+
 }  // namespace
 
 Family FamilyOfPath(const std::string& path) {
@@ -148,10 +163,12 @@ LoadResult Converter::Load(Family f, const std::string& src) {
     case Family::Jww:
       r.read = d.JWW1.FileIn(src);
       if (!r.read) r.error = d.JWW1.LastError();
+      r.cut = BlockTreeCutText(d.JWW1.Body, d.JWW1.BlockTreeWorkLimit);
       break;
     case Family::Jws:
       r.read = d.JWS.FileIn(src);
       if (!r.read) r.error = d.JWS.LastError();
+      r.cut = BlockTreeCutText(d.JWS.Body, d.JWS.BlockTreeWorkLimit);
       break;
     case Family::Jwc:
       r.read = d.JWC.FileIn(src);
@@ -328,6 +345,8 @@ void DescribeBody(JsonWriter& w, const TJwwBody& b, int64_t announced) {
       .End();
   w.Int("block_definitions", static_cast<int64_t>(b.EntBlockDefN()));
   w.Int("block_tree_nodes", static_cast<int64_t>(b.EntBlockTreeN()));
+  w.Int("block_tree_work", b.BlockTreeWork);
+  w.Int("block_instances_cut", b.BlockInstancesCut);
 }
 
 }  // namespace

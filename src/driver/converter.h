@@ -27,6 +27,9 @@ struct LoadResult {
   bool checked = false;  // the file passed its format's check
   bool read = false;     // the file was read to its end
   std::string error;     // why the check or the read failed
+  // What the drawing pass leaves out of a drawing read (block instances past
+  // the block tree's limits); empty when the drawing is drawn whole.
+  std::string cut;
 };
 
 // The rendered picture of a conversion.

@@ -125,11 +125,15 @@ ConvertResult ConvertDrawing(const std::string& src, const std::string& dst, con
   }
   res.width = static_cast<int>(sx);
   res.height = static_cast<int>(sy);
+  res.status = ConvertStatus::Ok;
   if (!load.read) {
     res.status = ConvertStatus::PartialRead;
     res.message = "\"" + src + "\" was read only in part (" + load.error + "); the image shows what was read";
-  } else {
-    res.status = ConvertStatus::Ok;
+  }
+  if (!load.cut.empty()) {
+    res.status = ConvertStatus::PartialRead;
+    if (!res.message.empty()) res.message += "; ";
+    res.message += "\"" + src + "\" was drawn only in part: " + load.cut;
   }
   return res;
 }
@@ -160,6 +164,7 @@ int RunChild(const std::vector<std::string>& args, const std::string& appPath, s
   Converter conv(app);
   const LoadResult load = conv.Load(family, src);
   if (!load.read && !load.error.empty()) err << "zumen-child: " << src << ": " << load.error << '\n';
+  if (!load.cut.empty()) err << "zumen-child: " << src << ": drawn only in part: " << load.cut << '\n';
   ConversionContext& ctx = conv.Context();
   double sx, sy;
   GetDotSize(family, settings, ctx.papx, ctx.papy, sx, sy);

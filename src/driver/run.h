@@ -32,12 +32,12 @@ struct ConvertOptions {
 enum class ConvertStatus {
   Ok = 0,           // the image was written
   Failed = 1,       // nothing was written
-  PartialRead = 3,  // the drawing was read only in part; the image shows what was read
+  PartialRead = 3,  // the drawing was read or drawn only in part; the image shows what was
 };
 
 struct ConvertResult {
   ConvertStatus status = ConvertStatus::Failed;
-  std::string message;  // the error, or the warning of a partial read
+  std::string message;  // the error, or the warning of a partial read or drawing
   int width = 0;
   int height = 0;
 };

@@ -77,6 +77,13 @@ TEST(ZumenCommand, ExitStatusAndOneLineMessagePerProblem) {
   {
     const std::string bytes = ReadAll(src);
     t.Write("cut.jww", bytes.substr(0, bytes.size() - 10));
+    JwwWriter w(600);  // a block that places itself: cut at the depth limit
+    w.Insert(1, 0, 0);
+    w.BeginBlockDef(1, u"loop");
+    w.Line(0, 0, 1, 1);
+    w.Insert(1, 1, 1);
+    w.EndBlockDef();
+    t.Write("loop.jww", w.Finish());
   }
   struct Case {
     std::string args;
@@ -89,6 +96,8 @@ TEST(ZumenCommand, ExitStatusAndOneLineMessagePerProblem) {
       {"convert " + Q(src) + " " + Q(t / "a.png") + " --size 300", 2, "WIDTHxHEIGHT"},
       {"convert " + Q(src) + " " + Q(t / "a.png") + " --size 30x20 --dpi 100", 2, "excludes"},
       {"convert " + Q(t / "cut.jww") + " " + Q(t / "b.png") + " --size 30x20", 3, "warning"},
+      {"convert " + Q(t / "loop.jww") + " " + Q(t / "c.png") + " --size 30x20", 3,
+       "zumen: warning: \"" + t / "loop.jww" + "\" was drawn only in part: 1 block instance left out"},
       {"frobnicate", 2, "unknown subcommand \"frobnicate\""},
   };
   for (const Case& c : cases) {
@@ -97,6 +106,7 @@ TEST(ZumenCommand, ExitStatusAndOneLineMessagePerProblem) {
     EXPECT_NE(r.err.find(c.words), std::string::npos) << c.args << "\n" << r.err;
   }
   EXPECT_TRUE(FileExist(t / "b.png"));  // the partly read drawing is still drawn
+  EXPECT_TRUE(FileExist(t / "c.png"));  // and so is the cut one
   EXPECT_FALSE(FileExist(t / "a.png"));
 }
 

@@ -2,6 +2,8 @@
 // sizing and the replacement of an existing destination.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "canvas/image_io.h"
 #include "common/files.h"
 #include "driver/info.h"
@@ -19,6 +21,20 @@ std::vector<uint8_t> Drawing() {
   w.head.Enthd.nZumen = 3;  // A3
   w.Line(-100, -50, 100, 50);
   w.Line(-100, 50, 100, -50);
+  return w.Finish();
+}
+
+// A drawing whose block places itself `copies` times beside `lines` lines:
+// once, the tree reaches its depth limit; more often, its work limit.
+std::vector<uint8_t> SelfPlacingBlock(int copies, int lines) {
+  JwwWriter w(600);
+  w.head.Enthd.nZumen = 3;
+  w.Line(-100, -50, 100, 50);
+  w.Insert(1, 0, 0);
+  w.BeginBlockDef(1, u"loop");
+  for (int i = 0; i < copies; ++i) w.Insert(1, 5, 5, 0.5, 0.5);
+  for (int i = 0; i < lines; ++i) w.Line(i, 0, i, 10);
+  w.EndBlockDef();
   return w.Finish();
 }
 
@@ -101,6 +117,54 @@ TEST(ConvertDrawing, PartlyReadDrawingIsDrawnWithAWarning) {
   EXPECT_EQ(r.status, ConvertStatus::PartialRead);
   EXPECT_NE(r.message.find("read only in part"), std::string::npos) << r.message;
   EXPECT_TRUE(LoadImageFile(t / "out.png").ok());
+}
+
+TEST(ConvertDrawing, DrawingCutAtTheBlockTreeLimitsIsDrawnWithAWarning) {
+  TempDir t;
+  const std::string src = t.Write("loop.jww", SelfPlacingBlock(1, 3));
+  const ConvertResult r = ConvertDrawing(src, t / "out.png", Pixels(100, 80));
+  EXPECT_EQ(r.status, ConvertStatus::PartialRead);
+  EXPECT_NE(r.message.find("was drawn only in part: 1 block instance left out (blocks nested deeper than 32"),
+            std::string::npos)
+      << r.message;
+  EXPECT_TRUE(LoadImageFile(t / "out.png").ok());
+
+  // Read only in part and cut: both are told.
+  std::vector<uint8_t> bytes = SelfPlacingBlock(1, 3);
+  bytes.resize(bytes.size() - 10);
+  const std::string cut = t.Write("cut.jww", bytes);
+  const ConvertResult rc = ConvertDrawing(cut, t / "cut.png", Pixels(100, 80));
+  EXPECT_EQ(rc.status, ConvertStatus::PartialRead);
+  EXPECT_NE(rc.message.find("read only in part"), std::string::npos) << rc.message;
+  EXPECT_NE(rc.message.find("drawn only in part"), std::string::npos) << rc.message;
+}
+
+TEST(PrintInfo, ReportsTheBlockTreeWorkAndWhatWasCut) {
+  TempDir t;
+  struct Case {
+    std::vector<uint8_t> bytes;
+    std::vector<std::string> parts;
+  } cases[] = {
+      {Drawing(), {"block_tree_nodes: 0\n", "block_tree_work: 0\n", "block_instances_cut: 0\n"}},
+      // A block of 4 lines placed once.
+      {SelfPlacingBlock(0, 4), {"block_tree_nodes: 1\n", "block_tree_work: 4\n", "block_instances_cut: 0\n"}},
+      // 202 members a node: the tree stops at its 496th node (the first inside node 247), whose
+      // work would pass 100000; left out are that node, its sibling and the two inside each of the
+      // last 247 nodes.
+      {SelfPlacingBlock(2, 200), {"block_tree_nodes: 495\n", "block_tree_work: 99990\n",
+                                  "block_instances_cut: 496\n"}},
+  };
+  for (const Case& c : cases) {
+    const std::string src = t.Write("plan.jww", c.bytes);
+    std::ostringstream out;
+    std::string error;
+    ASSERT_EQ(PrintInfo(src, false, t.dir(), out, error), 0) << error;
+    for (const std::string& part : c.parts) EXPECT_NE(out.str().find(part), std::string::npos) << part << " in " << out.str();
+  }
+  std::ostringstream json;
+  std::string error;
+  ASSERT_EQ(PrintInfo(t.Write("loop.jww", SelfPlacingBlock(2, 200)), true, t.dir(), json, error), 0) << error;
+  EXPECT_NE(json.str().find("\"block_instances_cut\": 496"), std::string::npos) << json.str();
 }
 
 TEST(PrintInfo, JsonDescribesTheDrawing) {
