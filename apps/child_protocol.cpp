@@ -46,6 +46,7 @@ int RunChild(const std::vector<std::string>& args, const std::string& appFolder,
   zumen::Drawing drawing = opened ? opened.drawing : zumen::Drawing::Empty(*format);
   if (!opened) err << "zumen-child: " << opened.status.message << '\n';
   else if (!drawing.Info().read_ok) err << "zumen-child: " << src << ": " << drawing.Info().read_error << '\n';
+  for (const std::string& w : drawing.Warnings()) err << "zumen-child: " << src << ": " << w << '\n';
 
   zumen::RenderOptions options;
   options.reference_file = zumen::ReferenceFileOf(app);

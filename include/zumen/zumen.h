@@ -90,9 +90,11 @@ struct LoadOptions {
   uint64_t max_file_bytes = uint64_t{1} << 30;
   // Largest inflated copy of one image embedded in a drawing.
   uint64_t max_embedded_image_bytes = uint64_t{256} << 20;
-  // Most entities drawn through block instances, summed over the block tree;
-  // a drawing that needs more is drawn in part, with a warning.
-  uint64_t max_block_work = uint64_t{1} << 24;
+  // Most members drawn through block instances, summed over the block tree
+  // (an instance counts every member of its definition). A damaged drawing
+  // whose block places itself would otherwise cost hours; a drawing that
+  // needs more is drawn in part, with a warning.
+  uint64_t max_block_work = 100'000;
   // Folder under which the drawing's private folder for its embedded images is
   // made; empty: the system's temporary folder.
   std::string temp_folder;
@@ -159,8 +161,10 @@ struct DrawingInfo {
   int64_t block_definitions = 0;
   int64_t block_instances = 0;
   int64_t block_tree_nodes = 0;
-  // Entity draws through blocks that max_block_work cut off (0: none).
-  int64_t block_work_cut = 0;
+  // Members drawn through block instances, and the block instances left out
+  // by the limits (max_block_work, nesting deeper than 32 levels).
+  int64_t block_tree_work = 0;
+  int64_t block_instances_cut = 0;
   int64_t images = 0;                // embedded or placed images
   std::optional<double> scale;       // a symbol's scale
   std::optional<std::pair<double, double>> base_point;  // a symbol's base point
@@ -194,7 +198,8 @@ class Drawing {
   bool valid() const { return impl_ != nullptr; }
   Format format() const;
   const DrawingInfo& Info() const;
-  // Warnings of the reading (a drawing read in part, block work cut), one line each.
+  // What keeps the drawing from being drawn whole although it was read
+  // (block instances left out), one line each; a partial read shows in Info().
   const std::vector<std::string>& Warnings() const;
 
   // The library's own view of the drawing.

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "api/impl.h"
+#include "common/cleanup.h"
 #include "common/files.h"
 #include "common/text.h"
 #include "context/context.h"
@@ -60,7 +61,7 @@ Status ReadSource(const std::string& path, uint64_t maxBytes, std::vector<uint8_
     return Status::Error(StatusCode::NotFound, "cannot read \"" + path + "\": no such file");
   }
   if (std::filesystem::is_directory(st)) {
-    return Status::Error(StatusCode::NotAFile, "cannot read \"" + path + "\": it is a folder");
+    return Status::Error(StatusCode::NotAFile, "cannot read \"" + path + "\": it is a folder, not a drawing");
   }
   const auto size = std::filesystem::file_size(path, ec);
   if (!ec && size > maxBytes) {
@@ -287,6 +288,8 @@ ChildSettings ReadChildSettings(const std::string& path) {
   out.dpi = DpiOfChoice(s.cb3);
   return out;
 }
+
+void InstallSignalCleanup() { RemoveCreatedFilesOnSignals(); }
 
 const char* Version() { return ZUMEN_VERSION; }
 

@@ -27,7 +27,7 @@ struct FrameBox {
 // What a reader may spend; from LoadOptions.
 struct ReadLimits {
   uint64_t maxEmbeddedImageBytes = uint64_t{256} << 20;
-  uint64_t maxBlockWork = uint64_t{1} << 24;
+  uint64_t maxBlockWork = 100'000;
   // Folder (with a trailing '/') private to the drawing, for the images it
   // carries; empty: they are not written out.
   std::string imageFolder;

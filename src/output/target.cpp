@@ -1,5 +1,6 @@
 #include "output/target.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -7,6 +8,7 @@
 
 #include "canvas/cairo_canvas.h"
 #include "codecs/image_io.h"
+#include "common/cleanup.h"
 #include "common/files.h"
 
 namespace zumen {
@@ -107,7 +109,12 @@ std::string WriteFileAtomically(const std::string& path, std::span<const uint8_t
   const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
   const std::string tmp = folder + ".zumen-" + std::to_string(::getpid()) + "-" +
                           std::to_string(std::random_device{}()) + ".tmp";
-  if (!WriteFileBytes(tmp, bytes) || std::rename(tmp.c_str(), path.c_str()) != 0) {
+  // The temporary file is removed should a signal stop the process before
+  // it is renamed.
+  RemovedOnSignal guard;
+  const int fd = CreateFileRemovedOnSignal(tmp, O_WRONLY | O_EXCL, guard);
+  if (fd < 0) return "cannot write \"" + path + "\"";
+  if (!WriteAllAndClose(fd, bytes) || std::rename(tmp.c_str(), path.c_str()) != 0) {
     DelFile(tmp);
     return "cannot write \"" + path + "\"";
   }

@@ -322,6 +322,43 @@ TEST_F(DrawBlocks, RecomputedValueIsCentredOnTheStoredText) {
   EXPECT_TRUE(SameCalls(Describe(canvas), expected));
 }
 
+// A definition that places itself twice with 200 lines would draw 200 lines
+// at each of a million nodes; the pass draws the nodes the block-tree work
+// limit keeps (here a small one), and those alone.
+TEST_F(DrawBlocks, SelfPlacingDefinitionDrawsWithinTheWorkLimit) {
+  w.Line(0, 0, 100, 100);
+  w.Insert(1, 10, 10);
+  w.BeginBlockDef(1, u"loop");
+  for (int i = 0; i < 200; ++i) w.Line(i * 0.1, 0, i * 0.1, 5);
+  w.Insert(1, 1, 1, 0.9, 0.9);
+  w.Insert(1, 2, 1, 0.9, 0.9, 0.1);
+  w.EndBlockDef();
+  d.BlockTreeWorkLimit = 20000;
+  Draw();
+  EXPECT_TRUE(d.Body.BlockWorkCut);
+  EXPECT_EQ(d.Body.EntBlockTreeN(), 20000u / 202);
+  EXPECT_EQ(canvas.Count<RecLine>(), 1 + 200 * d.Body.EntBlockTreeN());
+}
+
+// Instances past the limit are left out as a whole; those before it are
+// drawn completely, in the order of the tree.
+TEST_F(DrawBlocks, InstancesPastTheWorkLimitAreLeftOut) {
+  w.Line(0, 90, 100, 90);
+  for (int i = 0; i < 5; ++i) w.Insert(1, 10 * i + 5, 10);
+  w.BeginBlockDef(1, u"comb");
+  for (int i = 0; i < 3; ++i) w.Line(i, 0, i, 5);
+  w.EndBlockDef();
+  d.BlockTreeWorkLimit = 10;
+  Draw();
+  EXPECT_EQ(d.Body.BlockInstancesCut, 2);
+  const auto lines = canvas.All<RecLine>();
+  ASSERT_EQ(lines.size(), 1u + 3 * 3);
+  for (size_t k = 1; k < lines.size(); ++k) {
+    const size_t instance = (k - 1) / 3, member = (k - 1) % 3;
+    EXPECT_NEAR(lines[k].x1, 10.0 * (10.0 * instance + 5 + member), 1e-6) << k;
+  }
+}
+
 TEST(SunpoValueText, FollowsTheValueFlags) {
   struct Case {
     double len;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 #include <numbers>
 
@@ -273,6 +274,34 @@ TEST_F(DrawPass, PaintsKindsInOrderWithTheirMappings) {
     EXPECT_TRUE(SameCalls(Describe(t.canvas), expected));
     EXPECT_EQ(t.canvas.Count<RecBitmap>(), dm ? 2u : 0u);
   }
+}
+
+// Damaged coordinates 1e8 units away: dashed lines draw the dashes of the
+// same lines ending just beyond the window, and a dashed circle of radius 1e8
+// through the window draws no more than a window's worth of dashes.
+TEST_F(DrawPass, FarEndsOfDashedLinesDrawOnlyTheVisiblePart) {
+  ctx.GAtt.SetDisplayMode(true);
+  w.Pen(2, 2);
+  w.Line(50, 50, 1e8, 50);
+  w.Line(-1e8, 30, 1e8, 30);
+  Draw();
+  const auto expected = Expected([&](TGraph2& g) {
+    for (const auto& [x1, y1, x2, y2] : {std::array{50.0, 50.0, 150.0, 50.0}, std::array{-1.0, 30.0, 101.0, 30.0}}) {
+      g.GLSetDT();
+      g.GLPenSet(0, 2, 2, ctx.GAtt.GetAttrColwid(2), 0);
+      g.GLLineDT(0, 2, x1, y1, x2, y2);
+    }
+  });
+  EXPECT_GT(expected.size(), 20u);
+  EXPECT_TRUE(SameCalls(Describe(canvas), expected));
+
+  JwwDrawing t;
+  t.ctx.GAtt.SetDisplayMode(true);
+  t.w.Pen(2, 2);
+  t.w.Circle(50, 50 - 1e8, 1e8);
+  t.Draw();
+  EXPECT_GT(t.canvas.DrawCount(), 0u);
+  EXPECT_LE(t.canvas.DrawCount(), 72u * 50u);  // 72 chords, each at most a window's diagonal of dashes
 }
 
 TEST_F(DrawPass, TextWithImagePrefixButNoCommaIsText) {
