@@ -278,6 +278,33 @@ TEST_F(Dashing, FarEndsWalkOnlyTheVisiblePart) {
   }
 }
 
+// A line from inside the window to a point some 1e200 away (as a fuzzer
+// found in a K4 polyline): the crossing with the window's edge overflows when
+// measured from the far end. The visible piece is walked, and only it.
+TEST_F(Dashing, LinesOfAstronomicalLengthWalkOnlyTheVisiblePiece) {
+  SetType({2, -1}, 0);
+  struct Case {
+    double far[4];
+    double nearEnd[2];  // where the visible piece leaves the window
+  } cases[] = {
+      {{4.741895731994438e+170, 6.3229917213543986e+233, 50.000013162089807, 80}, {50.000013162089807, 100}},
+      {{1e300, -1e300, 50, 20}, {70, 0}},
+  };
+  for (const Case& c : cases) {
+    canvas.ClearCalls();
+    g.GLSetDT();
+    EXPECT_EQ(g.GLLineDT(0, kTyp, c.far[0], c.far[1], c.far[2], c.far[3]), 0);
+    const auto far = Strokes(canvas);
+    canvas.ClearCalls();
+    g.GLSetDT();
+    EXPECT_EQ(g.GLLineDT(0, kTyp, c.nearEnd[0], c.nearEnd[1], c.far[2], c.far[3]), 0);
+    const auto near = Strokes(canvas);
+    EXPECT_GT(far.size(), 5u);
+    EXPECT_LT(far.size(), 100u);
+    EXPECT_EQ(far.size(), near.size());
+  }
+}
+
 // Arcs of a huge radius crossing the window: chords and dashes stay bounded
 // by what the window shows, where the whole curve would hold about 2e12
 // dashes.

@@ -510,6 +510,26 @@ TEST_F(K4Graph, FarPointsWalkOnlyTheVisiblePart) {
   }
 }
 
+// The polyline a fuzzer found in a K4 drawing: from a point some 1e200 away
+// into the window. Its crossing with the window's top edge overflowed, and
+// the dash walk along the infinite piece never ended; now only the visible
+// piece is walked (its phase carried over the 6e233 units before it).
+TEST_F(K4Graph, LineOfAstronomicalLengthWalksOnlyTheVisiblePiece) {
+  ctx.DispX1 = -10.5, ctx.DispY1 = -16.875, ctx.DispX2 = 430.5, ctx.DispY2 = 313.875;
+  Pattern({1.3525, -3.1025});
+  const auto draw = [&](double x1, double y1) {
+    canvas.ClearCalls();
+    g.GLSetDT();
+    EXPECT_EQ(g.GLLine4(x1, y1, 50.000013162089807, 80), 0);
+    return canvas.Calls().size();
+  };
+  const size_t far = draw(4.741895731994438e+170, 6.3229917213543986e+233);
+  EXPECT_GT(far, 40u);
+  EXPECT_LT(far, 80u);  // 233.875 units of a 4.455-unit pattern
+  const size_t near = draw(50.000013162089807, 313.875);
+  EXPECT_LE(std::max(far, near) - std::min(far, near), 1u);
+}
+
 TEST_F(K4Graph, PolylinAndPolygon) {
   Pattern({2, 2});
   const std::vector<TDPoint> pts = {{5, 25}, {10, 25}, {5, 30}};

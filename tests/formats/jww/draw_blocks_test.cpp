@@ -220,25 +220,37 @@ TEST_F(DrawBlocks, MarkersTurnWithTheBlockAndKeepTheirScale) {
   }
 }
 
+// The image turns with the block; a missing image file leaves the frame of
+// its box, turned alike, in the pen of the text.
 TEST_F(DrawBlocks, ImageInRotatedBlockTurnsWithIt) {
   const std::string dir = ::testing::TempDir() + "jwwdraw_block_image/";
   std::filesystem::create_directories(dir);
   ASSERT_TRUE(SaveImageFile(Bitmap(4, 2, 0xFF0000FF), dir + "img.png").ok);
-  d.BindImageFolder = dir;
-  ctx.GAtt.SetDisplayMode(true);
-  w.BeginBlockDef(1, u"i");
-  TEntJwwMoji im = Member(w.att);
-  im.str = u"^@BM%temp%img.png,10,5,0,0,1,350";
-  w.Add(im);
-  w.EndBlockDef();
-  w.Insert(1, 50, 20, 1, 1, kPi / 6);
-  Draw();
-  const auto expected = Expected([&](TGraph2& g) {
-    g.GLSetDT();
-    g.GLImage2(50, 20, 60, 25, 0, 0, 1, 20, Utf8ToUtf16(dir) + u"img.png");
-  });
-  EXPECT_TRUE(SameCalls(Describe(canvas), expected));
-  EXPECT_EQ(canvas.Count<RecBitmap>(), 1u);
+  for (const bool missing : {false, true}) {
+    SCOPED_TRACE(missing ? "missing file" : "image");
+    JwwDrawing t;
+    t.d.BindImageFolder = dir;
+    t.ctx.GAtt.SetDisplayMode(true);
+    t.w.BeginBlockDef(1, u"i");
+    TEntJwwMoji im = Member(t.w.att);
+    im.str = missing ? u"^@BMnothere.png,10,5,0,0,1,350" : u"^@BM%temp%img.png,10,5,0,0,1,350";
+    t.w.Add(im);
+    t.w.EndBlockDef();
+    t.w.Insert(1, 50, 20, 1, 1, kPi / 6);
+    t.Draw();
+    const auto expected = t.Expected([&](TGraph2& g) {
+      g.GLSetDT();
+      if (!missing) {
+        g.GLImage2(50, 20, 60, 25, 0, 0, 1, 20, Utf8ToUtf16(dir) + u"img.png");
+        return;
+      }
+      g.GLPenSet(0, 1, 1, 0.0, 0);
+      g.GLBoxA(50, 20, 60, 25, 20 * kPi / 180);
+    });
+    EXPECT_TRUE(SameCalls(Describe(t.canvas), expected));
+    EXPECT_EQ(t.canvas.Count<RecBitmap>(), missing ? 0u : 1u);
+    EXPECT_EQ(t.canvas.Count<RecPolyline>(), missing ? 1u : 0u);
+  }
 }
 
 TEST_F(DrawBlocks, ImageFrameInBlockWithoutDisplayMode) {
