@@ -74,14 +74,10 @@ int Convert(const std::string& src, const std::string& dst, const zumen::RenderO
     return 1;
   }
   // A drawing read or drawn only in part is still drawn; one line tells what is missing.
-  const zumen::DrawingInfo& info = opened.drawing.Info();
   std::string warning;
-  if (!info.read_ok) {
-    warning = "\"" + src + "\" was read only in part (" + info.read_error + "); the image shows what was read";
-  }
-  for (const std::string& w : opened.drawing.Warnings()) {
+  for (const zumen::Diagnostic& d : opened.drawing.Diagnostics()) {
     if (!warning.empty()) warning += "; ";
-    warning += "\"" + src + "\" was " + w;
+    warning += "\"" + src + "\" was " + d.message;
   }
   if (warning.empty()) return 0;
   std::cerr << "zumen: warning: " << warning << '\n';

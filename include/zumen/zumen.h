@@ -66,14 +66,18 @@ std::optional<Format> FormatFromSignature(std::span<const uint8_t> bytes);
 // own extents rather than to a paper.
 bool IsSymbol(Format f);
 
-// Output types: pictures (and, later, drawings for other programs).
-enum class OutputType { Bmp, Png, Jpeg, Gif, Tiff };
+// Output types: raster pictures (BMP ... WebP), vector pages (SVG, PDF) sized
+// to the paper at its true size, and drawings for other programs.
+enum class OutputType { Bmp, Png, Jpeg, Gif, Tiff, Webp, Svg, Pdf };
+// Whether the type is a vector page rather than a raster picture.
+bool IsVector(OutputType t);
 
 // The type an extension names (".png" ... in any letter case; the text may
 // be a whole path) or a short name ("png", "jpg", "tif"); nothing for others.
 std::optional<OutputType> OutputTypeFromName(std::string_view pathOrName);
-// The usual extension, with its dot (".png").
+// The usual extension, with its dot (".png"), and the short name ("png").
 const char* OutputTypeExtension(OutputType t);
+const char* OutputTypeName(OutputType t);
 
 // ---------------------------------------------------------------- options
 
@@ -105,8 +109,14 @@ struct LoadOptions {
 // type has transparency).
 enum class Background { Drawing, White, Black, Transparent };
 
+// What the frame fitted into the picture is: the paper (symbols: their
+// extents), or the extents of the drawing's own entities (for drawings that
+// lie off their paper, and for previews).
+enum class Fit { Paper, Extents };
+
 struct EncoderOptions {
-  int quality = 90;    // JPEG quality, 1..100
+  // JPEG and WebP quality, 1..100. Empty: JPEG at 90, WebP lossless.
+  std::optional<int> quality;
 };
 
 struct RenderOptions {
@@ -122,6 +132,9 @@ struct RenderOptions {
   Background background = Background::Drawing;
   // The blue frame of the paper.
   bool frame = true;
+  Fit fit = Fit::Paper;
+  // Every entity in one colour (black, or white on a black background), for printing.
+  bool monochrome = false;
   // Auxiliary lines (construction lines) of the drawing.
   bool auxiliary_lines = true;
   // A fontconfig file that maps the Windows font names drawings use to
@@ -138,6 +151,16 @@ struct RenderOptions {
 // The reference file that a front-end's "Jw_win.jwf" in folder names
 // (its REF_FILE line); empty when there is none.
 std::string ReferenceFileOf(const std::string& folder);
+
+// ---------------------------------------------------------------- diagnostics
+
+// Something a drawing had that could not be honoured, with a stable code (see
+// the README for the list) and how often it occurred.
+struct Diagnostic {
+  std::string code;     // e.g. "read-partial", "block-instances-cut", "image-missing"
+  int64_t count = 0;
+  std::string message;  // one line for people
+};
 
 // ---------------------------------------------------------------- drawings
 
@@ -198,9 +221,9 @@ class Drawing {
   bool valid() const { return impl_ != nullptr; }
   Format format() const;
   const DrawingInfo& Info() const;
-  // What keeps the drawing from being drawn whole although it was read
-  // (block instances left out), one line each; a partial read shows in Info().
-  const std::vector<std::string>& Warnings() const;
+  // What reading found that cannot be honoured (a partial read, texts that
+  // did not decode, blocks left out or missing, ...).
+  const std::vector<Diagnostic>& Diagnostics() const;
 
   // The library's own view of the drawing.
   struct Impl;
@@ -255,10 +278,14 @@ class Output {
 
 struct RenderResult {
   Status status;
-  int width = 0;   // pixels of the picture
+  int width = 0;   // pixels of the picture (vector pages: the pixels the renderer drew in)
   int height = 0;
   double draw_ms = 0;  // drawing, and encoding with writing
   double save_ms = 0;
+  // What drawing found that could not be honoured (missing images, fonts
+  // that fell back, entities far outside the paper, ...), besides the
+  // drawing's own Diagnostics().
+  std::vector<Diagnostic> diagnostics;
   explicit operator bool() const { return status.ok(); }
 };
 

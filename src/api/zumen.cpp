@@ -120,6 +120,9 @@ std::optional<OutputType> OutputTypeFromName(std::string_view pathOrName) {
   if (e == "jpg" || e == "jpeg") return OutputType::Jpeg;
   if (e == "gif") return OutputType::Gif;
   if (e == "tif" || e == "tiff") return OutputType::Tiff;
+  if (e == "webp") return OutputType::Webp;
+  if (e == "svg") return OutputType::Svg;
+  if (e == "pdf") return OutputType::Pdf;
   return std::nullopt;
 }
 
@@ -130,9 +133,16 @@ const char* OutputTypeExtension(OutputType t) {
     case OutputType::Jpeg: return ".jpg";
     case OutputType::Gif: return ".gif";
     case OutputType::Tiff: return ".tif";
+    case OutputType::Webp: return ".webp";
+    case OutputType::Svg: return ".svg";
+    case OutputType::Pdf: return ".pdf";
   }
   return "";
 }
+
+const char* OutputTypeName(OutputType t) { return OutputTypeExtension(t) + 1; }
+
+bool IsVector(OutputType t) { return t == OutputType::Svg || t == OutputType::Pdf; }
 
 std::string ReferenceFileOf(const std::string& folder) {
   ConversionContext ctx;
@@ -192,7 +202,7 @@ Drawing Drawing::Empty(Format f) {
 
 Format Drawing::format() const { return impl_->loaded.info.format; }
 const DrawingInfo& Drawing::Info() const { return impl_->loaded.info; }
-const std::vector<std::string>& Drawing::Warnings() const { return impl_->loaded.warnings; }
+const std::vector<Diagnostic>& Drawing::Diagnostics() const { return impl_->loaded.diagnostics; }
 
 // ---------------------------------------------------------------- rendering
 

@@ -62,8 +62,8 @@ class DrawingHandler {
   // Fills what the format knows of the drawing into info; ctx is a prepared
   // context (extents and paper are taken by the caller).
   virtual void Describe(const ConversionContext& ctx, DrawingInfo& info) const = 0;
-  // Drawing-level warnings (the work cut from block drawing, ...), one line each.
-  virtual void Warnings(std::vector<std::string>& out) const { (void)out; }
+  // What reading found that cannot be honoured (block instances left out, ...).
+  virtual void Diagnostics(std::vector<Diagnostic>& out) const { (void)out; }
 };
 
 }  // namespace zumen

@@ -108,8 +108,12 @@ void Describe(LoadedDrawing& d) {
   info.read_ok = d.read;
   info.read_error = d.read ? std::string() : d.error;
   if (d.read) info.extents = Box{ctx.MinX, ctx.MinY, ctx.MaxX, ctx.MaxY};
-  d.warnings.clear();
-  d.handler->Warnings(d.warnings);
+  d.diagnostics.clear();
+  if (!d.read) {
+    d.diagnostics.push_back(
+        {"read-partial", 1, "read only in part (" + d.error + "); the image shows what was read"});
+  }
+  d.handler->Diagnostics(d.diagnostics);
 }
 
 }  // namespace

@@ -43,7 +43,7 @@ struct LoadedDrawing {
   std::string imageFolder;
   RemovedOnSignal imageFolderGuard;  // the image folder, while it exists
   DrawingInfo info;
-  std::vector<std::string> warnings;
+  std::vector<Diagnostic> diagnostics;
 
   LoadedDrawing() = default;
   LoadedDrawing(const LoadedDrawing&) = delete;

@@ -22,8 +22,8 @@ ImageFormat CodecFormat(OutputType t) {
     case OutputType::Jpeg: return ImageFormat::Jpeg;
     case OutputType::Gif: return ImageFormat::Gif;
     case OutputType::Tiff: return ImageFormat::Tiff;
+    default: return ImageFormat::Png;
   }
-  return ImageFormat::Png;
 }
 
 // A Cairo image surface, delivered encoded or as straight RGBA pixels.
@@ -32,7 +32,7 @@ class RasterTarget final : public PictureTarget {
   RasterTarget(std::unique_ptr<CairoCanvas> canvas, const Output& output, OutputType type,
                const RenderOptions& options)
       : canvas_(std::move(canvas)), output_(output), type_(type) {
-    encode_.jpegQuality = options.encoder.quality;
+    encode_.jpegQuality = options.encoder.quality.value_or(90);
   }
 
   Canvas& canvas() override { return *canvas_; }
@@ -93,6 +93,10 @@ std::unique_ptr<PictureTarget> MakeTarget(const Output& output, int width, int h
       return nullptr;
     }
     type = *t;
+    if (type == OutputType::Webp || IsVector(type)) {
+      error = std::string("writing ") + OutputTypeName(type) + " is not built yet";
+      return nullptr;
+    }
   }
   CairoCanvasOrError made = CairoCanvas::Create(width, height);
   if (!made.canvas) {

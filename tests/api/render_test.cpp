@@ -140,12 +140,12 @@ TEST(Render, DrawingCutAtTheBlockTreeLimitsIsDrawnWithAWarning) {
   TempDir t;
   const Opened opened = Drawing::Open(t.Write("loop.jww", SelfPlacingBlock(1, 3)));
   ASSERT_TRUE(opened) << opened.status.message;
-  ASSERT_EQ(opened.drawing.Warnings().size(), 1u);
-  EXPECT_EQ(opened.drawing.Warnings()[0].rfind("drawn only in part: 1 block instance left out (blocks nested deeper "
-                                                "than 32",
-                                                0),
-            0u)
-      << opened.drawing.Warnings()[0];
+  ASSERT_EQ(opened.drawing.Diagnostics().size(), 1u);
+  const Diagnostic& d = opened.drawing.Diagnostics()[0];
+  EXPECT_EQ(d.code, "block-instances-cut");
+  EXPECT_EQ(d.count, 1);
+  EXPECT_EQ(d.message.rfind("drawn only in part: 1 block instance left out (blocks nested deeper than 32", 0), 0u)
+      << d.message;
   EXPECT_TRUE(Render(opened.drawing, Pixels(100, 80), Output::File(t / "out.png")));
   EXPECT_TRUE(LoadImageFile(t / "out.png").ok());
 
@@ -155,7 +155,9 @@ TEST(Render, DrawingCutAtTheBlockTreeLimitsIsDrawnWithAWarning) {
   const Opened cut = Drawing::Open(t.Write("cut.jww", bytes));
   ASSERT_TRUE(cut);
   EXPECT_FALSE(cut.drawing.Info().read_ok);
-  EXPECT_EQ(cut.drawing.Warnings().size(), 1u);
+  ASSERT_EQ(cut.drawing.Diagnostics().size(), 2u);
+  EXPECT_EQ(cut.drawing.Diagnostics()[0].code, "read-partial");
+  EXPECT_EQ(cut.drawing.Diagnostics()[1].code, "block-instances-cut");
 }
 
 TEST(Info, ReportsTheBlockTreeWorkAndWhatWasCut) {

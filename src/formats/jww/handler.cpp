@@ -33,8 +33,8 @@ void DescribeBody(const TJwwBody& b, int64_t announced, DrawingInfo& info) {
   info.block_instances_cut = b.BlockInstancesCut;
 }
 
-// What the block tree leaves out, as a warning; nothing when it is whole.
-void BlockTreeWarnings(const TJwwBody& b, int64_t workLimit, std::vector<std::string>& out) {
+// What the block tree leaves out; nothing when it is whole.
+void BlockTreeDiagnostics(const TJwwBody& b, int64_t workLimit, std::vector<Diagnostic>& out) {
   if (b.BlockInstancesCut == 0) return;
   std::string why;
   if (b.BlockTreeCut)
@@ -44,8 +44,9 @@ void BlockTreeWarnings(const TJwwBody& b, int64_t workLimit, std::vector<std::st
     if (!why.empty()) why += "; ";
     why += "more than " + std::to_string(workLimit) + " members to draw through block instances";
   }
-  out.push_back("drawn only in part: " + std::to_string(b.BlockInstancesCut) + " block instance" +
-                (b.BlockInstancesCut == 1 ? "" : "s") + " left out (" + why + ")");
+  out.push_back({"block-instances-cut", b.BlockInstancesCut,
+                 "drawn only in part: " + std::to_string(b.BlockInstancesCut) + " block instance" +
+                     (b.BlockInstancesCut == 1 ? "" : "s") + " left out (" + why + ")"});
 }
 
 // The work limit of the reader from the load options.
@@ -114,8 +115,8 @@ class JwwHandler final : public DrawingHandler {
     info.images = static_cast<int64_t>(d_.BindImageN());
   }
 
-  void Warnings(std::vector<std::string>& out) const override {
-    BlockTreeWarnings(d_.Body, d_.BlockTreeWorkLimit, out);
+  void Diagnostics(std::vector<Diagnostic>& out) const override {
+    BlockTreeDiagnostics(d_.Body, d_.BlockTreeWorkLimit, out);
   }
 
  private:
@@ -168,8 +169,8 @@ class JwsHandler final : public DrawingHandler {
     DescribeBody(d_.Body, h.n1, info);
   }
 
-  void Warnings(std::vector<std::string>& out) const override {
-    BlockTreeWarnings(d_.Body, d_.BlockTreeWorkLimit, out);
+  void Diagnostics(std::vector<Diagnostic>& out) const override {
+    BlockTreeDiagnostics(d_.Body, d_.BlockTreeWorkLimit, out);
   }
 
  private:
