@@ -3,6 +3,7 @@
 // replace out's content; decoders fill bmp with straight ARGB. All answer
 // false with a message in error instead of failing loudly.
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -17,12 +18,15 @@ bool EncodeBmp(const PixelView& v, std::vector<uint8_t>& out, std::string& error
 bool EncodeJpeg(const PixelView& v, int quality, std::vector<uint8_t>& out, std::string& error);
 bool EncodeGif(const PixelView& v, std::vector<uint8_t>& out, std::string& error);
 bool EncodeTiff(const PixelView& v, std::vector<uint8_t>& out, std::string& error);
+// Lossy at quality (1..100), lossless when it is empty.
+bool EncodeWebp(const PixelView& v, std::optional<int> quality, std::vector<uint8_t>& out, std::string& error);
 
 bool DecodeBmp(std::span<const uint8_t> data, Bitmap& bmp, std::string& error);
 bool DecodePng(std::span<const uint8_t> data, Bitmap& bmp, std::string& error);
 bool DecodeJpeg(std::span<const uint8_t> data, Bitmap& bmp, std::string& error);
 bool DecodeGif(std::span<const uint8_t> data, Bitmap& bmp, std::string& error);
 bool DecodeTiff(std::span<const uint8_t> data, Bitmap& bmp, std::string& error);
+bool DecodeWebp(std::span<const uint8_t> data, Bitmap& bmp, std::string& error);
 
 // Checks a decoded size against the limits.
 bool CheckImageSize(uint64_t width, uint64_t height, const char* format, std::string& error);

@@ -25,6 +25,8 @@ std::string LowerExtension(const std::string& path) {
   return ext;
 }
 
+int ClampQuality(int q) { return std::clamp(q, 1, 100); }
+
 struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
 };
@@ -38,6 +40,7 @@ std::optional<ImageFormat> FormatFromExtension(const std::string& path) {
   if (ext == ".jpg" || ext == ".jpeg") return ImageFormat::Jpeg;
   if (ext == ".gif") return ImageFormat::Gif;
   if (ext == ".tif" || ext == ".tiff") return ImageFormat::Tiff;
+  if (ext == ".webp") return ImageFormat::Webp;
   return std::nullopt;
 }
 
@@ -50,6 +53,8 @@ std::optional<ImageFormat> FormatFromContent(std::span<const uint8_t> b) {
   if (starts({0xFF, 0xD8, 0xFF})) return ImageFormat::Jpeg;
   if (starts({'G', 'I', 'F', '8', '7', 'a'}) || starts({'G', 'I', 'F', '8', '9', 'a'})) return ImageFormat::Gif;
   if (starts({'I', 'I', 42, 0}) || starts({'M', 'M', 0, 42})) return ImageFormat::Tiff;
+  if (b.size() >= 12 && starts({'R', 'I', 'F', 'F'}) && std::equal(b.begin() + 8, b.begin() + 12, "WEBP"))
+    return ImageFormat::Webp;
   return std::nullopt;
 }
 
@@ -62,9 +67,15 @@ ImageStatus EncodeImage(const PixelView& pixels, ImageFormat format, std::vector
   switch (format) {
     case ImageFormat::Bmp: ok = codec::EncodeBmp(pixels, out, error); break;
     case ImageFormat::Png: return EncodePng(pixels, PngSettings{}, out);
-    case ImageFormat::Jpeg: ok = codec::EncodeJpeg(pixels, std::clamp(settings.jpegQuality, 1, 100), out, error); break;
+    case ImageFormat::Jpeg: ok = codec::EncodeJpeg(pixels, ClampQuality(settings.jpegQuality), out, error); break;
     case ImageFormat::Gif: ok = codec::EncodeGif(pixels, out, error); break;
     case ImageFormat::Tiff: ok = codec::EncodeTiff(pixels, out, error); break;
+    case ImageFormat::Webp: {
+      std::optional<int> quality;
+      if (settings.webpQuality) quality = ClampQuality(*settings.webpQuality);
+      ok = codec::EncodeWebp(pixels, quality, out, error);
+      break;
+    }
   }
   if (!ok) {
     out.clear();
@@ -78,7 +89,7 @@ ImageStatus EncodeImageFor(const PixelView& pixels, const std::string& path, std
   if (!format) {
     const std::string ext = LowerExtension(path);
     return ImageStatus::Fail("no image encoder for the extension \"" + (ext.empty() ? std::string("(none)") : ext) +
-                             "\" of " + path + " (use .bmp, .png, .jpg, .jpeg, .gif, .tif or .tiff)");
+                             "\" of " + path + " (use .bmp, .png, .jpg, .jpeg, .gif, .tif, .tiff or .webp)");
   }
   ImageStatus st = EncodeImage(pixels, *format, out);
   if (!st) return ImageStatus::Fail("cannot encode " + path + ": " + st.message);
@@ -110,7 +121,7 @@ LoadedImage LoadImageMemory(std::span<const uint8_t> bytes) {
   LoadedImage r;
   const std::optional<ImageFormat> format = FormatFromContent(bytes);
   if (!format) {
-    r.error = "not an image in a known format (BMP, PNG, JPEG, GIF, TIFF)";
+    r.error = "not an image in a known format (BMP, PNG, JPEG, GIF, TIFF, WebP)";
     return r;
   }
   bool ok = false;
@@ -120,6 +131,7 @@ LoadedImage LoadImageMemory(std::span<const uint8_t> bytes) {
     case ImageFormat::Jpeg: ok = codec::DecodeJpeg(bytes, r.bitmap, r.error); break;
     case ImageFormat::Gif: ok = codec::DecodeGif(bytes, r.bitmap, r.error); break;
     case ImageFormat::Tiff: ok = codec::DecodeTiff(bytes, r.bitmap, r.error); break;
+    case ImageFormat::Webp: ok = codec::DecodeWebp(bytes, r.bitmap, r.error); break;
   }
   if (!ok) {
     r.bitmap = Bitmap();

@@ -1,5 +1,5 @@
 #pragma once
-// Saving and loading raster images: BMP, PNG, JPEG, GIF and TIFF.
+// Saving and loading raster images: BMP, PNG, JPEG, GIF, TIFF and WebP.
 //
 // Saving picks the encoder by the destination's extension (case-insensitive);
 // loading recognises the format by the file's content. Every failure comes
@@ -16,7 +16,7 @@
 
 namespace zumen {
 
-enum class ImageFormat { Bmp, Png, Jpeg, Gif, Tiff };
+enum class ImageFormat { Bmp, Png, Jpeg, Gif, Tiff, Webp };
 
 // Largest image a decoder accepts (width × height): 64 Mpixels, 256 MiB
 // decoded. Images placed in drawings are photos and scans far below this; a
@@ -25,6 +25,8 @@ enum class ImageFormat { Bmp, Png, Jpeg, Gif, Tiff };
 inline constexpr uint64_t kMaxImagePixels = uint64_t{1} << 26;
 // Largest image file read into memory for decoding.
 inline constexpr uint64_t kMaxImageFileBytes = uint64_t{1} << 30;
+// Longest side of a WebP image: the format stores sides in 14 bits.
+inline constexpr int kMaxWebpSide = 16383;
 
 struct ImageStatus {
   bool ok = true;
@@ -42,7 +44,7 @@ struct LoadedImage {
 };
 
 // The format that a file name's extension selects: ".bmp", ".png", ".jpg",
-// ".jpeg", ".gif", ".tif", ".tiff" in any case; nullopt for any other.
+// ".jpeg", ".gif", ".tif", ".tiff", ".webp" in any case; nullopt for any other.
 std::optional<ImageFormat> FormatFromExtension(const std::string& path);
 // The format that the first bytes of an image announce.
 std::optional<ImageFormat> FormatFromContent(std::span<const uint8_t> bytes);
@@ -50,6 +52,8 @@ std::optional<ImageFormat> FormatFromContent(std::span<const uint8_t> bytes);
 // Settings of the encoders that have any.
 struct EncodeSettings {
   int jpegQuality = 90;  // 1..100
+  // WebP: lossy at this quality (1..100); empty: lossless.
+  std::optional<int> webpQuality;
 };
 
 // Encodes into out (replacing its content).

@@ -336,11 +336,24 @@ TEST(HostileImageTest, HugeDimensionsAreRefused) {
     }
   }
   EXPECT_FALSE(LoadImageMemory(jpg).ok());
+
+  // WebP (lossless): after "RIFF" size "WEBP" "VP8L" size and the signature
+  // byte 0x2F, width - 1 and height - 1 in 14 bits each from byte 21.
+  std::vector<uint8_t> webp;
+  ASSERT_TRUE(EncodeImage(ViewOf(small), ImageFormat::Webp, webp));
+  ASSERT_EQ(std::string(webp.begin() + 12, webp.begin() + 16), "VP8L");
+  ASSERT_EQ(webp[20], 0x2F);
+  webp[21] = webp[22] = webp[23] = 0xFF;
+  webp[24] |= 0x0F;  // 16384 x 16384
+  const LoadedImage w = LoadImageMemory(webp);
+  EXPECT_FALSE(w.ok());
+  EXPECT_NE(w.error.find("larger than the limit"), std::string::npos) << w.error;
 }
 
 TEST(HostileImageTest, TruncatedAndCorruptedFilesNeverCrash) {
   const Bitmap img = Drawing(33, 17);
-  for (ImageFormat f : {ImageFormat::Bmp, ImageFormat::Png, ImageFormat::Jpeg, ImageFormat::Gif, ImageFormat::Tiff}) {
+  for (ImageFormat f : {ImageFormat::Bmp, ImageFormat::Png, ImageFormat::Jpeg, ImageFormat::Gif, ImageFormat::Tiff,
+                        ImageFormat::Webp}) {
     std::vector<uint8_t> bytes;
     ASSERT_TRUE(EncodeImage(ViewOf(img), f, bytes));
     for (size_t cut : {size_t{3}, size_t{10}, size_t{40}, bytes.size() / 2, bytes.size() - 1}) {
@@ -364,6 +377,100 @@ TEST(HostileImageTest, TruncatedAndCorruptedFilesNeverCrash) {
       }
     }
   }
+}
+
+// ------------------------------------------------------------------ WebP
+
+// Lossless WebP gives every pixel back, translucent ones with their straight
+// colour; the canvas's premultiplied pixels are straightened first.
+TEST(WebpTest, LosslessGivesEveryPixelBack) {
+  Bitmap b = Drawing(57, 31);
+  b.at(5, 20) = 0x80FF0000;
+  b.at(6, 20) = 0x01123456;
+  b.at(7, 20) = 0x00000000;
+  std::vector<uint8_t> bytes;
+  ASSERT_TRUE(EncodeImage(ViewOf(b), ImageFormat::Webp, bytes));
+  const LoadedImage back = LoadImageMemory(bytes);
+  ASSERT_TRUE(back.ok()) << back.error;
+  ASSERT_EQ(back.bitmap.width, 57);
+  ASSERT_EQ(back.bitmap.height, 31);
+  EXPECT_EQ(back.bitmap.pixels, b.pixels);
+
+  CairoCanvasOrError made = CairoCanvas::Create(20, 10);
+  ASSERT_TRUE(made.canvas);
+  CairoCanvas& c = *made.canvas;
+  c.Clear(0x00000000);
+  c.SetFillSolid(0x80336699);
+  c.FillPolygon({{2, 2}, {15, 2}, {15, 8}, {2, 8}}, 1.0);
+  ASSERT_TRUE(EncodeImage(c.Pixels(), ImageFormat::Webp, bytes));
+  const LoadedImage canvas = LoadImageMemory(bytes);
+  ASSERT_TRUE(canvas.ok()) << canvas.error;
+  EXPECT_EQ(canvas.bitmap.pixels, c.ToBitmap().pixels);
+}
+
+// With a quality the encoder is lossy: smaller at a lower quality, close to
+// the original at a high one.
+TEST(WebpTest, LossyFollowsTheQuality) {
+  Bitmap photo(96, 64);
+  for (int y = 0; y < photo.height; ++y) {
+    for (int x = 0; x < photo.width; ++x) {
+      const uint32_t r = static_cast<uint32_t>(x * 255 / 95), g = static_cast<uint32_t>(y * 255 / 63);
+      const uint32_t b = static_cast<uint32_t>((x + y) * 255 / 158);
+      photo.at(x, y) = 0xFF000000u | (r << 16) | (g << 8) | b;
+    }
+  }
+  std::vector<uint8_t> high, low, lossless;
+  EncodeSettings s;
+  s.webpQuality = 95;
+  ASSERT_TRUE(EncodeImage(ViewOf(photo), ImageFormat::Webp, high, s));
+  s.webpQuality = 5;
+  ASSERT_TRUE(EncodeImage(ViewOf(photo), ImageFormat::Webp, low, s));
+  ASSERT_TRUE(EncodeImage(ViewOf(photo), ImageFormat::Webp, lossless));
+  EXPECT_LT(low.size(), high.size());
+  // Lossy WebP is a "VP8 " chunk, lossless a "VP8L" one.
+  EXPECT_EQ(std::string(high.begin() + 12, high.begin() + 16), "VP8 ");
+  EXPECT_EQ(std::string(lossless.begin() + 12, lossless.begin() + 16), "VP8L");
+  const LoadedImage h = LoadImageMemory(high), l = LoadImageMemory(low);
+  ASSERT_TRUE(h.ok() && l.ok());
+  ASSERT_EQ(h.bitmap.width, 96);
+  ASSERT_EQ(h.bitmap.height, 64);
+  EXPECT_LT(MeanChannelDiff(photo, h.bitmap), 4.0);
+  EXPECT_GT(MeanChannelDiff(photo, l.bitmap), MeanChannelDiff(photo, h.bitmap));
+  // Qualities out of range are taken as the nearest one.
+  std::vector<uint8_t> over;
+  s.webpQuality = 1000;
+  ASSERT_TRUE(EncodeImage(ViewOf(photo), ImageFormat::Webp, over, s));
+  s.webpQuality = 100;
+  std::vector<uint8_t> top;
+  ASSERT_TRUE(EncodeImage(ViewOf(photo), ImageFormat::Webp, top, s));
+  EXPECT_EQ(over, top);
+}
+
+TEST(WebpTest, SidesBeyondTheFormatAreRefused) {
+  std::vector<uint32_t> row(static_cast<size_t>(kMaxWebpSide) + 1, 0xFF000000);
+  PixelView v;
+  v.data = row.data();
+  v.height = 1;
+  v.stride = row.size();
+  v.width = kMaxWebpSide;
+  std::vector<uint8_t> bytes;
+  EXPECT_TRUE(EncodeImage(v, ImageFormat::Webp, bytes));
+  v.width = kMaxWebpSide + 1;
+  const ImageStatus st = EncodeImage(v, ImageFormat::Webp, bytes);
+  EXPECT_FALSE(st);
+  EXPECT_NE(st.message.find("16383"), std::string::npos) << st.message;
+  EXPECT_TRUE(bytes.empty());
+}
+
+TEST(WebpTest, KnownByExtensionAndContent) {
+  EXPECT_EQ(FormatFromExtension("dir/Plan.WEBP"), ImageFormat::Webp);
+  std::vector<uint8_t> bytes;
+  ASSERT_TRUE(EncodeImage(ViewOf(Drawing()), ImageFormat::Webp, bytes));
+  EXPECT_EQ(FormatFromContent(bytes), ImageFormat::Webp);
+  std::vector<uint8_t> wave = bytes;
+  std::memcpy(wave.data() + 8, "WAVE", 4);
+  EXPECT_EQ(FormatFromContent(wave), std::nullopt);
+  EXPECT_FALSE(LoadImageMemory(std::span<const uint8_t>(bytes.data(), 11)).ok());
 }
 
 }  // namespace
