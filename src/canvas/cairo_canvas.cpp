@@ -117,14 +117,17 @@ std::vector<DevicePoint> ClipPolygon(std::vector<DevicePoint> poly, double x0, d
   return poly;
 }
 
+bool SizeIsPositive(int width, int height, std::string& error) {
+  if (width > 0 && height > 0) return true;
+  error = "canvas size " + std::to_string(width) + " x " + std::to_string(height) + " is not positive";
+  return false;
+}
+
 }  // namespace
 
 CairoCanvasOrError CairoCanvas::Create(int width, int height) {
   CairoCanvasOrError r;
-  if (width <= 0 || height <= 0) {
-    r.error = "canvas size " + std::to_string(width) + " x " + std::to_string(height) + " is not positive";
-    return r;
-  }
+  if (!SizeIsPositive(width, height, r.error)) return r;
   cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
   if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
     r.error = "cannot create a canvas of " + std::to_string(width) + " x " + std::to_string(height) +
@@ -132,7 +135,23 @@ CairoCanvasOrError CairoCanvas::Create(int width, int height) {
     cairo_surface_destroy(s);
     return r;
   }
-  r.canvas.reset(new CairoCanvas(s, width, height));
+  return Made(s, width, height);
+}
+
+CairoCanvasOrError CairoCanvas::CreateOn(cairo_surface_t* surface, int width, int height) {
+  CairoCanvasOrError r;
+  if (!SizeIsPositive(width, height, r.error)) return r;
+  if (!surface || cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+    r.error = std::string("cannot create the surface: ") +
+              cairo_status_to_string(surface ? cairo_surface_status(surface) : CAIRO_STATUS_NULL_POINTER);
+    return r;
+  }
+  return Made(cairo_surface_reference(surface), width, height);
+}
+
+CairoCanvasOrError CairoCanvas::Made(cairo_surface_t* surface, int width, int height) {
+  CairoCanvasOrError r;
+  r.canvas.reset(new CairoCanvas(surface, width, height));
   if (cairo_status(r.canvas->cr_) != CAIRO_STATUS_SUCCESS) {
     r.error = std::string("cannot draw on the canvas: ") + cairo_status_to_string(cairo_status(r.canvas->cr_));
     r.canvas.reset();
@@ -482,8 +501,9 @@ void CairoCanvas::DrawBitmap(const Bitmap& bmp, double sx, double sy, double sw,
 }
 
 PixelView CairoCanvas::Pixels() const {
-  cairo_surface_flush(surface_);
   PixelView v;
+  if (cairo_surface_get_type(surface_) != CAIRO_SURFACE_TYPE_IMAGE) return v;
+  cairo_surface_flush(surface_);
   v.width = width_;
   v.height = height_;
   v.data = reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(surface_));
@@ -494,6 +514,7 @@ PixelView CairoCanvas::Pixels() const {
 
 Bitmap CairoCanvas::ToBitmap() const {
   const PixelView v = Pixels();
+  if (v.empty()) return {};
   Bitmap out(width_, height_, 0);
   for (int y = 0; y < height_; ++y) {
     const uint32_t* src = v.row(y);

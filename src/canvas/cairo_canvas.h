@@ -1,8 +1,10 @@
 #pragma once
-// The canvas on a Cairo ARGB32 image surface: antialiased strokes with round
-// caps and mitred joins, polygons filled by the non-zero winding rule with a
-// solid colour, a tiled bitmap or a gradient, bitmaps drawn with a smooth
-// filter, texts through the TextEngine.
+// The canvas on a Cairo surface: an ARGB32 image surface of its own, or any
+// surface it is given (the vector pages). Antialiased strokes with round caps
+// and mitred joins, polygons filled by the non-zero winding rule with a solid
+// colour, a tiled bitmap or a gradient, bitmaps drawn with a smooth filter,
+// texts through the TextEngine. Coordinates are pixels of the canvas's grid;
+// a surface whose device scale differs maps them onto its own units.
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,6 +31,10 @@ class CairoCanvas final : public Canvas {
   // A canvas of width × height pixels, transparent black until cleared; an
   // error instead when the size is not positive or Cairo cannot allocate it.
   static CairoCanvasOrError Create(int width, int height);
+  // A canvas of width × height pixels on a surface the caller made (it keeps
+  // its own reference). The surface's device transform places the pixel grid
+  // on it; nothing is cleared.
+  static CairoCanvasOrError CreateOn(cairo_surface_t* surface, int width, int height);
   // The longest side, in pixels, of a bitmap that Cairo makes.
   static constexpr int kMaxSide = 32767;
   ~CairoCanvas() override;
@@ -75,15 +81,18 @@ class CairoCanvas final : public Canvas {
   void SetFontConfigFile(std::string file) { fontConfig_ = std::move(file); }
 
   // The surface's pixels (premultiplied), valid until the next drawing call;
-  // the encoders read them without a copy.
+  // the encoders read them without a copy. Empty unless the surface is an
+  // image surface.
   PixelView Pixels() const;
-  // A copy of the pixels with straight alpha.
+  // A copy of the pixels with straight alpha (empty as Pixels()).
   Bitmap ToBitmap() const;
 
  private:
   enum class FillKind { Solid, Bitmap, LinearGradient, RadialGradient };
 
   CairoCanvas(cairo_surface_t* surface, int width, int height);
+  // The canvas on a surface whose reference it takes over.
+  static CairoCanvasOrError Made(cairo_surface_t* surface, int width, int height);
   // False when nothing can be drawn: a transform that collapses the plane.
   bool Ready();
   void ResetContext();

@@ -116,6 +116,30 @@ struct FontEntry {
   int Count() const { return sorted ? sorted->nfont : 0; }
 };
 
+// Glyphs of one font with the characters they show, for the surfaces that
+// keep text.
+struct TextRun {
+  std::vector<cairo_glyph_t> glyphs;
+  std::string utf8;
+  std::vector<cairo_text_cluster_t> clusters;
+
+  void Add(const cairo_glyph_t& g, char32_t c) {
+    const size_t before = utf8.size();
+    AppendUtf8(utf8, c);
+    glyphs.push_back(g);
+    clusters.push_back({static_cast<int>(utf8.size() - before), 1});
+  }
+  void Show(cairo_t* cr) {
+    if (glyphs.empty()) return;
+    cairo_show_text_glyphs(cr, utf8.data(), static_cast<int>(utf8.size()), glyphs.data(),
+                           static_cast<int>(glyphs.size()), clusters.data(), static_cast<int>(clusters.size()),
+                           static_cast<cairo_text_cluster_flags_t>(0));
+    glyphs.clear();
+    utf8.clear();
+    clusters.clear();
+  }
+};
+
 }  // namespace
 
 struct TextEngine::Impl {
@@ -334,20 +358,31 @@ void TextEngine::Draw(cairo_t* cr, const FontSpec& font, double left, double top
   cairo_set_font_options(cr, opt);
   cairo_font_options_destroy(opt);
 
+  // Surfaces that keep text (PDF) get each run of glyphs of one font with its
+  // characters, one cluster per character, so that the text can be searched
+  // and copied; the others (pictures, SVG) get the glyphs one by one.
+  const bool keepText = cairo_surface_has_show_text_glyphs(cairo_get_target(cr));
+  TextRun run;
   double x = left;
   int current = -1;
   for (char32_t c : CodePoints(text)) {
     const GlyphRef& g = impl_->Glyph(*e, c);
     if (g.font < 0) continue;
     if (g.font != current) {
+      run.Show(cr);
       cairo_set_font_face(cr, e->faces[g.font]);
       cairo_set_font_size(cr, size);
       current = g.font;
     }
-    cairo_glyph_t glyph{g.index, x, baseline};
-    cairo_show_glyphs(cr, &glyph, 1);
+    const cairo_glyph_t glyph{g.index, x, baseline};
+    if (keepText) {
+      run.Add(glyph, c);
+    } else {
+      cairo_show_glyphs(cr, &glyph, 1);
+    }
     x += g.advance * size;
   }
+  run.Show(cr);
   if ((font.underline || font.strikeout) && x > left) {
     if (font.underline) cairo_rectangle(cr, left, baseline - (e->underlinePos + e->underlineThick / 2) * size,
                                         x - left, e->underlineThick * size);
