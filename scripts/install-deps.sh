@@ -9,6 +9,10 @@ packages=(
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-ipaexfont-gothic fonts-ipaexfont-mincho
   zlib1g-dev libpng-dev libjpeg62-turbo-dev libtiff-dev libgif-dev libimagequant-dev
   libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
+  libwebp-dev
+  # Independent readers of the pictures, for the tests: SVG, PDF, WebP and the
+  # other raster types.
+  librsvg2-bin poppler-utils webp netpbm
 )
 
 missing=()

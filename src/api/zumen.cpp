@@ -3,6 +3,7 @@
 #include "zumen/zumen.h"
 
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 
 #include "api/impl.h"
@@ -259,18 +260,29 @@ RenderResult Render(const Drawing& d, const RenderOptions& options, const Output
     r.status = s;
     return r;
   }
-  if (output.kind() != Output::Kind::Pixels && !TypeOfOutput(output)) {
-    r.status = Status::Error(StatusCode::UnknownOutput, "unknown image type of \"" + output.path() +
-                                                            "\" (use .bmp, .png, .jpg, .jpeg, .gif, .tif or .tiff)");
+  const std::optional<OutputType> type = TypeOfOutput(output);
+  if (output.kind() != Output::Kind::Pixels && !type) {
+    r.status = Status::Error(StatusCode::UnknownOutput, UnknownOutputMessage(output));
     return r;
   }
+  // A vector page is the frame at 1:1, so that it prints at the paper's true
+  // size: the paper is the sheet. The margin, which keeps the frame off the
+  // edges of a raster picture, would there either shrink the drawing below
+  // 1:1 or make the sheet larger than the paper, so vector pages have none.
+  RenderOptions drawn = options;
+  VectorPage page;
+  if (output.kind() != Output::Kind::Pixels && IsVector(*type)) {
+    drawn.margin = 0;
+    const FrameBox f = PictureFrame(loaded, ctx, drawn);
+    page = {std::fabs(f.x2 - f.x1), std::fabs(f.y2 - f.y1), FitScale(f, width, height, 0)};
+  }
   std::string error;
-  std::unique_ptr<PictureTarget> target = MakeTarget(output, width, height, options, error);
+  std::unique_ptr<PictureTarget> target = MakeTarget(output, width, height, drawn, error, page);
   if (!target) {
     r.status = Status::Error(StatusCode::TooLarge, error);
     return r;
   }
-  DrawOnCanvas(loaded, ctx, options, target->canvas());
+  DrawOnCanvas(loaded, ctx, drawn, target->canvas());
   r.draw_ms = Milliseconds(start);
   const auto saving = std::chrono::steady_clock::now();
   if (std::string e = target->Finish(); !e.empty()) {

@@ -218,12 +218,16 @@ Status PictureSizeOf(const LoadedDrawing&, const ConversionContext& ctx, const R
   return {};
 }
 
+FrameBox PictureFrame(const LoadedDrawing& d, const ConversionContext& ctx, const RenderOptions&) {
+  return d.handler->Frame(ctx);
+}
+
 void DrawOnCanvas(const LoadedDrawing& d, ConversionContext& ctx, const RenderOptions& options, Canvas& canvas) {
   const DrawModes modes = ModesOf(options);
   // A drawing without entities is not drawn at all; its picture is then the
   // background (white unless asked otherwise), never transparent by accident.
   canvas.Clear(modes.background.value_or(0xFFFFFFFF));
-  FitFrame(ctx, d.handler->Frame(ctx), canvas.Width(), canvas.Height(), options.margin);
+  FitFrame(ctx, PictureFrame(d, ctx, options), canvas.Width(), canvas.Height(), options.margin);
   d.handler->Draw(ctx, canvas, modes);
 }
 

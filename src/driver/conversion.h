@@ -71,6 +71,9 @@ DrawModes ModesOf(const RenderOptions& options);
 Status PictureSizeOf(const LoadedDrawing& d, const ConversionContext& ctx, const RenderOptions& options,
                      int& width, int& height);
 
+// The frame that is fitted into the picture.
+FrameBox PictureFrame(const LoadedDrawing& d, const ConversionContext& ctx, const RenderOptions& options);
+
 // Fits the frame into the canvas, clears it and draws: what every output does.
 void DrawOnCanvas(const LoadedDrawing& d, ConversionContext& ctx, const RenderOptions& options, Canvas& canvas);
 

@@ -38,15 +38,19 @@ void GetDotSize(Family tp, const Settings& settings, double papx, double papy, d
   DotSizeAtDpi(papx, papy, DpiOfChoice(settings.cb3), sx, sy);
 }
 
+double FitScale(const FrameBox& frame, double x, double y, double margin) {
+  double wx = std::fabs(frame.x2 - frame.x1) * (1 + margin);
+  double wy = std::fabs(frame.y2 - frame.y1) * (1 + margin);
+  if (!(wx > 0.001)) wx = 0.001;
+  if (!(wy > 0.001)) wy = 0.001;
+  return std::min(x / wx, y / wy);
+}
+
 void FitFrame(ConversionContext& ctx, const FrameBox& frame, double x, double y, double margin) {
   ctx.DotW = x;
   ctx.DotH = y;
   const double x1 = frame.x1, y1 = frame.y1, x2 = frame.x2, y2 = frame.y2;
-  double wx = std::fabs(x2 - x1) * (1 + margin);
-  double wy = std::fabs(y2 - y1) * (1 + margin);
-  if (!(wx > 0.001)) wx = 0.001;
-  if (!(wy > 0.001)) wy = 0.001;
-  ctx.DispScale = std::min(ctx.DotW / wx, ctx.DotH / wy);
+  ctx.DispScale = FitScale(frame, x, y, margin);
   const double hw = 0.5 * ctx.DotW / ctx.DispScale;
   const double hh = 0.5 * ctx.DotH / ctx.DispScale;
   const double cx = (x1 + x2) / 2, cy = (y1 + y2) / 2;

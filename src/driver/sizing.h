@@ -27,6 +27,10 @@ void GetDotSize(Family tp, const Settings& settings, double papx, double papy, d
 // extents held in papx x papy) at dpi dots per inch, at least 10 each.
 void DotSizeAtDpi(double papx, double papy, double dpi, double& sx, double& sy);
 
+// The scale (pixels per drawing unit) at which FitFrame fits the frame into
+// x by y pixels with the margin.
+double FitScale(const FrameBox& frame, double x, double y, double margin);
+
 // Sets DotW, DotH and fits the frame into them, with the margin (a share of
 // the frame's size) around it, publishing DispScale and DispX1 .. DispY2.
 void FitFrame(ConversionContext& ctx, const FrameBox& frame, double x, double y, double margin = 0.05);
