@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <iostream>
 #include <numbers>
+#include <thread>
 
 #include "codecs/image_io.h"
 #include "common/cp932.h"
@@ -360,6 +361,32 @@ TEST(VectorOutputs, MemoryAndFileOutputsAgree) {
   const RenderResult r = Render(plan, o, Output::File(t / "plan.xyz"));
   EXPECT_EQ(r.status.code, StatusCode::UnknownOutput);
   EXPECT_NE(r.status.message.find(".webp, .svg or .pdf"), std::string::npos) << r.status.message;
+}
+
+// Pages made side by side in threads, after other conversions in the same
+// process, are the bytes of a page made alone.
+TEST(VectorOutputs, PagesAreTheSameBytesInParallel) {
+  TempDir t;
+  const Drawing plan = OpenPlan(t);
+  ASSERT_TRUE(plan.valid());
+  RenderOptions o;
+  o.dpi = 60;
+  for (OutputType type : {OutputType::Svg, OutputType::Pdf, OutputType::Webp}) {
+    SCOPED_TRACE(OutputTypeName(type));
+    std::vector<uint8_t> alone;
+    ASSERT_TRUE(Render(plan, o, Output::Memory(type, alone)));
+    std::vector<std::vector<uint8_t>> pages(4);
+    std::vector<std::thread> threads;
+    for (auto& page : pages) {
+      threads.emplace_back([&plan, &o, &page, type] {
+        std::vector<uint8_t> before;
+        Render(plan, o, Output::Memory(OutputType::Png, before));
+        Render(plan, o, Output::Memory(type, page));
+      });
+    }
+    for (auto& th : threads) th.join();
+    for (const auto& page : pages) EXPECT_TRUE(page == alone);
+  }
 }
 
 // Every raster type opens in a decoder of another project at the size asked
