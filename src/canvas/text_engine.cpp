@@ -116,24 +116,30 @@ struct FontEntry {
   int Count() const { return sorted ? sorted->nfont : 0; }
 };
 
-// Glyphs of one font with the characters they show, for the surfaces that
-// keep text.
+// Glyphs of one font, with the characters they show when the surface keeps
+// text.
 struct TextRun {
+  bool keepText = false;
   std::vector<cairo_glyph_t> glyphs;
   std::string utf8;
   std::vector<cairo_text_cluster_t> clusters;
 
   void Add(const cairo_glyph_t& g, char32_t c) {
+    glyphs.push_back(g);
+    if (!keepText) return;
     const size_t before = utf8.size();
     AppendUtf8(utf8, c);
-    glyphs.push_back(g);
     clusters.push_back({static_cast<int>(utf8.size() - before), 1});
   }
   void Show(cairo_t* cr) {
     if (glyphs.empty()) return;
-    cairo_show_text_glyphs(cr, utf8.data(), static_cast<int>(utf8.size()), glyphs.data(),
-                           static_cast<int>(glyphs.size()), clusters.data(), static_cast<int>(clusters.size()),
-                           static_cast<cairo_text_cluster_flags_t>(0));
+    if (keepText) {
+      cairo_show_text_glyphs(cr, utf8.data(), static_cast<int>(utf8.size()), glyphs.data(),
+                             static_cast<int>(glyphs.size()), clusters.data(), static_cast<int>(clusters.size()),
+                             static_cast<cairo_text_cluster_flags_t>(0));
+    } else {
+      cairo_show_glyphs(cr, glyphs.data(), static_cast<int>(glyphs.size()));
+    }
     glyphs.clear();
     utf8.clear();
     clusters.clear();
@@ -358,11 +364,15 @@ void TextEngine::Draw(cairo_t* cr, const FontSpec& font, double left, double top
   cairo_set_font_options(cr, opt);
   cairo_font_options_destroy(opt);
 
-  // Surfaces that keep text (PDF) get each run of glyphs of one font with its
-  // characters, one cluster per character, so that the text can be searched
-  // and copied; the others (pictures, SVG) get the glyphs one by one.
-  const bool keepText = cairo_surface_has_show_text_glyphs(cairo_get_target(cr));
+  // Pages get each run of glyphs of one font in one call, which a page
+  // writes as one text element; those that keep text (PDF) get the run's
+  // characters with it, one cluster per character, so that the text can be
+  // searched and copied. Pictures get the glyphs one by one, as they always
+  // have (a run would composite overlapping glyph edges differently).
+  cairo_surface_t* target = cairo_get_target(cr);
   TextRun run;
+  run.keepText = cairo_surface_has_show_text_glyphs(target);
+  const bool inRuns = run.keepText || cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE;
   double x = left;
   int current = -1;
   for (char32_t c : CodePoints(text)) {
@@ -375,7 +385,7 @@ void TextEngine::Draw(cairo_t* cr, const FontSpec& font, double left, double top
       current = g.font;
     }
     const cairo_glyph_t glyph{g.index, x, baseline};
-    if (keepText) {
+    if (inRuns) {
       run.Add(glyph, c);
     } else {
       cairo_show_glyphs(cr, &glyph, 1);
