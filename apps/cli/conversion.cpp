@@ -188,7 +188,7 @@ Json WarningsJson(const std::vector<zumen::Diagnostic>& warnings) {
 Json ResultJson(const Job& job, const JobResult& r) {
   Json j;
   j["source"] = job.source;
-  j["destination"] = job.destination;
+  j["destination"] = job.destination.empty() ? Json(nullptr) : Json(job.destination);
   j["status"] = OutcomeName(r.outcome);
   j["exit_status"] = ExitStatusOf(r.outcome);
   j["error"] = r.outcome == Outcome::Failed ? Json(r.error) : Json(nullptr);

@@ -104,6 +104,10 @@ int Single(const ConvertArgs& a, ConvertSettings& s, std::ostream& out, std::ost
       return 1;
     }
     if (!s.output) s.output = named;
+    if (job.source != kStandardStream && SameFile(job.source, job.destination)) {
+      err << "zumen: the picture would overwrite the drawing \"" << job.source << "\"\n";
+      return kUsage;
+    }
   }
   if (const auto usage = CheckQualityApplies(a, *s.output, err)) return *usage;
 
@@ -149,6 +153,9 @@ int Batch(const ConvertArgs& a, ConvertSettings& s, std::ostream& out, std::ostr
   for (const Source& source : sources) {
     outputs.push_back(source.error.empty() ? pattern.OutputPath(dir, source, *s.output) : std::string());
     jobs.push_back(Job{source.path, outputs.back(), source.named, source.error});
+    if (jobs.back().error.empty() && SameFile(source.path, outputs.back())) {
+      jobs.back().error = "the picture would overwrite the drawing \"" + source.path + "\"";
+    }
   }
   if (const auto collisions = FindCollisions(sources, outputs); !collisions.empty()) {
     for (size_t i = 0; i < collisions.size() && i < kCollisionsShown; ++i) {

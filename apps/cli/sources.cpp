@@ -104,6 +104,8 @@ std::vector<Source> CollectSources(const std::vector<std::string>& operands, boo
   return unique;
 }
 
+bool SameFile(const std::string& a, const std::string& b) { return Identity(a) == Identity(b); }
+
 std::string NamePattern::Check(const std::string& pattern) {
   for (size_t i = 0; i < pattern.size(); ++i) {
     if (pattern[i] != '{') continue;

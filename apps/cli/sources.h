@@ -43,6 +43,9 @@ class NamePattern {
   std::string pattern_;
 };
 
+// Whether two paths name the same file (or would, once made).
+bool SameFile(const std::string& a, const std::string& b);
+
 // Two sources whose pictures would be the same file, or nothing.
 struct Collision {
   std::string first, second, output;

@@ -346,6 +346,21 @@ TEST(ConvertUsage, MistakesAreRefusedWithTheCommandToUse) {
   EXPECT_EQ(ReadAll(t / "a.xyz").substr(0, 2), "BM");
 }
 
+// A drawing named with a picture's extension is read as what --from says;
+// its picture would then replace it, and is refused.
+TEST(Batch, ADrawingIsNeverOverwrittenByItsOwnPicture) {
+  TempDir t;
+  const std::string bytes = ReadAll(Jww(t, "d/plan.png"));
+  Result r = Exec(t, kZumen + " convert " + Q(t / "d/plan.png") + " --from jww -o " + Q(t / "d") + " -q");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("the picture would overwrite the drawing \"" + t / "d/plan.png" + "\""), std::string::npos) << r.err;
+  r = Exec(t, kZumen + " convert " + Q(t / "d/plan.png") + " " + Q(t / "d/../d/plan.png") + " --from jww");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("the picture would overwrite the drawing"), std::string::npos) << r.err;
+  EXPECT_TRUE(ReadAll(t / "d/plan.png") == bytes);
+  EXPECT_EQ(Entries(t / "d"), std::vector<std::string>{"plan.png"});
+}
+
 // Every output option reaches the library: the command's picture is the
 // library's own with that option set (and, where the library draws it
 // already, differs from the default picture).
