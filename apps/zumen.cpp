@@ -1,132 +1,116 @@
-// zumen: converts CAD drawings to images from the command line.
+// zumen: converts CAD drawings to pictures from the command line.
 #include <CLI/CLI.hpp>
+#include <unistd.h>
 
-#include <cerrno>
-#include <cmath>
-#include <cstdio>
+#include <algorithm>
 #include <cstdlib>
-#include <filesystem>
 #include <iostream>
 #include <string>
 
-#include "info_json.h"
+#include "cli/arguments.h"
+#include "cli/convert_command.h"
+#include "cli/info.h"
 #include "zumen/zumen.h"
 
 namespace {
 
-bool ParseSize(const std::string& text, int& w, int& h) {
-  unsigned long long a = 0, b = 0;
-  char x = 0, extra = 0;
-  if (std::sscanf(text.c_str(), "%llu%c%llu%c", &a, &x, &b, &extra) != 3 || (x != 'x' && x != 'X')) return false;
-  if (a < 1 || b < 1 || a > 1000000000ULL || b > 1000000000ULL) return false;
-  w = static_cast<int>(a);
-  h = static_cast<int>(b);
-  return true;
-}
+using namespace zumen_cli;
 
-// A resolution in dots per inch: a finite number from 1 to 10000.
-std::string CheckDpi(const std::string& text) {
-  char* end = nullptr;
-  const double v = std::strtod(text.c_str(), &end);
-  if (text.empty() || *end != '\0' || !std::isfinite(v) || v < 1 || v > 10000) {
-    return "takes a resolution from 1 to 10000 dots per inch, not \"" + text + "\"";
-  }
-  return {};
-}
+CLI::Validator Check(std::string (*check)(const std::string&)) { return CLI::Validator(check, ""); }
 
-// A pixel count: a whole number from 1 up.
-std::string CheckPixelCount(const std::string& text) {
-  char* end = nullptr;
-  errno = 0;
-  const unsigned long long v = std::strtoull(text.c_str(), &end, 10);
-  if (text.empty() || text[0] < '0' || text[0] > '9' || *end != '\0' || errno == ERANGE || v == 0) {
-    return "takes a whole number of pixels from 1 up, not \"" + text + "\"";
-  }
-  return {};
-}
-
-// The folder of the running executable, where "Jw_win.jwf" is looked for.
-std::string ExecutableFolder() {
-  std::error_code ec;
-  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return ec ? std::string() : exe.parent_path().string() + "/";
-}
-
-// Options every command shares: fonts and the reference texts.
-zumen::RenderOptions BaseOptions() {
-  zumen::RenderOptions o;
-  const std::string app = ExecutableFolder();
-  o.reference_file = zumen::ReferenceFileOf(app);
-  o.reference_folder = app;
-  if (const char* fonts = std::getenv("ZUMEN_FONTS_CONF")) o.fonts_config = fonts;
-  return o;
-}
-
-int Convert(const std::string& src, const std::string& dst, const zumen::RenderOptions& options) {
-  const zumen::Opened opened = zumen::Drawing::Open(src);
-  if (!opened) {
-    std::cerr << "zumen: " << opened.status.message << '\n';
-    return 1;
-  }
-  const zumen::RenderResult r = zumen::Render(opened.drawing, options, zumen::Output::File(dst));
-  if (!r) {
-    std::cerr << "zumen: " << r.status.message << '\n';
-    return 1;
-  }
-  // A drawing read or drawn only in part is still drawn; one line tells what is missing.
-  std::string warning;
-  for (const zumen::Diagnostic& d : opened.drawing.Diagnostics()) {
-    if (!warning.empty()) warning += "; ";
-    warning += "\"" + src + "\" was " + d.message;
-  }
-  if (warning.empty()) return 0;
-  std::cerr << "zumen: warning: " << warning << '\n';
-  return 3;
-}
-
-int Info(const std::string& src, bool json) {
-  const zumen::Opened opened = zumen::Drawing::Open(src);
-  if (!opened) {
-    std::cerr << "zumen: " << opened.status.message << '\n';
-    return 1;
-  }
-  const zumen::DrawingInfo& info = opened.drawing.Info();
-  const auto j = zumen_cli::InfoJson(info);
-  if (json) std::cout << j.dump() << '\n';
-  else std::cout << zumen_cli::TextLines(j);
-  if (!info.read_ok) {
-    std::cerr << "zumen: \"" << src << "\" was read only in part: " << info.read_error << '\n';
-    return 3;
-  }
-  return 0;
+// A terminal that can redraw a line in place.
+bool IsTerminal(int fd) {
+  if (!isatty(fd)) return false;
+  const char* term = std::getenv("TERM");
+  return term == nullptr || std::string(term) != "dumb";
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   zumen::InstallSignalCleanup();
-  CLI::App app{"zumen: turns Japanese CAD drawings (JWW, JWS, JWC, JWK, K4) into images (BMP, PNG, JPEG, GIF, TIFF)."};
+  const std::string types = OutputTypeChoices();
+  const std::string formats = FormatChoices();
+  CLI::App app{"zumen: turns Japanese CAD drawings (JWW, JWS, JWC, JWK, K4) into pictures (" + OutputTypeChoices(", ") +
+               ")."};
   app.set_version_flag("--version", std::string("zumen ") + zumen::Version());
   app.require_subcommand(1);
 
-  std::string src, dst, size;
-  double dpi = 0;
-  unsigned long long maxPixels = zumen::RenderOptions{}.max_pixels;
-  auto* convert = app.add_subcommand("convert", "Convert a drawing into an image; the image type follows DST's extension.");
-  convert->add_option("SRC", src, "Drawing to read (.jww .jws .jwc .jwk .k4)")->required();
-  convert->add_option("DST", dst, "Image to write (.png .bmp .jpg .jpeg .gif .tif .tiff)")->required();
-  auto* sizeOpt = convert->add_option("--size", size, "Bitmap size in pixels, WIDTHxHEIGHT (e.g. 1600x1131)");
-  auto* dpiOpt = convert->add_option("--dpi", dpi, "Paper size at this resolution (default 150); symbols: their extents")
-                     ->check(CLI::Validator(CheckDpi, "1-10000"));
+  ConvertArgs c;
+  auto* convert = app.add_subcommand(
+      "convert",
+      "Convert drawings into pictures:\n"
+      "  zumen convert SRC DST          one drawing into one picture (type: DST's extension or --format)\n"
+      "  zumen convert SRC... -o DIR    drawings, and the drawings in folders, into pictures in DIR\n"
+      "  - as SRC reads the drawing from standard input, - as DST writes the picture to standard output");
+  convert->footer(
+      "Exit status: 0 done; 1 a drawing failed (the others are converted all the same); 2 wrong usage;\n"
+      "3 a drawing was read or drawn only in part (its picture shows the rest).\n"
+      "Examples:\n"
+      "  zumen convert plan.jww plan.png --dpi 300\n"
+      "  zumen convert plans/ -r -o pictures/ -j 4\n"
+      "  zumen convert plan.jww plan.pdf --monochrome --background white\n"
+      "  cat upload.jww | zumen convert - - --format webp > preview.webp");
+  convert->add_option("SRC", c.operands,
+                      "Drawings (" + DrawingExtensions() + "), folders of drawings (with -o), - for standard input; "
+                      "without -o the second is the picture to write (- for standard output)")
+      ->type_name("")
+      ->required();
+  convert->add_option("-o,--output-dir", c.output_dir, "Folder for the pictures (made when missing)")->type_name("DIR");
+  convert->add_flag("-r,--recursive", c.recursive, "With -o: the drawings in subfolders too, mirrored under DIR");
+  convert->add_option("--format", c.format, "Picture type: " + types + " (default: DST's extension; with -o or -: png)")
+      ->type_name("TYPE")
+      ->check(Check(CheckOutputType));
+  convert->add_option("--name", c.name,
+                      "With -o: names of the pictures, from {dir} (the source's folder under the folder given), "
+                      "{stem} (its name without extension) and {ext} (its extension); the type's extension is "
+                      "added (default {dir}/{stem})")
+      ->type_name("PATTERN");
+  convert->add_option("-j,--jobs", c.jobs, "With -o: drawings converted at once (default: the number of cores)")
+      ->type_name("N")
+      ->check(Check(CheckJobs));
+  convert->add_option("--from", c.from,
+                      "Format of drawings named without their extension or read from standard input: " + formats +
+                          " (default: the extension, or the signature where the format has one)")
+      ->type_name("FORMAT")
+      ->check(Check(CheckFormat));
+  convert->add_flag("--json", c.json, "Print one JSON object per drawing on standard output");
+  convert->add_flag("-q,--quiet", c.quiet, "With -o: no progress on standard error (warnings and failures stay)");
+  auto* sizeOpt = convert->add_option("--size", c.size, "Picture size in pixels (e.g. 1600x1131)")->type_name("WxH");
+  auto* dpiOpt = convert->add_option("--dpi", c.dpi, "Paper size at this resolution (default 150); symbols: their extents")
+                     ->type_name("N")
+                     ->check(Check(CheckDpi));
   sizeOpt->excludes(dpiOpt);
-  convert->add_option("--max-pixels", maxPixels, "Refuse bitmaps with more pixels than this (default 268435456)")
-      ->check(CLI::Validator(CheckPixelCount, "POSITIVE"));
+  convert->add_option("--max-pixels", c.max_pixels, "Refuse pictures with more pixels than this (default 268435456)")
+      ->type_name("N")
+      ->check(Check(CheckPixelCount));
+  convert->add_option("--background", c.background,
+                      "white, black, transparent (where the type has transparency) or drawing (the default: "
+                      "the drawing's own)")
+      ->type_name("COLOUR")
+      ->check(Check(CheckBackground));
+  convert->add_flag("--no-frame", c.no_frame, "Leave out the blue frame of the paper");
+  convert->add_option("--fit", c.fit, "What fills the picture: paper (default) or extents (the drawing's own entities)")
+      ->type_name("WHAT")
+      ->check(Check(CheckFit));
+  convert->add_flag("--monochrome", c.monochrome, "Every entity in one colour, for printing");
+  convert->add_option("--quality", c.quality, "JPEG and WebP quality, 1-100 (default: JPEG 90, WebP lossless)")
+      ->type_name("N")
+      ->check(Check(CheckQuality));
 
-  std::string infoSrc;
-  bool json = false;
-  auto* info = app.add_subcommand("info", "Describe a drawing without rendering it.");
-  info->add_option("SRC", infoSrc, "Drawing to read")->required();
-  info->add_flag("--json", json, "Print a JSON object");
+  std::vector<std::string> infoSources;
+  InfoSettings i;
+  std::optional<std::string> infoFrom;
+  auto* info = app.add_subcommand("info", "Describe drawings without rendering them.");
+  info->footer("Exit status: 0 done; 1 a drawing could not be read; 2 wrong usage; 3 a drawing was read (or would be\n"
+               "drawn) only in part.");
+  info->add_option("SRC", infoSources, "Drawings, folders of drawings, - for standard input")->type_name("")->required();
+  info->add_flag("-r,--recursive", i.recursive, "The drawings in subfolders of the folders too");
+  info->add_flag("--json", i.json, "Print one JSON object per drawing, one per line");
+  info->add_option("--from", infoFrom, "Format of drawings named without their extension or read from standard input: " +
+                                           formats)
+      ->type_name("FORMAT")
+      ->check(Check(CheckFormat));
 
   // The first word that is not an option names the subcommand.
   if (argc > 1 && argv[1][0] != '-' && argv[1] != convert->get_name() && argv[1] != info->get_name()) {
@@ -141,18 +125,18 @@ int main(int argc, char** argv) {
   }
 
   if (*convert) {
-    zumen::RenderOptions options = BaseOptions();
-    options.max_pixels = maxPixels;
-    if (*sizeOpt) {
-      if (!ParseSize(size, options.width, options.height)) {
-        std::cerr << "zumen: --size takes WIDTHxHEIGHT in pixels, such as 1600x1131\n";
-        return 2;
-      }
-    } else {
-      options.dpi = *dpiOpt ? dpi : 150;
-    }
-    return Convert(src, dst, options);
+    c.stdin_terminal = isatty(STDIN_FILENO);
+    c.stdout_terminal = isatty(STDOUT_FILENO);
+    c.stderr_terminal = IsTerminal(STDERR_FILENO);
+    return RunConvert(c, std::cout, std::cerr);
   }
-  if (*info) return Info(infoSrc, json);
+  if (*info) {
+    if (infoFrom) i.load.format = zumen::FormatFromName(*infoFrom);
+    if (std::find(infoSources.begin(), infoSources.end(), "-") != infoSources.end() && isatty(STDIN_FILENO)) {
+      std::cerr << "zumen: standard input is a terminal: pipe the drawing in (zumen info - < plan.jww)\n";
+      return 2;
+    }
+    return RunInfo(infoSources, i, std::cout, std::cerr);
+  }
   return 2;
 }

@@ -71,6 +71,9 @@ bool IsSymbol(Format f);
 enum class OutputType { Bmp, Png, Jpeg, Gif, Tiff, Webp, Svg, Pdf };
 // Whether the type is a vector page rather than a raster picture.
 bool IsVector(OutputType t);
+// Every output type, in the order of the enumeration (for front-ends that
+// list the choices).
+std::span<const OutputType> OutputTypes();
 
 // The type an extension names (".png" ... in any letter case; the text may
 // be a whole path) or a short name ("png", "jpg", "tif"); nothing for others.

@@ -145,6 +145,12 @@ const char* OutputTypeName(OutputType t) { return OutputTypeExtension(t) + 1; }
 
 bool IsVector(OutputType t) { return t == OutputType::Svg || t == OutputType::Pdf; }
 
+std::span<const OutputType> OutputTypes() {
+  static constexpr OutputType kAll[] = {OutputType::Bmp,  OutputType::Png, OutputType::Jpeg, OutputType::Gif,
+                                        OutputType::Tiff, OutputType::Webp, OutputType::Svg, OutputType::Pdf};
+  return kAll;
+}
+
 std::string ReferenceFileOf(const std::string& folder) {
   ConversionContext ctx;
   std::string f = folder;

@@ -5,6 +5,7 @@
 #include <pthread.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -31,6 +32,29 @@ std::mutex g_writers;
 // is set is not freed, since the handler may be reading it on another thread;
 // the process is about to end anyway.
 std::atomic<bool> g_stopping{false};
+// Creations under way on any thread (each between its check of g_stopping
+// and the registration of what it made). The handler waits for them before
+// it reads the slots; once it has begun, no new one starts. Without this a
+// thread converting beside the one that took the signal could make a file
+// that the handler never sees.
+std::atomic<int> g_creating{0};
+
+class Creating {
+ public:
+  Creating() { g_creating.fetch_add(1); }
+  ~Creating() { g_creating.fetch_sub(1); }
+  Creating(const Creating&) = delete;
+  Creating& operator=(const Creating&) = delete;
+};
+
+// Waits until the creations under way are registered (at most about 200 ms,
+// a bound that only a thread stopped while it holds the lock could reach).
+void WaitForCreations() {
+  for (int i = 0; i < 200 && g_creating.load() > 0; ++i) {
+    const timespec ms{0, 1000 * 1000};
+    nanosleep(&ms, nullptr);
+  }
+}
 
 // Blocks the stop signals in this thread while it lives, so that creating a
 // path and registering it happen as one step for the handler.
@@ -90,6 +114,7 @@ void RemoveFolderNow(const char* path) {
 
 extern "C" void OnStopSignal(int sig) {
   g_stopping.store(true);
+  WaitForCreations();
   for (auto& slot : g_slots) {
     const Entry* e = slot.load();
     if (e == nullptr) continue;
@@ -126,6 +151,9 @@ void RemovedOnSignal::Release() {
   if (slot_ < 0) return;
   Entry* entry;
   {
+    // No handler runs on a thread that holds the writers' lock, so that a
+    // creation waiting for it is never kept from registering.
+    const StopSignalsHeld held;
     const std::lock_guard lock(g_writers);
     entry = g_slots[slot_].exchange(nullptr);
   }
@@ -138,6 +166,11 @@ void RemovedOnSignal::Release() {
 int CreateFileRemovedOnSignal(const std::string& path, int flags, RemovedOnSignal& guard) {
   guard.Release();
   const StopSignalsHeld held;
+  const Creating creating;
+  if (g_stopping.load()) {
+    errno = EINTR;
+    return -1;
+  }
   const int fd = ::open(path.c_str(), flags | O_CREAT | O_CLOEXEC, 0666);
   if (fd >= 0) guard.slot_ = Register(path, false);
   return fd;
@@ -147,7 +180,8 @@ std::string MakeFolderRemovedOnSignal(const std::string& pattern, RemovedOnSigna
   guard.Release();
   std::string path = pattern;
   const StopSignalsHeld held;
-  if (mkdtemp(path.data()) == nullptr) return {};
+  const Creating creating;
+  if (g_stopping.load() || mkdtemp(path.data()) == nullptr) return {};
   guard.slot_ = Register(path, true);
   return path;
 }

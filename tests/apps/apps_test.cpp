@@ -1,12 +1,6 @@
 // The two executables run as a user or a front-end runs them.
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -14,41 +8,20 @@
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "codecs/image_io.h"
+#include "command.h"
 #include "common/files.h"
 #include "support/jwc_writer.h"
 #include "support/jww_writer.h"
 #include "support/k4_writer.h"
 #include "support/temp_dir.h"
 
-extern char** environ;
-
 namespace zumen {
 namespace {
 
-using testing::ReadAll;
-using testing::TempDir;
-
-struct Result {
-  int status = -1;
-  std::string out, err;
-};
-
-// Runs a shell command line, capturing standard output and standard error.
-Result Exec(const TempDir& t, const std::string& command) {
-  const std::string out = t / "stdout.txt", err = t / "stderr.txt";
-  const int raw = std::system((command + " >" + out + " 2>" + err + " </dev/null").c_str());
-  Result r;
-  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  r.out = ReadAll(out);
-  r.err = ReadAll(err);
-  return r;
-}
-
-std::string Q(const std::string& s) { return "'" + s + "'"; }
+using namespace test_apps;
 
 std::string Drawing(const TempDir& t, const std::string& name = "plan.jww") {
   JwwWriter w(600);
@@ -97,7 +70,7 @@ TEST(ZumenCommand, ExitStatusAndOneLineMessagePerProblem) {
       {"convert " + Q(src) + " " + Q(t / "a.png") + " --size 30x20 --dpi 100", 2, "excludes"},
       {"convert " + Q(t / "cut.jww") + " " + Q(t / "b.png") + " --size 30x20", 3, "warning"},
       {"convert " + Q(t / "loop.jww") + " " + Q(t / "c.png") + " --size 30x20", 3,
-       "zumen: warning: \"" + t / "loop.jww" + "\" was drawn only in part: 1 block instance left out"},
+       "zumen: warning: \"" + t / "loop.jww" + "\": block-instances-cut (1): drawn only in part: 1 block instance left out"},
       {"frobnicate", 2, "unknown subcommand \"frobnicate\""},
   };
   for (const Case& c : cases) {
@@ -131,7 +104,7 @@ TEST(ZumenCommand, CommandLineEdgesAreRefusedWithTheirOwnMessage) {
       {"convert " + Q(src) + " " + out + " --max-pixels -1", 2, "--max-pixels: takes a whole number of pixels"},
       {"convert " + Q(src) + " " + out + " --max-pixels 99999999999999999999", 2, "--max-pixels: takes a whole number"},
       {"convert " + Q(t / "folder.jww") + " " + out, 1, "cannot read \"" + t / "folder.jww" + "\": it is a folder"},
-      {"info " + Q(t / "folder.jww"), 1, "cannot read \"" + t / "folder.jww" + "\": it is a folder"},
+      {"info " + Q(t / "folder.jww"), 0, "zumen: no drawing (.jww .jws .jwc .jwk .k4) in \"" + t / "folder.jww" + "\""},
       {"conver " + Q(src) + " " + out, 2, "zumen: unknown subcommand \"conver\""},
       {"convert " + Q(src) + " " + out + " --size 1x100000", 1, "zumen: a bitmap of 1 x 100000 pixels is too large"},
       {"convert " + Q(src) + " " + out + " --size 40000x2", 1, "a side may have at most 32767 pixels"},
@@ -158,7 +131,8 @@ TEST(ZumenCommand, VersionHelpAndInfo) {
   EXPECT_NE(r.out.find("convert"), std::string::npos);
   r = Exec(t, std::string(ZUMEN_EXE) + " info " + Q(Drawing(t)) + " --json");
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out.rfind("{\"format\":\"JWW\"", 0), 0u) << r.out;
+  EXPECT_EQ(r.out.rfind("{\"source\":\"" + t / "plan.jww" + "\",\"status\":\"ok\",\"exit_status\":0,\"format\":\"JWW\"", 0), 0u)
+      << r.out;
 }
 
 // Every number in a JSON value is finite (NaN and infinity have no JSON form).
@@ -257,142 +231,6 @@ TEST(ZumenChild, FirstLogLineIsTheExecutablesOwnPath) {
     const Result r = Exec(t, start + " a b c");
     EXPECT_EQ(r.out, real + "\na\nb\nc\n") << start;
   }
-}
-
-// A running executable, started with its own temporary folder (TMPDIR), its
-// output thrown away, the stop signals at their default action whatever the
-// test runner was given, no core files, and optionally a limit on the size of
-// the files it writes (past which the system stops it with SIGXFSZ).
-class Running {
- public:
-  Running(const std::vector<std::string>& args, const std::string& tmpdir, rlim_t maxFileBytes = RLIM_INFINITY) {
-    std::vector<std::string> env{"TMPDIR=" + tmpdir};
-    for (char** e = environ; *e != nullptr; ++e) {
-      if (std::string(*e).rfind("TMPDIR=", 0) != 0) env.emplace_back(*e);
-    }
-    std::vector<char*> argv, envp;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    for (const std::string& e : env) envp.push_back(const_cast<char*>(e.c_str()));
-    argv.push_back(nullptr);
-    envp.push_back(nullptr);
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      // Only async-signal-safe calls between fork and exec.
-      const rlimit noCore{0, 0}, fileSize{maxFileBytes, maxFileBytes};
-      ::setrlimit(RLIMIT_CORE, &noCore);
-      ::setrlimit(RLIMIT_FSIZE, &fileSize);
-      struct sigaction dfl {};
-      dfl.sa_handler = SIG_DFL;
-      for (int sig = 1; sig < NSIG; ++sig) ::sigaction(sig, &dfl, nullptr);
-      sigset_t none;
-      sigemptyset(&none);
-      ::sigprocmask(SIG_SETMASK, &none, nullptr);
-      const int null = ::open("/dev/null", O_WRONLY);
-      ::dup2(null, 1);
-      ::dup2(null, 2);
-      ::execve(argv[0], argv.data(), envp.data());
-      ::_exit(127);
-    }
-  }
-  ~Running() {
-    if (pid_ > 0 && !done_) {
-      ::kill(pid_, SIGKILL);
-      Wait();
-    }
-  }
-
-  bool Started() const { return pid_ > 0; }
-
-  // Waits until present() holds while the process runs, then stops it there
-  // (SIGSTOP) and answers whether present() still holds: the process is then
-  // frozen in the middle of the work that present() observes.
-  bool StopWhen(const std::function<bool()>& present) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-    while (!present()) {
-      int st = 0;
-      if (::waitpid(pid_, &st, WNOHANG) == pid_) {
-        done_ = true;
-        status_ = st;
-        return false;
-      }
-      if (std::chrono::steady_clock::now() > end) return false;
-    }
-    ::kill(pid_, SIGSTOP);
-    int st = 0;
-    ::waitpid(pid_, &st, WUNTRACED);
-    if (!WIFSTOPPED(st)) {
-      done_ = true;
-      status_ = st;
-      return false;
-    }
-    if (present()) return true;
-    ::kill(pid_, SIGCONT);  // stopped too late: let it finish
-    return false;
-  }
-
-  // Sends sig to the stopped process, lets it go on and waits for its end.
-  int SignalAndWait(int sig) {
-    ::kill(pid_, sig);
-    ::kill(pid_, SIGCONT);
-    return Wait();
-  }
-
-  int Wait() {
-    if (!done_) {
-      ::waitpid(pid_, &status_, 0);
-      done_ = true;
-    }
-    return status_;
-  }
-
- private:
-  pid_t pid_ = -1;
-  bool done_ = false;
-  int status_ = 0;
-};
-
-// Every entry under folder (recursively), relative to it.
-std::vector<std::string> Entries(const std::string& folder) {
-  std::vector<std::string> names;
-  std::error_code ec;
-  for (auto it = std::filesystem::recursive_directory_iterator(folder, ec);
-       !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-    names.push_back(std::filesystem::relative(it->path(), folder).string());
-  }
-  return names;
-}
-
-bool HasEntryStartingWith(const std::string& folder, const std::string& prefix) {
-  for (const std::string& n : Entries(folder)) {
-    if (n.rfind(prefix, 0) == 0) return true;
-  }
-  return false;
-}
-
-// A private folder "zumen-XXXXXX" that holds at least one file.
-bool PrivateFolderHasFiles(const std::string& tmpdir) {
-  for (const std::string& n : Entries(tmpdir)) {
-    if (n.rfind("zumen-", 0) == 0 && n.find('/') != std::string::npos) return true;
-  }
-  return false;
-}
-
-// An A3 drawing with an embedded image, which the conversion extracts into
-// its private folder; drawn at 300 dpi it makes a BMP file of about 50 MB.
-std::string DrawingWithImage(const TempDir& t) {
-  JwwWriter w(700);
-  w.head.Enthd.nZumen = 3;
-  w.Line(-100, -50, 100, 50);
-  std::vector<uint8_t> image(1 << 20);
-  for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<uint8_t>(i * 2654435761u >> 13);
-  w.Image(u"photo.bmp.gz", image);
-  return t.Write("src/plan.jww", w.Finish());
-}
-
-std::string SignalName(int status) {
-  if (WIFSIGNALED(status)) return std::string("signal ") + strsignal(WTERMSIG(status));
-  if (WIFEXITED(status)) return "exit " + std::to_string(WEXITSTATUS(status));
-  return "status " + std::to_string(status);
 }
 
 // The moments at which the tests stop a conversion.

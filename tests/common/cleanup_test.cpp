@@ -9,8 +9,11 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <atomic>
 #include <functional>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace zumen {
 namespace {
@@ -84,6 +87,44 @@ TEST_F(RemovedOnSignalTest, AGuardThatGoesUnregistersWithoutRemoving) {
   });
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
   EXPECT_TRUE(Exists("kept.png"));
+}
+
+// Threads that keep making files while the signal comes on another thread
+// (conversions side by side in one process): whatever they made is gone,
+// including a file made while the handler was reading the list and one that a
+// thread started to make after it.
+TEST_F(RemovedOnSignalTest, FilesMadeOnOtherThreadsWhileTheSignalIsHandledGoToo) {
+  for (int round = 0; round < 30; ++round) {
+    SCOPED_TRACE(round);
+    const int status = InChild([&] {
+      std::atomic<int> made{0};
+      auto make = [&](int thread) {
+        RemovedOnSignal previous;
+        for (int i = 0;; ++i) {
+          RemovedOnSignal guard;
+          const std::string path = dir_ + "/t" + std::to_string(thread) + "-" + std::to_string(i) + ".tmp";
+          const int fd = CreateFileRemovedOnSignal(path, O_WRONLY | O_EXCL, guard);
+          if (fd >= 0) ::close(fd);
+          // Keep one file per thread registered; the one before goes now.
+          if (previous.Active()) {
+            ::unlink((dir_ + "/t" + std::to_string(thread) + "-" + std::to_string(i - 1) + ".tmp").c_str());
+          }
+          previous = std::move(guard);
+          made.fetch_add(1);
+        }
+      };
+      std::vector<std::thread> threads;
+      for (int k = 0; k < 3; ++k) threads.emplace_back(make, k);
+      while (made.load() < 300) {
+      }
+      ::raise(SIGTERM);
+      for (std::thread& t : threads) t.join();  // never reached: the signal ends the process
+    });
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    std::vector<std::string> left;
+    for (const auto& e : fs::directory_iterator(dir_)) left.push_back(e.path().filename().string());
+    ASSERT_EQ(left, std::vector<std::string>{});
+  }
 }
 
 TEST_F(RemovedOnSignalTest, ASignalIgnoredAtStartStaysIgnored) {

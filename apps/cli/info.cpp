@@ -1,0 +1,76 @@
+#include "info.h"
+
+#include <ostream>
+
+#include "arguments.h"
+#include "info_json.h"
+#include "sources.h"
+
+namespace zumen_cli {
+
+using Json = nlohmann::ordered_json;
+
+Json DescriptionJson(const std::string& source, const zumen::Opened& opened) {
+  Json j;
+  j["source"] = source;
+  if (!opened) {
+    j["status"] = OutcomeName(Outcome::Failed);
+    j["exit_status"] = ExitStatusOf(Outcome::Failed);
+    j["error"] = opened.status.message;
+    return j;
+  }
+  const std::vector<zumen::Diagnostic>& warnings = opened.drawing.Diagnostics();
+  const Outcome outcome = OutcomeOf(warnings);
+  j["status"] = OutcomeName(outcome);
+  j["exit_status"] = ExitStatusOf(outcome);
+  const Json fields = InfoJson(opened.drawing.Info());
+  for (const auto& [key, value] : fields.items()) j[key] = value;
+  j["warnings"] = WarningsJson(warnings);
+  return j;
+}
+
+int RunInfo(const std::vector<std::string>& operands, const InfoSettings& settings, std::ostream& out,
+            std::ostream& err) {
+  std::vector<std::string> empty;
+  const std::vector<Source> sources = CollectSources(operands, settings.recursive, empty);
+  for (const std::string& folder : empty) {
+    err << "zumen: no drawing (" << DrawingExtensions() << ") in \"" << folder << "\"\n";
+  }
+  std::vector<Outcome> outcomes;
+  bool first = true;
+  for (const Source& s : sources) {
+    zumen::Opened opened;
+    if (!s.error.empty()) {
+      opened.status = zumen::Status::Error(zumen::StatusCode::NotFound, s.error);
+    } else {
+      zumen::LoadOptions load = settings.load;
+      if (!s.named) load.format.reset();  // found in a folder: its extension tells
+      double ms = 0;
+      opened = OpenSource(s.path, load, ms);
+    }
+    const Json j = DescriptionJson(s.path, opened);
+    if (!opened) {
+      err << "zumen: " << opened.status.message << '\n';
+      outcomes.push_back(Outcome::Failed);
+      if (settings.json) out << j.dump() << '\n';
+      continue;
+    }
+    const auto& warnings = opened.drawing.Diagnostics();
+    err << WarningLines(s.path, warnings);
+    outcomes.push_back(OutcomeOf(warnings));
+    if (settings.json) {
+      out << j.dump() << '\n';
+    } else {
+      Json shown = j;
+      shown.erase("warnings");  // told on standard error, one line each
+      shown.erase("exit_status");
+      if (!first) out << '\n';
+      out << TextLines(shown);
+    }
+    out << std::flush;
+    first = false;
+  }
+  return ExitStatusOf(outcomes);
+}
+
+}  // namespace zumen_cli
