@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <iterator>
 #include <map>
 #include <new>
@@ -107,6 +108,24 @@ cairo_status_t AppendBytes(void* closure, const unsigned char* data, unsigned in
   }
 }
 
+// Cairo gives the SVG page's width and height in points; they are rewritten
+// in millimetres, the paper's own unit, so that the document says the size it
+// is printed at. The view box stays in points, so nothing drawn moves.
+void SvgSizeInMillimetres(std::vector<uint8_t>& bytes, double width_mm, double height_mm) {
+  const std::string_view text(reinterpret_cast<const char*>(bytes.data()), std::min<size_t>(bytes.size(), 1024));
+  const size_t svg = text.find("<svg ");
+  if (svg == std::string_view::npos) return;
+  const size_t from = text.find(" width=\"", svg);
+  const size_t heightAt = text.find(" height=\"", svg);
+  if (from == std::string_view::npos || heightAt == std::string_view::npos || heightAt < from) return;
+  const size_t to = text.find('"', heightAt + 9);
+  if (to == std::string_view::npos) return;
+  char size[96];
+  std::snprintf(size, sizeof size, " width=\"%.3fmm\" height=\"%.3fmm", width_mm, height_mm);
+  bytes.erase(bytes.begin() + static_cast<std::ptrdiff_t>(from), bytes.begin() + static_cast<std::ptrdiff_t>(to));
+  bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(from), size, size + std::strlen(size));
+}
+
 // Cairo names the SVG's page group and its images by numbers that count the
 // surfaces of the whole process ("surface80", "image84"), so the same page
 // would come out differently after other conversions in the same process.
@@ -163,11 +182,14 @@ class VectorTarget final : public PictureTarget {
       return nullptr;
     }
     std::unique_ptr<VectorTarget> t(new VectorTarget(output, type));
-    const double pageW = std::max(page.width_mm, kMinPageMm) * kPointsPerMm;
-    const double pageH = std::max(page.height_mm, kMinPageMm) * kPointsPerMm;
+    t->page_width_mm_ = std::max(page.width_mm, kMinPageMm);
+    t->page_height_mm_ = std::max(page.height_mm, kMinPageMm);
+    const double pageW = t->page_width_mm_ * kPointsPerMm;
+    const double pageH = t->page_height_mm_ * kPointsPerMm;
     if (type == OutputType::Svg) {
       t->surface_ = cairo_svg_surface_create_for_stream(AppendBytes, &t->bytes_, pageW, pageH);
-      // Width and height in points: viewers and printers take the page at its size.
+      // Width and height in points (rewritten in millimetres when finished):
+      // viewers and printers take the page at its size.
       cairo_svg_surface_set_document_unit(t->surface_, CAIRO_SVG_UNIT_PT);
     } else {
       t->surface_ = cairo_pdf_surface_create_for_stream(AppendBytes, &t->bytes_, pageW, pageH);
@@ -199,7 +221,10 @@ class VectorTarget final : public PictureTarget {
     if (const cairo_status_t st = cairo_surface_status(surface_); st != CAIRO_STATUS_SUCCESS) {
       return std::string("cannot make the ") + OutputTypeName(type_) + " page: " + cairo_status_to_string(st);
     }
-    if (type_ == OutputType::Svg) bytes_ = RenumberSvgIds(bytes_);
+    if (type_ == OutputType::Svg) {
+      bytes_ = RenumberSvgIds(bytes_);
+      SvgSizeInMillimetres(bytes_, page_width_mm_, page_height_mm_);
+    }
     return Deliver(output_, std::move(bytes_));
   }
 
@@ -208,6 +233,8 @@ class VectorTarget final : public PictureTarget {
 
   Output output_;
   OutputType type_;
+  double page_width_mm_ = 0;
+  double page_height_mm_ = 0;
   std::vector<uint8_t> bytes_;
   cairo_surface_t* surface_ = nullptr;
   std::unique_ptr<CairoCanvas> canvas_;

@@ -4,6 +4,7 @@
 // shows. Other programs judge: rsvg-convert and pdftoppm rasterise the pages
 // at the PNG's pixel size, pdfinfo reads the page size, dwebp and netpbm's
 // decoders open the raster pictures.
+#include <cstdio>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -303,6 +304,12 @@ TEST(VectorOutputs, PagesAreThePaperAtTrueScale) {
       ASSERT_TRUE(size);
       EXPECT_NEAR(size->first, p.w * kPt, 0.01);
       EXPECT_NEAR(size->second, p.h * kPt, 0.01);
+      if (type == OutputType::Svg) {
+        // The SVG says its size in the paper's own unit.
+        char mm[64];
+        std::snprintf(mm, sizeof mm, "width=\"%.3fmm\" height=\"%.3fmm\"", p.w, p.h);
+        EXPECT_NE(testing::ReadAll(file).find(mm), std::string::npos) << mm;
+      }
       if (p.code != 4) continue;
       // A4 at 10 pixels a millimetre: the line spans columns 1435 to 1535.
       const Bitmap b = type == OutputType::Svg ? testing::RasteriseSvg(file, 2970, 2100, t.dir())
