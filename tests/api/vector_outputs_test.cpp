@@ -4,10 +4,10 @@
 // shows. Other programs judge: rsvg-convert and pdftoppm rasterise the pages
 // at the PNG's pixel size, pdfinfo reads the page size, dwebp and netpbm's
 // decoders open the raster pictures.
-#include <cstdio>
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <numbers>
