@@ -148,8 +148,12 @@ TEST(Options, BackgroundColoursTheCornerAndKeepsTheInkVisible) {
       EXPECT_EQ(p.At(199, 149), corner) << d.name << " " << int(b);
       // The black (or white) ink stays visible: on a background of its own
       // colour it turns to the other.
-      if (corner == kWhite) EXPECT_GT(p.Count(dark), 50) << d.name << " " << int(b);
-      if (corner == kBlack) EXPECT_GT(p.Count(bright), 50) << d.name << " " << int(b);
+      if (corner == kWhite) {
+        EXPECT_GT(p.Count(dark), 50) << d.name << " " << int(b);
+      }
+      if (corner == kBlack) {
+        EXPECT_GT(p.Count(bright), 50) << d.name << " " << int(b);
+      }
       EXPECT_GT(InkOf(p, corner).pixels, 200) << d.name << " " << int(b);
     }
   }
