@@ -66,8 +66,12 @@ std::optional<Format> FormatFromSignature(std::span<const uint8_t> bytes);
 // own extents rather than to a paper.
 bool IsSymbol(Format f);
 
-// Output types: pictures (and, later, drawings for other programs).
-enum class OutputType { Bmp, Png, Jpeg, Gif, Tiff };
+// Output types: pictures, and drawings for other programs.
+enum class OutputType { Bmp, Png, Jpeg, Gif, Tiff, Dxf };
+// DXF ("dxf", ".dxf"): an AutoCAD 2013 DXF drawing in millimetres of the
+// drawing, not a picture (Render answers width and height 0 and ignores the
+// size options). The images the drawing places are written beside a DXF file
+// as "<stem>_<name>"; a DXF in memory names them where zumen found them.
 
 // The type an extension names (".png" ... in any letter case; the text may
 // be a whole path) or a short name ("png", "jpg", "tif"); nothing for others.

@@ -19,6 +19,10 @@
 
 namespace zumen {
 
+namespace dxf {
+struct Document;
+}
+
 // A rectangle in drawing units.
 struct FrameBox {
   double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
@@ -64,6 +68,16 @@ class DrawingHandler {
   virtual void Describe(const ConversionContext& ctx, DrawingInfo& info) const = 0;
   // Drawing-level warnings (the work cut from block drawing, ...), one line each.
   virtual void Warnings(std::vector<std::string>& out) const { (void)out; }
+
+  // DXF export: writes the drawing into out, in millimetres of the drawing.
+  // ctx is a prepared context (the file's pens, line types and layer states);
+  // the pass sets ctx.LgScale for every text as the drawing pass does, so
+  // that the text macros read as they are drawn. Images the drawing places
+  // are listed in out.images with the files they come from.
+  virtual void ExportDxf(ConversionContext& ctx, dxf::Document& out) const {
+    (void)ctx;
+    (void)out;
+  }
 };
 
 }  // namespace zumen

@@ -20,6 +20,7 @@ ImageFormat CodecFormat(OutputType t) {
     case OutputType::Jpeg: return ImageFormat::Jpeg;
     case OutputType::Gif: return ImageFormat::Gif;
     case OutputType::Tiff: return ImageFormat::Tiff;
+    case OutputType::Dxf: break;  // not a picture: written by the DXF export
   }
   return ImageFormat::Png;
 }

@@ -4,6 +4,7 @@
 
 #include "attributes/graattribute.h"
 #include "common/paper.h"
+#include "formats/jwc/dxf_pass.h"
 #include "formats/jwc/jwc_data.h"
 #include "formats/jwc/jwk_data.h"
 #include "render_jw/graph2.h"
@@ -46,6 +47,8 @@ class JwcHandler final : public DrawingHandler {
     d_.GLDrawALL(g, ctx);
     canvas.EndScene();
   }
+
+  void ExportDxf(ConversionContext& ctx, dxf::Document& out) const override { JwcExportDxf(d_, ctx, out); }
 
   void Describe(const ConversionContext&, DrawingInfo& info) const override {
     const auto& h = d_.Enthd;
@@ -96,6 +99,8 @@ class JwkHandler final : public DrawingHandler {
     d_.GLDrawALL(g, ctx);
     canvas.EndScene();
   }
+
+  void ExportDxf(ConversionContext& ctx, dxf::Document& out) const override { JwkExportDxf(d_, ctx, out); }
 
   void Describe(const ConversionContext& ctx, DrawingInfo& info) const override {
     const auto& h = d_.Enthd;

@@ -4,6 +4,7 @@
 
 #include "common/paper.h"
 #include "formats/jww/draw_pass.h"
+#include "formats/jww/dxf_pass.h"
 #include "formats/jww/file_pens.h"
 #include "formats/jww/jws_data.h"
 #include "formats/jww/jww_data.h"
@@ -91,6 +92,8 @@ class JwwHandler final : public DrawingHandler {
     info.images = static_cast<int64_t>(d_.BindImageN());
   }
 
+  void ExportDxf(ConversionContext& ctx, dxf::Document& out) const override { JwwExportDxf(d_, ctx, out); }
+
  private:
   TJwwData d_;
 };
@@ -139,6 +142,8 @@ class JwsHandler final : public DrawingHandler {
     info.base_point = std::make_pair(h.BasePoint_x, h.BasePoint_y);
     DescribeBody(d_.Body, h.n1, info);
   }
+
+  void ExportDxf(ConversionContext& ctx, dxf::Document& out) const override { JwsExportDxf(d_, ctx, out); }
 
  private:
   TJwsData d_;
