@@ -10,9 +10,10 @@
       block (plain text, style, font family, height, insert, rotation), the
       counts of entity kinds in model space and in blocks, the blocks with
       their INSERTs, and the header variables $INSUNITS, $MEASUREMENT.
-  dxf_check.py coverage FILE PNG X1 Y1 X2 Y2 [OUT.png]
+  dxf_check.py coverage FILE PNG X1 Y1 X2 Y2 SCALE [OUT.png]
       Renders FILE with ezdxf's drawing add-on (matplotlib, Agg) over the
-      window X1..X2 x Y1..Y2 (drawing units) at the pixel size of PNG, the
+      window X1..X2 x Y1..Y2 (drawing units; SCALE drawing millimetres to a
+      millimetre of paper, for the lineweights) at the pixel size of PNG, the
       picture zumen drew of the same window, and prints the share of PNG's
       dark pixels that have a dark pixel within two pixels in the DXF's
       picture: "coverage 0.987 dark 12345". OUT.png keeps the DXF picture.
@@ -43,7 +44,7 @@ def audit(path):
 def text_record(e, doc):
     style = doc.styles.get(e.dxf.style) if e.dxf.hasattr("style") else None
     family = ""
-    if style is not None and style.has_extended_font_data():
+    if style is not None and style.has_extended_font_data:
         family = style.get_extended_font_data()[0]
     return {
         "text": e.plain_text(),
@@ -62,6 +63,12 @@ def text_record(e, doc):
     }
 
 
+def pattern(ltype):
+    """The elements of a line type as written (group code 49)."""
+    tags = ltype.pattern_tags.tags
+    return [t.value for t in tags if t.code == 49] if tags else []
+
+
 def dump(path):
     doc = ezdxf.readfile(path)
     out = {
@@ -78,25 +85,13 @@ def dump(path):
             }
             for l in doc.layers
         ],
-        "linetypes": [
-            {"name": lt.dxf.name, "pattern": list(lt.pattern_tags.tags.get_pattern())
-             if hasattr(lt.pattern_tags, "tags") else []}
-            for lt in doc.linetypes
-        ],
+        "linetypes": [{"name": lt.dxf.name, "pattern": pattern(lt)} for lt in doc.linetypes],
         "texts": [],
         "kinds": {},
         "block_kinds": {},
         "blocks": {},
         "entities": [],
     }
-    for lt in out["linetypes"]:
-        ltype = doc.linetypes.get(lt["name"])
-        tags = ltype.pattern_tags
-        lt["pattern"] = [v for v in tags.tags if False] if False else []
-        try:
-            lt["pattern"] = list(ltype.simplified_line_pattern())
-        except Exception:  # noqa: BLE001
-            lt["pattern"] = []
     msp = doc.modelspace()
     for e in msp:
         out["kinds"][e.dxftype()] = out["kinds"].get(e.dxftype(), 0) + 1
@@ -217,7 +212,7 @@ def render(path, width, height, window, out_png=None):
     lw_scaling = px_per_paper_mm * 72.0 / dpi / (72.0 / 25.4)
     config = Configuration.defaults().with_changes(
         line_policy=LinePolicy.ACCURATE, lineweight_scaling=lw_scaling, min_lineweight=72.0 / dpi,
-        pdsize=0.0001 if True else 1)
+        pdsize=0.0001)
     backend = MatplotlibBackend(ax, adjust_figure=False)
     Frontend(ctx, backend, config=config).draw_layout(msp, finalize=False, layout_properties=layout_properties)
     ax.set_xlim(x1, x2)

@@ -1,0 +1,492 @@
+// DXF export: the writer on its own, and drawings of every family exported
+// through the public interface and read back with ezdxf (tests/dxf/dxf_check.py,
+// run by /usr/bin/python3; the tests skip when ezdxf is not installed).
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <numbers>
+#include <sstream>
+
+#include "driver/conversion.h"
+#include "driver/sizing.h"
+#include "dxf/document.h"
+#include "formats/jww/jww_data.h"
+#include "support/jwc_writer.h"
+#include "support/jww_writer.h"
+#include "support/k4_writer.h"
+#include "support/temp_dir.h"
+#include "zumen/zumen.h"
+#include "api/impl.h"
+
+namespace zumen {
+namespace {
+
+using nlohmann::json;
+using testing::TempDir;
+
+// ---------------------------------------------------------------- writer
+
+TEST(DxfWriter, NamesLoseWhatDxfForbids) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"plain", "plain"},          {"a/b\\c", "a_b_c"},     {"x<y>z", "x_y_z"},   {"k:v;w", "k_v_w"},
+      {"q?*|=,`\"", "q_______"}, {"  padded  ", "padded"}, {"", "fallback"},     {"   ", "fallback"},
+      {"壁/柱", "壁_柱"},          {"tab\tname", "tab_name"},
+  };
+  for (const auto& [in, want] : cases) EXPECT_EQ(dxf::SafeName(in, "fallback"), want) << in;
+  EXPECT_TRUE(dxf::SameName("Layer-a", "LAYER-A"));
+  EXPECT_FALSE(dxf::SameName("壁", "柱"));
+}
+
+TEST(DxfWriter, NearestIndexColoursAndLineweights) {
+  EXPECT_EQ(dxf::NearestAci(0xFF0000), 1);
+  EXPECT_EQ(dxf::NearestAci(0x0000FF), 5);
+  EXPECT_EQ(dxf::NearestAci(0x00FFFF), 4);
+  EXPECT_EQ(dxf::NearestAci(0x000000), 7);  // black and white: the foreground
+  EXPECT_EQ(dxf::NearestAci(0xFFFFFF), 7);
+  EXPECT_EQ(dxf::NearestAci(0x808080), 8);
+  EXPECT_EQ(dxf::NearestLineweight(0.18), 18);
+  EXPECT_EQ(dxf::NearestLineweight(0.26), 25);
+  EXPECT_EQ(dxf::NearestLineweight(0.0), 0);
+  EXPECT_EQ(dxf::NearestLineweight(5.0), 211);
+}
+
+TEST(DxfWriter, WritesEverySectionWithUniqueHandles) {
+  dxf::Document doc;
+  doc.layers.push_back({"壁"});
+  doc.linetypes.push_back({"JW2", "dashed", {1, -0.5}});
+  dxf::Line line;
+  line.p.layer = "壁";
+  line.b = {10, 0};
+  doc.entities.push_back(line);
+  dxf::Text t;
+  t.text = "caret ^ stays";
+  doc.entities.push_back(t);
+  const std::string s = dxf::Write(doc);
+  for (const char* part : {"AC1027", "$INSUNITS", "$MEASUREMENT", "TABLES", "BLOCK_RECORD", "ENTITIES", "OBJECTS",
+                           "ACAD_LAYOUT", "EOF"})
+    EXPECT_NE(s.find(part), std::string::npos) << part;
+  // A caret is written as DXF reads it back: "^ ".
+  EXPECT_NE(s.find("caret ^  stays"), std::string::npos);
+  // Handles (group 5) never repeat.
+  std::istringstream in(s);
+  std::string code, value;
+  std::set<std::string> handles;
+  while (std::getline(in, code) && std::getline(in, value)) {
+    if (code == "  5" || code == "105") {
+      EXPECT_TRUE(handles.insert(value).second) << value;
+    }
+  }
+  EXPECT_GT(handles.size(), 20u);
+}
+
+// ---------------------------------------------------------------- ezdxf
+
+#ifdef ZUMEN_PYTHON
+constexpr const char* kPython = ZUMEN_PYTHON;
+#else
+constexpr const char* kPython = "";
+#endif
+
+struct Run {
+  int status = -1;
+  std::string out;
+};
+
+Run RunCheck(const std::string& args) {
+  Run r;
+  const std::string cmd = std::string(kPython) + " " + ZUMEN_SOURCE_DIR + "/tests/dxf/dxf_check.py " + args + " 2>/dev/null";
+  FILE* p = popen(cmd.c_str(), "r");
+  if (!p) return r;
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+  const int st = pclose(p);
+  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  return r;
+}
+
+bool HaveEzdxf() {
+  static const bool have = [] {
+    if (std::string(kPython).empty()) return false;
+    return RunCheck("audit /dev/null").status != 77;
+  }();
+  return have;
+}
+
+#define REQUIRE_EZDXF() \
+  if (!HaveEzdxf()) GTEST_SKIP() << "python3-ezdxf is not installed"
+
+// Exports bytes of a drawing to dir/name.dxf through the public interface.
+std::string Export(const TempDir& dir, const std::string& name, const std::vector<uint8_t>& bytes, Format f) {
+  LoadOptions lo;
+  lo.format = f;
+  lo.name = dir / (name + "." + FormatName(f));
+  Opened o = Drawing::OpenBytes(bytes, lo);
+  EXPECT_TRUE(o) << o.status.message;
+  const std::string path = dir / (name + ".dxf");
+  const RenderResult r = Render(o.drawing, RenderOptions{}, Output::File(path));
+  EXPECT_TRUE(r) << r.status.message;
+  EXPECT_EQ(r.width, 0);
+  return path;
+}
+
+json Dump(const std::string& dxf) {
+  const Run audit = RunCheck("audit " + dxf);
+  EXPECT_EQ(audit.status, 0) << audit.out;
+  EXPECT_NE(audit.out.find("errors 0"), std::string::npos) << audit.out;
+  const Run d = RunCheck("dump " + dxf);
+  EXPECT_EQ(d.status, 0);
+  return json::parse(d.out, nullptr, false);
+}
+
+const json* FindText(const json& j, const std::string& text) {
+  for (const json& t : j["texts"])
+    if (t["text"] == text) return &t;
+  return nullptr;
+}
+
+const json* FindLayer(const json& j, const std::string& name) {
+  for (const json& l : j["layers"])
+    if (l["name"] == name) return &l;
+  return nullptr;
+}
+
+TEST(DxfJww, EveryEntityKindLayersAndJapaneseText) {
+  REQUIRE_EZDXF();
+  TempDir dir;
+  JwwWriter w(700);
+  // Layer names: group 1 "平面/図", its layer 2 "壁:外"; group 0 layer 3 unnamed.
+  w.head.EntLgrp[1].aStrGLayName = u"平面/図";
+  w.head.EntLay[1 * 16 + 2].aStrLayName = u"壁:外";
+  for (auto& g : w.head.EntLgrp) {
+    g.anGLay = 2;
+    g.adScale = 1;
+  }
+  for (auto& l : w.head.EntLay) l.aanLay = 2;
+  w.head.EntLay[0 * 16 + 5].aanLay = 0;          // hidden
+  w.head.EntLay[0 * 16 + 6].aanLayProtect = 1;   // locked
+  w.Layer(1, 2).Pen(2, 2);  // pen 2, line type 2 (dashed)
+  w.Line(0, 0, 100, 0);
+  w.Layer(0, 3).Pen(3, 1);
+  w.Circle(50, 50, 20);
+  w.Arc(10, 10, 5, 0, std::numbers::pi / 2);
+  w.Arc(80, 80, 10, 0, std::numbers::pi, 0.5, 0.3);  // flattened and tilted
+  w.Point(5, 5);
+  w.Marker(20, 5, 1, 0.5, 2.0);
+  w.Text(10, 100, u"図面ABC", 5);
+  w.Text(10, 90, u"%SS", 4);
+  w.Dimension(0, -10, 100, -10, u"100");
+  w.Solid(0, 0, 10, 0, 10, 10, 0, 10);
+  w.Layer(0, 5);
+  w.Line(0, 200, 10, 200);
+  w.Layer(0, 6);
+  w.Line(0, 210, 10, 210);
+  const json j = Dump(Export(dir, "all", w.Finish(), Format::Jww));
+  ASSERT_FALSE(j.is_discarded());
+  EXPECT_EQ(j["insunits"], 4);
+  EXPECT_EQ(j["measurement"], 1);
+  EXPECT_EQ(j["acadver"], "AC1027");
+  for (const char* kind : {"LINE", "CIRCLE", "ARC", "ELLIPSE", "POINT", "TEXT", "DIMENSION", "SOLID", "HATCH"}) {
+    EXPECT_TRUE(j["kinds"].contains(kind) || j["block_kinds"].contains(kind)) << kind;
+  }
+  // Layer names from the drawing, with what DXF forbids replaced.
+  EXPECT_NE(FindLayer(j, "平面_図-壁_外"), nullptr);
+  EXPECT_NE(FindLayer(j, "0-3"), nullptr);
+  ASSERT_NE(FindLayer(j, "0-5"), nullptr);
+  EXPECT_TRUE((*FindLayer(j, "0-5"))["off"]);
+  ASSERT_NE(FindLayer(j, "0-6"), nullptr);
+  EXPECT_TRUE((*FindLayer(j, "0-6"))["locked"]);
+  // Japanese text comes back as written, with its font family.
+  const json* t = FindText(j, "図面ABC");
+  ASSERT_NE(t, nullptr);
+  EXPECT_EQ((*t)["family"], "ＭＳ ゴシック");
+  EXPECT_EQ((*t)["font"], "msgothic.ttc");
+  // A scale macro expanded as zumen draws it.
+  EXPECT_NE(FindText(j, "1/1"), nullptr);
+  // The dashed line type of pen style 2 with its pattern.
+  bool dashed = false;
+  for (const json& e : j["entities"])
+    if (e["type"] == "LINE" && e.value("linetype", "") == "JW2") dashed = true;
+  EXPECT_TRUE(dashed);
+}
+
+TEST(DxfJww, LineTypePatternsAreDrawingMillimetresAtTheGroupScale) {
+  REQUIRE_EZDXF();
+  TempDir dir;
+  JwwWriter w(700);
+  for (auto& g : w.head.EntLgrp) {
+    g.anGLay = 2;
+    g.adScale = 100;  // 1:100
+  }
+  for (auto& l : w.head.EntLay) l.aanLay = 2;
+  // User line type 31: 10 drawn, 2 gap, 1 drawn, 2 gap (paper millimetres).
+  w.head.EntLtpS[1].anUDLTypeSegment = 4;
+  w.head.EntLtpS[1].aadUDLTypePitch[1] = 10;
+  w.head.EntLtpS[1].aadUDLTypePitch[2] = 2;
+  w.head.EntLtpS[1].aadUDLTypePitch[3] = 1;
+  w.head.EntLtpS[1].aadUDLTypePitch[4] = 2;
+  w.Pen(2, 31);
+  w.Line(0, 0, 100, 0);
+  const json j = Dump(Export(dir, "lt", w.Finish(), Format::Jww));
+  ASSERT_FALSE(j.is_discarded());
+  bool found = false;
+  for (const json& lt : j["linetypes"]) {
+    if (lt["name"] != "JW31_100") continue;
+    found = true;
+    const std::vector<double> p = lt["pattern"];
+    ASSERT_EQ(p.size(), 4u);
+    EXPECT_NEAR(p[0], 1000, 1e-6);
+    EXPECT_NEAR(p[1], -200, 1e-6);
+    EXPECT_NEAR(p[2], 100, 1e-6);
+    EXPECT_NEAR(p[3], -200, 1e-6);
+  }
+  EXPECT_TRUE(found);
+  // Coordinates are millimetres of the drawing: a 100 mm line on paper at 1:100.
+  for (const json& e : j["entities"])
+    if (e["type"] == "LINE") {
+      EXPECT_NEAR(e["end"][0].get<double>(), 10000, 1e-6);
+    }
+}
+
+TEST(DxfJww, NestedMirroredBlocksAndCircularDefinitions) {
+  REQUIRE_EZDXF();
+  TempDir dir;
+  JwwWriter w(700);
+  for (auto& g : w.head.EntLgrp) {
+    g.anGLay = 2;
+    g.adScale = 1;
+  }
+  for (auto& l : w.head.EntLay) l.aanLay = 2;
+  w.BeginBlockDef(1, u"扉<1>");
+  w.Line(0, 0, 10, 0);
+  w.EndBlockDef();
+  w.BeginBlockDef(2, u"outer");
+  w.Insert(1, 5, 5, 2, 2, 0.5);
+  w.Insert(3, 0, 0);  // 3 places 2 again: a circle
+  w.EndBlockDef();
+  w.BeginBlockDef(3, u"loop");
+  w.Insert(2, 0, 0);
+  w.EndBlockDef();
+  w.Insert(2, 100, 100, -1, 1, 0.25);  // mirrored in x
+  w.Insert(3, 0, 0);
+  const json j = Dump(Export(dir, "blocks", w.Finish(), Format::Jww));
+  ASSERT_FALSE(j.is_discarded());
+  ASSERT_TRUE(j["blocks"].contains("扉_1_"));
+  ASSERT_TRUE(j["blocks"].contains("outer"));
+  const json& outer = j["blocks"]["outer"];
+  bool nested = false;
+  for (const json& m : outer)
+    if (m.value("insert", "") == "扉_1_") {
+      nested = true;
+      EXPECT_DOUBLE_EQ(m["xscale"].get<double>(), 2.0);
+      EXPECT_NEAR(m["rotation"].get<double>(), 0.5 * 180 / std::numbers::pi, 1e-9);
+    }
+  EXPECT_TRUE(nested);
+  bool mirrored = false;
+  for (const json& e : j["entities"])
+    if (e["type"] == "INSERT" && e["name"] == "outer" && e["xscale"].get<double>() == -1) mirrored = true;
+  EXPECT_TRUE(mirrored);
+}
+
+TEST(DxfJws, SymbolBecomesADrawingAroundItsBasePoint) {
+  REQUIRE_EZDXF();
+  TempDir dir;
+  JwwWriter w(700, JwwWriter::Format::kJws);
+  w.jws.BasePoint_x = 5;
+  w.jws.BasePoint_y = 6;
+  for (auto& g : w.head.EntLgrp) g.adScale = 1;
+  w.Line(0, 0, 10, 10);
+  w.Text(0, 0, u"記号", 2);
+  const json j = Dump(Export(dir, "sym", w.Finish(), Format::Jws));
+  ASSERT_FALSE(j.is_discarded());
+  EXPECT_EQ(j["kinds"]["LINE"], 1);
+  EXPECT_NE(FindText(j, "記号"), nullptr);
+}
+
+TEST(DxfJwc, JwcAndJwkExport) {
+  REQUIRE_EZDXF();
+  TempDir dir;
+  test::JwcFile c;
+  c.groupScale.fill(1);
+  c.lines.push_back({0, 0, 100, 0, 2, 2, 0});
+  c.arcs.push_back({});
+  c.arcs.back().x = 50;
+  c.arcs.back().y = 50;
+  c.arcs.back().r = 10;
+  c.tens.push_back({5, 5});
+  c.Text(0, 20, 50, 20, "\x90\x7d\x96\xca", 3);  // "図面" in code page 932
+  const json jc = Dump(Export(dir, "c", c.Build(), Format::Jwc));
+  ASSERT_FALSE(jc.is_discarded());
+  EXPECT_EQ(jc["kinds"]["LINE"], 1);
+  EXPECT_NE(FindText(jc, "図面"), nullptr);
+
+  test::JwkFile k;
+  k.scale = "2";
+  k.lines.push_back({0, 0, 10, 0});
+  const json jk = Dump(Export(dir, "k", k.Build(), Format::Jwk));
+  ASSERT_FALSE(jk.is_discarded());
+  EXPECT_EQ(jk["kinds"]["LINE"], 1);
+}
+
+TEST(DxfK4, FillsCurvesSymbolsAndTexts) {
+  REQUIRE_EZDXF();
+  TempDir dir;
+  test::K4Writer w;
+  w.Title(u"k4");
+  TK4LayerInfo li;
+  li.grp[0].text = u"基本";
+  li.grp[0].tab[1].text = u"線";
+  w.Layers(li);
+  std::array<TK4TextStyle, 21> styles{};
+  styles[1].font = u"ＭＳ ゴシック";
+  styles[1].hight = 3;
+  styles[1].width = 3;
+  w.TextStyles(styles);
+  TK4ObjectLine l;
+  l.head.attr = 0x1000;  // group 0, layer 1
+  l.p2 = {100, 0};
+  w.Line(l);
+  TK4ObjectBezier b;
+  b.cnt = 7;
+  b.pt = {{0, 0}, {10, 10}, {20, 10}, {30, 0}, {40, -10}, {50, -10}, {60, 0}};
+  w.Curve(2017, b);
+  TK4ObjectPolygon pg;
+  pg.ptn = 2;
+  pg.cnt = 3;
+  pg.pt = {{0, 0}, {10, 0}, {5, 8}};
+  w.Polygon(pg);
+  TK4ObjectPolygonGrad gr;
+  gr.cnt = 4;
+  gr.pt = {{20, 0}, {30, 0}, {30, 10}, {20, 10}};
+  gr.grad.col = {0x0000FF, 0xFF0000};
+  gr.grad.pos = {TDPoint{20, 0}, TDPoint{30, 10}};
+  w.PolygonGrad(gr);
+  TK4ObjectSymbol s;
+  s.sym.pos = {50, 50};
+  s.sym.style = 13;
+  s.sym.param = {3, 0.5};
+  w.Symbol(s);
+  TK4ObjectText t;
+  t.pos = {0, 30};
+  t.style = 1;
+  t.text = u"平面図";
+  w.Text(t);
+  const json j = Dump(Export(dir, "k4", w.bytes(), Format::K4));
+  ASSERT_FALSE(j.is_discarded());
+  EXPECT_EQ(j["kinds"]["SPLINE"], 1);
+  EXPECT_EQ(j["kinds"]["HATCH"], 2);
+  EXPECT_EQ(j["kinds"]["INSERT"], 1);
+  EXPECT_NE(FindText(j, "平面図"), nullptr);
+  EXPECT_NE(FindLayer(j, "基本-線"), nullptr);
+  bool gradient = false;
+  for (const json& e : j["entities"])
+    if (e["type"] == "HATCH" && e["gradient"]) gradient = true;
+  EXPECT_TRUE(gradient);
+}
+
+TEST(DxfApi, MemoryOutputAndTypeNames) {
+  EXPECT_EQ(OutputTypeFromName("plan.DXF"), OutputType::Dxf);
+  EXPECT_EQ(OutputTypeFromName("dxf"), OutputType::Dxf);
+  EXPECT_STREQ(OutputTypeExtension(OutputType::Dxf), ".dxf");
+  JwwWriter w(700);
+  w.Line(0, 0, 1, 1);
+  const std::vector<uint8_t> bytes = w.Finish();
+  LoadOptions lo;
+  lo.format = Format::Jww;
+  Opened o = Drawing::OpenBytes(bytes, lo);
+  ASSERT_TRUE(o);
+  std::vector<uint8_t> out;
+  const RenderResult r = Render(o.drawing, RenderOptions{}, Output::Memory(OutputType::Dxf, out));
+  ASSERT_TRUE(r) << r.status.message;
+  const std::string s(out.begin(), out.end());
+  EXPECT_EQ(s.rfind("  0\nSECTION", 0), 0u);
+  EXPECT_NE(s.find("LINE"), std::string::npos);
+}
+
+// ---------------------------------------------------------------- round trip
+
+// The scale of a JWW drawing's layer groups when they all share one; 0 when
+// they differ (the drawing's millimetres then do not map onto its paper by
+// one factor).
+double UniformScale(const TJwwData& d) {
+  double s = 0;
+  auto use = [&](const TEntJwwAttr& a) {
+    const double g = a.nGLayer < 16 && d.EntLgrp[a.nGLayer].adScale > 0 ? d.EntLgrp[a.nGLayer].adScale : 1.0;
+    if (s == 0) s = g;
+    else if (s != g) s = -1;
+  };
+  for (const auto& e : d.Body.EntLine) use(e.att);
+  for (const auto& e : d.Body.EntEnko) use(e.att);
+  for (const auto& e : d.Body.EntMoji) use(e.att);
+  for (const auto& e : d.Body.EntSolid) use(e.att);
+  for (const auto& e : d.Body.EntSunpo) use(e.att);
+  for (const auto& e : d.Body.EntBlock) use(e.att);
+  return s <= 0 ? (s == 0 ? 1 : 0) : s;
+}
+
+// Renders the drawing's PNG and its DXF, and answers ezdxf's picture's
+// coverage of zumen's dark pixels.
+double Coverage(const std::string& path, const TempDir& dir, const std::string& name) {
+  Opened o = Drawing::Open(path);
+  EXPECT_TRUE(o) << o.status.message;
+  if (!o) return 0;
+  RenderOptions ro;
+  ro.width = 1600;
+  ro.height = 1131;
+  ro.frame = false;
+  ro.background = Background::White;
+  const std::string png = dir / (name + ".png"), dxfPath = dir / (name + ".dxf");
+  EXPECT_TRUE(Render(o.drawing, ro, Output::File(png)));
+  EXPECT_TRUE(Render(o.drawing, ro, Output::File(dxfPath)));
+  const Run audit = RunCheck("audit " + dxfPath);
+  EXPECT_EQ(audit.status, 0) << audit.out;
+  // The window zumen drew, in paper units, and the drawing's scale.
+  ConversionContext ctx;
+  const LoadedDrawing& loaded = o.drawing.impl().loaded;
+  SetUpContext(loaded, ro, ctx);
+  FitFrame(ctx, loaded.handler->Frame(ctx), ro.width, ro.height, ro.margin);
+  std::vector<uint8_t> bytes;
+  std::ifstream f(path, std::ios::binary);
+  bytes.assign(std::istreambuf_iterator<char>(f), {});
+  TJwwData d;
+  d.BindImageExr = false;
+  d.FileInBytes(bytes);
+  const double s = UniformScale(d);
+  if (s == 0) return -1;
+  char args[512];
+  const char* keep = std::getenv("ZUMEN_DXF_PICTURES");
+  const std::string out = keep ? std::string(keep) + "/" + name + ".ezdxf.png" : std::string();
+  std::snprintf(args, sizeof args, "coverage %s %s %.9g %.9g %.9g %.9g %.9g %s", dxfPath.c_str(), png.c_str(),
+                ctx.DispX1 * s, ctx.DispY1 * s, ctx.DispX2 * s, ctx.DispY2 * s, s, out.c_str());
+  const Run r = RunCheck(args);
+  EXPECT_EQ(r.status, 0) << r.out;
+  double share = 0;
+  std::sscanf(r.out.c_str(), "coverage %lf", &share);
+  std::printf("%s: %s", name.c_str(), r.out.c_str());
+  return share;
+}
+
+TEST(DxfRoundTrip, CorpusDrawingsCoverZumensPicture) {
+  REQUIRE_EZDXF();
+  const std::filesystem::path corpus = ZUMEN_CORPUS_DIR;
+  if (!std::filesystem::is_directory(corpus)) GTEST_SKIP() << "no corpus";
+  TempDir dir;
+  int n = 0;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(corpus)) {
+    if (e.path().extension() != ".jww") continue;
+    std::string name = std::filesystem::relative(e.path(), corpus).string();
+    for (char& c : name)
+      if (c == '/') c = '_';
+    const double share = Coverage(e.path().string(), dir, name);
+    if (share < 0) continue;  // layer groups of several scales
+    EXPECT_GE(share, 0.95) << name;
+    ++n;
+  }
+  EXPECT_GT(n, 0);
+}
+
+}  // namespace
+}  // namespace zumen
