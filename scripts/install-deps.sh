@@ -9,6 +9,8 @@ packages=(
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-ipaexfont-gothic fonts-ipaexfont-mincho
   zlib1g-dev libpng-dev libjpeg62-turbo-dev libtiff-dev libgif-dev libimagequant-dev
   libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
+  # DXF export tests: DXF files are read back, audited and drawn by ezdxf.
+  python3-ezdxf python3-matplotlib
 )
 
 missing=()
