@@ -46,6 +46,9 @@ int RunChild(const std::vector<std::string>& args, const std::string& appFolder,
   zumen::Drawing drawing = opened ? opened.drawing : zumen::Drawing::Empty(*format);
   if (!opened) err << "zumen-child: " << opened.status.message << '\n';
   else if (!drawing.Info().read_ok) err << "zumen-child: " << src << ": " << drawing.Info().read_error << '\n';
+  for (const zumen::Diagnostic& d : drawing.Diagnostics()) {
+    if (d.code != "read-partial") err << "zumen-child: " << src << ": " << d.message << '\n';
+  }
 
   zumen::RenderOptions options;
   options.reference_file = zumen::ReferenceFileOf(app);

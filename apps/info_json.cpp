@@ -46,7 +46,8 @@ Json InfoJson(const zumen::DrawingInfo& info) {
   j["blocks"] = {{"definitions", info.block_definitions},
                  {"instances", info.block_instances},
                  {"tree_nodes", info.block_tree_nodes},
-                 {"work_cut", info.block_work_cut}};
+                 {"work", info.block_tree_work},
+                 {"instances_cut", info.block_instances_cut}};
   j["images"] = info.images;
   j["scale"] = Optional(info.scale, [](double v) { return Number(v); });
   j["base_point"] = Optional(info.base_point, [](const std::pair<double, double>& p) {

@@ -1,6 +1,8 @@
 // zumen: converts CAD drawings to images from the command line.
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -20,6 +22,27 @@ bool ParseSize(const std::string& text, int& w, int& h) {
   w = static_cast<int>(a);
   h = static_cast<int>(b);
   return true;
+}
+
+// A resolution in dots per inch: a finite number from 1 to 10000.
+std::string CheckDpi(const std::string& text) {
+  char* end = nullptr;
+  const double v = std::strtod(text.c_str(), &end);
+  if (text.empty() || *end != '\0' || !std::isfinite(v) || v < 1 || v > 10000) {
+    return "takes a resolution from 1 to 10000 dots per inch, not \"" + text + "\"";
+  }
+  return {};
+}
+
+// A pixel count: a whole number from 1 up.
+std::string CheckPixelCount(const std::string& text) {
+  char* end = nullptr;
+  errno = 0;
+  const unsigned long long v = std::strtoull(text.c_str(), &end, 10);
+  if (text.empty() || text[0] < '0' || text[0] > '9' || *end != '\0' || errno == ERANGE || v == 0) {
+    return "takes a whole number of pixels from 1 up, not \"" + text + "\"";
+  }
+  return {};
 }
 
 // The folder of the running executable, where "Jw_win.jwf" is looked for.
@@ -50,14 +73,15 @@ int Convert(const std::string& src, const std::string& dst, const zumen::RenderO
     std::cerr << "zumen: " << r.status.message << '\n';
     return 1;
   }
-  const zumen::DrawingInfo& info = opened.drawing.Info();
-  for (const std::string& w : opened.drawing.Warnings()) std::cerr << "zumen: warning: \"" << src << "\": " << w << '\n';
-  if (!info.read_ok) {
-    std::cerr << "zumen: warning: \"" << src << "\" was read only in part (" << info.read_error
-              << "); the image shows what was read\n";
-    return 3;
+  // A drawing read or drawn only in part is still drawn; one line tells what is missing.
+  std::string warning;
+  for (const zumen::Diagnostic& d : opened.drawing.Diagnostics()) {
+    if (!warning.empty()) warning += "; ";
+    warning += "\"" + src + "\" was " + d.message;
   }
-  return opened.drawing.Warnings().empty() ? 0 : 3;
+  if (warning.empty()) return 0;
+  std::cerr << "zumen: warning: " << warning << '\n';
+  return 3;
 }
 
 int Info(const std::string& src, bool json) {
@@ -80,6 +104,7 @@ int Info(const std::string& src, bool json) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  zumen::InstallSignalCleanup();
   CLI::App app{"zumen: turns Japanese CAD drawings (JWW, JWS, JWC, JWK, K4) into images (BMP, PNG, JPEG, GIF, TIFF)."};
   app.set_version_flag("--version", std::string("zumen ") + zumen::Version());
   app.require_subcommand(1);
@@ -92,10 +117,10 @@ int main(int argc, char** argv) {
   convert->add_option("DST", dst, "Image to write (.png .bmp .jpg .jpeg .gif .tif .tiff)")->required();
   auto* sizeOpt = convert->add_option("--size", size, "Bitmap size in pixels, WIDTHxHEIGHT (e.g. 1600x1131)");
   auto* dpiOpt = convert->add_option("--dpi", dpi, "Paper size at this resolution (default 150); symbols: their extents")
-                     ->check(CLI::Range(1.0, 10000.0));
+                     ->check(CLI::Validator(CheckDpi, "1-10000"));
   sizeOpt->excludes(dpiOpt);
   convert->add_option("--max-pixels", maxPixels, "Refuse bitmaps with more pixels than this (default 268435456)")
-      ->check(CLI::PositiveNumber);
+      ->check(CLI::Validator(CheckPixelCount, "POSITIVE"));
 
   std::string infoSrc;
   bool json = false;
@@ -103,6 +128,11 @@ int main(int argc, char** argv) {
   info->add_option("SRC", infoSrc, "Drawing to read")->required();
   info->add_flag("--json", json, "Print a JSON object");
 
+  // The first word that is not an option names the subcommand.
+  if (argc > 1 && argv[1][0] != '-' && argv[1] != convert->get_name() && argv[1] != info->get_name()) {
+    std::cerr << "zumen: unknown subcommand \"" << argv[1] << "\" (use convert or info; see --help)\n";
+    return 2;
+  }
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -11,9 +11,12 @@
 #include "zumen/zumen.h"
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv, argv + argc);
+  zumen::InstallSignalCleanup();
+  // The first log line is the executable's own resolved path, not argv[0] as typed.
   std::error_code ec;
-  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  std::string folder = ec ? std::string() : exe.parent_path().string();
-  return zumen_child::RunChild(args, folder, std::cout, std::cerr);
+  std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec || exe.empty()) exe = std::filesystem::absolute(argc > 0 ? argv[0] : "", ec);
+  std::vector<std::string> args{exe.string()};
+  if (argc > 1) args.insert(args.end(), argv + 1, argv + argc);
+  return zumen_child::RunChild(args, exe.parent_path().string(), std::cout, std::cerr);
 }

@@ -25,7 +25,7 @@ inline void OneDrawing(const uint8_t* data, size_t size) {
   const Opened opened = Drawing::OpenBytes(std::span<const uint8_t>(data + 1, size - 1), load);
   if (!opened) return;
   const DrawingInfo& info = opened.drawing.Info();
-  if (info.objects_read < 0 || info.block_work_cut < 0) __builtin_trap();
+  if (info.objects_read < 0 || info.block_instances_cut < 0) __builtin_trap();
   RenderOptions options;
   options.width = 160;
   options.height = 120;

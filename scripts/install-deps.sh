@@ -8,7 +8,7 @@ packages=(
   libcairo2-dev libfreetype-dev libfontconfig-dev fontconfig
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-ipaexfont-gothic fonts-ipaexfont-mincho
   zlib1g-dev libpng-dev libjpeg62-turbo-dev libtiff-dev libgif-dev libimagequant-dev
-  libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
+  libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   # DXF export tests: DXF files are read back, audited and drawn by ezdxf.
   python3-ezdxf python3-matplotlib
 )

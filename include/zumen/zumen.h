@@ -66,8 +66,12 @@ std::optional<Format> FormatFromSignature(std::span<const uint8_t> bytes);
 // own extents rather than to a paper.
 bool IsSymbol(Format f);
 
-// Output types: pictures, and drawings for other programs.
-enum class OutputType { Bmp, Png, Jpeg, Gif, Tiff, Dxf };
+// Output types: raster pictures (BMP ... WebP), vector pages (SVG, PDF) sized
+// to the paper at its true size, and drawings for other programs.
+enum class OutputType { Bmp, Png, Jpeg, Gif, Tiff, Webp, Svg, Pdf, Dxf };
+// Whether the type is a vector page rather than a raster picture (false for
+// DXF, which is neither).
+bool IsVector(OutputType t);
 // DXF ("dxf", ".dxf"): an AutoCAD 2013 DXF drawing in millimetres of the
 // drawing, not a picture (Render answers width and height 0 and ignores the
 // size options). The images the drawing places are written beside a DXF file
@@ -76,8 +80,9 @@ enum class OutputType { Bmp, Png, Jpeg, Gif, Tiff, Dxf };
 // The type an extension names (".png" ... in any letter case; the text may
 // be a whole path) or a short name ("png", "jpg", "tif"); nothing for others.
 std::optional<OutputType> OutputTypeFromName(std::string_view pathOrName);
-// The usual extension, with its dot (".png").
+// The usual extension, with its dot (".png"), and the short name ("png").
 const char* OutputTypeExtension(OutputType t);
+const char* OutputTypeName(OutputType t);
 
 // ---------------------------------------------------------------- options
 
@@ -94,9 +99,11 @@ struct LoadOptions {
   uint64_t max_file_bytes = uint64_t{1} << 30;
   // Largest inflated copy of one image embedded in a drawing.
   uint64_t max_embedded_image_bytes = uint64_t{256} << 20;
-  // Most entities drawn through block instances, summed over the block tree;
-  // a drawing that needs more is drawn in part, with a warning.
-  uint64_t max_block_work = uint64_t{1} << 24;
+  // Most members drawn through block instances, summed over the block tree
+  // (an instance counts every member of its definition). A damaged drawing
+  // whose block places itself would otherwise cost hours; a drawing that
+  // needs more is drawn in part, with a warning.
+  uint64_t max_block_work = 100'000;
   // Folder under which the drawing's private folder for its embedded images is
   // made; empty: the system's temporary folder.
   std::string temp_folder;
@@ -107,8 +114,14 @@ struct LoadOptions {
 // type has transparency).
 enum class Background { Drawing, White, Black, Transparent };
 
+// What the frame fitted into the picture is: the paper (symbols: their
+// extents), or the extents of the drawing's own entities (for drawings that
+// lie off their paper, and for previews).
+enum class Fit { Paper, Extents };
+
 struct EncoderOptions {
-  int quality = 90;    // JPEG quality, 1..100
+  // JPEG and WebP quality, 1..100. Empty: JPEG at 90, WebP lossless.
+  std::optional<int> quality;
 };
 
 struct RenderOptions {
@@ -124,6 +137,9 @@ struct RenderOptions {
   Background background = Background::Drawing;
   // The blue frame of the paper.
   bool frame = true;
+  Fit fit = Fit::Paper;
+  // Every entity in one colour (black, or white on a black background), for printing.
+  bool monochrome = false;
   // Auxiliary lines (construction lines) of the drawing.
   bool auxiliary_lines = true;
   // A fontconfig file that maps the Windows font names drawings use to
@@ -140,6 +156,16 @@ struct RenderOptions {
 // The reference file that a front-end's "Jw_win.jwf" in folder names
 // (its REF_FILE line); empty when there is none.
 std::string ReferenceFileOf(const std::string& folder);
+
+// ---------------------------------------------------------------- diagnostics
+
+// Something a drawing had that could not be honoured, with a stable code (see
+// the README for the list) and how often it occurred.
+struct Diagnostic {
+  std::string code;     // e.g. "read-partial", "block-instances-cut", "image-missing"
+  int64_t count = 0;
+  std::string message;  // one line for people
+};
 
 // ---------------------------------------------------------------- drawings
 
@@ -163,8 +189,10 @@ struct DrawingInfo {
   int64_t block_definitions = 0;
   int64_t block_instances = 0;
   int64_t block_tree_nodes = 0;
-  // Entity draws through blocks that max_block_work cut off (0: none).
-  int64_t block_work_cut = 0;
+  // Members drawn through block instances, and the block instances left out
+  // by the limits (max_block_work, nesting deeper than 32 levels).
+  int64_t block_tree_work = 0;
+  int64_t block_instances_cut = 0;
   int64_t images = 0;                // embedded or placed images
   std::optional<double> scale;       // a symbol's scale
   std::optional<std::pair<double, double>> base_point;  // a symbol's base point
@@ -198,8 +226,9 @@ class Drawing {
   bool valid() const { return impl_ != nullptr; }
   Format format() const;
   const DrawingInfo& Info() const;
-  // Warnings of the reading (a drawing read in part, block work cut), one line each.
-  const std::vector<std::string>& Warnings() const;
+  // What reading found that cannot be honoured (a partial read, texts that
+  // did not decode, blocks left out or missing, ...).
+  const std::vector<Diagnostic>& Diagnostics() const;
 
   // The library's own view of the drawing.
   struct Impl;
@@ -254,10 +283,14 @@ class Output {
 
 struct RenderResult {
   Status status;
-  int width = 0;   // pixels of the picture
+  int width = 0;   // pixels of the picture (vector pages: the pixels the renderer drew in)
   int height = 0;
   double draw_ms = 0;  // drawing, and encoding with writing
   double save_ms = 0;
+  // What drawing found that could not be honoured (missing images, fonts
+  // that fell back, entities far outside the paper, ...), besides the
+  // drawing's own Diagnostics().
+  std::vector<Diagnostic> diagnostics;
   explicit operator bool() const { return status.ok(); }
 };
 

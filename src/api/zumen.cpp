@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "api/impl.h"
+#include "common/cleanup.h"
 #include "common/files.h"
 #include "common/text.h"
 #include "context/context.h"
@@ -61,7 +62,7 @@ Status ReadSource(const std::string& path, uint64_t maxBytes, std::vector<uint8_
     return Status::Error(StatusCode::NotFound, "cannot read \"" + path + "\": no such file");
   }
   if (std::filesystem::is_directory(st)) {
-    return Status::Error(StatusCode::NotAFile, "cannot read \"" + path + "\": it is a folder");
+    return Status::Error(StatusCode::NotAFile, "cannot read \"" + path + "\": it is a folder, not a drawing");
   }
   const auto size = std::filesystem::file_size(path, ec);
   if (!ec && size > maxBytes) {
@@ -151,6 +152,9 @@ std::optional<OutputType> OutputTypeFromName(std::string_view pathOrName) {
   if (e == "jpg" || e == "jpeg") return OutputType::Jpeg;
   if (e == "gif") return OutputType::Gif;
   if (e == "tif" || e == "tiff") return OutputType::Tiff;
+  if (e == "webp") return OutputType::Webp;
+  if (e == "svg") return OutputType::Svg;
+  if (e == "pdf") return OutputType::Pdf;
   if (e == "dxf") return OutputType::Dxf;
   return std::nullopt;
 }
@@ -162,10 +166,17 @@ const char* OutputTypeExtension(OutputType t) {
     case OutputType::Jpeg: return ".jpg";
     case OutputType::Gif: return ".gif";
     case OutputType::Tiff: return ".tif";
+    case OutputType::Webp: return ".webp";
+    case OutputType::Svg: return ".svg";
+    case OutputType::Pdf: return ".pdf";
     case OutputType::Dxf: return ".dxf";
   }
   return "";
 }
+
+const char* OutputTypeName(OutputType t) { return OutputTypeExtension(t) + 1; }
+
+bool IsVector(OutputType t) { return t == OutputType::Svg || t == OutputType::Pdf; }
 
 std::string ReferenceFileOf(const std::string& folder) {
   ConversionContext ctx;
@@ -225,7 +236,7 @@ Drawing Drawing::Empty(Format f) {
 
 Format Drawing::format() const { return impl_->loaded.info.format; }
 const DrawingInfo& Drawing::Info() const { return impl_->loaded.info; }
-const std::vector<std::string>& Drawing::Warnings() const { return impl_->loaded.warnings; }
+const std::vector<Diagnostic>& Drawing::Diagnostics() const { return impl_->loaded.diagnostics; }
 
 // ---------------------------------------------------------------- rendering
 
@@ -328,6 +339,8 @@ ChildSettings ReadChildSettings(const std::string& path) {
   out.dpi = DpiOfChoice(s.cb3);
   return out;
 }
+
+void InstallSignalCleanup() { RemoveCreatedFilesOnSignals(); }
 
 const char* Version() { return ZUMEN_VERSION; }
 

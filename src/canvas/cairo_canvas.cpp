@@ -339,10 +339,12 @@ void CairoCanvas::StrokeLine(double x1, double y1, double x2, double y2, double 
 
 void CairoCanvas::SetPixel(double x, double y, uint32_t argb) {
   if (!Ready()) return;
+  // The pixel that holds the centre of a one-pixel stroke from the point to
+  // one pixel right of it.
   double dx = 0, dy = 0;
   transform_.Apply(x, y, dx, dy);
   if (!std::isfinite(dx) || !std::isfinite(dy)) return;
-  const double px = std::floor(dx), py = std::floor(dy);
+  const double px = std::floor(dx + 0.5), py = std::floor(dy);
   if (px < 0 || py < 0 || px >= width_ || py >= height_) return;
   cairo_save(cr_);
   cairo_identity_matrix(cr_);

@@ -29,6 +29,8 @@ class CairoCanvas final : public Canvas {
   // A canvas of width × height pixels, transparent black until cleared; an
   // error instead when the size is not positive or Cairo cannot allocate it.
   static CairoCanvasOrError Create(int width, int height);
+  // The longest side, in pixels, of a bitmap that Cairo makes.
+  static constexpr int kMaxSide = 32767;
   ~CairoCanvas() override;
   CairoCanvas(const CairoCanvas&) = delete;
   CairoCanvas& operator=(const CairoCanvas&) = delete;

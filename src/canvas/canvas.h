@@ -86,7 +86,9 @@ class Canvas {
   virtual void SetFillRadialGradient(double cx, double cy, const std::vector<GradientStop>& stops) = 0;
 
   virtual void StrokeLine(double x1, double y1, double x2, double y2, double opacity) = 0;
-  // Sets the one pixel at (x, y) to the colour, whatever the stroke width.
+  // Sets one pixel to the colour, whatever the stroke width: the pixel that a
+  // one-pixel stroke from (x, y) to one pixel right of it covers most, the
+  // one holding the device point half a pixel right of (x, y).
   virtual void SetPixel(double x, double y, uint32_t argb) = 0;
   virtual void StrokeRect(double left, double top, double right, double bottom, double opacity) = 0;
   // An open path through the points.

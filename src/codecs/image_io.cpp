@@ -73,16 +73,21 @@ ImageStatus EncodeImage(const PixelView& pixels, ImageFormat format, std::vector
   return {};
 }
 
-ImageStatus SaveImageFile(const PixelView& pixels, const std::string& path) {
+ImageStatus EncodeImageFor(const PixelView& pixels, const std::string& path, std::vector<uint8_t>& out) {
   const std::optional<ImageFormat> format = FormatFromExtension(path);
   if (!format) {
     const std::string ext = LowerExtension(path);
     return ImageStatus::Fail("no image encoder for the extension \"" + (ext.empty() ? std::string("(none)") : ext) +
                              "\" of " + path + " (use .bmp, .png, .jpg, .jpeg, .gif, .tif or .tiff)");
   }
-  std::vector<uint8_t> bytes;
-  ImageStatus st = EncodeImage(pixels, *format, bytes);
+  ImageStatus st = EncodeImage(pixels, *format, out);
   if (!st) return ImageStatus::Fail("cannot encode " + path + ": " + st.message);
+  return {};
+}
+
+ImageStatus SaveImageFile(const PixelView& pixels, const std::string& path) {
+  std::vector<uint8_t> bytes;
+  if (ImageStatus st = EncodeImageFor(pixels, path, bytes); !st) return st;
 
   std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path.c_str(), "wb"));
   if (!f) return ImageStatus::Fail("cannot create " + path + ": " + std::strerror(errno));

@@ -55,6 +55,9 @@ struct EncodeSettings {
 // Encodes into out (replacing its content).
 ImageStatus EncodeImage(const PixelView& pixels, ImageFormat format, std::vector<uint8_t>& out,
                         const EncodeSettings& settings = {});
+// Encodes into out in the format of path's extension (replacing out's
+// content); fails with a message naming path.
+ImageStatus EncodeImageFor(const PixelView& pixels, const std::string& path, std::vector<uint8_t>& out);
 // Writes the image to path in the format of its extension. A file that could
 // not be written completely is removed.
 ImageStatus SaveImageFile(const PixelView& pixels, const std::string& path);

@@ -4,12 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <system_error>
 
+#include "common/cp932.h"
 #include "common/text.h"
 
 namespace zumen {
@@ -140,18 +142,33 @@ bool MakeDir(std::u16string_view path) { return MakeDir(Utf8(path)); }
 bool DelFile(std::u16string_view path) { return DelFile(Utf8(path)); }
 bool DelDir(std::u16string_view path) { return DelDir(Utf8(path)); }
 
-bool ReadFileBytes(const std::string& path, size_t max_bytes, std::vector<uint8_t>& out, std::string* message) {
-  out.clear();
-  const Fd f(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (f.fd < 0) {
+namespace {
+
+// Opens a regular file for reading; -1 (with a message) when it cannot be
+// opened or is not a regular file.
+int OpenRegularFile(const std::string& path, std::string* message) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
     SetMessage(message, "cannot open " + path + ": " + std::strerror(errno));
-    return false;
+    return -1;
   }
   struct stat st {};
-  if (::fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     SetMessage(message, "not a regular file: " + path);
-    return false;
+    ::close(fd);
+    return -1;
   }
+  return fd;
+}
+
+}  // namespace
+
+bool ReadFileBytes(const std::string& path, size_t max_bytes, std::vector<uint8_t>& out, std::string* message) {
+  out.clear();
+  const Fd f(OpenRegularFile(path, message));
+  if (f.fd < 0) return false;
+  struct stat st {};
+  ::fstat(f.fd, &st);
   const auto size = static_cast<uint64_t>(st.st_size);
   if (size > max_bytes) {
     SetMessage(message, "file too large (" + std::to_string(size) + " bytes, limit " + std::to_string(max_bytes) +
@@ -188,6 +205,51 @@ std::vector<std::string> SplitLines(std::string_view text) {
   return lines;
 }
 
+bool ReadLinesWhile(const std::string& path, size_t max_bytes, const std::function<bool(std::string_view)>& fn,
+                    std::string* message) {
+  const Fd f(OpenRegularFile(path, message));
+  if (f.fd < 0) return false;
+  std::vector<char> block(64 * 1024);
+  std::string line;
+  bool afterCr = false;  // an LF right after a CR belongs to the same line end
+  size_t total = 0;
+  while (true) {
+    const size_t want = std::min(block.size(), max_bytes - total);
+    const ssize_t n = ::read(f.fd, block.data(), want == 0 ? 1 : want);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      SetMessage(message, "cannot read " + path + ": " + std::strerror(errno));
+      return false;
+    }
+    if (n == 0) break;
+    if (want == 0) {
+      SetMessage(message, "only the first " + std::to_string(max_bytes) + " bytes of " + path + " were read");
+      return false;
+    }
+    total += static_cast<size_t>(n);
+    const char* p = block.data();
+    const char* end = p + n;
+    while (p < end) {
+      if (afterCr) {
+        afterCr = false;
+        if (*p == '\n') {
+          ++p;
+          continue;
+        }
+      }
+      const char* eol = std::find_if(p, end, [](char c) { return c == '\n' || c == '\r'; });
+      line.append(p, eol);
+      if (eol == end) break;
+      if (!fn(line)) return true;
+      line.clear();
+      afterCr = *eol == '\r';
+      p = eol + 1;
+    }
+  }
+  if (!line.empty()) fn(line);
+  return true;
+}
+
 bool ReadTextLines(const std::string& path, size_t max_bytes, std::vector<std::string>& lines, std::string* message) {
   std::vector<uint8_t> bytes;
   lines.clear();
@@ -197,8 +259,12 @@ bool ReadTextLines(const std::string& path, size_t max_bytes, std::vector<std::s
 }
 
 bool WriteFileBytes(const std::string& path, std::span<const uint8_t> data) {
-  Fd f(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-  if (f.fd < 0) return false;
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  return fd >= 0 && WriteAllAndClose(fd, data);
+}
+
+bool WriteAllAndClose(int fd, std::span<const uint8_t> data) {
+  Fd f(fd);
   size_t put = 0;
   while (put < data.size()) {
     const ssize_t n = ::write(f.fd, data.data() + put, data.size() - put);
@@ -207,9 +273,53 @@ bool WriteFileBytes(const std::string& path, std::span<const uint8_t> data) {
     put += static_cast<size_t>(n);
   }
   // A full disk may only show when the file is closed.
-  const int fd = f.fd;
   f.fd = -1;
   return ::close(fd) == 0;
+}
+
+std::string AbsolutePath(const std::string& path) {
+  if (path.empty()) return {};
+  std::string full;
+  if (path[0] != '/') {
+    std::error_code ec;
+    full = std::filesystem::current_path(ec).string();
+    if (ec) return path;
+    full += '/';
+  }
+  full += path;
+  std::string out;
+  for (size_t i = 0; i < full.size();) {
+    const size_t slash = full.find('/', i);
+    const size_t end = slash == std::string::npos ? full.size() : slash;
+    const std::string_view part = std::string_view(full).substr(i, end - i);
+    i = end + 1;
+    if (part.empty() || part == ".") continue;
+    if (part == "..") {
+      const size_t cut = out.find_last_of('/');
+      struct stat st {};
+      const bool link = !out.empty() && ::lstat(out.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+      if (out.empty() || (!link && std::string_view(out).substr(cut + 1) != "..")) {
+        out.erase(out.empty() ? 0 : cut);  // "/.." is "/"
+        continue;
+      }
+    }
+    out += '/';
+    out += part;
+  }
+  return out.empty() ? "/" : out;
+}
+
+std::u16string PathToText(std::string_view path) {
+  std::u16string text;
+  for (size_t i = 0;;) {
+    const size_t slash = path.find('/', i);
+    const std::string_view part = path.substr(i, slash == std::string_view::npos ? std::string_view::npos : slash - i);
+    text += IsValidUtf8(part) ? Utf8ToUtf16(part) : AnsiDecode(part);
+    if (slash == std::string_view::npos) break;
+    text += u'/';
+    i = slash + 1;
+  }
+  return text;
 }
 
 bool FileTimeLocal(const std::string& path, DateTime& out) {

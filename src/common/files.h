@@ -1,11 +1,14 @@
 #pragma once
 // Paths and thin file-system wrappers that report failure as false.
 //
-// Paths handed to the file system are UTF-8 std::string (the platform's own
-// form); Utf8ToUtf16 / Utf16ToUtf8 (common/text.h) convert drawing texts.
-// The UTF-16 overloads convert and call the UTF-8 ones.
+// Paths handed to the file system are std::string holding the bytes the
+// system gave (UTF-8 as a rule, but folders unpacked from Windows archives
+// often have names in code page 932 or Latin-1 bytes); PathToText decodes
+// them for display. Utf8ToUtf16 / Utf16ToUtf8 (common/text.h) convert
+// drawing texts. The UTF-16 overloads convert and call the UTF-8 ones.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -72,11 +75,34 @@ bool ReadFileBytes(const std::string& path, size_t max_bytes, std::vector<uint8_
 bool ReadTextLines(const std::string& path, size_t max_bytes, std::vector<std::string>& lines,
                    std::string* message = nullptr);
 
+// Calls fn with each line of an 8-bit text file, by the line rules of
+// ReadTextLines, until fn answers false or the file ends. The file is read in
+// blocks, only as far as needed, and never past max_bytes; a line that the
+// bound cuts off is not passed. False (with a message) when the file cannot
+// be opened or read, is a folder, or was cut off by the bound before fn
+// stopped; fn has then had the lines before that point.
+bool ReadLinesWhile(const std::string& path, size_t max_bytes, const std::function<bool(std::string_view)>& fn,
+                    std::string* message = nullptr);
+
 // Splits bytes into lines by the rules of ReadTextLines.
 std::vector<std::string> SplitLines(std::string_view text);
 
 // Writes data as the whole content of the file (created or replaced).
 bool WriteFileBytes(const std::string& path, std::span<const uint8_t> data);
+
+// Writes all of data to the open file fd and closes it; false when a write
+// or the closing failed (fd is closed either way).
+bool WriteAllAndClose(int fd, std::span<const uint8_t> data);
+
+// The path made absolute against the working folder, as the bytes stand,
+// without resolving symbolic links: "." components and doubled separators
+// are dropped, and "name/.." is folded away unless name is a link (where the
+// system's own walk would go elsewhere). Empty text stays empty.
+std::string AbsolutePath(const std::string& path);
+
+// A path's bytes as text for display: each component decoded as UTF-8 when
+// it is valid UTF-8, else as code page 932.
+std::u16string PathToText(std::string_view path);
 
 // Last-modification time of the file in local time, truncated to even
 // seconds and zero milliseconds (the resolution of a packed date-time stamp).

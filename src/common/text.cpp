@@ -144,35 +144,46 @@ std::u16string HanToZen(std::u16string_view s) {
   return r;
 }
 
+namespace {
+
+// The well-formed UTF-8 sequence at s[i] (no overlong forms, surrogates or
+// values past U+10FFFF): its length, with its code point in cp; 0 when the
+// bytes there are not one.
+size_t Utf8SequenceAt(std::string_view s, size_t i, char32_t& cp) {
+  const auto byte = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
+  const unsigned char b = byte(i);
+  if (b < 0x80) {
+    cp = b;
+    return 1;
+  }
+  size_t n = 0;
+  char32_t min = 0;
+  if (b >= 0xC2 && b <= 0xDF) {
+    n = 1, cp = b & 0x1F, min = 0x80;
+  } else if (b >= 0xE0 && b <= 0xEF) {
+    n = 2, cp = b & 0x0F, min = 0x800;
+  } else if (b >= 0xF0 && b <= 0xF4) {
+    n = 3, cp = b & 0x07, min = 0x10000;
+  } else {
+    return 0;
+  }
+  for (size_t k = 1; k <= n; ++k) {
+    if (i + k >= s.size() || (byte(i + k) & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (byte(i + k) & 0x3F);
+  }
+  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+  return n + 1;
+}
+
+}  // namespace
+
 std::u16string Utf8ToUtf16(std::string_view s) {
   std::u16string r;
   r.reserve(s.size());
-  const auto byte = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
   for (size_t i = 0; i < s.size();) {
-    const unsigned char b = byte(i);
-    if (b < 0x80) {
-      r.push_back(b);
-      ++i;
-      continue;
-    }
-    size_t n = 0;
-    char32_t cp = 0, min = 0;
-    if (b >= 0xC2 && b <= 0xDF) {
-      n = 1, cp = b & 0x1F, min = 0x80;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-      n = 2, cp = b & 0x0F, min = 0x800;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-      n = 3, cp = b & 0x07, min = 0x10000;
-    }
-    bool ok = n > 0;
-    for (size_t k = 1; ok && k <= n; ++k) {
-      if (i + k >= s.size() || (byte(i + k) & 0xC0) != 0x80)
-        ok = false;
-      else
-        cp = (cp << 6) | (byte(i + k) & 0x3F);
-    }
-    if (ok && (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) ok = false;
-    if (!ok) {
+    char32_t cp = 0;
+    const size_t n = Utf8SequenceAt(s, i, cp);
+    if (n == 0) {
       r.push_back(0xFFFD);
       ++i;
       continue;
@@ -184,9 +195,19 @@ std::u16string Utf8ToUtf16(std::string_view s) {
     } else {
       r.push_back(static_cast<char16_t>(cp));
     }
-    i += n + 1;
+    i += n;
   }
   return r;
+}
+
+bool IsValidUtf8(std::string_view s) {
+  for (size_t i = 0; i < s.size();) {
+    char32_t cp = 0;
+    const size_t n = Utf8SequenceAt(s, i, cp);
+    if (n == 0) return false;
+    i += n;
+  }
+  return true;
 }
 
 std::string Utf16ToUtf8(std::u16string_view s) {

@@ -33,6 +33,9 @@ std::u16string HanToZen(std::u16string_view s);
 // UTF-8 to UTF-16. Malformed bytes become U+FFFD, one per bad byte.
 std::u16string Utf8ToUtf16(std::string_view s);
 
+// True when s is well-formed UTF-8 (empty text is).
+bool IsValidUtf8(std::string_view s);
+
 // UTF-16 to UTF-8. Unpaired surrogates become U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view s);
 

@@ -30,7 +30,9 @@ struct ConversionContext {
   double LgScale = 1;   // scale of the layer group being drawn
   double ScaleDiv = 1;  // divisor of the scale macros
 
-  // The drawing loaded.
+  // The drawing loaded: its absolute path as the system's bytes (for finding
+  // files beside it), and the same path as text (for the text macros).
+  std::string CurFilePath;
   std::u16string CurFileName;
   DateTime CurFileTime;
   std::u16string CurTitle;

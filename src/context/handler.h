@@ -31,7 +31,7 @@ struct FrameBox {
 // What a reader may spend; from LoadOptions.
 struct ReadLimits {
   uint64_t maxEmbeddedImageBytes = uint64_t{256} << 20;
-  uint64_t maxBlockWork = uint64_t{1} << 24;
+  uint64_t maxBlockWork = 100'000;
   // Folder (with a trailing '/') private to the drawing, for the images it
   // carries; empty: they are not written out.
   std::string imageFolder;
@@ -66,8 +66,8 @@ class DrawingHandler {
   // Fills what the format knows of the drawing into info; ctx is a prepared
   // context (extents and paper are taken by the caller).
   virtual void Describe(const ConversionContext& ctx, DrawingInfo& info) const = 0;
-  // Drawing-level warnings (the work cut from block drawing, ...), one line each.
-  virtual void Warnings(std::vector<std::string>& out) const { (void)out; }
+  // What reading found that cannot be honoured (block instances left out, ...).
+  virtual void Diagnostics(std::vector<Diagnostic>& out) const { (void)out; }
 
   // DXF export: writes the drawing into out, in millimetres of the drawing.
   // ctx is a prepared context (the file's pens, line types and layer states);

@@ -17,17 +17,17 @@ namespace zumen {
 namespace {
 
 // Creates a folder private to one drawing under base (or the system's
-// temporary folder); empty text when none can be made.
-std::string MakePrivateFolder(const std::string& base) {
+// temporary folder), registered for removal should a signal stop the
+// process; empty text when none can be made.
+std::string MakePrivateFolder(const std::string& base, RemovedOnSignal& guard) {
   std::filesystem::path dir = base;
   if (dir.empty()) {
     std::error_code ec;
     dir = std::filesystem::temp_directory_path(ec);
     if (ec) dir = "/tmp";
   }
-  std::string pattern = (dir / "zumen-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) return {};
-  return pattern + "/";
+  const std::string folder = MakeFolderRemovedOnSignal((dir / "zumen-XXXXXX").string(), guard);
+  return folder.empty() ? folder : folder + "/";
 }
 
 }  // namespace
@@ -91,6 +91,7 @@ LoadedDrawing::~LoadedDrawing() {
     std::error_code ec;
     std::filesystem::remove_all(imageFolder, ec);
   }
+  imageFolderGuard.Release();
 }
 
 namespace {
@@ -107,11 +108,12 @@ void Describe(LoadedDrawing& d) {
   info.read_ok = d.read;
   info.read_error = d.read ? std::string() : d.error;
   if (d.read) info.extents = Box{ctx.MinX, ctx.MinY, ctx.MaxX, ctx.MaxY};
-  d.warnings.clear();
+  d.diagnostics.clear();
   if (!d.read) {
-    d.warnings.push_back("the drawing was read only in part (" + d.error + "); the picture shows what was read");
+    d.diagnostics.push_back(
+        {"read-partial", 1, "read only in part (" + d.error + "); the image shows what was read"});
   }
-  d.handler->Warnings(d.warnings);
+  d.handler->Diagnostics(d.diagnostics);
 }
 
 }  // namespace
@@ -120,6 +122,7 @@ Status LoadDrawing(Family family, std::span<const uint8_t> bytes, const std::str
                    const LoadOptions& options, LoadedDrawing& out) {
   out.family = family;
   out.path = path;
+  if (!path.empty()) out.absolutePath = AbsolutePath(path);
   out.handler = MakeHandler(family);
   if (!out.handler) return Status::Error(StatusCode::UnknownFormat, "not a drawing format zumen reads");
   out.checked = out.handler->Check(bytes);
@@ -127,7 +130,7 @@ Status LoadDrawing(Family family, std::span<const uint8_t> bytes, const std::str
     out.error = std::string("not a ") + FamilyName(family) + " file (its signature or version is wrong)";
     return Status::Error(StatusCode::BadSignature, out.error);
   }
-  out.imageFolder = MakePrivateFolder(options.temp_folder);
+  out.imageFolder = MakePrivateFolder(options.temp_folder, out.imageFolderGuard);
   ReadLimits limits;
   limits.maxEmbeddedImageBytes = options.max_embedded_image_bytes;
   limits.maxBlockWork = options.max_block_work;
@@ -169,7 +172,8 @@ void SetUpContext(const LoadedDrawing& d, const RenderOptions& options, Conversi
   ctx.RefFileName = Utf8ToUtf16(options.reference_file);
   RefFileOpen(ctx, options.reference_folder);
   if (d.read) {
-    ctx.CurFileName = Utf8ToUtf16(d.path);
+    ctx.CurFilePath = d.absolutePath;
+    ctx.CurFileName = PathToText(d.absolutePath);
     if (d.haveFileTime) ctx.CurFileTime = d.fileTime;
     RefFileOpen(ctx, options.reference_folder);
     d.handler->Prepare(ctx);

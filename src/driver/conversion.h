@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "canvas/canvas.h"
+#include "common/cleanup.h"
 #include "common/clock.h"
 #include "common/types.h"
 #include "context/context.h"
@@ -33,11 +34,16 @@ struct LoadedDrawing {
   bool read = false;     // read to its end
   std::string error;     // why the check or the read failed
   std::string path;      // as given (bytes: LoadOptions::name); may be empty
+  // The same path made absolute (without resolving links) when the drawing
+  // was opened, in the system's bytes: the file-name macros and the files
+  // looked for beside the drawing do not depend on the working folder.
+  std::string absolutePath;
   bool haveFileTime = false;
   DateTime fileTime;     // the file's modification time, local
   std::string imageFolder;
+  RemovedOnSignal imageFolderGuard;  // the image folder, while it exists
   DrawingInfo info;
-  std::vector<std::string> warnings;
+  std::vector<Diagnostic> diagnostics;
 
   LoadedDrawing() = default;
   LoadedDrawing(const LoadedDrawing&) = delete;

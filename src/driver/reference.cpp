@@ -12,7 +12,12 @@ namespace zumen {
 
 namespace {
 
-constexpr size_t kMaxTextFileBytes = 64u << 20;
+// Reading stops at the line that names the reference file; no more than this
+// is read to find it.
+constexpr size_t kMaxJwfBytes = 16u << 20;
+// A reference file is read to its end, but no further than this; the entries
+// before the bound are kept.
+constexpr size_t kMaxRefFileBytes = 64u << 20;
 
 std::u16string Trim(std::u16string_view s) {
   size_t b = 0, e = s.size();
@@ -26,16 +31,18 @@ std::string FolderOf(const std::string& path) {
   return p == std::string::npos ? std::string() : path.substr(0, p + 1);
 }
 
-// The file itself, or else the one file in its folder whose name differs from
-// it only in letter case (names written for case-insensitive file systems).
-std::string FindFileIgnoringCase(const std::string& path) {
-  if (FileExist(path)) return path;
-  const std::string folder = FolderOf(path);
-  const std::u16string want = UpperStr(Utf8ToUtf16(path.substr(folder.size())));
+// The file `name` in `folder` (the system's bytes, with a trailing '/', or
+// empty for the working folder), or else the one file there whose name, as
+// text, differs from it only in letter case (names written for
+// case-insensitive file systems, and names stored in code page 932 bytes).
+std::string FindFileIgnoringCase(const std::string& folder, const std::u16string& name) {
+  if (FileExist(folder + Utf16ToUtf8(name))) return folder + Utf16ToUtf8(name);
+  const std::u16string want = UpperStr(name);
   std::error_code ec;
   for (const auto& entry : std::filesystem::directory_iterator(folder.empty() ? "." : folder, ec)) {
     if (!entry.is_regular_file(ec)) continue;
-    if (UpperStr(Utf8ToUtf16(entry.path().filename().string())) == want) return entry.path().string();
+    const std::string found = entry.path().filename().string();
+    if (UpperStr(PathToText(found)) == want) return folder + found;
   }
   return {};
 }
@@ -48,44 +55,52 @@ bool StartsWith(std::u16string_view s, std::u16string_view p) { return s.substr(
 void GetRefFileName(ConversionContext& ctx, const std::string& appPath) {
   const std::string jwf = appPath + kJwfFileName;
   if (!FileExist(jwf)) return;
-  std::vector<std::string> lines;
-  ReadTextLines(jwf, kMaxTextFileBytes, lines);  // on a read error: what was read
-  for (const std::string& raw : lines) {
+  // On a read error the search ends with what was found so far.
+  ReadLinesWhile(jwf, kMaxJwfBytes, [&](std::string_view raw) {
     // The keywords are matched in upper case; the name keeps the case it was
     // written in, because file names on this platform are case-sensitive.
     const std::u16string line = Trim(AnsiDecode(raw));
     const std::u16string upper = UpperStr(line);
-    if (StartsWith(upper, u"END")) return;
+    if (StartsWith(upper, u"END")) return false;
     for (const std::u16string_view key : {std::u16string_view(u"REF_FILE ="), std::u16string_view(u"REF_FILE=")}) {
       if (StartsWith(upper, key)) {
         ctx.RefFileName = Trim(std::u16string_view(line).substr(key.size()));
-        return;
+        return false;
       }
     }
-  }
+    return true;
+  });
 }
 
 void RefFileOpen(ConversionContext& ctx, const std::string& appPath) {
   if (ctx.RefFileName.empty()) return;
-  std::string name = Utf16ToUtf8(ctx.RefFileName);
-  std::string folder = FolderOf(name);
-  if (folder.empty()) {
-    folder = ctx.CurFileName.empty() ? appPath : FolderOf(Utf16ToUtf8(ctx.CurFileName));
-    name = folder + name;
+  const size_t cut = ctx.RefFileName.find_last_of(u'/');
+  std::string folder;
+  std::u16string name;
+  if (cut == std::u16string::npos) {
+    folder = ctx.CurFilePath.empty() ? appPath : FolderOf(ctx.CurFilePath);
+    name = ctx.RefFileName;
+  } else {
+    // A folder written in the settings' code page may be stored in those
+    // bytes rather than in UTF-8.
+    const std::u16string text = ctx.RefFileName.substr(0, cut + 1);
+    folder = Utf16ToUtf8(text);
+    if (!DirExist(folder) && DirExist(StrToAnsi(text))) folder = StrToAnsi(text);
+    name = ctx.RefFileName.substr(cut + 1);
   }
   ctx.RefList.clear();
-  name = FindFileIgnoringCase(name);
-  if (name.empty()) return;
-  std::vector<std::string> lines;
-  ReadTextLines(name, kMaxTextFileBytes, lines);
-  for (const std::string& raw : lines) {
+  const std::string path = FindFileIgnoringCase(folder, name);
+  if (path.empty()) return;
+  // On a read error the entries read so far are kept.
+  ReadLinesWhile(path, kMaxRefFileBytes, [&](std::string_view raw) {
     const std::u16string line = AnsiDecode(raw);
     const size_t tab = line.find(u'\t');
-    if (tab == std::u16string::npos) continue;
+    if (tab == std::u16string::npos) return true;
     std::u16string key = line.substr(0, tab);
-    if (key.empty() || DelBlank(key) != key || !StartsWith(key, u"%%")) continue;
+    if (key.empty() || DelBlank(key) != key || !StartsWith(key, u"%%")) return true;
     ctx.RefList.push_back({std::move(key), DelCtrl(std::u16string_view(line).substr(tab + 1))});
-  }
+    return true;
+  });
 }
 
 }  // namespace zumen

@@ -1,7 +1,7 @@
 #include "driver/settings.h"
 
+#include <iterator>
 #include <string_view>
-#include <vector>
 
 #include "common/cp932.h"
 #include "common/files.h"
@@ -11,41 +11,57 @@
 namespace zumen {
 
 namespace {
-// A settings file is a few hundred bytes; anything beyond this is not one.
+
+// Reading stops after the 18 lines; they are a few hundred bytes, and no more
+// than this is read to find them.
 constexpr size_t kMaxSettingsBytes = 1 << 20;
+
+using LineSetter = void (*)(Settings&, const std::u16string&);
+
+// What each of the 18 lines sets, in file order.
+constexpr LineSetter kLines[] = {
+    [](Settings& s, const std::u16string& v) { s.Fm1x = ValInt(v); },
+    [](Settings& s, const std::u16string& v) { s.Fm1y = ValInt(v); },
+    [](Settings& s, const std::u16string& v) { s.Fm1w = ValInt(v); },
+    [](Settings& s, const std::u16string& v) { s.Fm1h = ValInt(v); },
+    [](Settings& s, const std::u16string& v) { s.rb1 = ValBool(v); },
+    [](Settings& s, const std::u16string& v) { s.rb2 = ValBool(v); },
+    [](Settings& s, const std::u16string& v) { s.rb3 = ValBool(v); },
+    [](Settings& s, const std::u16string& v) { s.rb4 = ValBool(v); },
+    [](Settings& s, const std::u16string& v) { s.rb5 = ValBool(v); },
+    [](Settings& s, const std::u16string& v) { s.ed1 = v; },
+    [](Settings& s, const std::u16string& v) { s.lb1 = v; },
+    [](Settings& s, const std::u16string& v) { s.lb2 = v; },
+    [](Settings& s, const std::u16string& v) { s.Fidx = ValInt(v); },
+    [](Settings& s, const std::u16string& v) { s.gstyle = v; },
+    [](Settings& s, const std::u16string& v) { s.cb2 = ValInt(v); },
+    [](Settings& s, const std::u16string& v) { s.cb3 = ValInt(v); },
+    [](Settings& s, const std::u16string& v) { s.ed2 = v; },
+    [](Settings& s, const std::u16string& v) { s.ed3 = v; },
+};
+constexpr size_t kLineCount = std::size(kLines);
+
 }  // namespace
 
 Settings DefaultSettings(const std::string& appPath) {
   Settings s;
-  s.lb2 = Utf8ToUtf16(appPath);
+  s.lb2 = PathToText(appPath);
   return s;
 }
 
 bool DatFileOpen(const std::string& name, const std::string& appPath, Settings& s) {
   s = DefaultSettings(appPath);
   if (!FileExist(name)) return false;
-  std::vector<std::string> raw;
-  if (!ReadTextLines(name, kMaxSettingsBytes, raw)) return true;
-  std::vector<std::u16string> line(18);
-  for (size_t i = 0; i < line.size() && i < raw.size(); ++i) line[i] = AnsiDecode(raw[i]);
-  s.Fm1x = ValInt(line[0]);
-  s.Fm1y = ValInt(line[1]);
-  s.Fm1w = ValInt(line[2]);
-  s.Fm1h = ValInt(line[3]);
-  s.rb1 = ValBool(line[4]);
-  s.rb2 = ValBool(line[5]);
-  s.rb3 = ValBool(line[6]);
-  s.rb4 = ValBool(line[7]);
-  s.rb5 = ValBool(line[8]);
-  s.ed1 = line[9];
-  s.lb1 = line[10];
-  s.lb2 = line[11];
-  s.Fidx = ValInt(line[12]);
-  s.gstyle = line[13];
-  s.cb2 = ValInt(line[14]);
-  s.cb3 = ValInt(line[15]);
-  s.ed2 = line[16];
-  s.ed3 = line[17];
+  size_t got = 0;
+  const bool whole = ReadLinesWhile(name, kMaxSettingsBytes, [&](std::string_view raw) {
+    kLines[got++](s, AnsiDecode(raw));
+    return got < kLineCount;
+  });
+  // A file that ends early gives empty text for the missing lines; after a
+  // read error the lines not read keep their defaults.
+  if (whole) {
+    for (; got < kLineCount; ++got) kLines[got](s, std::u16string());
+  }
   return true;
 }
 

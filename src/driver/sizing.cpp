@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "canvas/cairo_canvas.h"
 #include "common/values.h"
 
 namespace zumen {
@@ -57,10 +58,15 @@ void FitFrame(ConversionContext& ctx, const FrameBox& frame, double x, double y,
 
 std::string CheckBitmapSize(double width, double height, uint64_t maxPixels) {
   const double pixels = width * height;
+  char buf[200];
   if (!(pixels <= static_cast<double>(maxPixels)) || width > 1e9 || height > 1e9) {
-    char buf[160];
     std::snprintf(buf, sizeof buf, "a bitmap of %.0f x %.0f pixels is larger than the limit of %llu pixels", width,
                   height, static_cast<unsigned long long>(maxPixels));
+    return buf;
+  }
+  if (width > CairoCanvas::kMaxSide || height > CairoCanvas::kMaxSide) {
+    std::snprintf(buf, sizeof buf, "a bitmap of %.0f x %.0f pixels is too large: a side may have at most %d pixels",
+                  width, height, CairoCanvas::kMaxSide);
     return buf;
   }
   return {};

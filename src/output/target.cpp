@@ -1,5 +1,6 @@
 #include "output/target.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -7,6 +8,7 @@
 
 #include "canvas/cairo_canvas.h"
 #include "codecs/image_io.h"
+#include "common/cleanup.h"
 #include "common/files.h"
 
 namespace zumen {
@@ -20,9 +22,8 @@ ImageFormat CodecFormat(OutputType t) {
     case OutputType::Jpeg: return ImageFormat::Jpeg;
     case OutputType::Gif: return ImageFormat::Gif;
     case OutputType::Tiff: return ImageFormat::Tiff;
-    case OutputType::Dxf: break;  // not a picture: written by the DXF export
+    default: return ImageFormat::Png;
   }
-  return ImageFormat::Png;
 }
 
 // A Cairo image surface, delivered encoded or as straight RGBA pixels.
@@ -31,7 +32,7 @@ class RasterTarget final : public PictureTarget {
   RasterTarget(std::unique_ptr<CairoCanvas> canvas, const Output& output, OutputType type,
                const RenderOptions& options)
       : canvas_(std::move(canvas)), output_(output), type_(type) {
-    encode_.jpegQuality = options.encoder.quality;
+    encode_.jpegQuality = options.encoder.quality.value_or(90);
   }
 
   Canvas& canvas() override { return *canvas_; }
@@ -92,6 +93,14 @@ std::unique_ptr<PictureTarget> MakeTarget(const Output& output, int width, int h
       return nullptr;
     }
     type = *t;
+    if (type == OutputType::Dxf) {  // a drawing for other programs, written by the DXF export
+      error = "a DXF drawing is not a picture";
+      return nullptr;
+    }
+    if (type == OutputType::Webp || IsVector(type)) {
+      error = std::string("writing ") + OutputTypeName(type) + " is not built yet";
+      return nullptr;
+    }
   }
   CairoCanvasOrError made = CairoCanvas::Create(width, height);
   if (!made.canvas) {
@@ -108,7 +117,12 @@ std::string WriteFileAtomically(const std::string& path, std::span<const uint8_t
   const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
   const std::string tmp = folder + ".zumen-" + std::to_string(::getpid()) + "-" +
                           std::to_string(std::random_device{}()) + ".tmp";
-  if (!WriteFileBytes(tmp, bytes) || std::rename(tmp.c_str(), path.c_str()) != 0) {
+  // The temporary file is removed should a signal stop the process before
+  // it is renamed.
+  RemovedOnSignal guard;
+  const int fd = CreateFileRemovedOnSignal(tmp, O_WRONLY | O_EXCL, guard);
+  if (fd < 0) return "cannot write \"" + path + "\"";
+  if (!WriteAllAndClose(fd, bytes) || std::rename(tmp.c_str(), path.c_str()) != 0) {
     DelFile(tmp);
     return "cannot write \"" + path + "\"";
   }

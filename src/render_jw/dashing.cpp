@@ -57,6 +57,11 @@ int32_t TGraph2::GLLineDT(int32_t lay, int32_t typ, double x1, double y1, double
   // The pattern is walked along the visible part only: a line that enters
   // the window starts its pattern at the edge.
   if (WinClip(x1, y1, x2, y2) == 2) return 1;
+  // A line that crosses the window is clipped to at most its diagonal; a
+  // piece much longer than that misses the window (its ends some 1e200
+  // away), and walking it would take for ever.
+  const double diagonal = std::hypot(Ctx.DispX2 - Ctx.DispX1, Ctx.DispY2 - Ctx.DispY1);
+  if (!(std::hypot(x2 - x1, y2 - y1) <= 4 * diagonal)) return 1;
   double X1, Y1, X2, Y2;
   GLTransPt(x1, y1, X1, Y1);
   GLTransPt(x2, y2, X2, Y2);

@@ -31,19 +31,20 @@ bool AcceptedExtension(const std::u16string& fn) {
   return std::find(kExts.begin(), kExts.end(), ext) != kExts.end();
 }
 
-// The file as named, else the same name in the folder of the drawing, else
-// its last path component there (image texts written on Windows name paths
-// such as "C:\data\photo.jpg" that do not exist here); empty when none exists.
-std::string FindImageFile(const std::u16string& fn, const std::u16string& drawing) {
+// The file as named, else the same name in the folder of the drawing (whose
+// path is in the system's bytes), else its last path component there (image
+// texts written on Windows name paths such as "C:\data\photo.jpg" that do
+// not exist here); empty when none exists.
+std::string FindImageFile(const std::u16string& fn, const std::string& drawing) {
   if (FileExist(fn)) return Utf16ToUtf8(fn);
   if (drawing.empty()) return {};
-  const size_t cut = drawing.find_last_of(u"/\\");
-  const std::u16string folder = cut == std::u16string::npos ? std::u16string{} : drawing.substr(0, cut + 1);
-  if (!folder.empty() && FileExist(folder + fn)) return Utf16ToUtf8(folder + fn);
+  const size_t cut = drawing.find_last_of('/');
+  const std::string folder = cut == std::string::npos ? std::string{} : drawing.substr(0, cut + 1);
+  if (!folder.empty() && FileExist(folder + Utf16ToUtf8(fn))) return folder + Utf16ToUtf8(fn);
   const size_t last = fn.find_last_of(u"/\\");
   if (last == std::u16string::npos || last + 1 == fn.size()) return {};
-  const std::u16string beside = folder + fn.substr(last + 1);
-  return FileExist(beside) ? Utf16ToUtf8(beside) : std::string{};
+  const std::string beside = folder + Utf16ToUtf8(fn.substr(last + 1));
+  return FileExist(beside) ? beside : std::string{};
 }
 
 bool SizeRefused(double w, double h, double scale) {
@@ -55,7 +56,7 @@ bool SizeRefused(double w, double h, double scale) {
 
 int32_t TGraph2::GLImage(double x1, double y1, double x2, double y2, int32_t Fm, const std::u16string& fn) {
   if (!AcceptedExtension(fn)) return 3;
-  const std::string path = FindImageFile(fn, Ctx.CurFileName);
+  const std::string path = FindImageFile(fn, Ctx.CurFilePath);
   if (path.empty()) return 3;
   double dx = x2 - x1, dy = y2 - y1;
   if (SizeRefused(dx, dy, Ctx.DispScale)) return 2;
@@ -180,7 +181,7 @@ int32_t DrawImage2(TGraph2& g, const Image2Box& box, double drx, double dry, dou
 int32_t TGraph2::GLImage2(double x1, double y1, double x2, double y2, double drx, double dry, double drr,
                           double dan, const std::u16string& fn) {
   if (!AcceptedExtension(fn)) return 3;
-  const std::string path = FindImageFile(fn, Ctx.CurFileName);
+  const std::string path = FindImageFile(fn, Ctx.CurFilePath);
   if (path.empty()) return 3;
   Image2Box box;
   if (const int32_t r = Image2Place(Ctx, x1, y1, x2, y2, dan, box)) return r;

@@ -105,6 +105,13 @@ int32_t TGraph::GLLine4(double x1, double y1, double x2, double y2) {
   if (LastSeg < 0 || LastSeg >= LtypPatN) GLSetDT();
 
   double R = PtDist(cx1, cy1, cx2, cy2);
+  // A line that crosses the window is clipped to at most its diagonal; a
+  // piece much longer than that misses the window (its ends some 1e200
+  // away), and walking it would take for ever.
+  if (!(R <= 4 * std::hypot(Ctx.DispX2 - Ctx.DispX1, Ctx.DispY2 - Ctx.DispY1))) {
+    GLPassLtypPat(PtDist(cx1, cy1, x2, y2));
+    return 1;
+  }
   const double th = PtAngle(cx2 - cx1, cy2 - cy1);
   const double ux = std::cos(th), uy = std::sin(th);
   double ax = cx1, ay = cy1;

@@ -38,6 +38,20 @@ std::vector<uint8_t> Plan() {
   return w.Finish();
 }
 
+// A drawing whose block places itself `copies` times beside `lines` lines:
+// once, the tree reaches its depth limit; more often, its work limit.
+std::vector<uint8_t> SelfPlacingBlock(int copies, int lines) {
+  JwwWriter w(600);
+  w.head.Enthd.nZumen = 3;
+  w.Line(-100, -50, 100, 50);
+  w.Insert(1, 0, 0);
+  w.BeginBlockDef(1, u"loop");
+  for (int i = 0; i < copies; ++i) w.Insert(1, 5, 5, 0.5, 0.5);
+  for (int i = 0; i < lines; ++i) w.Line(i, 0, i, 10);
+  w.EndBlockDef();
+  return w.Finish();
+}
+
 RenderOptions Pixels(int w, int h) {
   RenderOptions o;
   o.width = w;
@@ -120,6 +134,61 @@ TEST(Render, PartlyReadDrawingIsDrawn) {
   EXPECT_FALSE(r.info.read_ok);
   EXPECT_EQ(r.info.read_error, "File I/O Error");
   EXPECT_TRUE(LoadImageFile(t / "out.png").ok());
+}
+
+TEST(Render, DrawingCutAtTheBlockTreeLimitsIsDrawnWithAWarning) {
+  TempDir t;
+  const Opened opened = Drawing::Open(t.Write("loop.jww", SelfPlacingBlock(1, 3)));
+  ASSERT_TRUE(opened) << opened.status.message;
+  ASSERT_EQ(opened.drawing.Diagnostics().size(), 1u);
+  const Diagnostic& d = opened.drawing.Diagnostics()[0];
+  EXPECT_EQ(d.code, "block-instances-cut");
+  EXPECT_EQ(d.count, 1);
+  EXPECT_EQ(d.message.rfind("drawn only in part: 1 block instance left out (blocks nested deeper than 32", 0), 0u)
+      << d.message;
+  EXPECT_TRUE(Render(opened.drawing, Pixels(100, 80), Output::File(t / "out.png")));
+  EXPECT_TRUE(LoadImageFile(t / "out.png").ok());
+
+  // Read only in part and cut: both are told.
+  std::vector<uint8_t> bytes = SelfPlacingBlock(1, 3);
+  bytes.resize(bytes.size() - 10);
+  const Opened cut = Drawing::Open(t.Write("cut.jww", bytes));
+  ASSERT_TRUE(cut);
+  EXPECT_FALSE(cut.drawing.Info().read_ok);
+  ASSERT_EQ(cut.drawing.Diagnostics().size(), 2u);
+  EXPECT_EQ(cut.drawing.Diagnostics()[0].code, "read-partial");
+  EXPECT_EQ(cut.drawing.Diagnostics()[1].code, "block-instances-cut");
+}
+
+TEST(Info, ReportsTheBlockTreeWorkAndWhatWasCut) {
+  TempDir t;
+  struct Case {
+    std::vector<uint8_t> bytes;
+    int64_t nodes, work, cut;
+  } cases[] = {
+      {Plan(), 0, 0, 0},
+      // A block of 4 lines placed once.
+      {SelfPlacingBlock(0, 4), 1, 4, 0},
+      // 202 members a node: the tree stops at its 496th node (the first inside node 247), whose
+      // work would pass 100000; left out are that node, its sibling and the two inside each of the
+      // last 247 nodes.
+      {SelfPlacingBlock(2, 200), 495, 99990, 496},
+  };
+  for (const Case& c : cases) {
+    const Opened opened = Drawing::Open(t.Write("plan.jww", c.bytes));
+    ASSERT_TRUE(opened) << opened.status.message;
+    const DrawingInfo& i = opened.drawing.Info();
+    EXPECT_EQ(i.block_tree_nodes, c.nodes);
+    EXPECT_EQ(i.block_tree_work, c.work);
+    EXPECT_EQ(i.block_instances_cut, c.cut);
+  }
+  // The limit is a load option.
+  LoadOptions small;
+  small.max_block_work = 1000;
+  const Opened opened = Drawing::Open(t.Write("loop.jww", SelfPlacingBlock(2, 200)), small);
+  ASSERT_TRUE(opened);
+  EXPECT_LE(opened.drawing.Info().block_tree_work, 1000);
+  EXPECT_GT(opened.drawing.Info().block_instances_cut, 0);
 }
 
 TEST(Info, DescribesTheDrawing) {

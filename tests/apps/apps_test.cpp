@@ -1,15 +1,30 @@
 // The two executables run as a user or a front-end runs them.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
+#include <limits>
+#include <nlohmann/json.hpp>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "codecs/image_io.h"
 #include "common/files.h"
+#include "support/jwc_writer.h"
 #include "support/jww_writer.h"
+#include "support/k4_writer.h"
 #include "support/temp_dir.h"
+
+extern char** environ;
 
 namespace zumen {
 namespace {
@@ -62,6 +77,13 @@ TEST(ZumenCommand, ExitStatusAndOneLineMessagePerProblem) {
   {
     const std::string bytes = ReadAll(src);
     t.Write("cut.jww", bytes.substr(0, bytes.size() - 10));
+    JwwWriter w(600);  // a block that places itself: cut at the depth limit
+    w.Insert(1, 0, 0);
+    w.BeginBlockDef(1, u"loop");
+    w.Line(0, 0, 1, 1);
+    w.Insert(1, 1, 1);
+    w.EndBlockDef();
+    t.Write("loop.jww", w.Finish());
   }
   struct Case {
     std::string args;
@@ -74,7 +96,9 @@ TEST(ZumenCommand, ExitStatusAndOneLineMessagePerProblem) {
       {"convert " + Q(src) + " " + Q(t / "a.png") + " --size 300", 2, "WIDTHxHEIGHT"},
       {"convert " + Q(src) + " " + Q(t / "a.png") + " --size 30x20 --dpi 100", 2, "excludes"},
       {"convert " + Q(t / "cut.jww") + " " + Q(t / "b.png") + " --size 30x20", 3, "warning"},
-      {"frobnicate", 2, ""},
+      {"convert " + Q(t / "loop.jww") + " " + Q(t / "c.png") + " --size 30x20", 3,
+       "zumen: warning: \"" + t / "loop.jww" + "\" was drawn only in part: 1 block instance left out"},
+      {"frobnicate", 2, "unknown subcommand \"frobnicate\""},
   };
   for (const Case& c : cases) {
     const Result r = Exec(t, std::string(ZUMEN_EXE) + " " + c.args);
@@ -82,6 +106,45 @@ TEST(ZumenCommand, ExitStatusAndOneLineMessagePerProblem) {
     EXPECT_NE(r.err.find(c.words), std::string::npos) << c.args << "\n" << r.err;
   }
   EXPECT_TRUE(FileExist(t / "b.png"));  // the partly read drawing is still drawn
+  EXPECT_TRUE(FileExist(t / "c.png"));  // and so is the cut one
+  EXPECT_FALSE(FileExist(t / "a.png"));
+}
+
+// Edges of the command line: each ends with zumen's own one-line message
+// that names the problem, and nothing is written.
+TEST(ZumenCommand, CommandLineEdgesAreRefusedWithTheirOwnMessage) {
+  TempDir t;
+  const std::string src = Drawing(t);
+  std::filesystem::create_directory(t / "folder.jww");
+  const std::string out = Q(t / "a.png");
+  struct Case {
+    std::string args;
+    int status;
+    std::string words;
+  } cases[] = {
+      {"convert " + Q(src) + " " + out + " --dpi nan", 2, "--dpi: takes a resolution from 1 to 10000"},
+      {"convert " + Q(src) + " " + out + " --dpi -nan", 2, "--dpi: takes a resolution from 1 to 10000"},
+      {"convert " + Q(src) + " " + out + " --dpi inf", 2, "--dpi: takes a resolution from 1 to 10000"},
+      {"convert " + Q(src) + " " + out + " --dpi 1e999", 2, "--dpi: takes a resolution from 1 to 10000"},
+      {"convert " + Q(src) + " " + out + " --dpi 0.5", 2, "--dpi: takes a resolution from 1 to 10000"},
+      {"convert " + Q(src) + " " + out + " --max-pixels 0", 2, "--max-pixels: takes a whole number of pixels"},
+      {"convert " + Q(src) + " " + out + " --max-pixels -1", 2, "--max-pixels: takes a whole number of pixels"},
+      {"convert " + Q(src) + " " + out + " --max-pixels 99999999999999999999", 2, "--max-pixels: takes a whole number"},
+      {"convert " + Q(t / "folder.jww") + " " + out, 1, "cannot read \"" + t / "folder.jww" + "\": it is a folder"},
+      {"info " + Q(t / "folder.jww"), 1, "cannot read \"" + t / "folder.jww" + "\": it is a folder"},
+      {"conver " + Q(src) + " " + out, 2, "zumen: unknown subcommand \"conver\""},
+      {"convert " + Q(src) + " " + out + " --size 1x100000", 1, "zumen: a bitmap of 1 x 100000 pixels is too large"},
+      {"convert " + Q(src) + " " + out + " --size 40000x2", 1, "a side may have at most 32767 pixels"},
+  };
+  for (const Case& c : cases) {
+    const Result r = Exec(t, std::string(ZUMEN_EXE) + " " + c.args);
+    EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.err;
+    EXPECT_NE(r.err.find(c.words), std::string::npos) << c.args << "\n" << r.err;
+    // One short message: no Cairo wording, no endless number.
+    EXPECT_EQ(r.err.find("Cairo"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("(typically"), std::string::npos) << r.err;
+    EXPECT_LT(r.err.size(), 200u) << r.err;
+  }
   EXPECT_FALSE(FileExist(t / "a.png"));
 }
 
@@ -96,6 +159,69 @@ TEST(ZumenCommand, VersionHelpAndInfo) {
   r = Exec(t, std::string(ZUMEN_EXE) + " info " + Q(Drawing(t)) + " --json");
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out.rfind("{\"format\":\"JWW\"", 0), 0u) << r.out;
+}
+
+// Every number in a JSON value is finite (NaN and infinity have no JSON form).
+void ExpectFiniteNumbers(const nlohmann::json& j, const std::string& where) {
+  if (j.is_object()) {
+    for (auto it = j.begin(); it != j.end(); ++it) ExpectFiniteNumbers(it.value(), where + "." + it.key());
+  } else if (j.is_array()) {
+    for (const auto& v : j) ExpectFiniteNumbers(v, where + "[]");
+  } else if (j.is_number_float()) {
+    EXPECT_TRUE(std::isfinite(j.get<double>())) << where;
+  }
+}
+
+TEST(ZumenCommand, InfoJsonOfDamagedFilesIsJson) {
+  constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+  constexpr double inf = std::numeric_limits<double>::infinity();
+  TempDir t;
+  {
+    // A K4 paper record whose corners are not numbers: width and height of
+    // the paper and the extents taken from them.
+    test::K4Writer w;
+    TK4PaperSize paper;
+    paper.size = {{{0, 0}, {nan, inf}}};
+    w.Title(u"broken").Paper(paper);
+    t.Write("paper.k4", w.bytes());
+  }
+  {
+    JwwWriter w(600, JwwWriter::Format::kJws);
+    w.jws.BasePoint_x = nan;
+    w.jws.BasePoint_y = -inf;
+    w.Line(0, 0, 10, 10);
+    t.Write("base.jws", w.Finish());
+  }
+  {
+    JwwWriter w(600);
+    w.Line(0, 0, inf, nan);
+    t.Write("line.jww", w.Finish());
+  }
+  {
+    test::JwcFile f;
+    f.lines.push_back({0, 0, std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN()});
+    t.Write("line.jwc", f.Build());
+  }
+  struct Case {
+    const char* name;
+    std::vector<std::string> nulls;  // JSON pointers that must be null
+  } cases[] = {
+      {"paper.k4", {"/paper/width_mm", "/paper/height_mm"}},
+      {"base.jws", {"/base_point/x", "/base_point/y"}},
+      {"line.jww", {}},
+      {"line.jwc", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Result r = Exec(t, std::string(ZUMEN_EXE) + " info --json " + Q(t / c.name));
+    const nlohmann::json j = nlohmann::json::parse(r.out, nullptr, /*allow_exceptions=*/false);
+    ASSERT_FALSE(j.is_discarded()) << r.out;
+    ASSERT_TRUE(j.is_object()) << r.out;
+    ExpectFiniteNumbers(j, "");
+    for (const std::string& pointer : c.nulls) {
+      EXPECT_TRUE(j.at(nlohmann::json::json_pointer(pointer)).is_null()) << pointer << " in " << r.out;
+    }
+  }
 }
 
 TEST(ZumenChild, FrontEndProtocolBesideTheExecutable) {
@@ -114,6 +240,241 @@ TEST(ZumenChild, FrontEndProtocolBesideTheExecutable) {
   ASSERT_TRUE(img.ok()) << img.error;
   EXPECT_EQ(img.bitmap.width, 160);
   EXPECT_EQ(img.bitmap.height, 120);
+}
+
+// The first log line is the running program's resolved absolute path, however
+// it was started: by a path relative to the working folder or through a link.
+TEST(ZumenChild, FirstLogLineIsTheExecutablesOwnPath) {
+  TempDir t;
+  std::filesystem::create_directory(t / "bin");
+  const std::string exe = t / "bin/zumen-child";
+  std::filesystem::copy_file(ZUMEN_CHILD_EXE, exe);
+  std::filesystem::create_symlink(exe, t / "link-child");
+  const std::string real = std::filesystem::canonical(exe).string();
+  for (const std::string& start : {std::string("cd ") + Q(t.dir()) + " && ./bin/zumen-child",
+                                   std::string("cd ") + Q(t / "bin") + " && ../bin/./zumen-child",
+                                   Q(t / "link-child")}) {
+    const Result r = Exec(t, start + " a b c");
+    EXPECT_EQ(r.out, real + "\na\nb\nc\n") << start;
+  }
+}
+
+// A running executable, started with its own temporary folder (TMPDIR), its
+// output thrown away, the stop signals at their default action whatever the
+// test runner was given, no core files, and optionally a limit on the size of
+// the files it writes (past which the system stops it with SIGXFSZ).
+class Running {
+ public:
+  Running(const std::vector<std::string>& args, const std::string& tmpdir, rlim_t maxFileBytes = RLIM_INFINITY) {
+    std::vector<std::string> env{"TMPDIR=" + tmpdir};
+    for (char** e = environ; *e != nullptr; ++e) {
+      if (std::string(*e).rfind("TMPDIR=", 0) != 0) env.emplace_back(*e);
+    }
+    std::vector<char*> argv, envp;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    for (const std::string& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+    argv.push_back(nullptr);
+    envp.push_back(nullptr);
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      // Only async-signal-safe calls between fork and exec.
+      const rlimit noCore{0, 0}, fileSize{maxFileBytes, maxFileBytes};
+      ::setrlimit(RLIMIT_CORE, &noCore);
+      ::setrlimit(RLIMIT_FSIZE, &fileSize);
+      struct sigaction dfl {};
+      dfl.sa_handler = SIG_DFL;
+      for (int sig = 1; sig < NSIG; ++sig) ::sigaction(sig, &dfl, nullptr);
+      sigset_t none;
+      sigemptyset(&none);
+      ::sigprocmask(SIG_SETMASK, &none, nullptr);
+      const int null = ::open("/dev/null", O_WRONLY);
+      ::dup2(null, 1);
+      ::dup2(null, 2);
+      ::execve(argv[0], argv.data(), envp.data());
+      ::_exit(127);
+    }
+  }
+  ~Running() {
+    if (pid_ > 0 && !done_) {
+      ::kill(pid_, SIGKILL);
+      Wait();
+    }
+  }
+
+  bool Started() const { return pid_ > 0; }
+
+  // Waits until present() holds while the process runs, then stops it there
+  // (SIGSTOP) and answers whether present() still holds: the process is then
+  // frozen in the middle of the work that present() observes.
+  bool StopWhen(const std::function<bool()>& present) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    while (!present()) {
+      int st = 0;
+      if (::waitpid(pid_, &st, WNOHANG) == pid_) {
+        done_ = true;
+        status_ = st;
+        return false;
+      }
+      if (std::chrono::steady_clock::now() > end) return false;
+    }
+    ::kill(pid_, SIGSTOP);
+    int st = 0;
+    ::waitpid(pid_, &st, WUNTRACED);
+    if (!WIFSTOPPED(st)) {
+      done_ = true;
+      status_ = st;
+      return false;
+    }
+    if (present()) return true;
+    ::kill(pid_, SIGCONT);  // stopped too late: let it finish
+    return false;
+  }
+
+  // Sends sig to the stopped process, lets it go on and waits for its end.
+  int SignalAndWait(int sig) {
+    ::kill(pid_, sig);
+    ::kill(pid_, SIGCONT);
+    return Wait();
+  }
+
+  int Wait() {
+    if (!done_) {
+      ::waitpid(pid_, &status_, 0);
+      done_ = true;
+    }
+    return status_;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  bool done_ = false;
+  int status_ = 0;
+};
+
+// Every entry under folder (recursively), relative to it.
+std::vector<std::string> Entries(const std::string& folder) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (auto it = std::filesystem::recursive_directory_iterator(folder, ec);
+       !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+    names.push_back(std::filesystem::relative(it->path(), folder).string());
+  }
+  return names;
+}
+
+bool HasEntryStartingWith(const std::string& folder, const std::string& prefix) {
+  for (const std::string& n : Entries(folder)) {
+    if (n.rfind(prefix, 0) == 0) return true;
+  }
+  return false;
+}
+
+// A private folder "zumen-XXXXXX" that holds at least one file.
+bool PrivateFolderHasFiles(const std::string& tmpdir) {
+  for (const std::string& n : Entries(tmpdir)) {
+    if (n.rfind("zumen-", 0) == 0 && n.find('/') != std::string::npos) return true;
+  }
+  return false;
+}
+
+// An A3 drawing with an embedded image, which the conversion extracts into
+// its private folder; drawn at 300 dpi it makes a BMP file of about 50 MB.
+std::string DrawingWithImage(const TempDir& t) {
+  JwwWriter w(700);
+  w.head.Enthd.nZumen = 3;
+  w.Line(-100, -50, 100, 50);
+  std::vector<uint8_t> image(1 << 20);
+  for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<uint8_t>(i * 2654435761u >> 13);
+  w.Image(u"photo.bmp.gz", image);
+  return t.Write("src/plan.jww", w.Finish());
+}
+
+std::string SignalName(int status) {
+  if (WIFSIGNALED(status)) return std::string("signal ") + strsignal(WTERMSIG(status));
+  if (WIFEXITED(status)) return "exit " + std::to_string(WEXITSTATUS(status));
+  return "status " + std::to_string(status);
+}
+
+// The moments at which the tests stop a conversion.
+enum class Moment {
+  kImageExtracted,     // the private folder holds the extracted image
+  kWritingBeside,      // the temporary file beside the destination exists
+  kWritingPastLimit,   // a write past the file-size limit: SIGXFSZ from the system
+};
+
+struct StopCase {
+  const char* name;
+  Moment moment;
+  int sig;
+};
+
+// Starts the command that `start` builds in a fresh folder (its drawing in
+// src/, its image going to out/, its TMPDIR tmp/), stops it at the case's
+// moment with the case's signal, and checks that the process ended by that
+// signal leaving nothing in out/ or tmp/. Moments found by watching the
+// folders may pass before the process is stopped; they are tried again.
+void ExpectNothingLeft(const StopCase& c, const std::function<std::vector<std::string>(const TempDir&)>& start) {
+  SCOPED_TRACE(c.name);
+  bool caught = false;
+  for (int attempt = 0; attempt < 5 && !caught; ++attempt) {
+    TempDir t;
+    for (const char* sub : {"tmp", "out", "src"}) std::filesystem::create_directories(t / sub);
+    const std::vector<std::string> command = start(t);
+    int status = 0;
+    if (c.moment == Moment::kWritingPastLimit) {
+      Running p(command, t / "tmp", 8 << 20);  // the extracted image is smaller, the bitmap larger
+      status = p.Wait();
+      caught = true;
+    } else {
+      Running p(command, t / "tmp");
+      caught = p.StopWhen([&] {
+        return c.moment == Moment::kWritingBeside ? HasEntryStartingWith(t / "out", ".zumen-")
+                                                  : PrivateFolderHasFiles(t / "tmp");
+      });
+      status = caught ? p.SignalAndWait(c.sig) : p.Wait();
+    }
+    if (!caught) continue;
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.sig) << SignalName(status);
+    EXPECT_EQ(Entries(t / "tmp"), std::vector<std::string>{});
+    EXPECT_EQ(Entries(t / "out"), std::vector<std::string>{});
+  }
+  EXPECT_TRUE(caught) << "the process was never stopped at that moment";
+}
+
+// A signal that stops `zumen convert` leaves neither its private folder
+// with the extracted image nor the partial temporary file beside the
+// destination, and the exit status shows the signal.
+TEST(ZumenCommand, StoppedBySignalLeavesNothingBehind) {
+  const StopCase cases[] = {
+      {"SIGTERM while the private folder holds the extracted image", Moment::kImageExtracted, SIGTERM},
+      {"SIGINT while the temporary file is written", Moment::kWritingBeside, SIGINT},
+      {"SIGXFSZ in the middle of writing the temporary file", Moment::kWritingPastLimit, SIGXFSZ},
+  };
+  for (const StopCase& c : cases) {
+    ExpectNothingLeft(c, [](const TempDir& t) {
+      return std::vector<std::string>{ZUMEN_EXE, "convert", DrawingWithImage(t), t / "out/plan.bmp", "--dpi", "300"};
+    });
+  }
+}
+
+// zumen-child writes its destination directly: a signal that stops it while
+// it writes removes the partial destination, and one that stops it earlier
+// its private folder.
+TEST(ZumenChild, StoppedBySignalLeavesNothingBehind) {
+  const StopCase cases[] = {
+      {"SIGTERM while the private folder holds the extracted image", Moment::kImageExtracted, SIGTERM},
+      {"SIGXFSZ in the middle of writing the destination", Moment::kWritingPastLimit, SIGXFSZ},
+  };
+  for (const StopCase& c : cases) {
+    ExpectNothingLeft(c, [](const TempDir& t) {
+      const std::string exe = t / "zumen-child";
+      std::filesystem::copy_file(ZUMEN_CHILD_EXE, exe);
+      std::string settings;
+      for (int i = 0; i < 16; ++i) settings += "0\r\n";
+      t.Write("Plotvane.dat", settings + "4961\r\n3508\r\n");
+      return std::vector<std::string>{exe, "x", "y", DrawingWithImage(t), t / "out/plan.bmp"};
+    });
+  }
 }
 
 }  // namespace

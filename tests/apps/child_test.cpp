@@ -60,6 +60,26 @@ TEST(Child, FourArgumentsLogTheChecksAndWriteTheImageInEveryFormat) {
   }
 }
 
+TEST(Child, CutBlockTreeIsToldOnStandardErrorOnly) {
+  TempDir app, work;
+  app.Write("Plotvane.dat", SettingsText("100", "100"));
+  JwwWriter w(600);
+  w.Insert(1, 0, 0);
+  w.BeginBlockDef(1, u"loop");
+  w.Line(0, 0, 1, 1);
+  w.Insert(1, 1, 1);
+  w.EndBlockDef();
+  const std::string src = work.Write("loop.jww", w.Finish());
+  const std::string dst = work / "out.png";
+  const ChildRun r = RunWith(app, {"exe", "a", "b", src, dst});
+  const std::vector<std::string> want = {"exe", "a", "b", src, dst, "CHECK1:OK", "CHECK4:OK", "CHECK5:OK"};
+  EXPECT_EQ(r.lines, want);
+  EXPECT_EQ(r.err, "zumen-child: " + src +
+                       ": drawn only in part: 1 block instance left out (blocks nested deeper than 32 levels or "
+                       "more than 1048576 block instances)\n");
+  EXPECT_TRUE(LoadImageFile(dst).ok());
+}
+
 TEST(Child, ExistingDestinationIsRemovedAndNotReplaced) {
   TempDir app, work;
   app.Write("Plotvane.dat", SettingsText("100", "100"));

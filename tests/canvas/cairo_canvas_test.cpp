@@ -89,21 +89,25 @@ TEST(CairoCanvasTest, FillPolygonUsesNonZeroWinding) {
   EXPECT_EQ(CountNot(b, kWhite), 100);
 }
 
-TEST(CairoCanvasTest, SetPixelSetsExactlyThePixelContainingThePoint) {
+// The pixel set is the one holding the device point half a pixel right of
+// (x, y): the centre of a one-pixel stroke from (x, y) to (x + 1, y).
+TEST(CairoCanvasTest, SetPixelSetsExactlyThePixelOfAOnePixelStroke) {
   auto c = MakeCanvas(10, 10);
   c->SetStroke(kBlack, 7, DashStyle::Solid);  // the stroke width does not matter
   c->SetPixel(3.7, 4.2, kRed);
-  c->SetPixel(-0.5, 2, kRed);  // outside: nothing
-  c->SetPixel(10, 2, kRed);
+  c->SetPixel(5.2, 6.8, kRed);
+  c->SetPixel(-0.6, 2, kRed);  // outside: nothing
+  c->SetPixel(9.5, 2, kRed);
   Bitmap b = c->ToBitmap();
-  EXPECT_EQ(b.at(3, 4), kRed);
-  EXPECT_EQ(CountNot(b, kWhite), 1);
+  EXPECT_EQ(b.at(4, 4), kRed);
+  EXPECT_EQ(b.at(5, 6), kRed);
+  EXPECT_EQ(CountNot(b, kWhite), 2);
 
   c->SetTransform(Matrix::Translate(2, 3));
-  c->SetPixel(0.5, 0.5, kBlue);
+  c->SetPixel(0.2, 0.5, kBlue);
   b = c->ToBitmap();
   EXPECT_EQ(b.at(2, 3), kBlue);
-  EXPECT_EQ(CountNot(b, kWhite), 2);
+  EXPECT_EQ(CountNot(b, kWhite), 3);
 }
 
 TEST(CairoCanvasTest, TransformMovesDrawingAndCanBeReadBack) {

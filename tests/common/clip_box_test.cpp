@@ -91,6 +91,23 @@ TEST(Clip, ClipLine) {
   }
 }
 
+TEST(Clip, AstronomicalFarEndGivesTheCrossingMeasuredFromTheNearEnd) {
+  // Measured from the far end, (ey - oy) * dx overflows: the crossing of
+  // the top edge comes out infinite instead of about 50.
+  double x1 = 4.741895731994438e+170, y1 = 6.3229917213543986e+233, x2 = 50, y2 = 80;
+  EXPECT_EQ(ClipLine(x1, y1, x2, y2, -10.5, -16.875, 430.5, 313.875), 1);
+  EXPECT_DOUBLE_EQ(x1, 50);
+  EXPECT_DOUBLE_EQ(y1, 313.875);
+  EXPECT_DOUBLE_EQ(x2, 50);
+  EXPECT_DOUBLE_EQ(y2, 80);
+  // Both ends far and nothing finite to measure from: nothing to draw.
+  double a = -1e308, b = 1e308, c = 1e308, d = -1e308;
+  const int r = ClipLine(a, b, c, d, 0, 0, 10, 10);
+  if (r != 2) {
+    for (double v : {a, b, c, d}) EXPECT_TRUE(std::isfinite(v)) << v;
+  }
+}
+
 TEST(Clip, SegVisibleLeavesArgumentsAlone) {
   const double x1 = -5, y1 = 5, x2 = 15, y2 = 5;
   EXPECT_EQ(SegVisible(x1, y1, x2, y2, 0, 0, 10, 10), 1);

@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -122,6 +123,94 @@ TEST_F(FilesTest, TextLines) {
   std::vector<std::string> lines;
   ASSERT_TRUE(ReadTextLines(f, 1 << 20, lines));
   EXPECT_EQ(lines, (std::vector<std::string>{"key\t\x8A\xBF", "line2"}));
+}
+
+// Lines read until the reader has what it needs: the rest of the file is
+// never read, however large it is.
+TEST_F(FilesTest, LinesAreReadOnlyAsFarAsNeeded) {
+  const std::string f = dir_ + "/big.txt";
+  {
+    // Three short lines, then a tail of a gigabyte that is never written
+    // (a sparse file costs no disk).
+    const std::string head = "one\r\ntwo\nthree\n";
+    ASSERT_TRUE(WriteFileBytes(f, std::span(reinterpret_cast<const uint8_t*>(head.data()), head.size())));
+    ASSERT_EQ(::truncate(f.c_str(), off_t{1} << 30), 0);
+  }
+  std::vector<std::string> got;
+  EXPECT_TRUE(ReadLinesWhile(f, 1 << 20, [&](std::string_view line) {
+    got.emplace_back(line);
+    return got.size() < 3;
+  }));
+  EXPECT_EQ(got, (std::vector<std::string>{"one", "two", "three"}));
+
+  // Not stopped: the bound ends the reading, the line it cuts is not passed.
+  got.clear();
+  std::string msg;
+  EXPECT_FALSE(ReadLinesWhile(f, 1 << 16, [&](std::string_view line) {
+    got.emplace_back(line);
+    return true;
+  }, &msg));
+  EXPECT_EQ(got, (std::vector<std::string>{"one", "two", "three"}));
+  EXPECT_NE(msg.find("only the first 65536 bytes"), std::string::npos) << msg;
+  EXPECT_FALSE(ReadLinesWhile(dir_, 100, [](std::string_view) { return true; }));  // a folder
+}
+
+TEST_F(FilesTest, LinesReadInBlocksFollowTheLineRules) {
+  // A CR LF split between two blocks of the reader ends one line; a file
+  // exactly as long as the bound is read whole; no line after a final end.
+  const std::string text = std::string(65535, 'a') + "\r\nb\rc\r\n\nd";
+  const std::string f = dir_ + "/t.txt";
+  ASSERT_TRUE(WriteFileBytes(f, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size())));
+  std::vector<std::string> got;
+  EXPECT_TRUE(ReadLinesWhile(f, text.size(), [&](std::string_view line) {
+    got.emplace_back(line);
+    return true;
+  }));
+  EXPECT_EQ(got, SplitLines(text));
+  EXPECT_EQ(got.size(), 5u);
+}
+
+TEST(AbsolutePath, JoinsTheWorkingFolderWithoutResolvingLinks) {
+  char tmpl[] = "/tmp/zumen-abs-XXXXXX";
+  ASSERT_NE(mkdtemp(tmpl), nullptr);
+  const std::string dir = tmpl;
+  ASSERT_EQ(::mkdir((dir + "/real").c_str(), 0700), 0);
+  ASSERT_EQ(::mkdir((dir + "/real/sub").c_str(), 0700), 0);
+  ASSERT_EQ(::symlink((dir + "/real/sub").c_str(), (dir + "/link").c_str()), 0);
+  char old[4096];
+  ASSERT_NE(::getcwd(old, sizeof old), nullptr);
+  ASSERT_EQ(::chdir(dir.c_str()), 0);
+  const std::string cwd = std::filesystem::current_path().string();
+  struct Case {
+    std::string in, out;
+  } cases[] = {
+      {"plan.jww", cwd + "/plan.jww"},
+      {"./real//plan.jww", cwd + "/real/plan.jww"},
+      {"real/sub/../plan.jww", cwd + "/real/plan.jww"},
+      {"link/plan.jww", cwd + "/link/plan.jww"},         // the link's name stays
+      {"link/../plan.jww", cwd + "/link/../plan.jww"},   // ".." after a link is the link target's parent
+      {"/a/./b/../c.jww", "/a/c.jww"},
+      {"/../x.jww", "/x.jww"},
+      {"/", "/"},
+      {"", ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(AbsolutePath(c.in), c.out) << c.in;
+  ASSERT_EQ(::chdir(old), 0);
+  std::filesystem::remove_all(dir);
+}
+
+TEST(PathToText, DecodesEachComponentAsUtf8ElseCodePage932) {
+  struct Case {
+    std::string path;
+    std::u16string text;
+  } cases[] = {
+      {"/home/\xE5\x9B\xB3\xE9\x9D\xA2/a.jww", u"/home/図面/a.jww"},
+      {"/home/\x90\x7D\x96\xCA/a.jww", u"/home/図面/a.jww"},                        // Shift_JIS folder
+      {"/\xE5\x9B\xB3/\x95\x5C.jww", u"/図/表.jww"},                                // 0x5C is a trail byte here
+      {"/data/caf\xE9/a.jww", u"/data/caf\uFFFD/a.jww"},  // Latin-1 é: a lone lead byte in 932
+      {"relative", u"relative"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(PathToText(c.path), c.text) << c.path;
 }
 
 TEST_F(FilesTest, ModificationTimeToEvenSeconds) {

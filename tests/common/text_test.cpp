@@ -84,5 +84,15 @@ TEST(Utf, RoundTripsAndReplacesBadInput) {
   EXPECT_EQ(Utf16ToUtf8(std::u16string(1, char16_t{0xD800}) + u"x"), "\xEF\xBF\xBDx");
 }
 
+TEST(Utf, TellsWellFormedUtf8) {
+  for (const char* good : {"", "plain", "a\xC3\xA9\xE6\xBC\xA2\xF0\x9F\x98\x80"}) {
+    EXPECT_TRUE(IsValidUtf8(good)) << good;
+  }
+  // Code page 932 (図面), Latin-1 (é), overlong, surrogate, truncated, past U+10FFFF.
+  for (const char* bad : {"\x90\x7D\x96\xCA", "caf\xE9", "\xC0\xAF", "\xED\xA0\x80", "\xE6\xBC", "\xF4\x90\x80\x80"}) {
+    EXPECT_FALSE(IsValidUtf8(bad)) << bad;
+  }
+}
+
 }  // namespace
 }  // namespace zumen

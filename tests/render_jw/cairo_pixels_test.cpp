@@ -2,8 +2,12 @@
 // pixels.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <numbers>
+#include <utility>
+#include <vector>
 
 #include "canvas/cairo_canvas.h"
 #include "codecs/image_io.h"
@@ -89,6 +93,44 @@ TEST_F(CairoPixels, ImageLandsInItsBox) {
   EXPECT_EQ(px.at(305, 250), kWhite);
   EXPECT_EQ(px.at(200, 195), kWhite);
   EXPECT_EQ(px.at(200, 305), kWhite);
+}
+
+// GTen sets the pixel that a one-pixel stroke from (x, y) to (x + 1, y)
+// covers most: the stroke's centre (x + 0.5, y) lies in it.
+TEST_F(CairoPixels, SinglePixelIsThePixelOfAOnePixelStroke) {
+  const std::pair<double, double> positions[] = {{100, 100},     {100.3, 100.3}, {100.7, 100.2}, {100.5, 100.5},
+                                                 {100.9, 100.6}, {100.2, 100.8}, {99.55, 100.1}};
+  auto draw = [](const std::function<void(TGraph2&)>& f) {
+    auto made = CairoCanvas::Create(200, 200);
+    EXPECT_TRUE(made.canvas) << made.error;
+    ConversionContext c;
+    TGraph2 gr(c, *made.canvas);
+    made.canvas->BeginScene();
+    gr.GCls(kWhite);
+    gr.GPenSet(kBlack, 0, 1);
+    f(gr);
+    made.canvas->EndScene();
+    return made.canvas->ToBitmap();
+  };
+  for (const auto& [x, y] : positions) {
+    SCOPED_TRACE(::testing::Message() << x << ", " << y);
+    const Bitmap dot = draw([&](TGraph2& gr) { gr.GTen(x, y); });
+    const Bitmap stroke = draw([&](TGraph2& gr) { gr.GLine(x, y, x + 1, y); });
+    std::vector<std::pair<int, int>> set, darkest;
+    int least = 256;
+    for (int r = 0; r < 200; ++r)
+      for (int col = 0; col < 200; ++col) {
+        if (dot.at(col, r) != kWhite) set.emplace_back(col, r);
+        const int v = static_cast<int>(stroke.at(col, r) & 0xFF);
+        if (v < least) darkest.clear(), least = v;
+        if (v == least) darkest.emplace_back(col, r);
+      }
+    ASSERT_EQ(set.size(), 1u);
+    EXPECT_EQ(dot.at(set[0].first, set[0].second), kBlack);
+    EXPECT_TRUE(std::find(darkest.begin(), darkest.end(), set[0]) != darkest.end())
+        << "pixel " << set[0].first << ", " << set[0].second << "; stroke darkest at " << darkest[0].first << ", "
+        << darkest[0].second;
+  }
 }
 
 }  // namespace

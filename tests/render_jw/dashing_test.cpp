@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <numbers>
+#include <variant>
 #include <vector>
 
 #include "render_fixture.h"
@@ -225,6 +227,114 @@ TEST_F(Dashing, BlockArcIsTransformedAndSizedAfterTheBlock) {
   EXPECT_DOUBLE_EQ(px[0].x, 500);
   EXPECT_DOUBLE_EQ(px[0].y, 500);
   EXPECT_EQ(g.GLEllipseArcBLDT(0, kTyp, 50, 50, 10, 1, 0, 0, kPi, 0, 0, 1, 0, 0, 1, 0), 3);
+}
+
+// Every stroke and pixel in call order, in device units, to compare two
+// drawings call by call.
+std::vector<std::vector<double>> Strokes(const RecordingCanvas& c) {
+  std::vector<std::vector<double>> out;
+  for (const CanvasCall& call : c.Calls()) {
+    if (const auto* l = std::get_if<RecLine>(&call)) out.push_back({l->x1, l->y1, l->x2, l->y2});
+    if (const auto* p = std::get_if<RecPixel>(&call)) out.push_back({p->x, p->y});
+  }
+  return out;
+}
+
+// Damaged coordinates far away from the drawing (walking the pattern along
+// the whole line would take hours; 1e12 / 3 dashes).
+constexpr double kFar = 1e12;
+
+// A damaged drawing may put one end of a line very far away. The pattern is
+// walked only along the part the window shows, so such a line costs what its
+// visible part costs and draws exactly the dashes of the same line ending (or
+// starting) just beyond the window edge.
+TEST_F(Dashing, FarEndsWalkOnlyTheVisiblePart) {
+  struct Case {
+    const char* name;
+    std::vector<double> elems;
+    double amp;
+    double far[4];   // the damaged line
+    double near[4];  // the same line ending just outside the window
+  };
+  const Case cases[] = {
+      {"dashes, far end", {2, -1}, 0, {50, 50, kFar, 50}, {50, 50, 150, 50}},
+      {"dashes, far start", {2, -1}, 0, {-kFar, 50, 50, 50}, {-101, 50, 50, 50}},
+      {"dashes, slanted", {2, -1}, 0, {50, 50, kFar, kFar}, {50, 50, 150, 150}},
+      {"dots, both ends far", {0, -1}, 0, {-kFar, 30, kFar, 30}, {-1, 30, 101, 30}},
+      {"zigzag, far end", {1, -1}, 0.5, {50, 50, kFar, kFar}, {50, 50, 150, 150}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetType(c.elems, c.amp);
+    const auto draw = [&](const double (&p)[4]) {
+      canvas.ClearCalls();
+      g.GLSetDT();
+      EXPECT_EQ(g.GLLineDT(0, kTyp, p[0], p[1], p[2], p[3]), 0);
+      return Strokes(canvas);
+    };
+    const auto near = draw(c.near);
+    EXPECT_GT(near.size(), 10u);
+    EXPECT_EQ(draw(c.far), near);
+  }
+}
+
+// A line from inside the window to a point some 1e200 away (as a fuzzer
+// found in a K4 polyline): the crossing with the window's edge overflows when
+// measured from the far end. The visible piece is walked, and only it.
+TEST_F(Dashing, LinesOfAstronomicalLengthWalkOnlyTheVisiblePiece) {
+  SetType({2, -1}, 0);
+  struct Case {
+    double far[4];
+    double nearEnd[2];  // where the visible piece leaves the window
+  } cases[] = {
+      {{4.741895731994438e+170, 6.3229917213543986e+233, 50.000013162089807, 80}, {50.000013162089807, 100}},
+      {{1e300, -1e300, 50, 20}, {70, 0}},
+  };
+  for (const Case& c : cases) {
+    canvas.ClearCalls();
+    g.GLSetDT();
+    EXPECT_EQ(g.GLLineDT(0, kTyp, c.far[0], c.far[1], c.far[2], c.far[3]), 0);
+    const auto far = Strokes(canvas);
+    canvas.ClearCalls();
+    g.GLSetDT();
+    EXPECT_EQ(g.GLLineDT(0, kTyp, c.nearEnd[0], c.nearEnd[1], c.far[2], c.far[3]), 0);
+    const auto near = Strokes(canvas);
+    EXPECT_GT(far.size(), 5u);
+    EXPECT_LT(far.size(), 100u);
+    EXPECT_EQ(far.size(), near.size());
+  }
+}
+
+// Arcs of a huge radius crossing the window: chords and dashes stay bounded
+// by what the window shows, where the whole curve would hold about 2e12
+// dashes.
+TEST_F(Dashing, HugeArcsWalkOnlyTheVisiblePart) {
+  struct Case {
+    const char* name;
+    std::function<int32_t(TGraph2&)> draw;
+  };
+  const double r = kFar;
+  const Case cases[] = {
+      {"circle through the window",
+       [&](TGraph2& gr) { return gr.GLEllipseArcDT(0, kTyp, 50, 50 - r, r, 1, 0, 0, 2 * kPi); }},
+      {"arc piece through the window",
+       [&](TGraph2& gr) { return gr.GLEllipseArcDT(0, kTyp, 50, 50 - r, r, 1, 0, kPi / 2 - 0.1, 0.2); }},
+      {"flat ellipse along the window",
+       [&](TGraph2& gr) { return gr.GLEllipseArcDT(0, kTyp, 50, 50, r, 1e-12, 0.3, 0, 2 * kPi); }},
+      {"circle in a block",
+       [&](TGraph2& gr) {
+         return gr.GLEllipseArcBLDT(0, kTyp, 50, 50 - r, r, 1, 0, 0, 2 * kPi, 0, 0, 1, 0, 0, 1, 1);
+       }},
+  };
+  SetType({2, -1});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    canvas.ClearCalls();
+    g.GLSetDT();
+    EXPECT_EQ(c.draw(g), 0);
+    EXPECT_GT(canvas.DrawCount(), 0u);
+    EXPECT_LE(canvas.DrawCount(), 72u * 50u);  // 72 chords, each at most a window's diagonal of dashes
+  }
 }
 
 }  // namespace

@@ -83,7 +83,7 @@ TEST_F(Images, FittingModes) {
 
 TEST_F(Images, FileLookupAndExtensions) {
   // Not in the working folder: found beside the drawing.
-  ctx.CurFileName = Path("drawing.jww");
+  ctx.CurFilePath = (dir_ / "drawing.jww").string();
   EXPECT_EQ(g.GLImage(10, 10, 90, 90, 0, u"wide.png"), 0);
   EXPECT_EQ(g.GLImage(10, 10, 90, 90, 0, u"photo.jpeg"), 0);  // lower-case ".JPEG"
   EXPECT_EQ(canvas.Count<RecBitmap>(), 2u);
@@ -91,13 +91,13 @@ TEST_F(Images, FileLookupAndExtensions) {
   EXPECT_EQ(g.GLImage(10, 10, 90, 90, 0, u"notes.txt"), 3);
   EXPECT_EQ(g.GLImage2(10, 10, 90, 90, 0, 0, 1, 0, u"notes.txt"), 3);
   EXPECT_EQ(g.GLImage2(10, 10, 90, 90, 0, 0, 1, 0, u"missing.gif"), 3);
-  ctx.CurFileName.clear();
+  ctx.CurFilePath.clear();
   EXPECT_EQ(g.GLImage(10, 10, 90, 90, 0, u"wide.png"), 3);
   EXPECT_EQ(canvas.Count<RecBitmap>(), 2u);
 }
 
 TEST_F(Images, WindowsPathsAreFoundByTheirLastComponentBesideTheDrawing) {
-  ctx.CurFileName = Path("drawing.jww");
+  ctx.CurFilePath = (dir_ / "drawing.jww").string();
   struct Case {
     std::u16string name;
     int32_t result;
@@ -117,7 +117,7 @@ TEST_F(Images, WindowsPathsAreFoundByTheirLastComponentBesideTheDrawing) {
     EXPECT_EQ(canvas.Count<RecBitmap>(), c.result == 0 ? 2u : 0u);
   }
   // Only beside the drawing: without one the last component is not tried.
-  ctx.CurFileName.clear();
+  ctx.CurFilePath.clear();
   EXPECT_EQ(g.GLImage(10, 10, 90, 90, 0, u"C:\\data\\wide.png"), 3);
 }
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <cstring>
+#include <functional>
 #include <numbers>
 
 #include "canvas/recording_canvas.h"
@@ -445,6 +446,88 @@ TEST_F(K4Graph, BezierSampling) {
   TGraph::TransBezierSub(x, y, 0.5, 0, 0, 1, 1, 0, 1, 1, 0);
   EXPECT_DOUBLE_EQ(x, 0.5);
   EXPECT_DOUBLE_EQ(y, 0.75);
+}
+
+// A damaged drawing may put points very far away (walking the pattern along
+// the whole of such a line would take hours). Patterned lines are walked only
+// along the part the window shows and pass the phase over the rest, so they
+// draw the dashes of the same line begun a whole number of periods before the
+// window (or ended just beyond it); curves through such points stay bounded
+// by what the window shows.
+TEST_F(K4Graph, FarPointsWalkOnlyTheVisiblePart) {
+  struct Case {
+    const char* name;
+    std::function<void(TGraph&)> far;
+    std::function<void(TGraph&)> near;  // null: only the bound is checked
+  };
+  constexpr double kFar = 1e12;
+  const std::vector<TDPoint> bezier = {{50, 50}, {kFar, kFar}, {-kFar, kFar}, {60, 50}};
+  const std::vector<TDPoint> zigzag = {{50, 50}, {kFar, 50}, {50, 52}, {-kFar, 52}, {50, 54}};
+  const std::vector<TDPoint> huge = {{-kFar, -kFar}, {kFar, -kFar}, {0, kFar}};
+  const Case cases[] = {
+      {"line, far end", [](TGraph& gr) { gr.GLLine2(50, 50, kFar, 50); },
+       [](TGraph& gr) { gr.GLLine2(50, 50, 150, 50); }},
+      // kFar - 100 is a whole number of periods of 4.
+      {"line, far start", [](TGraph& gr) { gr.GLLine3(-kFar, 50, 50, 50); },
+       [](TGraph& gr) { gr.GLLine3(-100, 50, 50, 50); }},
+      // Along (3, 4) / 5, from kFar and from 100 units before (50, 50).
+      {"line, slanted", [](TGraph& gr) { gr.GLLine3(50 - 0.6 * kFar, 50 - 0.8 * kFar, 50, 50); },
+       [](TGraph& gr) { gr.GLLine3(-10, -30, 50, 50); }},
+      {"circle through the window", [](TGraph& gr) { gr.GLEllipse2(50, 50 - kFar, kFar, 1, 0); }, nullptr},
+      {"flat ellipse along the window", [](TGraph& gr) { gr.GLEllipse2(50, 50, kFar, 1e-12, 0.3); }, nullptr},
+      {"Bezier with far control points", [&](TGraph& gr) { gr.GLBezier(4, bezier, 1); }, nullptr},
+      {"polyline to far points", [&](TGraph& gr) { gr.GLPolylin(5, zigzag, 1); }, nullptr},
+      {"pattern fill over a huge polygon",
+       [&](TGraph& gr) {
+         gr.GPolygonPattern(3, 0xFF0000FF);
+         gr.GLPolygon(3, huge, 1);
+       },
+       nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto draw = [&](const std::function<void(TGraph&)>& f) {
+      canvas.ClearCalls();
+      g.GLSetDT();
+      Pattern({2, 2});
+      f(g);
+      return canvas.Calls().size();
+    };
+    const size_t calls = draw(c.far);
+    EXPECT_GT(calls, 0u);
+    EXPECT_LE(calls, 72u * 50u);  // 72 chords at most, each at most a window's diagonal of dashes
+    if (!c.near) continue;
+    const auto spans = Ends();
+    draw(c.near);
+    const auto want = Ends();
+    EXPECT_GT(want.size(), 20u);
+    ASSERT_EQ(spans.size(), want.size());
+    // The phase passed over 1e12 units is exact to about 1e-4 units.
+    for (size_t i = 0; i < spans.size(); ++i) {
+      EXPECT_NEAR(spans[i].X, want[i].X, 1e-3) << i;
+      EXPECT_NEAR(spans[i].Y, want[i].Y, 1e-3) << i;
+    }
+  }
+}
+
+// The polyline a fuzzer found in a K4 drawing: from a point some 1e200 away
+// into the window. Its crossing with the window's top edge overflowed, and
+// the dash walk along the infinite piece never ended; now only the visible
+// piece is walked (its phase carried over the 6e233 units before it).
+TEST_F(K4Graph, LineOfAstronomicalLengthWalksOnlyTheVisiblePiece) {
+  ctx.DispX1 = -10.5, ctx.DispY1 = -16.875, ctx.DispX2 = 430.5, ctx.DispY2 = 313.875;
+  Pattern({1.3525, -3.1025});
+  const auto draw = [&](double x1, double y1) {
+    canvas.ClearCalls();
+    g.GLSetDT();
+    EXPECT_EQ(g.GLLine4(x1, y1, 50.000013162089807, 80), 0);
+    return canvas.Calls().size();
+  };
+  const size_t far = draw(4.741895731994438e+170, 6.3229917213543986e+233);
+  EXPECT_GT(far, 40u);
+  EXPECT_LT(far, 80u);  // 233.875 units of a 4.455-unit pattern
+  const size_t near = draw(50.000013162089807, 313.875);
+  EXPECT_LE(std::max(far, near) - std::min(far, near), 1u);
 }
 
 TEST_F(K4Graph, PolylinAndPolygon) {

@@ -25,6 +25,7 @@ void JwcDrawLine(TGraph2& g, bool dispmode, uint32_t dcol, const TEntJwcLine& e,
 }
 
 void JwcDrawArc(TGraph2& g, bool dispmode, uint32_t dcol, const TEntJwcArc2& e, double scale) {
+  if (dispmode) g.GLSetDT();  // the pattern starts afresh on every arc, as on every line
   g.GLPenSet(e.lay, e.col, e.typ, g.Ctx.GAtt.GetAttrColwid(e.col), dcol);
   // The sweep taken into [0, 360]; an empty or whole turn is a full ellipse.
   double d = std::fmod(double{e.et} - e.st, 360.0);

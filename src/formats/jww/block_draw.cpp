@@ -220,12 +220,8 @@ void JwwEntityDrawer::GLDrawImage2(bool dispmode, uint32_t dcol, const TEntJwwMo
   double a = Dir(p1, xf.T(e.start_x + im.W * std::cos(ar), e.start_y + im.W * std::sin(ar))) * 180 / kPi;
   a = std::fmod(a, 360.0);
   if (a < 0) a += 360;
-  if (dispmode) {
-    g_.GLImage2(p1.X, p1.Y, p1.X + w, p1.Y + h, im.X, im.Y, im.R, a, fn);
-    return;
-  }
-  PlainPen(e.att, dcol);
-  g_.GLBoxA(p1.X, p1.Y, p1.X + w, p1.Y + h, a * kPi / 180);
+  if (dispmode && g_.GLImage2(p1.X, p1.Y, p1.X + w, p1.Y + h, im.X, im.Y, im.R, a, fn) != kImageNotShown) return;
+  ImageFrame(e.att, dcol, p1.X, p1.Y, p1.X + w, p1.Y + h, a);
 }
 
 void JwwEntityDrawer::GLDrawSunpo2(bool dispmode, bool hojof, uint32_t dcol, const TEntJwwSunpo& e, JwwBlockXf xf) {

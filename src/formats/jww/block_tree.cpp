@@ -42,9 +42,12 @@ Matrix InsertionMatrix(const TEntJwwBlock& b) {
 
 }  // namespace
 
-void TJwwBody::MakeBlockTree() {
+void TJwwBody::MakeBlockTree(int64_t workLimit) {
   EntBlockTree.clear();
   BlockTreeCut = false;
+  BlockWorkCut = false;
+  BlockTreeWork = 0;
+  BlockInstancesCut = 0;
   EntBlockNum = 0;
   for (auto& d : EntBlockDef) {
     d.ref_flag = false;
@@ -55,14 +58,40 @@ void TJwwBody::MakeBlockTree() {
   // Insertions resolve to the first definition carrying their number.
   std::unordered_map<uint32_t, int> first_def;
   for (size_t i = 0; i < EntBlockDef.size(); ++i) first_def.emplace(EntBlockDef[i].nNumber, static_cast<int>(i));
-  auto resolve = [&](TEntJwwBlockTree& node) {
-    auto it = first_def.find(node.no);
-    node.defno = it == first_def.end() ? -1 : it->second;
-    if (node.defno >= 0) EntBlockDef[static_cast<size_t>(node.defno)].ref_flag = true;
+  auto find_def = [&](uint32_t no) {
+    auto it = first_def.find(no);
+    return it == first_def.end() ? -1 : it->second;
+  };
+  auto work_of = [&](int defno) -> int64_t {
+    if (defno < 0) return 0;
+    const TEntJwwBlockDef& d = EntBlockDef[static_cast<size_t>(defno)];
+    return static_cast<int64_t>(d.mLine.size() + d.mEnko.size() + d.mTen.size() + d.mMoji.size() +
+                                d.mSunpo.size() + d.mSolid.size() + d.mBlock.size());
   };
 
+  // Adds a node unless a limit stops the tree (which then takes no further
+  // node). The size limit applies to nested insertions only: the drawing's
+  // own are bounded by the file.
+  bool stopped = false;
+  auto place = [&](TEntJwwBlockTree& node, bool nested) {
+    node.defno = find_def(node.no);
+    const int64_t work = work_of(node.defno);
+    if (nested && EntBlockTree.size() >= kJwwMaxBlockTreeNodes) {
+      BlockTreeCut = stopped = true;
+    } else if (work > workLimit - BlockTreeWork) {
+      BlockWorkCut = stopped = true;
+    } else {
+      BlockTreeWork += work;
+      if (node.defno >= 0) EntBlockDef[static_cast<size_t>(node.defno)].ref_flag = true;
+      EntBlockTree.push_back(node);
+    }
+  };
+  // Insertions from the i-th of n on were left out.
+  auto left_out = [&](size_t i, size_t n) { BlockInstancesCut += static_cast<int64_t>(n - i); };
+
   EntBlockTree.reserve(EntBlock.size());
-  for (const auto& b : EntBlock) {
+  for (size_t i = 0; i < EntBlock.size(); ++i) {
+    const TEntJwwBlock& b = EntBlock[i];
     TEntJwwBlockTree node;
     node.att = b.att;
     node.no = b.nNumber;
@@ -73,27 +102,32 @@ void TJwwBody::MakeBlockTree() {
     node.r2 = m.m2;
     node.r3 = m.m3;
     node.r4 = m.m4;
-    resolve(node);
-    EntBlockTree.push_back(node);
+    place(node, false);
+    if (stopped) {
+      left_out(i, EntBlock.size());
+      break;
+    }
   }
 
   // Breadth-first walk over nested insertions; nodes are appended behind the
-  // walk. Depth and size are bounded so that a definition that places itself
-  // ends the walk instead of exhausting memory.
+  // walk. Depth, size and work are bounded so that a definition that places
+  // itself ends the walk instead of exhausting time and memory.
   for (size_t k = 0; k < EntBlockTree.size(); ++k) {
     const TEntJwwBlockTree p = EntBlockTree[k];
     if (p.defno < 0) continue;
     const TEntJwwBlockDef& def = EntBlockDef[static_cast<size_t>(p.defno)];
     if (def.mBlock.empty()) continue;
-    if (p.level >= kJwwMaxBlockLevel) {
-      BlockTreeCut = true;
+    if (stopped) {
+      left_out(0, def.mBlock.size());
       continue;
     }
-    for (const auto& b : def.mBlock) {
-      if (EntBlockTree.size() >= kJwwMaxBlockTreeNodes) {
-        BlockTreeCut = true;
-        break;
-      }
+    if (p.level >= kJwwMaxBlockLevel) {
+      BlockTreeCut = true;
+      left_out(0, def.mBlock.size());
+      continue;
+    }
+    for (size_t i = 0; i < def.mBlock.size(); ++i) {
+      const TEntJwwBlock& b = def.mBlock[i];
       TEntJwwBlockTree node;
       node.att = def.att;
       node.level = p.level + 1;
@@ -106,10 +140,12 @@ void TJwwBody::MakeBlockTree() {
       node.r2 = p.r1 * m.m2 + p.r2 * m.m4;
       node.r3 = p.r3 * m.m1 + p.r4 * m.m3;
       node.r4 = p.r3 * m.m2 + p.r4 * m.m4;
-      resolve(node);
-      EntBlockTree.push_back(node);
+      place(node, true);
+      if (stopped) {
+        left_out(i, def.mBlock.size());
+        break;
+      }
     }
-    if (BlockTreeCut && EntBlockTree.size() >= kJwwMaxBlockTreeNodes) break;
   }
 
   for (auto& d : EntBlockDef)

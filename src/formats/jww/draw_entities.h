@@ -70,6 +70,9 @@ class JwwEntityDrawer {
   void SolidPen(const TEntJwwSolid& e, uint32_t dcol);
   // Pen of texts and image frames.
   void PlainPen(const TEntJwwAttr& a, uint32_t dcol);
+  // The frame of an image box, turned by deg degrees about (x1, y1), in the
+  // pen of the image text: drawn in place of an image that is not shown.
+  void ImageFrame(const TEntJwwAttr& a, uint32_t dcol, double x1, double y1, double x2, double y2, double deg);
   // Fills GLPt with the four corners and draws them as one solid.
   void SolidQuad(const TDPoint (&p)[4]);
   // Draws a text record with its string s at the base line p1-p2.
@@ -82,6 +85,10 @@ class JwwEntityDrawer {
   ConversionContext& ctx_;
   TGraph2& g_;
 };
+
+// Answer of GLImage and GLImage2 for an image that cannot be shown: its file
+// is missing, of a type not read, or holds no pixels.
+constexpr int32_t kImageNotShown = 3;
 
 // Auxiliary entity: pen colour 9; for lines and arcs also pen style 9.
 inline bool JwwIsAux(const TEntJwwAttr& a, bool lineLike) {

@@ -131,6 +131,12 @@ void JwwEntityDrawer::PlainPen(const TEntJwwAttr& a, uint32_t dcol) {
   g_.GLPenSet(a.LayerNo(), a.nPenColor, 1, 0.0, dcol);
 }
 
+void JwwEntityDrawer::ImageFrame(const TEntJwwAttr& a, uint32_t dcol, double x1, double y1, double x2, double y2,
+                                 double deg) {
+  PlainPen(a, dcol);
+  g_.GLBoxA(x1, y1, x2, y2, deg * std::numbers::pi / 180.0);
+}
+
 void JwwEntityDrawer::SolidPen(const TEntJwwSolid& e, uint32_t dcol) {
   if (e.att.nPenColor != kOwnColour) {
     PlainPen(e.att, dcol);
@@ -229,14 +235,13 @@ void JwwEntityDrawer::GLDrawImage(bool dispmode, uint32_t dcol, const TEntJwwMoj
   const std::u16string fn = ResolveImageFile(im.file, imageFolder_);
   const double x1 = e.start_x, y1 = e.start_y, x2 = x1 + im.W, y2 = y1 + im.H;
   if (dispmode) {
-    if (im.LongForm())
-      g_.GLImage2(x1, y1, x2, y2, im.X, im.Y, im.R, im.A, fn);
-    else
-      g_.GLImage(x1, y1, x2, y2, 1, fn);
-    return;
+    const int32_t r = im.LongForm() ? g_.GLImage2(x1, y1, x2, y2, im.X, im.Y, im.R, im.A, fn)
+                                    : g_.GLImage(x1, y1, x2, y2, 1, fn);
+    // A file that is missing, of a type not read or without pixels leaves
+    // the frame, so that the picture shows where the image belongs.
+    if (r != kImageNotShown) return;
   }
-  PlainPen(e.att, dcol);
-  g_.GLBoxA(x1, y1, x2, y2, im.A * std::numbers::pi / 180.0);
+  ImageFrame(e.att, dcol, x1, y1, x2, y2, im.A);
 }
 
 // ---- entry points ---------------------------------------------------------------

@@ -1,6 +1,8 @@
 #include "formats/jww/handler.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "common/paper.h"
 #include "formats/jww/draw_pass.h"
@@ -28,7 +30,28 @@ void DescribeBody(const TJwwBody& b, int64_t announced, DrawingInfo& info) {
   info.block_definitions = static_cast<int64_t>(b.EntBlockDefN());
   info.block_instances = static_cast<int64_t>(b.EntBlockN());
   info.block_tree_nodes = static_cast<int64_t>(b.EntBlockTreeN());
+  info.block_tree_work = b.BlockTreeWork;
+  info.block_instances_cut = b.BlockInstancesCut;
 }
+
+// What the block tree leaves out; nothing when it is whole.
+void BlockTreeDiagnostics(const TJwwBody& b, int64_t workLimit, std::vector<Diagnostic>& out) {
+  if (b.BlockInstancesCut == 0) return;
+  std::string why;
+  if (b.BlockTreeCut)
+    why = "blocks nested deeper than " + std::to_string(kJwwMaxBlockLevel) + " levels or more than " +
+          std::to_string(kJwwMaxBlockTreeNodes) + " block instances";
+  if (b.BlockWorkCut) {
+    if (!why.empty()) why += "; ";
+    why += "more than " + std::to_string(workLimit) + " members to draw through block instances";
+  }
+  out.push_back({"block-instances-cut", b.BlockInstancesCut,
+                 "drawn only in part: " + std::to_string(b.BlockInstancesCut) + " block instance" +
+                     (b.BlockInstancesCut == 1 ? "" : "s") + " left out (" + why + ")"});
+}
+
+// The work limit of the reader from the load options.
+int64_t WorkLimit(uint64_t v) { return static_cast<int64_t>(std::min<uint64_t>(v, INT64_MAX)); }
 
 void PaperFrame(TGraph2& g, double x1, double y1, double x2, double y2) {
   g.GPenSet(0xFF0000FF, 1, 1);
@@ -49,6 +72,7 @@ class JwwHandler final : public DrawingHandler {
     d_.BindImageExp = !limits.imageFolder.empty();
     d_.BindImageExr = true;
     d_.BindImageMaxInflated = limits.maxEmbeddedImageBytes;
+    d_.BlockTreeWorkLimit = WorkLimit(limits.maxBlockWork);
     if (!d_.FileInBytes(bytes)) {
       error = d_.LastError();
       return false;
@@ -92,6 +116,10 @@ class JwwHandler final : public DrawingHandler {
     info.images = static_cast<int64_t>(d_.BindImageN());
   }
 
+  void Diagnostics(std::vector<Diagnostic>& out) const override {
+    BlockTreeDiagnostics(d_.Body, d_.BlockTreeWorkLimit, out);
+  }
+
   void ExportDxf(ConversionContext& ctx, dxf::Document& out) const override { JwwExportDxf(d_, ctx, out); }
 
  private:
@@ -107,6 +135,7 @@ class JwsHandler final : public DrawingHandler {
     d_.BindImageFolder = limits.imageFolder;
     d_.BindImageExp = false;
     d_.BindImageExr = false;
+    d_.BlockTreeWorkLimit = WorkLimit(limits.maxBlockWork);
     if (!d_.FileInBytes(bytes)) {
       error = d_.LastError();
       return false;
@@ -141,6 +170,10 @@ class JwsHandler final : public DrawingHandler {
     info.paper_height_mm = ctx.papy;
     info.base_point = std::make_pair(h.BasePoint_x, h.BasePoint_y);
     DescribeBody(d_.Body, h.n1, info);
+  }
+
+  void Diagnostics(std::vector<Diagnostic>& out) const override {
+    BlockTreeDiagnostics(d_.Body, d_.BlockTreeWorkLimit, out);
   }
 
   void ExportDxf(ConversionContext& ctx, dxf::Document& out) const override { JwsExportDxf(d_, ctx, out); }

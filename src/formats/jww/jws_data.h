@@ -31,11 +31,15 @@ class TJwsData {
   size_t BindImageN() const { return BindImage.size(); }
   void BindImageInit() { BindImage.clear(); }
 
+  // Most members drawn through block instances, summed over the block tree
+  // (see TJwwBody::MakeBlockTree); a setting, kept by DataInit.
+  int64_t BlockTreeWorkLimit = kJwwBlockTreeWorkLimit;
+
   std::vector<std::u16string> FontNames;
 
   void DataInit();
   void DataFree() { DataInit(); }
-  void MakeBlockTree() { Body.MakeBlockTree(); }
+  void MakeBlockTree() { Body.MakeBlockTree(BlockTreeWorkLimit); }
 
   static bool FileCheck(const std::string& path);
   static bool FileCheckBytes(std::span<const uint8_t> data);

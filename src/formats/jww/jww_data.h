@@ -46,6 +46,10 @@ class TJwwData {
   // Largest inflated copy BindImageExplode writes; a larger one is removed.
   uint64_t BindImageMaxInflated = kBindImageMaxInflated;
 
+  // Most members drawn through block instances, summed over the block tree
+  // (see TJwwBody::MakeBlockTree); a setting, kept by DataInit.
+  int64_t BlockTreeWorkLimit = kJwwBlockTreeWorkLimit;
+
   // Kept for the export side; reset with the drawing.
   int32_t FileOutOpt = 0;
   std::vector<std::u16string> FontNames;
@@ -53,7 +57,7 @@ class TJwwData {
   // Resets to the empty drawing; the image folder and flags stay.
   void DataInit();
   void DataFree();
-  void MakeBlockTree() { Body.MakeBlockTree(); }
+  void MakeBlockTree() { Body.MakeBlockTree(BlockTreeWorkLimit); }
 
   // Signature and version test; the model is not touched.
   static bool FileCheck(const std::string& path);

@@ -282,6 +282,15 @@ struct TEntJwsHeader {
 // or through others, would otherwise make the tree grow without end.
 inline constexpr int kJwwMaxBlockLevel = 32;
 inline constexpr size_t kJwwMaxBlockTreeNodes = size_t{1} << 20;
+// Default limit of the block-tree work: the members drawn through block
+// instances, summed over the tree (an instance counts every member of its
+// definition, nested insertions included). A definition that places itself
+// twice reaches a million nodes within the limits above, and every node draws
+// its whole definition again. A member costs about 1 to 10 microseconds to
+// draw at a few hundred pixels, so the limit keeps such a damaged file of some
+// tens of kilobytes to about a second at most, while leaving room for
+// drawings that place blocks of a hundred members by the thousand.
+inline constexpr int64_t kJwwBlockTreeWorkLimit = 100'000;
 
 // The body shared by JWW drawings and JWS symbols: the entity lists, the
 // block definitions and the block tree.
@@ -303,6 +312,13 @@ struct TJwwBody {
   int64_t ObjectsRead = 0;
   int64_t ObjectsDropped = 0;  // in the entity list and in block definitions
   bool BlockTreeCut = false;   // the tree reached its depth or size limit
+  bool BlockWorkCut = false;   // the tree reached the work limit
+  // Members drawn through the instances of the tree (the block-tree work).
+  int64_t BlockTreeWork = 0;
+  // Insertions left out of the tree by its limits: those met at the edge of
+  // what was kept (top-level ones and those inside kept instances), not what
+  // they would have placed in turn.
+  int64_t BlockInstancesCut = 0;
 
   size_t EntLineN() const { return EntLine.size(); }
   size_t EntEnkoN() const { return EntEnko.size(); }
@@ -320,8 +336,10 @@ struct TJwwBody {
   const std::u16string& NodeName(const TEntJwwBlockTree& node) const;
 
   void Clear();
-  // Rebuilds EntBlockTree, ref_flag, ref_no and EntBlockNum.
-  void MakeBlockTree();
+  // Rebuilds EntBlockTree, ref_flag, ref_no and EntBlockNum. The tree keeps
+  // nodes in breadth-first order while its work stays within workLimit; the
+  // first node that would pass it ends the tree.
+  void MakeBlockTree(int64_t workLimit = kJwwBlockTreeWorkLimit);
 };
 
 }  // namespace zumen

@@ -378,7 +378,9 @@ bool TK4Data::MemIn(std::span<const uint8_t> data) {
     ByteReader r(data);
     size_t objStart = 0;
     bool result = HeaderIn(r, objStart);
-    if (result && objStart < data.size()) result = ObjectsIn(r, objStart);
+    // Objects are read only when something follows the head of the first
+    // object chunk: an object chunk whose head ends the file is not read.
+    if (result && objStart < data.size() && data.size() - objStart > 8) result = ObjectsIn(r, objStart);
     return result;
   } catch (const std::bad_alloc&) {
     LastError_ = "File I/O Error";

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
+#include "attributes/graattribute.h"
 #include "canvas/recording_canvas.h"
 #include "context/context.h"
 #include "formats/jwc/jwc_data.h"
@@ -15,7 +17,9 @@
 namespace zumen {
 namespace {
 
+using test::JwcArcRec;
 using test::JwcFile;
+using test::JwcLineRec;
 using test::JwkFile;
 
 struct Scene {
@@ -222,6 +226,56 @@ TEST(JwkDraw, ASymbolIsDividedByItsScaleAndItsOriginMarked) {
     ASSERT_EQ(marks.size(), static_cast<size_t>(kijun));
     if (kijun) {
       EXPECT_EQ(marks[0].st.strokeColor, 0xFFFF0000u);
+    }
+  }
+}
+
+// A line of type 2 ends where an arc of the same layer and type starts; with
+// the pattern (2, -1) the line's 7 units end 1 unit into a dash. The arc
+// starts its own pattern all the same: its pieces are those of the arc drawn
+// alone.
+TEST(JwcDraw, ArcsStartTheirLineTypeAfreshAfterALine) {
+  constexpr uint8_t kTyp = 2;
+  const JwcLineRec line{43, 50, 50, 50, kTyp, 2};
+  const JwcArcRec arc{40, 50, 10, 10000, 0, 90 << 16, 0, kTyp, 2};  // quarter from (50, 50)
+  auto drawn = [&](bool withLine, bool symbol) {
+    Scene s;
+    const int n = TgraAttribute::TypIndex(kTyp);
+    s.ctx.GAtt.SetAttrTypseg_(n, 2);
+    s.ctx.GAtt.SetAttrTyppa1_(n, 0, 2);
+    s.ctx.GAtt.SetAttrTyppa1_(n, 1, -1);
+    s.ctx.GAtt.SetAttrTypamp_(n, 0);
+    s.ctx.GAtt.SetAttrTypPit_(n);
+    if (symbol) {
+      JwkFile k;
+      if (withLine) k.lines.push_back(line);
+      k.arcs.push_back(arc);
+      TJwkData d;
+      EXPECT_TRUE(d.FileIn(k.Build()));
+      s.Draw(d);
+    } else {
+      JwcFile f;
+      if (withLine) f.lines.push_back(line);
+      f.arcs.push_back(arc);
+      s.Draw(Read(f));
+    }
+    // The arc's pieces: every stroke that is not a piece of the line on y = 50.
+    std::vector<RecSegment> out;
+    for (const RecSegment& q : s.canvas.Segments())
+      if (!(q.y1 == 500 && q.y2 == 500 && q.x1 <= 500 && q.x2 <= 500)) out.push_back(q);
+    return out;
+  };
+  for (bool symbol : {false, true}) {
+    SCOPED_TRACE(symbol ? "JWK" : "JWC");
+    const auto alone = drawn(false, symbol);
+    const auto after = drawn(true, symbol);
+    ASSERT_FALSE(alone.empty());
+    ASSERT_EQ(after.size(), alone.size());
+    for (size_t i = 0; i < alone.size(); ++i) {
+      EXPECT_DOUBLE_EQ(after[i].x1, alone[i].x1) << i;
+      EXPECT_DOUBLE_EQ(after[i].y1, alone[i].y1) << i;
+      EXPECT_DOUBLE_EQ(after[i].x2, alone[i].x2) << i;
+      EXPECT_DOUBLE_EQ(after[i].y2, alone[i].y2) << i;
     }
   }
 }

@@ -220,25 +220,37 @@ TEST_F(DrawBlocks, MarkersTurnWithTheBlockAndKeepTheirScale) {
   }
 }
 
+// The image turns with the block; a missing image file leaves the frame of
+// its box, turned alike, in the pen of the text.
 TEST_F(DrawBlocks, ImageInRotatedBlockTurnsWithIt) {
   const std::string dir = ::testing::TempDir() + "jwwdraw_block_image/";
   std::filesystem::create_directories(dir);
   ASSERT_TRUE(SaveImageFile(Bitmap(4, 2, 0xFF0000FF), dir + "img.png").ok);
-  d.BindImageFolder = dir;
-  ctx.GAtt.SetDisplayMode(true);
-  w.BeginBlockDef(1, u"i");
-  TEntJwwMoji im = Member(w.att);
-  im.str = u"^@BM%temp%img.png,10,5,0,0,1,350";
-  w.Add(im);
-  w.EndBlockDef();
-  w.Insert(1, 50, 20, 1, 1, kPi / 6);
-  Draw();
-  const auto expected = Expected([&](TGraph2& g) {
-    g.GLSetDT();
-    g.GLImage2(50, 20, 60, 25, 0, 0, 1, 20, Utf8ToUtf16(dir) + u"img.png");
-  });
-  EXPECT_TRUE(SameCalls(Describe(canvas), expected));
-  EXPECT_EQ(canvas.Count<RecBitmap>(), 1u);
+  for (const bool missing : {false, true}) {
+    SCOPED_TRACE(missing ? "missing file" : "image");
+    JwwDrawing t;
+    t.d.BindImageFolder = dir;
+    t.ctx.GAtt.SetDisplayMode(true);
+    t.w.BeginBlockDef(1, u"i");
+    TEntJwwMoji im = Member(t.w.att);
+    im.str = missing ? u"^@BMnothere.png,10,5,0,0,1,350" : u"^@BM%temp%img.png,10,5,0,0,1,350";
+    t.w.Add(im);
+    t.w.EndBlockDef();
+    t.w.Insert(1, 50, 20, 1, 1, kPi / 6);
+    t.Draw();
+    const auto expected = t.Expected([&](TGraph2& g) {
+      g.GLSetDT();
+      if (!missing) {
+        g.GLImage2(50, 20, 60, 25, 0, 0, 1, 20, Utf8ToUtf16(dir) + u"img.png");
+        return;
+      }
+      g.GLPenSet(0, 1, 1, 0.0, 0);
+      g.GLBoxA(50, 20, 60, 25, 20 * kPi / 180);
+    });
+    EXPECT_TRUE(SameCalls(Describe(t.canvas), expected));
+    EXPECT_EQ(t.canvas.Count<RecBitmap>(), missing ? 0u : 1u);
+    EXPECT_EQ(t.canvas.Count<RecPolyline>(), missing ? 1u : 0u);
+  }
 }
 
 TEST_F(DrawBlocks, ImageFrameInBlockWithoutDisplayMode) {
@@ -320,6 +332,43 @@ TEST_F(DrawBlocks, RecomputedValueIsCentredOnTheStoredText) {
     g.GLAText3(1240 - len / 2, 0, 1240 + len / 2, 0, 40, 40, 2, 0, u"ＭＳ ゴシック", u"2,469");
   });
   EXPECT_TRUE(SameCalls(Describe(canvas), expected));
+}
+
+// A definition that places itself twice with 200 lines would draw 200 lines
+// at each of a million nodes; the pass draws the nodes the block-tree work
+// limit keeps (here a small one), and those alone.
+TEST_F(DrawBlocks, SelfPlacingDefinitionDrawsWithinTheWorkLimit) {
+  w.Line(0, 0, 100, 100);
+  w.Insert(1, 10, 10);
+  w.BeginBlockDef(1, u"loop");
+  for (int i = 0; i < 200; ++i) w.Line(i * 0.1, 0, i * 0.1, 5);
+  w.Insert(1, 1, 1, 0.9, 0.9);
+  w.Insert(1, 2, 1, 0.9, 0.9, 0.1);
+  w.EndBlockDef();
+  d.BlockTreeWorkLimit = 20000;
+  Draw();
+  EXPECT_TRUE(d.Body.BlockWorkCut);
+  EXPECT_EQ(d.Body.EntBlockTreeN(), 20000u / 202);
+  EXPECT_EQ(canvas.Count<RecLine>(), 1 + 200 * d.Body.EntBlockTreeN());
+}
+
+// Instances past the limit are left out as a whole; those before it are
+// drawn completely, in the order of the tree.
+TEST_F(DrawBlocks, InstancesPastTheWorkLimitAreLeftOut) {
+  w.Line(0, 90, 100, 90);
+  for (int i = 0; i < 5; ++i) w.Insert(1, 10 * i + 5, 10);
+  w.BeginBlockDef(1, u"comb");
+  for (int i = 0; i < 3; ++i) w.Line(i, 0, i, 5);
+  w.EndBlockDef();
+  d.BlockTreeWorkLimit = 10;
+  Draw();
+  EXPECT_EQ(d.Body.BlockInstancesCut, 2);
+  const auto lines = canvas.All<RecLine>();
+  ASSERT_EQ(lines.size(), 1u + 3 * 3);
+  for (size_t k = 1; k < lines.size(); ++k) {
+    const size_t instance = (k - 1) / 3, member = (k - 1) % 3;
+    EXPECT_NEAR(lines[k].x1, 10.0 * (10.0 * instance + 5 + member), 1e-6) << k;
+  }
 }
 
 TEST(SunpoValueText, FollowsTheValueFlags) {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
+#include <fstream>
 #include <numbers>
 
 #include "codecs/image_io.h"
@@ -275,6 +277,34 @@ TEST_F(DrawPass, PaintsKindsInOrderWithTheirMappings) {
   }
 }
 
+// Damaged coordinates 1e8 units away: dashed lines draw the dashes of the
+// same lines ending just beyond the window, and a dashed circle of radius 1e8
+// through the window draws no more than a window's worth of dashes.
+TEST_F(DrawPass, FarEndsOfDashedLinesDrawOnlyTheVisiblePart) {
+  ctx.GAtt.SetDisplayMode(true);
+  w.Pen(2, 2);
+  w.Line(50, 50, 1e8, 50);
+  w.Line(-1e8, 30, 1e8, 30);
+  Draw();
+  const auto expected = Expected([&](TGraph2& g) {
+    for (const auto& [x1, y1, x2, y2] : {std::array{50.0, 50.0, 150.0, 50.0}, std::array{-1.0, 30.0, 101.0, 30.0}}) {
+      g.GLSetDT();
+      g.GLPenSet(0, 2, 2, ctx.GAtt.GetAttrColwid(2), 0);
+      g.GLLineDT(0, 2, x1, y1, x2, y2);
+    }
+  });
+  EXPECT_GT(expected.size(), 20u);
+  EXPECT_TRUE(SameCalls(Describe(canvas), expected));
+
+  JwwDrawing t;
+  t.ctx.GAtt.SetDisplayMode(true);
+  t.w.Pen(2, 2);
+  t.w.Circle(50, 50 - 1e8, 1e8);
+  t.Draw();
+  EXPECT_GT(t.canvas.DrawCount(), 0u);
+  EXPECT_LE(t.canvas.DrawCount(), 72u * 50u);  // 72 chords, each at most a window's diagonal of dashes
+}
+
 TEST_F(DrawPass, TextWithImagePrefixButNoCommaIsText) {
   w.Text(10, 10, u"^@BMnote", 3);
   Draw();
@@ -378,6 +408,59 @@ TEST_F(DrawPass, TempImagesFallBackToTheConversionFolder) {
   EXPECT_EQ(canvas.Count<RecBitmap>(), 1u);
 }
 
+// An image text whose file cannot be shown (missing, of a type not read)
+// leaves the frame of its box, turned by its angle, in the pen of the text;
+// an image skipped for its size or place, or a file that does not decode,
+// draws nothing.
+TEST_F(DrawPass, ImagesThatCannotBeShownLeaveTheirFrame) {
+  const std::string dir = ImageFolder("unseen");
+  {
+    std::ofstream broken(dir + "broken.png", std::ios::binary);
+    broken << "not an image";
+  }
+  struct Case {
+    const char* what;
+    std::u16string str;
+    double x, y, W, H, A;
+    bool frame, shown;
+  };
+  const Case cases[] = {
+      {"missing file", u"^@BMnothere.png,10,8", 20, 20, 10, 8, 0, true, false},
+      {"missing file, long form", u"^@BMnothere.png,10,8,0,0,1,30", 20, 20, 10, 8, 30, true, false},
+      {"type not read", u"^@BM%temp%img.xyz,10,8", 20, 20, 10, 8, 0, true, false},
+      {"missing file, too small", u"^@BMnothere.png,0.1", 20, 20, 0.1, 0.1, 0, true, false},
+      {"shown", u"^@BM%temp%img.png,10,8", 20, 20, 10, 8, 0, false, true},
+      {"too small", u"^@BM%temp%img.png,0.1", 20, 20, 0.1, 0.1, 0, false, false},
+      {"outside the window", u"^@BM%temp%img.png,10,8", 200, 20, 10, 8, 0, false, false},
+      {"not decodable", u"^@BM%temp%broken.png,10,8", 20, 20, 10, 8, 0, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    JwwDrawing t;
+    t.d.BindImageFolder = dir;
+    t.ctx.GAtt.SetDisplayMode(true);
+    t.ctx.GAtt.SetAttrCol(3, 0xFF112233, 0.3, 0.2);
+    t.w.att.nPenColor = 3;
+    t.w.att.nLayer = 2;
+    t.w.Text(c.x, c.y, c.str);
+    t.Draw();
+    const auto expected = t.Expected([&](TGraph2& g) {
+      g.GLSetDT();
+      if (c.shown) g.GLImage(c.x, c.y, c.x + c.W, c.y + c.H, 1, Utf8ToUtf16(dir) + u"img.png");
+      if (!c.frame) return;
+      g.GLPenSet(2, 3, 1, 0.0, 0);
+      g.GLBoxA(c.x, c.y, c.x + c.W, c.y + c.H, c.A * kPi / 180);
+    });
+    EXPECT_TRUE(SameCalls(Describe(t.canvas), expected));
+    EXPECT_EQ(t.canvas.Count<RecBitmap>(), c.shown ? 1u : 0u);
+    const auto frames = t.canvas.All<RecPolyline>();
+    const auto dots = t.canvas.All<RecPixel>();
+    EXPECT_EQ(frames.size() + dots.size(), c.frame ? 1u : 0u);
+    for (const RecPolyline& f : frames) EXPECT_EQ(f.st.strokeColor, 0xFF112233u);
+    for (const RecPixel& p : dots) EXPECT_EQ(p.argb, 0xFF112233u);
+  }
+}
+
 // ---- JWS ----
 
 class JwsDraw : public JwwDrawTest {
@@ -399,6 +482,19 @@ TEST_F(JwsDraw, EveryLayerIsNormalWithTheGroupScale) {
   DrawJws();
   for (int n : {0, 37, 255}) EXPECT_EQ(ctx.GAtt.GetAttrLayerState(n), 1);
   EXPECT_DOUBLE_EQ(ctx.GAtt.jwvLay[2 * 16 + 5].sca, 0.02);
+}
+
+TEST_F(JwsDraw, ImageWithMissingFileLeavesItsFrame) {
+  ctx.GAtt.SetDisplayMode(true);
+  w.Text(20, 20, u"^@BMnothere.png,10,8,0,0,1,30");
+  DrawJws();
+  const auto expected = Expected([&](TGraph2& g) {
+    g.GLSetDT();
+    g.GLPenSet(0, 1, 1, 0.0, 0);
+    g.GLBoxA(20, 20, 30, 28, 30 * kPi / 180);
+  });
+  EXPECT_TRUE(SameCalls(Describe(canvas), expected));
+  EXPECT_EQ(canvas.Count<RecPolyline>(), 1u);
 }
 
 TEST_F(JwsDraw, BasePointMarkOnTopWhenReferenceDisplayIsOn) {

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <vector>
 
 #include "formats/k4/k4data.h"
 #include "support/k4_writer.h"
@@ -493,6 +494,29 @@ TEST(K4Reader, NegativeChunkSizeEndsTheWalk) {
   TK4Data k2;
   EXPECT_FALSE(k2.MemIn(h.bytes()));
   EXPECT_EQ(k2.Title, u"n");
+}
+
+// The objects are read only when the position after the head of the first
+// object chunk lies before the end of the file.
+TEST(K4Reader, ObjectChunkWhoseHeadEndsTheFileIsNotRead) {
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> tail;
+    int entities;
+  };
+  const Case cases[] = {
+      {"empty point chunk ending the file", {}, 0},
+      {"one byte after it", {0}, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    K4Writer w;
+    w.Title(u"e").Chunk(2001, 20, K4Bytes{}).Raw(c.tail);
+    TK4Data k;
+    EXPECT_TRUE(k.MemIn(w.bytes()));
+    EXPECT_EQ(k.EntN, c.entities);
+    EXPECT_EQ(k.ptN, c.entities);
+  }
 }
 
 TEST(K4Reader, TrailingBytesShorterThanAChunkHead) {
