@@ -22,15 +22,6 @@ constexpr double kMinPx = 2.0;
 // Texts with characters above this many pixels are not drawn.
 constexpr double kMaxPx = 3000.0;
 
-// Vertical writing: characters that keep the line direction.
-constexpr std::u16string_view kVertKeep = u"【＜≪〈《（｛〔［「『｜―－‐＝＿￣』」］〕｝）》〉≫＞】";
-// Vertical writing: characters that keep the line direction and are mirrored.
-constexpr std::u16string_view kVertMirror = u"。、ー～≠≒";
-// Vertical writing: small marks turned upright with their centre raised.
-constexpr std::u16string_view kVertRaise = u"．，°′″’”´゛゜";
-
-bool In(std::u16string_view set, char16_t c) { return set.find(c) != std::u16string_view::npos; }
-
 // Full-width: two bytes in code page 932.
 bool IsFull(char16_t c) { return IsFullWidthChar(c); }
 
@@ -81,17 +72,9 @@ int32_t TGraph2::GLAText3(double x1, double y1, double x2, double y2, double h, 
 int32_t TGraph2::GLAText2(double xx, double yy, double ang, double h, double w, double sp, int32_t Ftyp,
                           const std::u16string& f, const std::u16string& s) {
   if (const int32_t r = SizeCheck(s, h, w, sp, Ctx.DispScale)) return r;
-  double upright = ang;
-  bool vertical = false;
-  size_t at = 0;
-  while (at < 4 && at < f.size() && f[at] == u'@') {
-    ++at;
-    upright += kPi / 2;
-    if (upright >= 2 * kPi) upright -= 2 * kPi;
-    vertical = true;
-  }
+  const size_t turns = GlyphWalker::Turns(f);
   FontSpec font;
-  font.family = f.substr(at);
+  font.family = f.substr(turns);
   font.sizePx = std::fabs(h) * Ctx.DispScale;
   font.bold = Ftyp & 1;
   font.italic = Ftyp & 2;
@@ -99,34 +82,11 @@ int32_t TGraph2::GLAText2(double xx, double yy, double ang, double h, double w, 
   font.strikeout = Ftyp & 8;
   C.SetFont(font);
 
-  const double ca0 = std::cos(ang), sa0 = std::sin(ang);
+  GlyphWalker walk({xx, yy, ang, h, w, sp, Ftyp, {}}, f, Text.swapVerticalCells);
   bool drawn = false;
   for (char16_t c : s) {
-    double hy = std::fabs(h) / 2, hd = h, ca = ang, hx;
-    const bool full = IsFull(c);
-    if (full) {
-      hx = std::fabs(w) / 2;
-      if (vertical) {
-        if (In(kVertKeep, c)) {
-          // along the line
-        } else if (In(kVertMirror, c)) {
-          hd = -h;
-        } else {
-          ca = upright;
-          if (In(kVertRaise, c)) hy = 1.8 * std::fabs(h) / 2;
-        }
-      }
-    } else {
-      hx = std::fabs(w) / 4;
-    }
-    const double cx = xx + hx * ca0 - hy * sa0;
-    const double cy = yy + hx * sa0 + hy * ca0;
-    // The K4 renderer draws vertical glyphs with height and width exchanged.
-    const bool swap = vertical && Text.swapVerticalCells;
-    if (GLAText1(cx, cy, swap ? w : hd, swap ? hd : w, ca, 4, std::u16string(1, c)) == 0) drawn = true;
-    const double adv = full ? w + sp : (w + sp) / 2;
-    xx += adv * ca0;
-    yy += adv * sa0;
+    const GlyphCell g = walk.Next(c);
+    if (GLAText1(g.cx, g.cy, g.h, g.w, g.a, 4, std::u16string(1, c)) == 0) drawn = true;
   }
   return drawn ? 0 : 1;
 }

@@ -21,6 +21,15 @@ namespace {
 
 constexpr double kPi = std::numbers::pi;
 
+// Vertical writing: characters that keep the line direction.
+constexpr std::u16string_view kVertKeep = u"【＜≪〈《（｛〔［「『｜―－‐＝＿￣』」］〕｝）》〉≫＞】";
+// Vertical writing: characters that keep the line direction and are mirrored.
+constexpr std::u16string_view kVertMirror = u"。、ー～≠≒";
+// Vertical writing: small marks turned upright with their centre raised.
+constexpr std::u16string_view kVertRaise = u"．，°′″’”´゛゜";
+
+bool In(std::u16string_view set, char16_t c) { return set.find(c) != std::u16string_view::npos; }
+
 // Half-width units: 2 per full-width, 1 per half-width character.
 int HalfUnits(std::u16string_view s) {
   int n = 0;
@@ -88,6 +97,54 @@ void ApplyTrailingDirectives(std::u16string& s, double& w, double& sp) {
 }
 
 }  // namespace
+
+size_t GlyphWalker::Turns(const std::u16string& font) {
+  size_t at = 0;
+  while (at < 4 && at < font.size() && font[at] == u'@') ++at;
+  return at;
+}
+
+GlyphWalker::GlyphWalker(const TextRun& run, const std::u16string& font, bool swapCells)
+    : x_(run.x), y_(run.y), ang_(run.ang), h_(run.h), w_(run.w), sp_(run.sp), upright_(run.ang),
+      turns_(Turns(font)), swap_(swapCells) {
+  for (size_t i = 0; i < turns_; ++i) {
+    upright_ += kPi / 2;
+    if (upright_ >= 2 * kPi) upright_ -= 2 * kPi;
+  }
+}
+
+GlyphCell GlyphWalker::Next(char16_t c) {
+  const bool vertical = turns_ > 0;
+  double hy = std::fabs(h_) / 2, hd = h_, ca = ang_, hx;
+  const bool full = IsFullWidthChar(c);
+  if (full) {
+    hx = std::fabs(w_) / 2;
+    if (vertical) {
+      if (In(kVertKeep, c)) {
+        // along the line
+      } else if (In(kVertMirror, c)) {
+        hd = -h_;
+      } else {
+        ca = upright_;
+        if (In(kVertRaise, c)) hy = 1.8 * std::fabs(h_) / 2;
+      }
+    }
+  } else {
+    hx = std::fabs(w_) / 4;
+  }
+  const double ca0 = std::cos(ang_), sa0 = std::sin(ang_);
+  GlyphCell g;
+  g.cx = x_ + hx * ca0 - hy * sa0;
+  g.cy = y_ + hx * sa0 + hy * ca0;
+  const bool swap = vertical && swap_;
+  g.h = swap ? w_ : hd;
+  g.w = swap ? hd : w_;
+  g.a = ca;
+  const double adv = full ? w_ + sp_ : (w_ + sp_) / 2;
+  x_ += adv * ca0;
+  y_ += adv * sa0;
+  return g;
+}
 
 int32_t LayOutText(const ConversionContext& ctx, MacroRules rules, double x1, double y1, double x2, double y2,
                    double h, double w, double sp, int32_t Ftyp, const std::u16string& s, TextRunSink& sink) {

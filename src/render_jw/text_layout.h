@@ -34,6 +34,36 @@ class TextRunSink {
 // character's cell is w wide, a half-width one's w / 2.
 bool IsFullWidthChar(char16_t c);
 
+// One character of a run in its own cell, as GLAText1 draws it centred on
+// (cx, cy): h is the cell's height (negative: the glyph upside down in its
+// cell), w the width of a full-width cell (a half-width cell is w / 2 wide),
+// a the direction of the glyph's base line.
+struct GlyphCell {
+  double cx = 0, cy = 0, h = 0, w = 0, a = 0;
+};
+
+// The cells of a run's characters in turn: along the run's direction, the
+// next cell after every character. In vertical writing (font names with
+// leading "@", one quarter turn each) full-width characters stand upright
+// across the line, except brackets and dashes, which keep the line's
+// direction, and a few marks that are mirrored or raised as vertical fonts
+// show them.
+class GlyphWalker {
+ public:
+  // swapCells: cells of vertical writing have height and width exchanged
+  // (the K4 renderer's way).
+  GlyphWalker(const TextRun& run, const std::u16string& font, bool swapCells);
+  GlyphCell Next(char16_t c);
+  // The number of leading "@" of a font name that count (at most 4): the
+  // family is the name without them.
+  static size_t Turns(const std::u16string& font);
+
+ private:
+  double x_, y_, ang_, h_, w_, sp_, upright_;
+  size_t turns_;
+  bool swap_;
+};
+
 // Lays the text out and hands its runs to sink in drawing order. Answers what
 // GLAText3 answers after its size tests: the code of the single run for a
 // macro or a text without control sequences, else 0 when a run was drawn and
