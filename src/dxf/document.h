@@ -182,6 +182,14 @@ struct ImageDef {
   std::string source;
 };
 
+// Model-space entities that belong together, such as the characters of one
+// text written one by one: an unnamed group that readers select as one,
+// described by what it shows.
+struct Group {
+  std::string description;      // UTF-8, one line
+  std::vector<size_t> members;  // indexes into Document::entities
+};
+
 struct Document {
   Document();
 
@@ -191,6 +199,7 @@ struct Document {
   std::vector<Block> blocks;
   std::vector<Entity> entities;  // model space
   std::vector<ImageDef> images;
+  std::vector<Group> groups;
 
   // Extents of model space, written to $EXTMIN / $EXTMAX when known.
   std::optional<std::pair<Point, Point>> extents;
@@ -219,6 +228,14 @@ std::optional<std::pair<Point, Point>> EstimateExtents(const Document& doc);
 std::string SafeName(std::string_view utf8, std::string_view fallback);
 // Whether two names are the same for DXF (ASCII letters compared without case).
 bool SameName(std::string_view a, std::string_view b);
+
+// A line-type pattern as every reader takes it: dashes (and dots, 0) and
+// gaps alternating, beginning with a dash and ending with a gap. Neighbours of
+// one kind are joined; a pattern that begins with a gap starts at its first
+// dash instead (the gap moves to the end); a pattern that ends with a dash,
+// which runs on into the first dash of the next period, is closed by a gap of
+// a millionth of the period, so that the pattern keeps its start.
+std::vector<double> ReaderPattern(const std::vector<double>& elements);
 
 // The nearest AutoCAD colour index (1..255) of a colour 0xRRGGBB.
 int NearestAci(uint32_t rgb);

@@ -92,7 +92,8 @@ class Writer {
  private:
   uint64_t Next() { return next_++; }
   void Props(Out& o, const Props& p, uint64_t owner, uint64_t handle);
-  void Entity(Out& o, const Entity& e, uint64_t owner);
+  // Writes the entity; answers its handle.
+  uint64_t Entity(Out& o, const Entity& e, uint64_t owner);
   void Tables(Out& o);
   void Blocks(Out& o);
   void Objects(Out& o);
@@ -114,6 +115,12 @@ class Writer {
 
   std::map<std::string, uint64_t> blockRecords_;  // block name -> record handle
   std::vector<uint64_t> imageDefHandles_;
+  // Groups: their handles, the group of every model-space entity (0: none)
+  // and the handles the members were written with.
+  std::vector<uint64_t> groupHandles_;
+  std::vector<uint64_t> groupOfEntity_;
+  std::vector<uint64_t> modelHandles_;
+  uint64_t reactor_ = 0;  // the group of the entity being written
   // For every image entity written: its handle, its reactor's handle and its def.
   struct ImageUse {
     uint64_t image, reactor;
@@ -142,6 +149,11 @@ void Writer::RecordHead(Out& o, const char* type, uint64_t handle, uint64_t owne
 
 void Writer::Props(Out& o, const dxf::Props& p, uint64_t owner, uint64_t handle) {
   o.H(5, handle);
+  if (reactor_ != 0) {
+    o.G(102, "{ACAD_REACTORS");
+    o.H(330, reactor_);
+    o.G(102, "}");
+  }
   o.H(330, owner);
   o.G(100, "AcDbEntity");
   o.G(8, p.layer.empty() ? std::string("0") : p.layer);
@@ -152,7 +164,7 @@ void Writer::Props(Out& o, const dxf::Props& p, uint64_t owner, uint64_t handle)
   if (p.ltscale != 1) o.G(48, p.ltscale);
 }
 
-void Writer::Entity(Out& o, const dxf::Entity& ent, uint64_t owner) {
+uint64_t Writer::Entity(Out& o, const dxf::Entity& ent, uint64_t owner) {
   const uint64_t h = Next();
   std::visit(
       [&](const auto& e) {
@@ -366,6 +378,7 @@ void Writer::Entity(Out& o, const dxf::Entity& ent, uint64_t owner) {
         }
       },
       ent);
+  return h;
 }
 
 void Writer::Tables(Out& o) {
@@ -436,11 +449,12 @@ void Writer::Tables(Out& o) {
     o.G(70, 0);
     o.G(3, TextValue(lt.description));
     o.G(72, 65);
-    o.G(73, static_cast<int>(lt.elements.size()));
+    const std::vector<double> elements = ReaderPattern(lt.elements);
+    o.G(73, static_cast<int>(elements.size()));
     double total = 0;
-    for (double e : lt.elements) total += std::fabs(e);
+    for (double e : elements) total += std::fabs(e);
     o.G(40, total);
-    for (double e : lt.elements) {
+    for (double e : elements) {
       o.G(49, e);
       o.G(74, 0);
     }
@@ -601,7 +615,29 @@ void Writer::Objects(Out& o) {
     o.G(3, "ACAD_IMAGE_VARS");
     o.H(350, kImageVars);
   }
-  dict(kGroupDict, kRootDict, {});
+  o.G(0, "DICTIONARY");
+  o.H(5, kGroupDict);
+  o.H(330, kRootDict);
+  o.G(100, "AcDbDictionary");
+  o.G(281, 1);
+  for (size_t i = 0; i < groupHandles_.size(); ++i) {
+    o.G(3, "*A" + std::to_string(i + 1));
+    o.H(350, groupHandles_[i]);
+  }
+  for (size_t i = 0; i < groupHandles_.size(); ++i) {
+    o.G(0, "GROUP");
+    o.H(5, groupHandles_[i]);
+    o.G(102, "{ACAD_REACTORS");
+    o.H(330, kGroupDict);
+    o.G(102, "}");
+    o.H(330, kGroupDict);
+    o.G(100, "AcDbGroup");
+    o.G(300, TextValue(d_.groups[i].description));
+    o.G(70, 1);  // unnamed
+    o.G(71, 1);  // selectable
+    for (size_t m : d_.groups[i].members)
+      if (m < modelHandles_.size()) o.H(340, modelHandles_[m]);
+  }
   dict(kLayoutDict, kRootDict, {{"Model", kModelLayout}, {"Layout1", kPaperLayout}});
   dict(kMlineDict, kRootDict, {{"Standard", kMlineStandard}});
   o.G(0, "ACDBDICTIONARYWDFLT");
@@ -846,12 +882,23 @@ void Writer::Header(Out& o) {
 std::string Writer::Run() {
   // Image definitions first, so that images can name them.
   for (size_t i = 0; i < d_.images.size(); ++i) imageDefHandles_.push_back(Next());
+  // Groups too, so that their members can name them.
+  groupOfEntity_.assign(d_.entities.size(), 0);
+  for (const Group& g : d_.groups) {
+    groupHandles_.push_back(Next());
+    for (size_t m : g.members)
+      if (m < groupOfEntity_.size()) groupOfEntity_[m] = groupHandles_.back();
+  }
   Out body;
   Tables(body);
   Blocks(body);
   body.G(0, "SECTION");
   body.G(2, "ENTITIES");
-  for (const dxf::Entity& e : d_.entities) Entity(body, e, kModelRecord);
+  for (size_t i = 0; i < d_.entities.size(); ++i) {
+    reactor_ = groupOfEntity_[i];
+    modelHandles_.push_back(Entity(body, d_.entities[i], kModelRecord));
+  }
+  reactor_ = 0;
   body.G(0, "ENDSEC");
   Objects(body);
   body.G(0, "EOF");
@@ -930,6 +977,34 @@ int NearestLineweight(double mm) {
   for (int w : kWeights)
     if (std::fabs(w - v) < std::fabs(best - v)) best = w;
   return best;
+}
+
+// ---------------------------------------------------------------- patterns
+
+std::vector<double> ReaderPattern(const std::vector<double>& elements) {
+  std::vector<double> v;
+  for (double e : elements) {
+    if (!std::isfinite(e)) continue;
+    if (!v.empty() && (v.back() >= 0) == (e >= 0))
+      v.back() += e;
+    else
+      v.push_back(e);
+  }
+  if (v.size() < 2) return v;  // solid, or nothing to see
+  if (v.front() < 0) {
+    const double gap = v.front();
+    v.erase(v.begin());
+    if (v.back() < 0)
+      v.back() += gap;
+    else
+      v.push_back(gap);
+  }
+  if (v.back() >= 0) {
+    double period = 0;
+    for (double e : v) period += std::fabs(e);
+    v.push_back(-period * 1e-6);
+  }
+  return v;
 }
 
 // ---------------------------------------------------------------- names
