@@ -20,9 +20,10 @@ constexpr double kPi = std::numbers::pi;
 // below the top of its cell (the ascent of the IPA fonts it draws with).
 constexpr double kAscent = 0.88;
 // DXF text heights are the heights of capital letters; the character height
-// of a Jw text is the height of its whole cell. Capitals of the Japanese
-// Gothic and Mincho fonts stand this share of the cell high.
-constexpr double kCapHeight = 0.72;
+// of a Jw text is the height of its whole cell, the font's em. Capitals of
+// the Japanese Gothic and Mincho fonts stand this share of the em high (IPA
+// Gothic and IPA Mincho: 0.75).
+constexpr double kCapHeight = 0.75;
 
 dxf::Point P(double x, double y, double s) { return {x * s, y * s}; }
 
@@ -173,6 +174,42 @@ std::string JwDxf::Style(const std::u16string& font, int32_t Ftyp) {
   return name;
 }
 
+namespace {
+
+// Families that draw every character in a cell of the text's width, half of
+// it for half-width characters (fixed-pitch fonts): a line of such a text
+// without extra spacing is one DXF TEXT whose glyphs fall where zumen draws
+// them. The names zumen's font rules send to IPAGothic and IPAMincho.
+bool FixedPitch(const std::u16string& family) {
+  static const char16_t* const kFixed[] = {
+      u"", u"ＭＳ ゴシック", u"ＭＳ　ゴシック", u"ＭＳゴシック", u"MS Gothic", u"MSゴシック", u"Osaka－等幅",
+      u"ＭＳ 明朝", u"ＭＳ　明朝", u"ＭＳ明朝", u"MS Mincho", u"MS明朝", u"IPAGothic", u"IPAMincho",
+      u"IPAゴシック", u"IPA明朝",
+  };
+  for (const char16_t* f : kFixed)
+    if (family == f) return true;
+  return false;
+}
+
+// A TEXT whose glyph stands in a cell of height h (negative: upside down in
+// its cell) and full width w, drawn along a (radians) from the cell's
+// bottom-left corner (x, y): its insertion point is where the glyph's
+// baseline starts.
+dxf::Text CellText(double x, double y, double a, double h, double w, double scale) {
+  const double ah = std::fabs(h);
+  // Upside down in its cell, the glyph hangs from a baseline near the top.
+  const double lift = h < 0 ? ah * kAscent : ah * (1 - kAscent);
+  dxf::Text t;
+  t.insert = P(x - std::sin(a) * lift, y + std::cos(a) * lift, scale);
+  t.height = ah * kCapHeight * scale;
+  t.widthFactor = ah > 0 && std::fabs(w) > 0 ? std::fabs(w) / ah : 1;
+  t.rotationDeg = a * 180 / kPi;
+  t.mirrorY = h < 0;
+  return t;
+}
+
+}  // namespace
+
 void JwDxf::AddText(std::vector<dxf::Entity>& out, dxf::Props props, double x1, double y1, double x2, double y2,
                     double h, double w, double sp, int32_t Ftyp, const std::u16string& font, const std::u16string& s,
                     double scale) {
@@ -182,42 +219,61 @@ void JwDxf::AddText(std::vector<dxf::Entity>& out, dxf::Props props, double x1, 
     dxf::Props props;
     const std::u16string& font;
     double scale;
+    std::u16string shown;  // every run's text, for the group's description
+    bool split = false;    // some run was written character by character
     Collect(JwDxf& j, std::vector<dxf::Entity>& o, dxf::Props p, const std::u16string& f, double sc)
         : jw(j), out(o), props(std::move(p)), font(f), scale(sc) {}
     int32_t Run(const TextRun& r) override {
-      std::u16string text;
-      for (char16_t c : r.text)
-        if (c >= 0x20) text += c;
       bool visible = false;
-      for (char16_t c : text) visible = visible || (c != u' ' && c != u'　');
+      for (char16_t c : r.text) visible = visible || !(c < 0x20 || c == u' ' || c == u'　');
       if (!visible || !(std::fabs(r.h) > 0) || !std::isfinite(r.x + r.y + r.ang + r.h + r.w + r.sp)) return 2;
-      const double ah = std::fabs(r.h), aw = std::fabs(r.w);
-      const double c = std::cos(r.ang), sn = std::sin(r.ang);
-      // The baseline lies above the bottom of the cell by the font's descent.
-      const double lift = ah * (1 - kAscent);
-      const double bx = r.x - sn * lift, by = r.y + c * lift;
-      const double len = AnsiTextWidth(text, aw, r.sp);
-      dxf::Text t;
-      t.p = props;
-      t.text = Utf16ToUtf8(text);
-      t.style = jw.Style(font, r.style);
-      t.height = ah * kCapHeight * scale;
-      t.widthFactor = aw > 0 ? aw / ah : 1;
-      t.rotationDeg = r.ang * 180 / kPi;
-      t.mirrorY = r.h < 0;
-      t.insert = P(bx, by, scale);
-      if (len > 0) {
-        // Fitted to the length the renderer gives it, whatever the font's
-        // own widths and the spacing.
-        t.halign = 5;
-        t.align = P(bx + c * len, by + sn * len, scale);
+      const size_t turns = GlyphWalker::Turns(font);
+      const std::u16string family = font.substr(turns);
+      const std::string style = jw.Style(family, r.style);
+      const std::string decoration = std::string(r.style & 4 ? "%%u" : "") + (r.style & 8 ? "%%k" : "");
+      shown += r.text;
+      // One TEXT carries a line of glyphs set edge to edge in a fixed-pitch
+      // font; vertical writing, extra spacing and other fonts place every
+      // character in its own cell, so every character is a TEXT of its own.
+      if (turns == 0 && std::fabs(r.sp) <= 1e-9 * std::fabs(r.w) && FixedPitch(family)) {
+        dxf::Text t = CellText(r.x, r.y, r.ang, r.h, r.w, scale);
+        t.p = props;
+        t.style = style;
+        t.text = decoration + Utf16ToUtf8(r.text);
+        out.push_back(std::move(t));
+        return 0;
       }
-      out.push_back(std::move(t));
+      split = true;
+      GlyphWalker walk(r, font, jw.rules_ == MacroRules::K4);
+      for (char16_t c : r.text) {
+        const GlyphCell g = walk.Next(c);
+        if (c < 0x20 || c == u' ' || c == u'　') continue;
+        // GLAText1 centres the cell on (cx, cy); the text starts at its
+        // bottom-left corner.
+        const double cw = IsFullWidthChar(c) ? std::fabs(g.w) : std::fabs(g.w) / 2, ah = std::fabs(g.h);
+        const double x = g.cx - std::cos(g.a) * cw / 2 + std::sin(g.a) * ah / 2;
+        const double y = g.cy - std::sin(g.a) * cw / 2 - std::cos(g.a) * ah / 2;
+        if (!std::isfinite(x + y + g.a + g.h + g.w)) continue;
+        dxf::Text t = CellText(x, y, g.a, g.h, g.w, scale);
+        t.p = props;
+        t.style = style;
+        t.text = decoration + Utf16ToUtf8(std::u16string(1, c));
+        out.push_back(std::move(t));
+      }
       return 0;
     }
     void Colour(int32_t d) override { props.color = DxfColour(jw.ctx().GAtt.GetAttrColcol(d)); }
   } collect(*this, out, std::move(props), font, scale);
+  const size_t first = out.size();
   LayOutText(ctx_, rules_, x1, y1, x2, y2, h, w, sp, Ftyp, s, collect);
+  // The characters of a text written one by one are grouped in model space,
+  // the group described by the text.
+  if (collect.split && &out == &doc_.entities && out.size() > first + 1) {
+    dxf::Group g;
+    g.description = Utf16ToUtf8(collect.shown);
+    for (size_t i = first; i < out.size(); ++i) g.members.push_back(i);
+    doc_.groups.push_back(std::move(g));
+  }
 }
 
 void JwDxf::AddCurve(std::vector<dxf::Entity>& out, const dxf::Props& p, double cx, double cy, double r, double h,

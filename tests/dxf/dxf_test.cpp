@@ -10,6 +10,7 @@
 #include <numbers>
 #include <sstream>
 
+#include "common/text.h"
 #include "driver/conversion.h"
 #include "driver/sizing.h"
 #include "dxf/document.h"
@@ -51,6 +52,31 @@ TEST(DxfWriter, NearestIndexColoursAndLineweights) {
   EXPECT_EQ(dxf::NearestLineweight(0.26), 25);
   EXPECT_EQ(dxf::NearestLineweight(0.0), 0);
   EXPECT_EQ(dxf::NearestLineweight(5.0), 211);
+}
+
+// Readers take a pattern as dash, gap, dash, gap ... from its start (ezdxf
+// even counts the elements off in pairs): Jw patterns that join two dashes
+// or begin with a gap are rewritten into that form.
+TEST(DxfWriter, LineTypePatternsAlternateDashAndGap) {
+  const double tiny = 1e-6;
+  struct Case {
+    std::vector<double> in, out;
+  };
+  const Case cases[] = {
+      {{1, -2}, {1, -2}},                            // already so
+      {{1, -2, 1}, {1, -2, 1, -4 * tiny}},           // half dashes at both ends keep their start
+      {{1, 1, -2, -1}, {2, -3}},                     // neighbours of one kind joined
+      {{-3, 1, -2, 1, -1}, {1, -2, 1, -4}},          // a leading gap moves to the end
+      {{-3, 1, -2, 1}, {1, -2, 1, -3}},
+      {{0, -1}, {0, -1}},                            // a dot
+      {{2, 0, -1}, {2, -1}},                         // a dot ending a dash is in the dash
+      {{5}, {5}},                                    // solid
+  };
+  for (const Case& c : cases) {
+    const std::vector<double> got = dxf::ReaderPattern(c.in);
+    ASSERT_EQ(got.size(), c.out.size()) << ::testing::PrintToString(c.in);
+    for (size_t i = 0; i < got.size(); ++i) EXPECT_NEAR(got[i], c.out[i], 1e-12) << ::testing::PrintToString(c.in);
+  }
 }
 
 TEST(DxfWriter, WritesEverySectionWithUniqueHandles) {
@@ -148,6 +174,15 @@ const json* FindText(const json& j, const std::string& text) {
   return nullptr;
 }
 
+// Whether the DXF shows the text as written: as a TEXT, or as the group of
+// the TEXTs of its characters.
+bool Shows(const json& j, const std::string& text) {
+  if (FindText(j, text)) return true;
+  for (const json& g : j["groups"])
+    if (g["description"] == text) return true;
+  return false;
+}
+
 const json* FindLayer(const json& j, const std::string& name) {
   for (const json& l : j["layers"])
     if (l["name"] == name) return &l;
@@ -211,6 +246,117 @@ TEST(DxfJww, EveryEntityKindLayersAndJapaneseText) {
   for (const json& e : j["entities"])
     if (e["type"] == "LINE" && e.value("linetype", "") == "JW2") dashed = true;
   EXPECT_TRUE(dashed);
+}
+
+// A drawing whose layer groups are all at 1:1 and whose layers are all shown.
+JwwWriter PlainJww() {
+  JwwWriter w(700);
+  for (auto& g : w.head.EntLgrp) {
+    g.anGLay = 2;
+    g.adScale = 1;
+  }
+  for (auto& l : w.head.EntLay) l.aanLay = 2;
+  return w;
+}
+
+TEST(DxfText, FixedPitchLineIsOneTextOnZumensBaseline) {
+  REQUIRE_EZDXF();
+  TempDir dir;
+  JwwWriter w = PlainJww();
+  // 4 x 4 cells, no spacing: the glyphs of a fixed-pitch font fall into
+  // zumen's cells when the line is one TEXT whose capitals are 0.75 of the
+  // cell high, on the baseline 0.12 of the cell above its bottom.
+  w.Text(10, 20, u"図面AB", 4);
+  // Upside down in its cells: the baseline lies 0.88 of the cell up.
+  TEntJwwMoji m;
+  m.att = w.att;
+  m.start_x = 10;
+  m.start_y = 40;
+  m.end_x = 22;
+  m.end_y = 40;
+  m.dSizeX = 4;
+  m.dSizeY = -4;
+  m.strFontName = u"ＭＳ 明朝";
+  m.str = u"逆さ";
+  w.Add(m);
+  const json j = Dump(Export(dir, "fixed", w.Finish(), Format::Jww));
+  ASSERT_FALSE(j.is_discarded());
+  struct Case {
+    const char* text;
+    double x, y;
+    int flags;
+  };
+  for (const Case& c : {Case{"図面AB", 10, 20 + 0.12 * 4, 0}, Case{"逆さ", 10, 40 + 0.88 * 4, 4}}) {
+    const json* t = FindText(j, c.text);
+    ASSERT_NE(t, nullptr) << c.text;
+    EXPECT_NEAR((*t)["insert"][0].get<double>(), c.x, 1e-9) << c.text;
+    EXPECT_NEAR((*t)["insert"][1].get<double>(), c.y, 1e-9) << c.text;
+    EXPECT_NEAR((*t)["height"].get<double>(), 0.75 * 4, 1e-9) << c.text;
+    EXPECT_NEAR((*t)["width"].get<double>(), 1.0, 1e-9) << c.text;
+    EXPECT_EQ((*t)["halign"], 0) << c.text;  // from its insertion point, the font's own advances
+    EXPECT_EQ((*t)["mirror"], c.flags) << c.text;
+  }
+  EXPECT_TRUE(j["groups"].empty());
+}
+
+TEST(DxfText, SpacedVerticalAndProportionalTextsPlaceEveryCharacterInItsCell) {
+  REQUIRE_EZDXF();
+  struct Glyph {
+    const char* text;
+    double x, y, rotation;
+    int flags;
+  };
+  struct Case {
+    const char* name;
+    std::u16string font;
+    double spacing;
+    bool vertical;
+    std::vector<Glyph> glyphs;
+  };
+  const double lift = 0.12 * 4, hang = 0.88 * 4;
+  const Case cases[] = {
+      // Cells 4 wide and 1 apart: one TEXT per character, at its cell.
+      {"spaced", u"ＭＳ ゴシック", 1, false, {{"図", 10, 20 + lift, 0, 0}, {"面", 15, 20 + lift, 0, 0}}},
+      // Proportional fonts would set the glyphs by their own widths.
+      {"proportional", u"ＭＳ Ｐゴシック", 0, false, {{"図", 10, 20 + lift, 0, 0}, {"面", 14, 20 + lift, 0, 0}}},
+      // Vertical writing down the column: "図" stands upright across the
+      // line, "。" keeps the line's direction and is mirrored in its cell.
+      {"vertical", u"ＭＳ ゴシック", 0, true, {{"図", 10, 16 + lift, 0, 0}, {"。", 10 + hang, 16, -90, 4}}},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    JwwWriter w = PlainJww();
+    TEntJwwMoji m;
+    m.att = w.att;
+    m.start_x = 10;
+    m.start_y = 20;
+    m.end_x = c.vertical ? 10 : 20;
+    m.end_y = c.vertical ? 12 : 20;
+    m.dSizeX = m.dSizeY = 4;
+    m.dKankaku = c.spacing;
+    m.strFontName = c.font;
+    m.str = c.vertical ? u"図。" : u"図面";
+    if (c.vertical) m.att.sFlg = 0x20;
+    w.Add(m);
+    const json j = Dump(Export(dir, c.name, w.Finish(), Format::Jww));
+    ASSERT_FALSE(j.is_discarded()) << c.name;
+    for (const Glyph& g : c.glyphs) {
+      const json* t = FindText(j, g.text);
+      ASSERT_NE(t, nullptr) << c.name << " " << g.text;
+      EXPECT_NEAR((*t)["insert"][0].get<double>(), g.x, 1e-9) << c.name << " " << g.text;
+      EXPECT_NEAR((*t)["insert"][1].get<double>(), g.y, 1e-9) << c.name << " " << g.text;
+      EXPECT_NEAR(std::remainder((*t)["rotation"].get<double>() - g.rotation, 360.0), 0, 1e-9)
+          << c.name << " " << g.text;
+      EXPECT_EQ((*t)["mirror"], g.flags) << c.name << " " << g.text;
+      // The glyphs are drawn upright by the text's own placement, not turned
+      // again by a vertical ("@") font.
+      EXPECT_EQ((*t)["family"], Utf16ToUtf8(c.font)) << c.name;
+    }
+    // The characters of one text make one group, which the text describes.
+    ASSERT_EQ(j["groups"].size(), 1u) << c.name;
+    EXPECT_EQ(j["groups"][0]["description"], c.vertical ? "図。" : "図面") << c.name;
+    EXPECT_EQ(j["groups"][0]["texts"].size(), 2u) << c.name;
+  }
 }
 
 TEST(DxfJww, LineTypePatternsAreDrawingMillimetresAtTheGroupScale) {
@@ -321,7 +467,7 @@ TEST(DxfJwc, JwcAndJwkExport) {
   const json jc = Dump(Export(dir, "c", c.Build(), Format::Jwc));
   ASSERT_FALSE(jc.is_discarded());
   EXPECT_EQ(jc["kinds"]["LINE"], 1);
-  EXPECT_NE(FindText(jc, "図面"), nullptr);
+  EXPECT_TRUE(Shows(jc, "図面"));
 
   test::JwkFile k;
   k.scale = "2";
@@ -459,6 +605,8 @@ double Coverage(const std::string& path, const TempDir& dir, const std::string& 
   char args[512];
   const char* keep = std::getenv("ZUMEN_DXF_PICTURES");
   const std::string out = keep ? std::string(keep) + "/" + name + ".ezdxf.png" : std::string();
+  if (keep) std::filesystem::copy_file(png, std::string(keep) + "/" + name + ".zumen.png",
+                                       std::filesystem::copy_options::overwrite_existing);
   std::snprintf(args, sizeof args, "coverage %s %s %.9g %.9g %.9g %.9g %.9g %s", dxfPath.c_str(), png.c_str(),
                 ctx.DispX1 * s, ctx.DispY1 * s, ctx.DispX2 * s, ctx.DispY2 * s, s, out.c_str());
   const Run r = RunCheck(args);
@@ -466,6 +614,7 @@ double Coverage(const std::string& path, const TempDir& dir, const std::string& 
   double share = 0;
   std::sscanf(r.out.c_str(), "coverage %lf", &share);
   std::printf("%s: %s", name.c_str(), r.out.c_str());
+  if (keep) std::printf("  %s\n", args);
   return share;
 }
 
