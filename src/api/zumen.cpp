@@ -102,9 +102,10 @@ RenderResult RenderDxf(const LoadedDrawing& loaded, ConversionContext& ctx, cons
   if (!toFile) {
     output.bytes()->assign(bytes.begin(), bytes.end());
   } else {
-    for (const DxfImageCopy& c : copies) {
-      std::vector<uint8_t> image;
-      if (!ReadFileBytes(c.source, size_t{1} << 30, image, nullptr)) continue;  // left out, as a missing image
+    for (DxfImageCopy& c : copies) {
+      std::vector<uint8_t> image = std::move(c.content);
+      if (!c.source.empty() && !ReadFileBytes(c.source, size_t{1} << 30, image, nullptr))
+        continue;  // left out, as a missing image
       if (std::string e = WriteFileAtomically(c.target, image); !e.empty()) {
         r.status = Status::Error(StatusCode::WriteFailed, e);
         return r;

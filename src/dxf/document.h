@@ -178,8 +178,11 @@ struct Block {
 struct ImageDef {
   std::string file;  // as the DXF names it (relative to the DXF file, or absolute)
   int width = 0, height = 0;
-  // Where the image's content is: a file to copy beside the DXF.
+  // Where the image's content is: a file to copy beside the DXF, or (when
+  // source is empty) the image file's own bytes, to write beside it under
+  // the name file.
   std::string source;
+  std::vector<uint8_t> content;
 };
 
 // Model-space entities that belong together, such as the characters of one

@@ -508,4 +508,25 @@ void JwDxf::AddMarker(std::vector<dxf::Entity>& out, int layer, double x, double
   }
 }
 
+dxf::Image CroppedImage(double x, double y, double bw, double bh, double a, double W, double H, double drx,
+                        double dry, double drr, double scale) {
+  if (drr <= 1e-14) drr = 1;
+  if (drx <= 1e-14) drx = 0;
+  if (dry <= 1e-14) dry = 0;
+  const double k = bh / bw;
+  // The crop in pixels, rows counted from the top as DXF counts them.
+  const double sx0 = W * drx, sy0 = H - W * k * drr - H * dry;
+  const double sx1 = sx0 + std::fabs(W * drr), sy1 = sy0 + std::fabs(W * k * drr);
+  const double px = bw / std::fabs(W * drr);
+  const double ca = std::cos(a), sa = std::sin(a);
+  // The image's bottom-left corner lies left of and below the crop's.
+  const double ox = -sx0 * px, oy = -(H - sy1) * px;
+  dxf::Image image;
+  image.insert = P(x + ox * ca - oy * sa, y + ox * sa + oy * ca, scale);
+  image.u = {px * ca * scale, px * sa * scale};
+  image.v = {-px * sa * scale, px * ca * scale};
+  image.clip = std::make_pair(dxf::Point{sx0 - 0.5, sy0 - 0.5}, dxf::Point{sx1 - 0.5, sy1 - 0.5});
+  return image;
+}
+
 }  // namespace zumen

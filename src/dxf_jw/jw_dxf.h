@@ -84,4 +84,13 @@ class JwDxf {
 // The colour of an ARGB value as DXF writes it: true colour and nearest index.
 dxf::Color DxfColour(uint32_t argb);
 
+// An IMAGE of a W x H pixel image placed as GLImage2 places it: the crop drr
+// of the image's width wide with the aspect of the box (drx of the width in
+// from the left, dry of the height up from the bottom, or the crop's bottom
+// when it is taller than the image) fitted into the box bw x bh whose first
+// corner is (x, y), turned by a radians about that corner; coordinates
+// multiplied by scale. The whole image is placed and clipped to the crop.
+dxf::Image CroppedImage(double x, double y, double bw, double bh, double a, double W, double H, double drx,
+                        double dry, double drr, double scale);
+
 }  // namespace zumen

@@ -134,7 +134,9 @@ def dump(path):
         if e.dxftype() == "SPLINE":
             rec.update(control=[list(p)[:2] for p in e.control_points], degree=e.dxf.degree)
         if e.dxftype() == "IMAGE":
-            rec.update(file=e.image_def.dxf.filename, size=list(e.dxf.image_size)[:2])
+            rec.update(file=e.image_def.dxf.filename, size=list(e.dxf.image_size)[:2],
+                       insert=list(e.dxf.insert)[:2], u=list(e.dxf.u_pixel)[:2], v=list(e.dxf.v_pixel)[:2],
+                       clip=[list(p)[:2] for p in e.boundary_path] if e.dxf.flags & 4 else None)
         out["entities"].append(rec)
     for block in doc.blocks:
         if block.name.lower() in ("*model_space", "*paper_space"):

@@ -10,6 +10,7 @@
 #include <numbers>
 #include <sstream>
 
+#include "codecs/image_io.h"
 #include "common/text.h"
 #include "driver/conversion.h"
 #include "driver/sizing.h"
@@ -531,6 +532,89 @@ TEST(DxfK4, FillsCurvesSymbolsAndTexts) {
   for (const json& e : j["entities"])
     if (e["type"] == "HATCH" && e["gradient"]) gradient = true;
   EXPECT_TRUE(gradient);
+}
+
+// Placed images and K4 bitmaps: IMAGE entities on the boxes the pictures
+// show, each naming an image file written beside the DXF with the bytes of
+// the image the drawing uses; images of one name get names of their own.
+TEST(DxfImages, ImageEntitiesReferenceFilesBesideTheDxf) {
+  REQUIRE_EZDXF();
+  std::vector<uint8_t> wide, square, bmp;  // 4 x 2 and 2 x 2 pixels
+  ASSERT_TRUE(EncodeImage(ViewOf(Bitmap(4, 2, 0xFF336699)), ImageFormat::Png, wide));
+  ASSERT_TRUE(EncodeImage(ViewOf(Bitmap(2, 2, 0xFF993366)), ImageFormat::Png, square));
+  ASSERT_TRUE(EncodeImage(ViewOf(Bitmap(2, 2, 0xFF669933)), ImageFormat::Bmp, bmp));
+  struct Placed {
+    std::string file;
+    const std::vector<uint8_t>* bytes;
+    double x, y, ux, uy, vx, vy;
+  };
+  struct Case {
+    const char* name;
+    Format format;
+    std::vector<uint8_t> drawing;
+    std::vector<Placed> images;
+    int hatches;  // greyed bitmaps: the grey box the picture shows
+  };
+  const double c30 = std::cos(std::numbers::pi / 6), s30 = std::sin(std::numbers::pi / 6);
+  TempDir dir;
+  std::filesystem::create_directories(dir / "sub");
+  dir.Write("sub/photo.png", square);
+  JwwWriter jw = PlainJww();
+  jw.Image(u"photo.png.gz", wide);
+  jw.Text(5, 5, u"^@BM%temp%photo.png,10,5,0,0,1,30");  // the whole image in a box turned 30 degrees
+  jw.Text(5, 30, u"^@BM%temp%photo.png,8");             // the same image, 8 wide
+  jw.Text(5, 50, u"^@BMsub/photo.png,6");               // a file of the same name beside the drawing
+  test::K4Writer k4;
+  k4.Title(u"k4");
+  TK4LayerInfo li;
+  li.grp[1].state = 1;  // greyed
+  k4.Layers(li);
+  TK4ObjectBitmap bm;
+  bm.typ = 2;
+  bm.bmp = wide;
+  bm.byt = static_cast<int32_t>(wide.size());
+  bm.pos = {{{10, 10}, {18, 10}, {18, 14}, {10, 14}}};
+  k4.Bitmap(bm);
+  TK4ObjectBitmapEx bx;
+  bx.typ = 12;
+  bx.bmp = bmp;
+  bx.byt = static_cast<int32_t>(bmp.size());
+  bx.pos = {{{30, 0}, {30, 8}, {22, 8}, {22, 0}}};  // a quarter turn
+  k4.BitmapEx(bx);
+  bm.typ = 3;  // no known image type: nothing, as nothing is drawn
+  k4.Bitmap(bm);
+  bm.typ = 2;
+  bm.head.attr = test::K4Attr(0, 1, 0, 0);
+  k4.Bitmap(bm);
+  const Case cases[] = {
+      {"plan", Format::Jww, jw.Finish(),
+       {{"plan_photo.png", &wide, 5, 5, 2.5 * c30, 2.5 * s30, -2.5 * s30, 2.5 * c30},
+        {"plan_photo.png", &wide, 5, 30, 2, 0, 0, 2},
+        {"plan_photo (2).png", &square, 5, 50, 3, 0, 0, 3}},
+       0},
+      {"k4", Format::K4, k4.bytes(),
+       {{"k4_image1.png", &wide, 10, 10, 2, 0, 0, 2}, {"k4_image2.bmp", &bmp, 30, 0, 0, 4, -4, 0}},
+       1},
+  };
+  for (const Case& c : cases) {
+    const json j = Dump(Export(dir, c.name, c.drawing, c.format));
+    ASSERT_FALSE(j.is_discarded()) << c.name;
+    std::vector<const json*> images;
+    for (const json& e : j["entities"])
+      if (e["type"] == "IMAGE") images.push_back(&e);
+    ASSERT_EQ(images.size(), c.images.size()) << c.name;
+    for (size_t i = 0; i < images.size(); ++i) {
+      const json& e = *images[i];
+      const Placed& want = c.images[i];
+      EXPECT_EQ(e["file"], want.file) << c.name << " " << i;
+      const std::string written = testing::ReadAll(dir / want.file);
+      EXPECT_EQ(written, std::string(want.bytes->begin(), want.bytes->end())) << c.name << " " << want.file;
+      const double got[] = {e["insert"][0], e["insert"][1], e["u"][0], e["u"][1], e["v"][0], e["v"][1]};
+      const double expected[] = {want.x, want.y, want.ux, want.uy, want.vx, want.vy};
+      for (int k = 0; k < 6; ++k) EXPECT_NEAR(got[k], expected[k], 1e-9) << c.name << " " << i << " " << k;
+    }
+    EXPECT_EQ(j["kinds"].value("HATCH", 0), c.hatches) << c.name;
+  }
 }
 
 TEST(DxfApi, MemoryOutputAndTypeNames) {

@@ -164,13 +164,11 @@ void JwwDxfPass::Image(const TEntJwwMoji& e, std::vector<dxf::Entity>& out) {
     }
     def = doc_.images.size();
     doc_.images.push_back({std::filesystem::path(source).filename().string(), img.bitmap.width, img.bitmap.height,
-                           source});
+                           source, {}});
     imageOfSource_[source] = def;
   }
   const double W = doc_.images[def].width, H = doc_.images[def].height;
   dxf::Image image;
-  image.p = p;
-  image.def = def;
   if (!im.LongForm()) {
     // The box's height follows its width and the image's aspect.
     const double px = im.W / W;
@@ -178,20 +176,12 @@ void JwwDxfPass::Image(const TEntJwwMoji& e, std::vector<dxf::Entity>& out) {
     image.u = {px * s, 0};
     image.v = {0, px * s};
   } else {
-    const double drr = im.R <= 1e-14 ? 1.0 : im.R, drx = im.X <= 1e-14 ? 0.0 : im.X, dry = im.Y <= 1e-14 ? 0.0 : im.Y;
     const double bw = std::fabs(im.W), bh = std::fabs(im.H);
-    if (bw <= 0) return;
-    const double k = bh / bw;
-    const double sx0 = W * drx, sy0 = H - W * k * drr - H * dry;
-    const double sx1 = sx0 + std::fabs(W * drr), sy1 = sy0 + std::fabs(W * k * drr);
-    const double px = bw / std::fabs(W * drr);
-    // The whole image placed so that its crop lands in the box.
-    const double ox = -sx0 * px, oy = -(H - sy1) * px;
-    image.insert = {(x1 + ox * ca - oy * sa) * s, (y1 + ox * sa + oy * ca) * s};
-    image.u = {px * ca * s, px * sa * s};
-    image.v = {-px * sa * s, px * ca * s};
-    image.clip = std::make_pair(dxf::Point{sx0 - 0.5, sy0 - 0.5}, dxf::Point{sx1 - 0.5, sy1 - 0.5});
+    if (!(bw > 0)) return;
+    image = CroppedImage(x1, y1, bw, bh, ar, W, H, im.X, im.Y, im.R, s);
   }
+  image.p = p;
+  image.def = def;
   out.push_back(image);
 }
 

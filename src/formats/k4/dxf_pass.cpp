@@ -9,6 +9,7 @@
 #include <map>
 #include <numbers>
 
+#include "codecs/image_io.h"
 #include "common/cp932.h"
 #include "common/text.h"
 #include "dxf_jw/jw_dxf.h"
@@ -47,6 +48,7 @@ class K4DxfPass {
   dxf::Props FillProps(uint8_t lg, uint8_t ly, uint32_t own);
   std::string Linetype(uint8_t co, uint8_t ty, double c);
   void Mark(const TK4SymbolBody& s, const dxf::Props& p, double c, int dir);
+  void Bitmap(const TK4ObjectBitmap& o, const std::string& layer, bool greyed);
   std::vector<dxf::Point> Pts(std::span<const TDPoint> pts) const {
     std::vector<dxf::Point> out;
     for (const TDPoint& q : pts)
@@ -241,6 +243,47 @@ void K4DxfPass::Mark(const TK4SymbolBody& s, const dxf::Props& p, double c, int 
   out.push_back(ins);
 }
 
+// A bitmap object: an IMAGE of its own bytes, which the export writes beside
+// the DXF, on the corners' box turned with its first edge, as the drawing
+// pass places it. A greyed one is the grey box the drawing shows; bytes of no
+// known type or that do not decode are left out, as they draw nothing.
+void K4DxfPass::Bitmap(const TK4ObjectBitmap& o, const std::string& layer, bool greyed) {
+  for (const TDPoint& q : o.pos)
+    if (!std::isfinite(q.X + q.Y)) return;
+  if (greyed) {
+    dxf::Hatch h;
+    h.p.layer = layer;
+    h.p.color = DxfColour(kGrey);
+    h.loops.push_back(Pts(o.pos));
+    doc_.entities.push_back(std::move(h));
+    return;
+  }
+  const char* ext = o.typ == 1    ? ".jpg"
+                    : o.typ == 2  ? ".png"
+                    : o.typ == 10 ? ".gif"
+                    : o.typ == 11 ? ".tif"
+                    : o.typ == 12 ? ".bmp"
+                                  : nullptr;
+  if (!ext) return;
+  const double bw = std::hypot(o.pos[1].X - o.pos[0].X, o.pos[1].Y - o.pos[0].Y);
+  const double bh = std::hypot(o.pos[3].X - o.pos[0].X, o.pos[3].Y - o.pos[0].Y);
+  if (!(bw > 0) || !(bh > 0)) return;
+  const LoadedImage img = LoadImageMemory(o.bmp);
+  if (!img.ok() || img.bitmap.width <= 0 || img.bitmap.height <= 0) return;
+  const size_t def = doc_.images.size();
+  dxf::ImageDef d;
+  d.file = "image" + std::to_string(def + 1) + ext;
+  d.width = img.bitmap.width;
+  d.height = img.bitmap.height;
+  d.content = o.bmp;
+  doc_.images.push_back(std::move(d));
+  const double a = std::atan2(o.pos[1].Y - o.pos[0].Y, o.pos[1].X - o.pos[0].X);
+  dxf::Image image = CroppedImage(o.pos[0].X, o.pos[0].Y, bw, bh, a, img.bitmap.width, img.bitmap.height, 0, 0, 1, 1);
+  image.p.layer = layer;
+  image.def = def;
+  doc_.entities.push_back(std::move(image));
+}
+
 void K4DxfPass::Run() {
   auto& out = doc_.entities;
   const size_t n = std::min<size_t>(static_cast<size_t>(std::max(d_.EntN, 0)), d_.Ent.size());
@@ -271,7 +314,9 @@ void K4DxfPass::Run() {
       case kK4PolygonGrad: find(d_.pgg, d_.pggN); break;
       case kK4PolygonMapping: find(d_.pgm, d_.pgmN); break;
       case kK4Symbol: find(d_.sy, d_.syN); break;
-      default: break;  // groups draw nothing; bitmaps are not exported
+      case kK4Bitmap: find(d_.bm, d_.bmN); break;
+      case kK4BitmapEx: find(d_.bmx, d_.bmxN); break;
+      default: break;  // groups draw nothing
     }
     if (!head) continue;
     uint8_t lg, ly, co, ty;
@@ -281,7 +326,7 @@ void K4DxfPass::Run() {
     ctx_.LgScale = 1 / c;
     const size_t i = static_cast<size_t>(x);
     const bool line = k != kK4Text && k != kK4TextEx && k != kK4Point && k != kK4Symbol && k != kK4Polygon &&
-                      k != kK4PolygonGrad && k != kK4PolygonMapping;
+                      k != kK4PolygonGrad && k != kK4PolygonMapping && k != kK4Bitmap && k != kK4BitmapEx;
     if (line && ty == kAuxType && !ctx_.GAtt.GetDispHojo()) continue;
     const dxf::Props lp = LineProps(lg, ly, co, ty, c);
     auto edge = [&](const TK4ObjectEdge& ed) {
@@ -369,6 +414,11 @@ void K4DxfPass::Run() {
       case kK4Point:
         if (std::isfinite(d_.pt[i].pos.X + d_.pt[i].pos.Y))
           out.push_back(dxf::PointEntity{FillProps(lg, ly, head->color), {d_.pt[i].pos.X, d_.pt[i].pos.Y}});
+        break;
+      case kK4Bitmap:
+      case kK4BitmapEx:
+        Bitmap(k == kK4Bitmap ? d_.bm[i] : d_.bmx[i], lp.layer,
+               d_.li.grp[lg].state == 1 || d_.li.grp[lg].tab[ly].state == 1);
         break;
       case kK4Polygon: polygon(d_.pg[i], nullptr); break;
       case kK4PolygonGrad: polygon(d_.pgg[i], &d_.pgg[i].grad); break;
