@@ -530,7 +530,12 @@ TEST(DxfK4, FillsCurvesSymbolsAndTexts) {
   EXPECT_NE(FindLayer(j, "基本-線"), nullptr);
   bool gradient = false;
   for (const json& e : j["entities"])
-    if (e["type"] == "HATCH" && e["gradient"]) gradient = true;
+    if (e["type"] == "HATCH" && e["gradient"]) {
+      gradient = true;
+      // Red to blue; readers that cannot draw gradients fill with the colour
+      // halfway between.
+      EXPECT_EQ(e.value("true_color", 0), 0x7F007F);
+    }
   EXPECT_TRUE(gradient);
 }
 

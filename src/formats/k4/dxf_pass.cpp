@@ -374,6 +374,12 @@ void K4DxfPass::Run() {
           g.name = "SPHERICAL";
         }
         h.gradient = g;
+        // Readers that fill gradients with the entity's colour show the
+        // colour halfway between the two.
+        uint32_t mid = 0xFF000000;
+        for (int shift = 0; shift < 24; shift += 8)
+          mid |= ((((g.rgb1 >> shift) & 0xFF) + ((g.rgb2 >> shift) & 0xFF)) / 2) << shift;
+        h.p.color = DxfColour(mid);
       } else if (o.ptn >= 1 && o.ptn <= 5) {
         // The dot patterns: two dots a tile, the tile doubling from 2 x 2
         // to 8 x 8 quarter millimetres of paper.
