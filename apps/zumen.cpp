@@ -105,16 +105,18 @@ int Info(const std::string& src, bool json) {
 
 int main(int argc, char** argv) {
   zumen::InstallSignalCleanup();
-  CLI::App app{"zumen: turns Japanese CAD drawings (JWW, JWS, JWC, JWK, K4) into images (BMP, PNG, JPEG, GIF, TIFF)."};
+  CLI::App app{"zumen: turns Japanese CAD drawings (JWW, JWS, JWC, JWK, K4) into images (BMP, PNG, JPEG, GIF, TIFF) "
+                "and DXF drawings."};
   app.set_version_flag("--version", std::string("zumen ") + zumen::Version());
   app.require_subcommand(1);
 
   std::string src, dst, size;
   double dpi = 0;
   unsigned long long maxPixels = zumen::RenderOptions{}.max_pixels;
-  auto* convert = app.add_subcommand("convert", "Convert a drawing into an image; the image type follows DST's extension.");
+  auto* convert = app.add_subcommand("convert", "Convert a drawing into an image or a DXF drawing; the type follows DST's extension.");
   convert->add_option("SRC", src, "Drawing to read (.jww .jws .jwc .jwk .k4)")->required();
-  convert->add_option("DST", dst, "Image to write (.png .bmp .jpg .jpeg .gif .tif .tiff)")->required();
+  convert->add_option("DST", dst, "Image or DXF to write (.png .bmp .jpg .jpeg .gif .tif .tiff .dxf); "
+                    "a DXF's images are written beside it")->required();
   auto* sizeOpt = convert->add_option("--size", size, "Bitmap size in pixels, WIDTHxHEIGHT (e.g. 1600x1131)");
   auto* dpiOpt = convert->add_option("--dpi", dpi, "Paper size at this resolution (default 150); symbols: their extents")
                      ->check(CLI::Validator(CheckDpi, "1-10000"));
