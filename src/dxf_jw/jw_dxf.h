@@ -44,8 +44,11 @@ class JwDxf {
   std::string Linetype(int jn, double scale);
 
   // A text along (x1, y1) -> (x2, y2) as the renderer lays it out (macros,
-  // layout directives, control sequences), one TEXT per run, coordinates
-  // multiplied by scale. ctx.LgScale must be set as the drawing pass sets it.
+  // layout directives, control sequences), coordinates multiplied by scale:
+  // a run in a fixed-pitch family without extra spacing is one TEXT, other
+  // runs one TEXT per character in its cell; in model space the characters
+  // of such a text make one group. ctx.LgScale must be set as the drawing
+  // pass sets it.
   void AddText(std::vector<dxf::Entity>& out, dxf::Props props, double x1, double y1, double x2, double y2,
                double h, double w, double sp, int32_t Ftyp, const std::u16string& font, const std::u16string& s,
                double scale);
