@@ -13,6 +13,8 @@ packages=(
   # Independent readers of the pictures, for the tests: SVG, PDF, WebP and the
   # other raster types.
   librsvg2-bin poppler-utils webp netpbm
+  # DXF export tests: DXF files are read back, audited and drawn by ezdxf.
+  python3-ezdxf python3-matplotlib
 )
 
 missing=()

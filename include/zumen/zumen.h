@@ -68,12 +68,17 @@ bool IsSymbol(Format f);
 
 // Output types: raster pictures (BMP ... WebP), vector pages (SVG, PDF) sized
 // to the paper at its true size, and drawings for other programs.
-enum class OutputType { Bmp, Png, Jpeg, Gif, Tiff, Webp, Svg, Pdf };
-// Whether the type is a vector page rather than a raster picture.
+enum class OutputType { Bmp, Png, Jpeg, Gif, Tiff, Webp, Svg, Pdf, Dxf };
+// Whether the type is a vector page rather than a raster picture (false for
+// DXF, which is neither).
 bool IsVector(OutputType t);
 // Every output type, in the order of the enumeration (for front-ends that
 // list the choices).
 std::span<const OutputType> OutputTypes();
+// DXF ("dxf", ".dxf"): an AutoCAD 2013 DXF drawing in millimetres of the
+// drawing, not a picture (Render answers width and height 0 and ignores the
+// size options). The images the drawing places are written beside a DXF file
+// as "<stem>_<name>"; a DXF in memory names them where zumen found them.
 
 // The type an extension names (".png" ... in any letter case; the text may
 // be a whole path) or a short name ("png", "jpg", "tif"); nothing for others.

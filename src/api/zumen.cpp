@@ -12,6 +12,7 @@
 #include "common/text.h"
 #include "context/context.h"
 #include "driver/conversion.h"
+#include "driver/dxf_export.h"
 #include "driver/reference.h"
 #include "driver/settings.h"
 #include "driver/sizing.h"
@@ -88,6 +89,38 @@ Opened Load(Family family, std::span<const uint8_t> bytes, const std::string& pa
   return r;
 }
 
+// A DXF drawing of the drawing, into a file (with its images beside it) or
+// into memory.
+RenderResult RenderDxf(const LoadedDrawing& loaded, ConversionContext& ctx, const Output& output,
+                       std::chrono::steady_clock::time_point start) {
+  RenderResult r;
+  std::vector<DxfImageCopy> copies;
+  const bool toFile = output.kind() == Output::Kind::File;
+  const std::string text = BuildDxf(loaded, ctx, toFile ? output.path() : std::string(), copies);
+  r.draw_ms = Milliseconds(start);
+  const auto saving = std::chrono::steady_clock::now();
+  const auto bytes = std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+  if (!toFile) {
+    output.bytes()->assign(bytes.begin(), bytes.end());
+  } else {
+    for (DxfImageCopy& c : copies) {
+      std::vector<uint8_t> image = std::move(c.content);
+      if (!c.source.empty() && !ReadFileBytes(c.source, size_t{1} << 30, image, nullptr))
+        continue;  // left out, as a missing image
+      if (std::string e = WriteFileAtomically(c.target, image); !e.empty()) {
+        r.status = Status::Error(StatusCode::WriteFailed, e);
+        return r;
+      }
+    }
+    if (std::string e = WriteFileAtomically(output.path(), bytes); !e.empty()) {
+      r.status = Status::Error(StatusCode::WriteFailed, e);
+      return r;
+    }
+  }
+  r.save_ms = Milliseconds(saving);
+  return r;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- formats
@@ -124,6 +157,7 @@ std::optional<OutputType> OutputTypeFromName(std::string_view pathOrName) {
   if (e == "webp") return OutputType::Webp;
   if (e == "svg") return OutputType::Svg;
   if (e == "pdf") return OutputType::Pdf;
+  if (e == "dxf") return OutputType::Dxf;
   return std::nullopt;
 }
 
@@ -137,6 +171,7 @@ const char* OutputTypeExtension(OutputType t) {
     case OutputType::Webp: return ".webp";
     case OutputType::Svg: return ".svg";
     case OutputType::Pdf: return ".pdf";
+    case OutputType::Dxf: return ".dxf";
   }
   return "";
 }
@@ -147,7 +182,7 @@ bool IsVector(OutputType t) { return t == OutputType::Svg || t == OutputType::Pd
 
 std::span<const OutputType> OutputTypes() {
   static constexpr OutputType kAll[] = {OutputType::Bmp,  OutputType::Png, OutputType::Jpeg, OutputType::Gif,
-                                        OutputType::Tiff, OutputType::Webp, OutputType::Svg, OutputType::Pdf};
+                                        OutputType::Tiff, OutputType::Webp, OutputType::Svg, OutputType::Pdf, OutputType::Dxf};
   return kAll;
 }
 
@@ -262,6 +297,13 @@ RenderResult Render(const Drawing& d, const RenderOptions& asked, const Output& 
   const LoadedDrawing& loaded = d.impl().loaded;
   ConversionContext ctx;
   SetUpContext(loaded, options, ctx);
+  if (output.kind() != Output::Kind::Pixels && TypeOfOutput(output) == OutputType::Dxf) {
+    if (output.kind() == Output::Kind::Memory && !output.bytes()) {
+      r.status = Status::Error(StatusCode::InvalidArgument, "no buffer for the DXF");
+      return r;
+    }
+    return RenderDxf(loaded, ctx, output, start);
+  }
   int width = output.width(), height = output.height();
   if (output.kind() == Output::Kind::Pixels) {
     if (!output.pixels() || width <= 0 || height <= 0 || output.stride() < static_cast<size_t>(width) * 4) {

@@ -20,6 +20,10 @@
 
 namespace zumen {
 
+namespace dxf {
+struct Document;
+}
+
 // A rectangle in drawing units.
 struct FrameBox {
   double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
@@ -74,6 +78,16 @@ class DrawingHandler {
   virtual void SurveyEntities(const ConversionContext& ctx, EntitySurvey& survey) const {
     (void)ctx;
     (void)survey;
+  }
+
+  // DXF export: writes the drawing into out, in millimetres of the drawing.
+  // ctx is a prepared context (the file's pens, line types and layer states);
+  // the pass sets ctx.LgScale for every text as the drawing pass does, so
+  // that the text macros read as they are drawn. Images the drawing places
+  // are listed in out.images with the files they come from.
+  virtual void ExportDxf(ConversionContext& ctx, dxf::Document& out) const {
+    (void)ctx;
+    (void)out;
   }
 };
 

@@ -244,7 +244,7 @@ class VectorTarget final : public PictureTarget {
 
 std::string UnknownOutputMessage(const Output& output) {
   return "unknown image type of \"" + output.path() +
-         "\" (use .bmp, .png, .jpg, .jpeg, .gif, .tif, .tiff, .webp, .svg or .pdf)";
+         "\" (use .bmp, .png, .jpg, .jpeg, .gif, .tif, .tiff, .webp, .svg, .pdf or .dxf)";
 }
 
 std::optional<OutputType> TypeOfOutput(const Output& output) {
@@ -263,6 +263,10 @@ std::unique_ptr<PictureTarget> MakeTarget(const Output& output, int width, int h
       return nullptr;
     }
     type = *t;
+    if (type == OutputType::Dxf) {  // a drawing for other programs, written by the DXF export
+      error = "a DXF drawing is not a picture";
+      return nullptr;
+    }
     if (IsVector(type)) {
       VectorPage p = page;
       if (!(p.px_per_mm > 0)) {

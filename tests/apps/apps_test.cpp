@@ -129,6 +129,14 @@ TEST(ZumenCommand, VersionHelpAndInfo) {
   r = Exec(t, std::string(ZUMEN_EXE) + " --help");
   EXPECT_EQ(r.status, 0);
   EXPECT_NE(r.out.find("convert"), std::string::npos);
+  EXPECT_NE(r.out.find("DXF"), std::string::npos) << r.out;
+  r = Exec(t, std::string(ZUMEN_EXE) + " convert --help");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find(".dxf"), std::string::npos) << r.out;
+  // A DXF destination writes a DXF drawing.
+  r = Exec(t, std::string(ZUMEN_EXE) + " convert " + Q(Drawing(t)) + " " + Q(t / "plan.dxf"));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadAll(t / "plan.dxf").rfind("  0\nSECTION", 0), 0u);
   r = Exec(t, std::string(ZUMEN_EXE) + " info " + Q(Drawing(t)) + " --json");
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out.rfind("{\"source\":\"" + t / "plan.jww" + "\",\"status\":\"ok\",\"exit_status\":0,\"format\":\"JWW\"", 0), 0u)

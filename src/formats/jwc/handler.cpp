@@ -6,6 +6,7 @@
 #include "common/diagnostics.h"
 #include "common/paper.h"
 #include "formats/jwc/extents.h"
+#include "formats/jwc/dxf_pass.h"
 #include "formats/jwc/jwc_data.h"
 #include "formats/jwc/jwk_data.h"
 #include "render_jw/graph2.h"
@@ -55,6 +56,8 @@ class JwcHandler final : public DrawingHandler {
     d_.GLDrawALL(g, ctx);
     canvas.EndScene();
   }
+
+  void ExportDxf(ConversionContext& ctx, dxf::Document& out) const override { JwcExportDxf(d_, ctx, out); }
 
   void Describe(const ConversionContext&, DrawingInfo& info) const override {
     const auto& h = d_.Enthd;
@@ -111,6 +114,8 @@ class JwkHandler final : public DrawingHandler {
     d_.GLDrawALL(g, ctx);
     canvas.EndScene();
   }
+
+  void ExportDxf(ConversionContext& ctx, dxf::Document& out) const override { JwkExportDxf(d_, ctx, out); }
 
   void Describe(const ConversionContext& ctx, DrawingInfo& info) const override {
     const auto& h = d_.Enthd;

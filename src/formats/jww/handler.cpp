@@ -7,6 +7,7 @@
 #include "common/diagnostics.h"
 #include "common/paper.h"
 #include "formats/jww/draw_pass.h"
+#include "formats/jww/dxf_pass.h"
 #include "formats/jww/file_pens.h"
 #include "formats/jww/jws_data.h"
 #include "formats/jww/jww_data.h"
@@ -139,6 +140,8 @@ class JwwHandler final : public DrawingHandler {
     JwwSurveyEntities(d_, ctx, survey);
   }
 
+  void ExportDxf(ConversionContext& ctx, dxf::Document& out) const override { JwwExportDxf(d_, ctx, out); }
+
  private:
   TJwwData d_;
 };
@@ -193,6 +196,8 @@ class JwsHandler final : public DrawingHandler {
     BlockTreeDiagnostics(d_.Body, d_.BlockTreeWorkLimit, out);
     BodyDiagnostics(d_.Body, out);
   }
+
+  void ExportDxf(ConversionContext& ctx, dxf::Document& out) const override { JwsExportDxf(d_, ctx, out); }
 
  private:
   TJwsData d_;

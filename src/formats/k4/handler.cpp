@@ -6,6 +6,7 @@
 
 #include "common/diagnostics.h"
 #include "common/text.h"
+#include "formats/k4/dxf_pass.h"
 #include "formats/k4/k4data.h"
 #include "render_k4/graph.h"
 
@@ -44,6 +45,8 @@ class K4Handler final : public DrawingHandler {
   }
 
   FrameBox Frame(const ConversionContext& ctx) const override { return {0, 0, ctx.papx, ctx.papy}; }
+
+  void ExportDxf(ConversionContext& ctx, dxf::Document& out) const override { K4ExportDxf(d_, ctx, out); }
 
   void Draw(ConversionContext& ctx, Canvas& canvas, const DrawModes& modes) const override {
     if (d_.EntN <= 0) return;

@@ -1,0 +1,99 @@
+#pragma once
+// What the DXF passes of the Jw-family drawings (JWW, JWS, JWC, JWK) share:
+// layers, pens, line types, text styles and texts taken from the attribute
+// model, and the curves, solids and markers that the Jw renderer builds, all
+// in the drawing's millimetres. A drawing coordinate times the scale of the
+// entity's layer group is a millimetre of the drawing; pen widths stay
+// millimetres of paper (DXF lineweights are plotted widths).
+#include <array>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "common/types.h"
+#include "context/context.h"
+#include "dxf/document.h"
+#include "render_jw/macros.h"
+
+namespace zumen {
+
+// The builder one DXF pass of a Jw-family drawing works with. Every member
+// that takes a scale multiplies the drawing coordinates it is given by it.
+class JwDxf {
+ public:
+  JwDxf(ConversionContext& ctx, dxf::Document& doc, MacroRules rules = MacroRules::Jw);
+
+  // Layer n (0..255; others go to layer "0"): made on first use, named from
+  // the model's group and layer names, off when the layer is hidden, locked
+  // when it is display-only or marked locked.
+  std::string Layer(int n);
+  // Layers made later are locked (the drawing's own protection flags).
+  void SetLocked(int n, bool locked) { locked_[n & 255] = locked; }
+
+  // Properties of a line or arc: layer, pen colour (true colour and nearest
+  // index), lineweight of widthMm, line type jn at scale.
+  dxf::Props LineProps(int layer, int pen, int ltype, double widthMm, double scale);
+  // Properties of solids, texts and markers: layer and pen colour.
+  dxf::Props PenProps(int layer, int pen);
+  // The same with a colour of its own (ARGB).
+  dxf::Props ColourProps(int layer, uint32_t argb);
+
+  // The line type of Jw number jn with its pattern at scale; empty for solid
+  // line types (the layer's Continuous).
+  std::string Linetype(int jn, double scale);
+
+  // A text along (x1, y1) -> (x2, y2) as the renderer lays it out (macros,
+  // layout directives, control sequences), coordinates multiplied by scale:
+  // a run in a fixed-pitch family without extra spacing is one TEXT, other
+  // runs one TEXT per character in its cell; in model space the characters
+  // of such a text make one group. ctx.LgScale must be set as the drawing
+  // pass sets it.
+  void AddText(std::vector<dxf::Entity>& out, dxf::Props props, double x1, double y1, double x2, double y2,
+               double h, double w, double sp, int32_t Ftyp, const std::u16string& font, const std::u16string& s,
+               double scale);
+
+  // Point markers as GLTenMarker draws them, at scale: a plain point is a
+  // POINT, a virtual point a POINT too, coded markers their strokes and fills.
+  void AddMarker(std::vector<dxf::Entity>& out, int layer, double x, double y, int kf, int pc, double a, double ba,
+                 int pen, double scale);
+
+  // Ellipse arc (Jw parameters: radius r along tilt a, flatness h, start sa,
+  // sweep da, radians) as CIRCLE, ARC or ELLIPSE.
+  static void AddCurve(std::vector<dxf::Entity>& out, const dxf::Props& p, double cx, double cy, double r, double h,
+                       double a, double sa, double da, bool whole, double scale);
+  // An arc solid of style sty (101 filled, 105/106 ring, 111 outline) as a
+  // HATCH or an outline.
+  static void AddSolidArc(std::vector<dxf::Entity>& out, const dxf::Props& p, int sty, double cx, double cy,
+                          double r, double h, double a, double sa, double da, double zf, double scale);
+  // A filled polygon: SOLID for a convex one of three or four corners, else HATCH.
+  static void AddSolid(std::vector<dxf::Entity>& out, const dxf::Props& p, std::vector<TDPoint> pts, double scale);
+
+  ConversionContext& ctx() const { return ctx_; }
+  dxf::Document& doc() { return doc_; }
+
+ private:
+  std::string Style(const std::u16string& font, int32_t Ftyp);
+
+  ConversionContext& ctx_;
+  dxf::Document& doc_;
+  MacroRules rules_;
+  std::array<std::string, 256> layerNames_{};
+  std::array<bool, 256> locked_{};
+  std::map<std::pair<int, double>, std::string> linetypes_;
+  std::map<std::pair<std::u16string, int32_t>, std::string> styles_;
+};
+
+// The colour of an ARGB value as DXF writes it: true colour and nearest index.
+dxf::Color DxfColour(uint32_t argb);
+
+// An IMAGE of a W x H pixel image placed as GLImage2 places it: the crop drr
+// of the image's width wide with the aspect of the box (drx of the width in
+// from the left, dry of the height up from the bottom, or the crop's bottom
+// when it is taller than the image) fitted into the box bw x bh whose first
+// corner is (x, y), turned by a radians about that corner; coordinates
+// multiplied by scale. The whole image is placed and clipped to the crop.
+dxf::Image CroppedImage(double x, double y, double bw, double bh, double a, double W, double H, double drx,
+                        double dry, double drr, double scale);
+
+}  // namespace zumen
