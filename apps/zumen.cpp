@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
   zumen::InstallSignalCleanup();
   const std::string types = OutputTypeChoices();
   const std::string formats = FormatChoices();
-  CLI::App app{"zumen: turns Japanese CAD drawings (JWW, JWS, JWC, JWK, K4) into pictures (" + OutputTypeChoices(", ") +
+  CLI::App app{"zumen: turns Japanese CAD drawings (JWW, JWS, JWC, JWK, K4) into pictures and DXF drawings (" + OutputTypeChoices(", ") +
                ")."};
   app.set_version_flag("--version", std::string("zumen ") + zumen::Version());
   app.require_subcommand(1);
@@ -41,6 +41,7 @@ int main(int argc, char** argv) {
       "convert",
       "Convert drawings into pictures:\n"
       "  zumen convert SRC DST          one drawing into one picture (type: DST's extension or --format)\n"
+      "  a .dxf destination gets a DXF drawing, with the images it places written beside it\n"
       "  zumen convert SRC... -o DIR    drawings, and the drawings in folders, into pictures in DIR\n"
       "  - as SRC reads the drawing from standard input, - as DST writes the picture to standard output");
   convert->footer(
@@ -58,7 +59,7 @@ int main(int argc, char** argv) {
       ->required();
   convert->add_option("-o,--output-dir", c.output_dir, "Folder for the pictures (made when missing)")->type_name("DIR");
   convert->add_flag("-r,--recursive", c.recursive, "With -o: the drawings in subfolders too, mirrored under DIR");
-  convert->add_option("--format", c.format, "Picture type: " + types + " (default: DST's extension; with -o or -: png)")
+  convert->add_option("--format", c.format, "Output type: " + types + " (default: DST's extension; with -o or -: png)")
       ->type_name("TYPE")
       ->check(Check(CheckOutputType));
   convert->add_option("--name", c.name,

@@ -194,8 +194,10 @@ Json ResultJson(const Job& job, const JobResult& r) {
   j["error"] = r.outcome == Outcome::Failed ? Json(r.error) : Json(nullptr);
   j["format"] = r.format ? Json(zumen::FormatName(*r.format)) : Json(nullptr);
   j["type"] = r.type ? Json(zumen::OutputTypeName(*r.type)) : Json(nullptr);
-  j["width"] = r.outcome == Outcome::Failed ? Json(nullptr) : Json(r.width);
-  j["height"] = r.outcome == Outcome::Failed ? Json(nullptr) : Json(r.height);
+  // A DXF drawing has no pixel size.
+  const bool sized = r.outcome != Outcome::Failed && r.type != zumen::OutputType::Dxf;
+  j["width"] = sized ? Json(r.width) : Json(nullptr);
+  j["height"] = sized ? Json(r.height) : Json(nullptr);
   j["read_ms"] = Milliseconds(r.read_ms);
   j["draw_ms"] = Milliseconds(r.draw_ms);
   j["save_ms"] = Milliseconds(r.save_ms);

@@ -367,7 +367,7 @@ TEST(VectorOutputs, MemoryAndFileOutputsAgree) {
   }
   const RenderResult r = Render(plan, o, Output::File(t / "plan.xyz"));
   EXPECT_EQ(r.status.code, StatusCode::UnknownOutput);
-  EXPECT_NE(r.status.message.find(".webp, .svg or .pdf"), std::string::npos) << r.status.message;
+  EXPECT_NE(r.status.message.find(".webp, .svg, .pdf or .dxf"), std::string::npos) << r.status.message;
 }
 
 // Pages made side by side in threads, after other conversions in the same

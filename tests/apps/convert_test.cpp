@@ -451,6 +451,14 @@ TEST(JsonResults, ConvertPrintsOneObjectPerDrawing) {
   ASSERT_EQ(objects.size(), 1u);
   EXPECT_EQ(objects[0]["destination"], t / "one.gif");
   EXPECT_EQ(objects[0]["type"], "gif");
+  // A DXF drawing has no pixel size.
+  const Result dxf = Exec(t, kZumen + " convert " + Q(good) + " " + Q(t / "one.dxf") + " --json");
+  EXPECT_EQ(dxf.status, 0) << dxf.err;
+  const auto drawing = JsonLines(dxf.out);
+  ASSERT_EQ(drawing.size(), 1u);
+  EXPECT_EQ(drawing[0]["type"], "dxf");
+  EXPECT_TRUE(drawing[0]["width"].is_null());
+  EXPECT_TRUE(drawing[0]["height"].is_null());
 }
 
 // `info` of a folder lists every drawing, each format with the same fields.
