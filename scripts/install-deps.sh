@@ -13,6 +13,13 @@ packages=(
   # Independent readers of the pictures, for the tests: SVG, PDF, WebP and the
   # other raster types.
   librsvg2-bin poppler-utils webp netpbm
+  # The Python module (for Debian's /usr/bin/python3) and its tests.
+  python3-dev pybind11-dev python3-pybind11 python3-numpy
+  # The tests of the installed package: the desktop's file types (update-mime-database,
+  # gio), the man pages, the files the installed zumen opens.
+  shared-mime-info libglib2.0-bin man-db groff-base strace
+  # bench/thumbnail.sh
+  hyperfine
 )
 
 missing=()

@@ -44,8 +44,9 @@ class TextEngine {
   // The family of the font that draws character c (empty when none has it).
   std::string FamilyFor(const FontSpec& font, char32_t c);
 
-  // The project's configuration file found beside the executable or in the
-  // source tree (empty when none was found).
+  // The project's configuration file: beside the executable, installed with
+  // zumen (found from the executable's and the library's own folders, then
+  // at the prefix it was built for) or in the source tree; empty when none.
   static std::string FindConfigFile();
 
  private:
