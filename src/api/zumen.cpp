@@ -246,12 +246,18 @@ Status PictureSize(const Drawing& d, const RenderOptions& options, int& width, i
   return PictureSizeOf(d.impl().loaded, ctx, options, width, height);
 }
 
-RenderResult Render(const Drawing& d, const RenderOptions& options, const Output& output) {
+RenderResult Render(const Drawing& d, const RenderOptions& asked, const Output& output) {
   RenderResult r;
   if (!d.valid()) {
     r.status = Status::Error(StatusCode::InvalidArgument, "no drawing");
     return r;
   }
+  if (asked.encoder.quality && (*asked.encoder.quality < 1 || *asked.encoder.quality > 100)) {
+    r.status = Status::Error(StatusCode::InvalidArgument, "the quality must be a whole number from 1 to 100");
+    return r;
+  }
+  const RenderOptions options =
+      OptionsForOutput(asked, output.kind() == Output::Kind::Pixels ? std::nullopt : TypeOfOutput(output));
   const auto start = std::chrono::steady_clock::now();
   const LoadedDrawing& loaded = d.impl().loaded;
   ConversionContext ctx;
@@ -289,6 +295,7 @@ RenderResult Render(const Drawing& d, const RenderOptions& options, const Output
     return r;
   }
   DrawOnCanvas(loaded, ctx, drawn, target->canvas());
+  r.diagnostics = ctx.Diag.List();
   r.draw_ms = Milliseconds(start);
   const auto saving = std::chrono::steady_clock::now();
   if (std::string e = target->Finish(); !e.empty()) {

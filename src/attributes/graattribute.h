@@ -66,6 +66,11 @@ class TgraAttribute {
   void SetDispKijun(int n) { DispKijun = n != 0; }
   bool GetDispKijun() const { return DispKijun; }
   void SetAll1Color(bool f) { All1ColorFlag = f; }
+  // The one-colour mode and its colour at once.
+  void SetAll1Color(bool f, uint32_t c) {
+    All1ColorFlag = f;
+    All1Color = c;
+  }
   bool GetAll1ColorState() const { return All1ColorFlag; }
   uint32_t GetAll1Color() const { return All1Color; }
 

@@ -440,13 +440,21 @@ void CairoCanvas::FillPolygon(const std::vector<FPoint>& pts, double opacity) {
   cairo_pattern_destroy(pattern);
 }
 
+void CairoCanvas::SetDiagnostics(DiagnosticSink* sink) {
+  diagnostics_ = sink;
+  if (text_) text_->SetDiagnostics(sink);
+}
+
 void CairoCanvas::FillText(double left, double top, double right, double bottom, const std::u16string& text,
                            double opacity) {
   (void)right;  // no wrapping and no clipping: the text runs past the box as it needs
   (void)bottom;
   opacity = ClampOpacity(opacity);
   if (text.empty() || !Ready() || opacity <= 0 || !std::isfinite(left) || !std::isfinite(top)) return;
-  if (!text_) text_ = std::make_unique<TextEngine>(fontConfig_);
+  if (!text_) {
+    text_ = std::make_unique<TextEngine>(fontConfig_);
+    text_->SetDiagnostics(diagnostics_);
+  }
   text_->Draw(cr_, font_, left, top, text, fillColor_, opacity);
 }
 

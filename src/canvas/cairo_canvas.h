@@ -79,6 +79,7 @@ class CairoCanvas final : public Canvas {
   // The fontconfig file that maps the drawings' font names (before the first
   // text is drawn); empty: the project's own.
   void SetFontConfigFile(std::string file) { fontConfig_ = std::move(file); }
+  void SetDiagnostics(DiagnosticSink* sink) override;
 
   // The surface's pixels (premultiplied), valid until the next drawing call;
   // the encoders read them without a copy. Empty unless the surface is an
@@ -123,6 +124,7 @@ class CairoCanvas final : public Canvas {
   FontSpec font_;
   std::string fontConfig_;
   std::unique_ptr<TextEngine> text_;
+  DiagnosticSink* diagnostics_ = nullptr;
 };
 
 }  // namespace zumen

@@ -11,6 +11,8 @@
 
 namespace zumen {
 
+class DiagnosticSink;
+
 struct FPoint {
   float X = 0;
   float Y = 0;
@@ -111,6 +113,11 @@ class Canvas {
   // Draws the source rectangle of bmp into the destination rectangle.
   virtual void DrawBitmap(const Bitmap& bmp, double sx, double sy, double sw, double sh,
                           double left, double top, double right, double bottom, double opacity) = 0;
+
+  // Where the canvas reports what it could not honour (fonts that fell back,
+  // characters that no font has); null: nowhere. Canvases without texts of
+  // their own ignore it.
+  virtual void SetDiagnostics(DiagnosticSink* sink) { (void)sink; }
 };
 
 }  // namespace zumen

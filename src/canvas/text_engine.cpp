@@ -10,14 +10,17 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <tuple>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "common/diagnostics.h"
 #include "common/text.h"
 
 namespace zumen {
@@ -99,6 +102,7 @@ struct GlyphRef {
   int font = -1;         // index into the sorted font list; -1 draws nothing
   unsigned long index = 0;
   double advance = 0;    // in em
+  bool missing = false;  // no font has the character: the primary font's placeholder
 };
 
 // Everything looked up for one family and style.
@@ -112,6 +116,10 @@ struct FontEntry {
   double underlinePos = -0.1, underlineThick = 0.05;  // centre below baseline (negative), em
   double strikePos = 0.3, strikeThick = 0.05;
   std::unordered_map<char32_t, GlyphRef> glyphs;
+  // The family asked for is installed under no name (after the configuration's
+  // own mapping): standIn, the primary font's family, draws in its place.
+  bool fellBack = false;
+  std::string standIn;
 
   FontEntry() = default;
   FontEntry(const FontEntry&) = delete;
@@ -157,10 +165,37 @@ struct TextRun {
   }
 };
 
+// The family of a font pattern at index i (empty when it has none).
+std::string FamilyOf(FcPattern* p, int i = 0) {
+  FcChar8* fam = nullptr;
+  if (FcPatternGetString(p, FC_FAMILY, i, &fam) == FcResultMatch) return reinterpret_cast<const char*>(fam);
+  return {};
+}
+
+// Whether any family name of font is name (ignoring case and blanks, as
+// fontconfig compares families).
+bool HasFamily(FcPattern* font, const std::string& name) {
+  const auto unblanked = [](std::string s) {
+    s.erase(std::remove(s.begin(), s.end(), ' '), s.end());
+    return s;
+  };
+  const std::string want = unblanked(name);
+  FcChar8* fam = nullptr;
+  for (int i = 0; FcPatternGetString(font, FC_FAMILY, i, &fam) == FcResultMatch; ++i) {
+    const std::string have = unblanked(reinterpret_cast<const char*>(fam));
+    if (FcStrCmpIgnoreCase(reinterpret_cast<const FcChar8*>(have.c_str()),
+                           reinterpret_cast<const FcChar8*>(want.c_str())) == 0)
+      return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 struct TextEngine::Impl {
   std::string configFile;
+  DiagnosticSink* diagnostics = nullptr;
+  std::set<std::u16string> reportedFamilies;  // font fall-backs told already
   bool configTried = false;
   FcConfig* config = nullptr;
   std::map<std::tuple<std::u16string, bool, bool>, std::unique_ptr<FontEntry>> fonts;
@@ -209,8 +244,15 @@ struct TextEngine::Impl {
     FcPatternAddBool(pat, FC_SCALABLE, FcTrue);
     FcConfigSubstitute(cfg, pat, FcMatchPattern);
     FcDefaultSubstitute(pat);
+    // The family the configuration settled on first: the drawing's own name,
+    // or the font the configuration maps it to on purpose.
+    const std::string settled = family.empty() ? std::string() : FamilyOf(pat);
     FcResult result = FcResultNoMatch;
     e.sorted = FcFontSort(cfg, pat, FcTrue, nullptr, &result);
+    if (!settled.empty() && e.Count() > 0 && !HasFamily(e.sorted->fonts[0], settled)) {
+      e.fellBack = true;
+      e.standIn = FamilyOf(e.sorted->fonts[0]);
+    }
     e.request = pat;
     e.wantBold = wanted.bold;
     e.wantItalic = wanted.italic;
@@ -297,7 +339,10 @@ struct TextEngine::Impl {
         if (FcPatternGetCharSet(e.sorted->fonts[i], FC_CHARSET, 0, &cs) == FcResultMatch && FcCharSetHasChar(cs, c))
           chosen = i;
       }
-      if (chosen < 0 && e.Count() > 0) chosen = 0;  // the primary font's missing-glyph box
+      if (chosen < 0 && e.Count() > 0) {
+        chosen = 0;  // the primary font's missing-glyph box
+        g.missing = true;
+      }
       if (chosen >= 0) Measure(e, chosen, c, g);
     }
     return e.glyphs.emplace(c, g).first->second;
@@ -355,19 +400,20 @@ std::string TextEngine::FindConfigFile() {
 
 std::string TextEngine::PrimaryFamily(const FontSpec& font) {
   FontEntry* e = impl_->Lookup(font);
-  FcChar8* fam = nullptr;
-  if (e->Count() > 0 && FcPatternGetString(e->sorted->fonts[0], FC_FAMILY, 0, &fam) == FcResultMatch)
-    return reinterpret_cast<const char*>(fam);
-  return {};
+  return e->Count() > 0 ? FamilyOf(e->sorted->fonts[0]) : std::string();
 }
+
+std::string TextEngine::StandIn(const FontSpec& font) {
+  FontEntry* e = impl_->Lookup(font);
+  return e->fellBack ? e->standIn : std::string();
+}
+
+void TextEngine::SetDiagnostics(DiagnosticSink* sink) { impl_->diagnostics = sink; }
 
 std::string TextEngine::FamilyFor(const FontSpec& font, char32_t c) {
   FontEntry* e = impl_->Lookup(font);
   const GlyphRef& g = impl_->Glyph(*e, c);
-  FcChar8* fam = nullptr;
-  if (g.font >= 0 && FcPatternGetString(e->sorted->fonts[g.font], FC_FAMILY, 0, &fam) == FcResultMatch)
-    return reinterpret_cast<const char*>(fam);
-  return {};
+  return g.font >= 0 ? FamilyOf(e->sorted->fonts[g.font]) : std::string();
 }
 
 void TextEngine::Draw(cairo_t* cr, const FontSpec& font, double left, double top,
@@ -375,6 +421,9 @@ void TextEngine::Draw(cairo_t* cr, const FontSpec& font, double left, double top
   if (text.empty() || !(font.sizePx > 0)) return;
   FontEntry* e = impl_->Lookup(font);
   if (e->Count() == 0) return;
+  DiagnosticSink* sink = impl_->diagnostics;
+  if (sink && e->fellBack && impl_->reportedFamilies.insert(font.family).second)
+    sink->Add("font-fallback", QuotedText(font.family) + " drawn with " + e->standIn);
   const double size = font.sizePx;
   const double baseline = top + e->ascent * size;
 
@@ -400,6 +449,11 @@ void TextEngine::Draw(cairo_t* cr, const FontSpec& font, double left, double top
   for (char32_t c : CodePoints(text)) {
     const GlyphRef& g = impl_->Glyph(*e, c);
     if (g.font < 0) continue;
+    if (g.missing && sink) {
+      char code[16];
+      std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
+      sink->Add("glyph-missing", code);
+    }
     if (g.font != current) {
       run.Show(cr);
       cairo_set_font_face(cr, e->faces[g.font]);

@@ -22,6 +22,8 @@ typedef struct _cairo cairo_t;
 
 namespace zumen {
 
+class DiagnosticSink;
+
 class TextEngine {
  public:
   // configFile: a fontconfig file; empty to look for the project's own.
@@ -43,6 +45,14 @@ class TextEngine {
   std::string PrimaryFamily(const FontSpec& font);
   // The family of the font that draws character c (empty when none has it).
   std::string FamilyFor(const FontSpec& font, char32_t c);
+  // The family that stands in for the font's family when that is installed
+  // under no name, neither as asked nor as the configuration maps it (the
+  // Windows families the project's configuration maps to the IPA fonts are
+  // not stand-ins); empty otherwise. Drawing with such a font reports
+  // "font-fallback" once per family, and every character that no font has
+  // "glyph-missing", to the diagnostics set.
+  std::string StandIn(const FontSpec& font);
+  void SetDiagnostics(DiagnosticSink* sink);
 
   // The project's configuration file: beside the executable, installed with
   // zumen (found from the executable's and the library's own folders, then

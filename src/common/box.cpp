@@ -1,5 +1,7 @@
 #include "common/box.h"
 
+#include <cmath>
+
 namespace zumen {
 
 namespace {
@@ -36,6 +38,33 @@ void BoxAdd(ExtentBox& b, double x, double y, double s) {
   if (y < b.miny) b.miny = y;
   if (y > b.maxy) b.maxy = y;
   Clamp(b);
+}
+
+bool BoxOutside(const ExtentBox& b, const ExtentBox& zone) {
+  return b.maxx < zone.minx || b.minx > zone.maxx || b.maxy < zone.miny || b.miny > zone.maxy;
+}
+
+void EntitySurvey::Add(double x, double y) {
+  if (!std::isfinite(x) || !std::isfinite(y)) return;
+  if (started_) {
+    BoxAdd(one_, x, y, 1);
+  } else {
+    BoxStart(one_, x, y, 1);
+    started_ = true;
+  }
+}
+
+void EntitySurvey::End() {
+  if (!started_) return;
+  if (BoxOutside(one_, zone_)) ++outside_;
+  if (!any_) {
+    all_ = one_;
+    any_ = true;
+  } else {
+    BoxAdd(all_, one_.minx, one_.miny, 1);
+    BoxAdd(all_, one_.maxx, one_.maxy, 1);
+  }
+  started_ = false;
 }
 
 void BoxAddT(ExtentBox& b, double x, double y, double bx, double by, double b1, double b2, double b3, double b4,

@@ -10,6 +10,7 @@
 #include "attributes/graattribute.h"
 #include "canvas/canvas.h"
 #include "common/clock.h"
+#include "common/diagnostics.h"
 #include "common/types.h"
 
 namespace zumen {
@@ -27,6 +28,11 @@ struct ConversionContext {
   double papx = 400, papy = 400;
 
   TgraAttribute GAtt;
+  // The picture's background is not the drawing's own (a black one chosen
+  // for a drawing made on white, or the other way round): ink of nearly the
+  // background's colour is drawn in the foreground colour, so that it stays
+  // visible. GAtt holds the chosen background and foreground.
+  bool SwapInk = false;
   double LgScale = 1;   // scale of the layer group being drawn
   double ScaleDiv = 1;  // divisor of the scale macros
 
@@ -55,6 +61,33 @@ struct ConversionContext {
   std::string TempFolder;
 
   const Clock* clock = &system_clock_;
+
+  // The monochrome picture: ink of exactly the background's colour (white
+  // masks on white, hidden layers) stays that colour in the one-colour mode
+  // instead of turning to the one colour, so that masks still mask.
+  bool KeepMasks = false;
+
+  // What this picture could not honour (images, fonts, ...).
+  DiagnosticSink Diag;
+
+  // The colour that ink of colour c is drawn in on this picture: with SwapInk,
+  // a colour close to the background becomes the foreground colour; in the
+  // one-colour mode of GAtt every colour becomes the one colour (but the
+  // background's own with KeepMasks).
+  uint32_t InkColour(uint32_t c) const {
+    const uint32_t back = GAtt.GetBackColor();
+    if (SwapInk && NearColour(c, back)) c = GAtt.GetForeColor();
+    if (GAtt.GetAll1ColorState() && !(KeepMasks && c == back)) c = GAtt.GetAll1Color();
+    return c;
+  }
+  // Whether every channel of a is within 48 of b's.
+  static bool NearColour(uint32_t a, uint32_t b) {
+    for (int shift = 0; shift <= 16; shift += 8) {
+      const int d = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
+      if (d > 48 || d < -48) return false;
+    }
+    return true;
+  }
 
   ConversionContext() = default;
   ConversionContext(const ConversionContext&) = delete;

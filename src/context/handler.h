@@ -14,6 +14,7 @@
 #include <string>
 
 #include "canvas/canvas.h"
+#include "common/box.h"
 #include "context/context.h"
 #include "zumen/zumen.h"
 
@@ -64,6 +65,16 @@ class DrawingHandler {
   virtual void Describe(const ConversionContext& ctx, DrawingInfo& info) const = 0;
   // What reading found that cannot be honoured (block instances left out, ...).
   virtual void Diagnostics(std::vector<Diagnostic>& out) const { (void)out; }
+  // Hands the points of every entity that a picture on the prepared context
+  // shows to survey, entity by entity (a block instance is one entity),
+  // leaving out auxiliary ones: construction lines, which are not printed and
+  // often run far beyond the drawing. For the fit to the extents and the
+  // entities far outside the paper; symbols, whose frame is their extents
+  // already, hand nothing.
+  virtual void SurveyEntities(const ConversionContext& ctx, EntitySurvey& survey) const {
+    (void)ctx;
+    (void)survey;
+  }
 };
 
 }  // namespace zumen

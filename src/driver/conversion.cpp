@@ -1,5 +1,6 @@
 #include "driver/conversion.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -178,11 +179,20 @@ void SetUpContext(const LoadedDrawing& d, const RenderOptions& options, Conversi
     RefFileOpen(ctx, options.reference_folder);
     d.handler->Prepare(ctx);
   }
-  switch (options.background) {
-    case Background::White: a.SetBackColor(0); break;
-    case Background::Black: a.SetBackColor(1); break;
-    default: break;
-  }
+  // The background: the drawing's own (white, or black for a JWW drawing that
+  // asks for it), or the one chosen; on one the drawing was not made for, ink
+  // of nearly its colour turns to the foreground colour.
+  const int own = a.GetBackColorNo();
+  int chosen = own;
+  if (options.background == Background::White) chosen = 0;
+  if (options.background == Background::Black) chosen = 1;
+  a.SetBackColor(chosen);
+  ctx.SwapInk = chosen != own;
+  // One colour: the foreground (black, white on black); on a transparent
+  // picture black, the ink of the page it will lie on.
+  a.SetAll1Color(options.monochrome,
+                 options.background == Background::Transparent ? 0xFF000000u : a.GetForeColor());
+  ctx.KeepMasks = options.monochrome;
 }
 
 DrawModes ModesOf(const RenderOptions& options) {
@@ -198,7 +208,27 @@ DrawModes ModesOf(const RenderOptions& options) {
   return m;
 }
 
-Status PictureSizeOf(const LoadedDrawing&, const ConversionContext& ctx, const RenderOptions& options, int& width,
+FrameBox FittedFrame(const LoadedDrawing& d, const ConversionContext& ctx, Fit fit) {
+  if (fit == Fit::Extents && d.read) {
+    EntitySurvey survey({});
+    d.handler->SurveyEntities(ctx, survey);
+    if (survey.any()) {
+      const ExtentBox& b = survey.box();
+      return {b.minx, b.miny, b.maxx, b.maxy};
+    }
+  }
+  return d.handler->Frame(ctx);
+}
+
+RenderOptions OptionsForOutput(const RenderOptions& options, std::optional<OutputType> type) {
+  RenderOptions o = options;
+  // BMP and JPEG pictures have no transparency: they get white.
+  if (o.background == Background::Transparent && (type == OutputType::Bmp || type == OutputType::Jpeg))
+    o.background = Background::White;
+  return o;
+}
+
+Status PictureSizeOf(const LoadedDrawing& d, const ConversionContext& ctx, const RenderOptions& options, int& width,
                      int& height) {
   double sx, sy;
   if (options.width > 0 && options.height > 0) {
@@ -208,7 +238,12 @@ Status PictureSizeOf(const LoadedDrawing&, const ConversionContext& ctx, const R
     if (!std::isfinite(options.dpi) || options.dpi <= 0) {
       return Status::Error(StatusCode::InvalidArgument, "the resolution must be a positive number of dots per inch");
     }
-    DotSizeAtDpi(ctx.papx, ctx.papy, options.dpi, sx, sy);
+    if (options.fit == Fit::Extents) {
+      const FrameBox f = FittedFrame(d, ctx, options.fit);
+      DotSizeAtDpi(std::fabs(f.x2 - f.x1), std::fabs(f.y2 - f.y1), options.dpi, sx, sy);
+    } else {
+      DotSizeAtDpi(ctx.papx, ctx.papy, options.dpi, sx, sy);
+    }
   }
   if (std::string e = CheckBitmapSize(sx, sy, options.max_pixels); !e.empty()) {
     return Status::Error(StatusCode::TooLarge, e);
@@ -218,8 +253,29 @@ Status PictureSizeOf(const LoadedDrawing&, const ConversionContext& ctx, const R
   return {};
 }
 
-FrameBox PictureFrame(const LoadedDrawing& d, const ConversionContext& ctx, const RenderOptions&) {
-  return d.handler->Frame(ctx);
+namespace {
+
+// Entities wholly more than half the paper beyond the paper's edge: a picture
+// of the paper does not show them.
+void ReportFarOffPaper(const LoadedDrawing& d, ConversionContext& ctx) {
+  const FrameBox p = d.handler->Frame(ctx);
+  const double gx = std::fabs(p.x2 - p.x1) / 2, gy = std::fabs(p.y2 - p.y1) / 2;
+  EntitySurvey survey({std::min(p.x1, p.x2) - gx, std::min(p.y1, p.y2) - gy, std::max(p.x1, p.x2) + gx,
+                       std::max(p.y1, p.y2) + gy});
+  d.handler->SurveyEntities(ctx, survey);
+  const int64_t n = survey.outside();
+  if (n <= 0) return;
+  const ExtentBox& b = survey.box();
+  char example[200];
+  std::snprintf(example, sizeof example, "the entities reach from (%.6g, %.6g) to (%.6g, %.6g), the paper from "
+                "(%.6g, %.6g) to (%.6g, %.6g)", b.minx, b.miny, b.maxx, b.maxy, p.x1, p.y1, p.x2, p.y2);
+  ctx.Diag.Add("entities-off-paper", example, n);
+}
+
+}  // namespace
+
+FrameBox PictureFrame(const LoadedDrawing& d, const ConversionContext& ctx, const RenderOptions& options) {
+  return FittedFrame(d, ctx, options.fit);
 }
 
 void DrawOnCanvas(const LoadedDrawing& d, ConversionContext& ctx, const RenderOptions& options, Canvas& canvas) {
@@ -228,7 +284,10 @@ void DrawOnCanvas(const LoadedDrawing& d, ConversionContext& ctx, const RenderOp
   // background (white unless asked otherwise), never transparent by accident.
   canvas.Clear(modes.background.value_or(0xFFFFFFFF));
   FitFrame(ctx, PictureFrame(d, ctx, options), canvas.Width(), canvas.Height(), options.margin);
+  canvas.SetDiagnostics(&ctx.Diag);
   d.handler->Draw(ctx, canvas, modes);
+  canvas.SetDiagnostics(nullptr);
+  if (options.fit == Fit::Paper && d.read) ReportFarOffPaper(d, ctx);
 }
 
 }  // namespace zumen

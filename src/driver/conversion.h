@@ -2,6 +2,7 @@
 // The conversion: a drawing read once by its family's handler, then drawn as
 // often as asked, each time on a fresh context set up from the options.
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -67,7 +68,17 @@ void SetUpContext(const LoadedDrawing& d, const RenderOptions& options, Conversi
 // The per-format modes the options choose.
 DrawModes ModesOf(const RenderOptions& options);
 
-// The picture's pixel size for a set-up context (the size options alone).
+// The rectangle fitted into the picture: the family's frame (the paper; for
+// symbols their extents), or with Fit::Extents the drawing's extents (the
+// frame again for a drawing without entities).
+FrameBox FittedFrame(const LoadedDrawing& d, const ConversionContext& ctx, Fit fit);
+
+// The options as an output of the type can honour them: a transparent
+// background becomes white for the types without transparency (BMP, JPEG).
+RenderOptions OptionsForOutput(const RenderOptions& options, std::optional<OutputType> type);
+
+// The picture's pixel size for a set-up context (the size options alone):
+// with a resolution, the fitted frame at that resolution.
 Status PictureSizeOf(const LoadedDrawing& d, const ConversionContext& ctx, const RenderOptions& options,
                      int& width, int& height);
 
@@ -75,6 +86,8 @@ Status PictureSizeOf(const LoadedDrawing& d, const ConversionContext& ctx, const
 FrameBox PictureFrame(const LoadedDrawing& d, const ConversionContext& ctx, const RenderOptions& options);
 
 // Fits the frame into the canvas, clears it and draws: what every output does.
+// What the picture could not honour goes to ctx.Diag (the canvas's font
+// fall-backs too; with Fit::Paper, entities far outside the paper).
 void DrawOnCanvas(const LoadedDrawing& d, ConversionContext& ctx, const RenderOptions& options, Canvas& canvas);
 
 }  // namespace zumen

@@ -52,8 +52,10 @@ void TGraph2::GPenSet(uint32_t col, uint32_t typ, uint32_t wid) {
 void TGraph2::GLPenSet(int32_t lay, int32_t col, int32_t /*typ*/, double wid) {
   const TgraAttribute& g = Ctx.GAtt;
   const int32_t state = g.GetAttrLayerState(lay);
-  uint32_t colour = state == 2 ? g.GetGrayColor() : state == 3 ? g.GetBackColor() : g.GetAttrColcol(col);
-  if (g.GetAll1ColorState()) colour = g.GetAll1Color();
+  const uint32_t own = state == 2 ? g.GetGrayColor() : state == 3 ? g.GetBackColor() : g.GetAttrColcol(col);
+  // The picture's options may change it: ink on a background other than the
+  // drawing's own, or the one-colour mode.
+  const uint32_t colour = Ctx.InkColour(own);
   uint32_t width = 1;
   if (g.GetDisplayMode()) {
     double w = wid * Ctx.DispScale;
@@ -68,8 +70,9 @@ void TGraph2::GLPenSet(int32_t lay, int32_t col, int32_t /*typ*/, double wid) {
 void TGraph2::GLPenSet(int32_t lay, int32_t col, int32_t typ, double wid, uint32_t dcol) {
   GLPenSet(lay, col, typ, wid);
   if (dcol != 0) {
-    C.SetStrokeColor(dcol);
-    C.SetFillSolid(dcol);
+    const uint32_t colour = Ctx.InkColour(dcol);
+    C.SetStrokeColor(colour);
+    C.SetFillSolid(colour);
   }
 }
 

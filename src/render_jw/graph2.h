@@ -37,6 +37,10 @@ struct TextRules {
   static TextRules K4(uint32_t (*penColour)(int32_t d)) { return {MacroRules::K4, true, true, penColour}; }
 };
 
+// Turns the pixels into their grey (luminance), alpha kept: images in the
+// one-colour mode.
+void GreyBitmap(Bitmap& bmp);
+
 class TGraph2 {
  public:
   TGraph2(ConversionContext& ctx, Canvas& canvas, TextRules rules = {});
@@ -143,6 +147,9 @@ class TGraph2 {
   // drawn, else the result GLImage2 gives (2 size refused, 1 outside). Lets a
   // caller skip decoding an image that would not be drawn.
   int32_t GLImage2Box(double x1, double y1, double x2, double y2, double dan) const;
+  // The bitmap as this picture shows it: bmp itself, or in the one-colour
+  // mode its grey copy made in grey.
+  const Bitmap& ShownBitmap(const Bitmap& bmp, Bitmap& grey) const;
 
   // ===== State =====
 

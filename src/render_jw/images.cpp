@@ -10,6 +10,7 @@
 
 #include "codecs/image_io.h"
 #include "common/clip.h"
+#include "common/diagnostics.h"
 #include "common/files.h"
 #include "common/geometry.h"
 #include "common/text.h"
@@ -47,6 +48,33 @@ std::string FindImageFile(const std::u16string& fn, const std::string& drawing) 
   return FileExist(beside) ? beside : std::string{};
 }
 
+// The file name for a message: as the drawing wrote it, with the private
+// folder of the drawing's embedded images shown as "%temp%".
+std::string NameForMessage(const std::u16string& fn, const std::string& imageFolder) {
+  const std::u16string folder = Utf8ToUtf16(imageFolder);
+  if (!folder.empty() && fn.compare(0, folder.size(), folder) == 0)
+    return QuotedText(u"%temp%" + fn.substr(folder.size()), 80);
+  return QuotedText(fn, 80);
+}
+
+// The file of an image text, or empty after reporting why there is none.
+std::string ImagePath(const std::u16string& fn, ConversionContext& ctx) {
+  if (!AcceptedExtension(fn)) {
+    ctx.Diag.Add("image-refused", NameForMessage(fn, ctx.TempFolder) + " is of a type zumen does not read");
+    return {};
+  }
+  std::string path = FindImageFile(fn, ctx.CurFilePath);
+  if (path.empty()) ctx.Diag.Add("image-missing", NameForMessage(fn, ctx.TempFolder));
+  return path;
+}
+
+// Decodes the file of an image text; a file that does not decode is reported.
+LoadedImage LoadImageText(const std::string& path, const std::u16string& fn, ConversionContext& ctx) {
+  LoadedImage img = LoadImageFile(path);
+  if (!img.ok()) ctx.Diag.Add("image-refused", NameForMessage(fn, ctx.TempFolder) + ": " + img.error);
+  return img;
+}
+
 bool SizeRefused(double w, double h, double scale) {
   const double pw = std::fabs(w) * scale, ph = std::fabs(h) * scale;
   return pw < kMinPx || ph < kMinPx || pw > kMaxPx || ph > kMaxPx;
@@ -54,15 +82,29 @@ bool SizeRefused(double w, double h, double scale) {
 
 }  // namespace
 
+void GreyBitmap(Bitmap& bmp) {
+  for (uint32_t& p : bmp.pixels) {
+    const uint32_t r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
+    const uint32_t y = (299 * r + 587 * g + 114 * b + 500) / 1000;
+    p = (p & 0xFF000000u) | (y << 16) | (y << 8) | y;
+  }
+}
+
+const Bitmap& TGraph2::ShownBitmap(const Bitmap& bmp, Bitmap& grey) const {
+  if (!Ctx.GAtt.GetAll1ColorState()) return bmp;
+  grey = bmp;
+  GreyBitmap(grey);
+  return grey;
+}
+
 int32_t TGraph2::GLImage(double x1, double y1, double x2, double y2, int32_t Fm, const std::u16string& fn) {
-  if (!AcceptedExtension(fn)) return 3;
-  const std::string path = FindImageFile(fn, Ctx.CurFilePath);
+  const std::string path = ImagePath(fn, Ctx);
   if (path.empty()) return 3;
   double dx = x2 - x1, dy = y2 - y1;
   if (SizeRefused(dx, dy, Ctx.DispScale)) return 2;
   if ((WinOutCode(x1, y1) & WinOutCode(x1, y2) & WinOutCode(x2, y2) & WinOutCode(x2, y1)) != 0) return 1;
 
-  const LoadedImage img = LoadImageFile(path);
+  const LoadedImage img = LoadImageText(path, fn, Ctx);
   if (!img.ok()) return 0;  // a file that cannot be decoded is skipped
   const Bitmap& bmp = img.bitmap;
   if (bmp.width <= 0 || bmp.height <= 0) return 3;
@@ -102,9 +144,10 @@ int32_t TGraph2::GLImage(double x1, double y1, double x2, double y2, int32_t Fm,
   GLTransPt(left, bottom, X1, Y1);
   GLTransPt(right, top, X2, Y2);
   if (std::fabs(X2 - X1) > kFramePx && std::fabs(Y2 - Y1) > kFramePx) {
-    C.DrawBitmap(bmp, 0, 0, bmp.width, bmp.height, X1, Y2, X2, Y1, 1.0);
+    Bitmap grey;
+    C.DrawBitmap(ShownBitmap(bmp, grey), 0, 0, bmp.width, bmp.height, X1, Y2, X2, Y1, 1.0);
   } else {
-    C.SetStrokeColor(kFrameBlue);
+    C.SetStrokeColor(Ctx.InkColour(kFrameBlue));
     GBox(X1, Y1, X2, Y2);
   }
   return 0;
@@ -138,8 +181,10 @@ int32_t Image2Place(const ConversionContext& ctx, double x1, double y1, double x
 
 // Draws the crop of bmp into the box (turned with it), or the blue frame when
 // the box is 4 pixels or smaller.
-int32_t DrawImage2(TGraph2& g, const Image2Box& box, double drx, double dry, double drr, const Bitmap& bmp) {
-  if (bmp.width <= 0 || bmp.height <= 0) return 3;
+int32_t DrawImage2(TGraph2& g, const Image2Box& box, double drx, double dry, double drr, const Bitmap& original) {
+  if (original.width <= 0 || original.height <= 0) return 3;
+  Bitmap grey;
+  const Bitmap& bmp = g.ShownBitmap(original, grey);
   if (drr <= 1e-14) drr = 1;
   if (drx <= 1e-14) drx = 0;
   if (dry <= 1e-14) dry = 0;
@@ -170,7 +215,7 @@ int32_t DrawImage2(TGraph2& g, const Image2Box& box, double drx, double dry, dou
       g.C.SetTransform(saved);
     }
   } else {
-    g.C.SetStrokeColor(kFrameBlue);
+    g.C.SetStrokeColor(g.Ctx.InkColour(kFrameBlue));
     g.GLBoxA(box.left, box.bottom, box.right, box.top, dan * std::numbers::pi / 180);
   }
   return 0;
@@ -180,13 +225,12 @@ int32_t DrawImage2(TGraph2& g, const Image2Box& box, double drx, double dry, dou
 
 int32_t TGraph2::GLImage2(double x1, double y1, double x2, double y2, double drx, double dry, double drr,
                           double dan, const std::u16string& fn) {
-  if (!AcceptedExtension(fn)) return 3;
-  const std::string path = FindImageFile(fn, Ctx.CurFilePath);
+  const std::string path = ImagePath(fn, Ctx);
   if (path.empty()) return 3;
   Image2Box box;
   if (const int32_t r = Image2Place(Ctx, x1, y1, x2, y2, dan, box)) return r;
   // Decoded only once the box is known to be seen.
-  const LoadedImage img = LoadImageFile(path);
+  const LoadedImage img = LoadImageText(path, fn, Ctx);
   if (!img.ok()) return 0;  // a file that cannot be decoded is skipped
   return DrawImage2(*this, box, drx, dry, drr, img.bitmap);
 }

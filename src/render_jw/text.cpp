@@ -170,7 +170,7 @@ int32_t TGraph2::GLAText3(double x1, double y1, double x2, double y2, double h, 
     runStyle = style;
     if (pendingColour) {
       const uint32_t col =
-          Text.penColour ? Text.penColour(pendingColour) : Ctx.GAtt.GetAttrColcol(pendingColour);
+          Ctx.InkColour(Text.penColour ? Text.penColour(pendingColour) : Ctx.GAtt.GetAttrColcol(pendingColour));
       C.SetStrokeColor(col);
       C.SetFillSolid(col);
       pendingColour = 0;

@@ -19,7 +19,8 @@ void TGraph::GPolygonPattern(int32_t ptn, uint32_t col) {
   static constexpr Tile kTiles[5] = {{2, 2, 1, 1}, {4, 2, 2, 1}, {4, 4, 2, 2}, {8, 4, 4, 2}, {8, 8, 4, 4}};
   if (ptn < 1 || ptn > 5) return;
   const Tile& t = kTiles[ptn - 1];
-  Bitmap tile(t.w, t.h, 0xFFFFFFFF);
+  // Dots on the picture's background (white unless another was chosen).
+  Bitmap tile(t.w, t.h, Ctx.GAtt.GetBackColor());
   tile.at(0, 0) = col;
   tile.at(t.x2, t.y2) = col;
   C.SetFillBitmap(tile);
@@ -87,7 +88,9 @@ void TGraph::GPolygonBmp(int32_t x, int32_t y, int32_t d, std::span<const uint8_
   Bitmap pic;
   if (img.ok() && !img.bitmap.empty()) {
     pic = std::move(img.bitmap);
+    if (Ctx.GAtt.GetAll1ColorState()) GreyBitmap(pic);
   } else {
+    Ctx.Diag.Add("image-refused", "a picture fill: " + (img.ok() ? std::string("no pixels") : img.error));
     // Data the decoder refuses leaves the picture blank. Its size comes from
     // the record, so it is believed only as far as the pixel bytes could
     // cover it.

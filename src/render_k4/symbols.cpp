@@ -11,7 +11,6 @@ namespace zumen {
 
 namespace {
 constexpr double kPi = std::numbers::pi;
-constexpr uint32_t kWhite = 0xFFFFFFFF;
 
 // Combines the results of a figure's pieces: drawn when any piece was drawn.
 int32_t Merge(int32_t acc, int32_t r) {
@@ -55,7 +54,8 @@ int32_t TGraph::GLSymbol(double sx, double sy, double le, double ox, double oy, 
   const TDPoint T1 = P(pa1 * std::cos(pa2), pa1 * std::sin(pa2));
   const TDPoint T2 = P(pa1 * std::cos(-pa2), pa1 * std::sin(-pa2));
   const auto line = [&](const TDPoint& a, const TDPoint& b) { res = Merge(res, GLLine2(a.X, a.Y, b.X, b.Y)); };
-  const auto fillWhite = [&]() { SetFillColor(kWhite); };
+  // Hollow marks are filled with the picture's background (white unless another was chosen).
+  const auto fillWhite = [&]() { SetFillColor(Ctx.GAtt.GetBackColor()); };
   const auto fillBack = [&]() { SetFillColor(C.StrokeColor()); };
   // A closed outline in GLPt: filled (optionally white) and/or stroked.
   const auto shape = [&](std::vector<TDPoint> pts, bool fill, bool white) {

@@ -68,4 +68,30 @@ void JwcWidenExtents(ExtentBox& box, bool start, const JwcExtentInput& in, doubl
   for (const TEntJwcArc2& e : in.arcs) JwcWidenArc(box, e, scale);
 }
 
+void JwcSurveyEntities(const JwcExtentInput& in, const TgraAttribute& att, EntitySurvey& survey) {
+  constexpr int kAux = 9;  // line type of auxiliary lines
+  const auto shown = [&](int lay) { return att.GetAttrLayerState(lay) != 3; };
+  // Each entity measured on its own: an input holding just that entity.
+  const auto each = [&](const auto& list, auto kind, auto drawn) {
+    for (const auto& e : list) {
+      if (!drawn(e)) continue;
+      JwcExtentInput one;
+      one.*kind = std::span(&e, 1);
+      ExtentBox box;
+      JwcWidenExtents(box, true, one, 1.0);
+      survey.Begin();
+      survey.Add(box.minx, box.miny);
+      survey.Add(box.maxx, box.maxy);
+      survey.End();
+    }
+  };
+  const auto line = [&](const auto& e) { return shown(e.lay) && e.typ != kAux; };
+  const auto other = [&](const auto& e) { return shown(e.lay); };
+  each(in.lines, &JwcExtentInput::lines, line);
+  each(in.arcs, &JwcExtentInput::arcs, line);
+  each(in.mojis, &JwcExtentInput::mojis, other);
+  each(in.tens, &JwcExtentInput::tens, other);
+  each(in.vtens, &JwcExtentInput::vtens, other);
+}
+
 }  // namespace zumen

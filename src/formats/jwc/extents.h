@@ -1,8 +1,10 @@
 #pragma once
 // Extents of JWC drawings and JWK symbols: ends of lines and texts, points,
 // virtual points and the extreme points of every arc.
+#include <cstdint>
 #include <span>
 
+#include "attributes/graattribute.h"
 #include "common/box.h"
 #include "formats/jwc/records.h"
 
@@ -25,5 +27,9 @@ void JwcWidenExtents(ExtentBox& box, bool start, const JwcExtentInput& in, doubl
 // Widens box over one arc: its end points and the quarter points of the
 // ellipse that the sweep passes.
 void JwcWidenArc(ExtentBox& box, const TEntJwcArc2& e, double scale);
+
+// Hands the box of every entity that a picture shows (layer not hidden, not
+// an auxiliary line) to survey, entity by entity (scale 1).
+void JwcSurveyEntities(const JwcExtentInput& in, const TgraAttribute& att, EntitySurvey& survey);
 
 }  // namespace zumen

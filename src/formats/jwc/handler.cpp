@@ -3,7 +3,9 @@
 #include <cmath>
 
 #include "attributes/graattribute.h"
+#include "common/diagnostics.h"
 #include "common/paper.h"
+#include "formats/jwc/extents.h"
 #include "formats/jwc/jwc_data.h"
 #include "formats/jwc/jwk_data.h"
 #include "render_jw/graph2.h"
@@ -11,6 +13,13 @@
 namespace zumen {
 
 namespace {
+
+// Texts that did not decode.
+void TextDiagnostics(const std::vector<TEntJwcMoji2>& mojis, std::vector<Diagnostic>& out) {
+  DiagnosticSink sink;
+  for (const TEntJwcMoji2& e : mojis) CountUndecodableText(sink, e.s);
+  for (Diagnostic& d : sink.List()) out.push_back(std::move(d));
+}
 
 class JwcHandler final : public DrawingHandler {
  public:
@@ -40,7 +49,7 @@ class JwcHandler final : public DrawingHandler {
     canvas.BeginScene();
     g.GCls(modes.background.value_or(ctx.GAtt.GetBackColor()));
     if (modes.frame) {
-      g.GPenSet(0xFF0000FF, 1, 1);
+      g.GPenSet(ctx.InkColour(0xFF0000FF), 1, 1);
       g.GLBox(0, 0, ctx.papx, ctx.papy);
     }
     d_.GLDrawALL(g, ctx);
@@ -62,6 +71,12 @@ class JwcHandler final : public DrawingHandler {
                      {"virtual_point", d_.VtenDrawCount()}};
     info.objects_read = 0;
     for (const auto& [kind, n] : info.entities) info.objects_read += n;
+  }
+
+  void Diagnostics(std::vector<Diagnostic>& out) const override { TextDiagnostics(d_.EntMoji, out); }
+
+  void SurveyEntities(const ConversionContext& ctx, EntitySurvey& survey) const override {
+    JwcSurveyEntities(d_.ExtentInput(), ctx.GAtt, survey);
   }
 
  private:
@@ -107,6 +122,8 @@ class JwkHandler final : public DrawingHandler {
     info.objects_read = 0;
     for (const auto& [kind, n] : info.entities) info.objects_read += n;
   }
+
+  void Diagnostics(std::vector<Diagnostic>& out) const override { TextDiagnostics(d_.EntMoji, out); }
 
  private:
   TJwkData d_;

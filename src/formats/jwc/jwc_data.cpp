@@ -211,10 +211,15 @@ void TJwcData::SetGAttLayer(ConversionContext& ctx) const {
   }
 }
 
-void TJwcData::GetMinMaxZahyo(ConversionContext& ctx) const {
-  ExtentBox box{ctx.MinX, ctx.MinY, ctx.MaxX, ctx.MaxY};
+JwcExtentInput TJwcData::ExtentInput() const {
   JwcExtentInput in{EntLine, EntArc, EntMoji, EntTen, {}};
   if (const int nv = VtenDrawCount(); nv > 0) in.vtens = std::span(EntVten).subspan(1, static_cast<size_t>(nv));
+  return in;
+}
+
+void TJwcData::GetMinMaxZahyo(ConversionContext& ctx) const {
+  ExtentBox box{ctx.MinX, ctx.MinY, ctx.MaxX, ctx.MaxY};
+  const JwcExtentInput in = ExtentInput();
   JwcWidenExtents(box, true, in, 1.0);
   ctx.MinX = box.minx, ctx.MinY = box.miny, ctx.MaxX = box.maxx, ctx.MaxY = box.maxy;
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/bytes.h"
+#include "formats/jwc/extents.h"
 #include "formats/jwc/records.h"
 
 namespace zumen {
@@ -44,6 +45,8 @@ class TJwcData {
   void SetGAttLayer(ConversionContext& ctx) const;
   // Widens ctx.MinX..MaxY over the drawing.
   void GetMinMaxZahyo(ConversionContext& ctx) const;
+  // What the extents are measured over: every entity and the virtual points drawn.
+  JwcExtentInput ExtentInput() const;
 
   // Draws everything through Gra2 (declared in render_jw/graph2.h).
   void GLDrawALL(TGraph2& Gra2, ConversionContext& ctx) const;

@@ -125,7 +125,7 @@ void TJwkData::GLDrawALL(TGraph2& Gra2, ConversionContext& ctx) const {
   JwcDrawEntities(*this, Gra2, ctx);
   // The reference point: a red circle of 5 pixels around the symbol's origin.
   if (ctx.GAtt.GetDispKijun() && ctx.DispScale > 0) {
-    Gra2.GPenSet(0xFFFF0000, 0, 2);
+    Gra2.GPenSet(ctx.InkColour(0xFFFF0000), 0, 2);
     Gra2.GLEllipse(0, 0, 5 / ctx.DispScale, 1, 0);
   }
 }

@@ -146,8 +146,7 @@ void JwwEntityDrawer::SolidPen(const TEntJwwSolid& e, uint32_t dcol) {
   const int32_t st = at.GetAttrLayerState(e.att.LayerNo());
   uint32_t col = st == 2 ? at.GetGrayColor() : st == 3 ? at.GetBackColor() : RefToColor(static_cast<int32_t>(e.Color));
   if (dcol != 0) col = dcol;
-  if (at.GetAll1ColorState()) col = at.GetAll1Color();
-  g_.GPenSet(col, 0, 1);
+  g_.GPenSet(ctx_.InkColour(col), 0, 1);
 }
 
 // ---- entities -----------------------------------------------------------------
@@ -255,7 +254,7 @@ void JwsGLDrawALL(const TJwsData& d, ConversionContext& ctx, TGraph2& g) {
   const std::string& folder = d.BindImageFolder.empty() ? ctx.TempFolder : d.BindImageFolder;
   JwwEntityDrawer(d.Body, d.EntLgrp, folder, ctx, g).GLDrawALL();
   if (ctx.GAtt.GetDispKijun()) {
-    g.GPenSet(0xFFFF0000, 0, 2);
+    g.GPenSet(ctx.InkColour(0xFFFF0000), 0, 2);
     const double r = ctx.DispScale > 0 ? 5.0 / ctx.DispScale : 0.0;
     g.GLEllipse(d.Enthd.BasePoint_x, d.Enthd.BasePoint_y, r, 1.0, 0);
   }

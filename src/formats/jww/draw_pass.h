@@ -5,6 +5,7 @@
 // plain container: the driver calls, in this order, the layer-state step, the
 // extents, its sizing, and then the drawing pass with a renderer bound to the
 // output canvas.
+#include "common/box.h"
 #include "context/context.h"
 #include "formats/jww/jws_data.h"
 #include "formats/jww/jww_data.h"
@@ -25,6 +26,9 @@ void JwsSetGAttLayer(const TJwsData& d, ConversionContext& ctx);
 // scale of the group of the last block instance.
 void JwwGetMinMaxZahyo(const TJwwData& d, ConversionContext& ctx);
 void JwsGetMinMaxZahyo(const TJwsData& d, ConversionContext& ctx);
+// Hands the extent points of every entity (a block instance as one entity)
+// that the picture shows, auxiliary entities left out, to survey.
+void JwwSurveyEntities(const TJwwData& d, const ConversionContext& ctx, EntitySurvey& survey);
 
 // Draws the whole drawing: images, solids, lines, arcs, points, texts and
 // dimensions, then the members of every block instance in the same order.

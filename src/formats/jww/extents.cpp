@@ -6,6 +6,7 @@
 #include <numbers>
 
 #include "common/box.h"
+#include "formats/jww/draw_entities.h"
 #include "formats/jww/draw_pass.h"
 #include "formats/jww/image_text.h"
 
@@ -146,7 +147,57 @@ void Extents(const TJwwBody& b, const std::array<TEntJwwLayerGroup, 16>& groups,
   ctx.MaxY = box.maxy;
 }
 
+// Surveys the entities of a body and its block instances that a picture
+// shows, leaving out the auxiliary ones.
+void Survey(const TJwwBody& b, const TgraAttribute& att, EntitySurvey& survey) {
+  const auto shown = [&](const TEntJwwAttr& a, bool lineLike) {
+    return a.nGLayer <= 15 && a.nLayer <= 15 && att.GetAttrLayerState(a.LayerNo()) != 3 && !JwwIsAux(a, lineLike);
+  };
+  auto add = [&](double x, double y) { survey.Add(x, y); };
+  PointWalker<decltype(add)> walk(add);
+  using Walker = PointWalker<decltype(add)>;
+  const auto each = [&](const auto& list, auto member, bool lineLike) {
+    for (const auto& e : list) {
+      if (!shown(e.att, lineLike)) continue;
+      survey.Begin();
+      (walk.*member)(e);
+      survey.End();
+    }
+  };
+  each(b.EntLine, &Walker::Line, true);
+  each(b.EntEnko, &Walker::Enko, true);
+  each(b.EntTen, &Walker::Ten, false);
+  each(b.EntMoji, &Walker::Moji, false);
+  each(b.EntSunpo, &Walker::Sunpo, true);
+  each(b.EntSolid, &Walker::Solid, false);
+  for (const TEntJwwBlockTree& node : b.EntBlockTree) {
+    if (node.defno < 0 || static_cast<size_t>(node.defno) >= b.EntBlockDef.size()) continue;
+    const TEntJwwBlockDef& def = b.EntBlockDef[node.defno];
+    auto addT = [&](double x, double y) {
+      survey.Add(node.x + node.r1 * x + node.r2 * y, node.y + node.r3 * x + node.r4 * y);
+    };
+    PointWalker<decltype(addT)> inner(addT);
+    const auto members = [&](const auto& list, auto member, bool lineLike) {
+      for (const auto& e : list)
+        if (shown(e.att, lineLike)) (inner.*member)(e);
+    };
+    using Inner = PointWalker<decltype(addT)>;
+    survey.Begin();
+    members(def.mLine, &Inner::Line, true);
+    members(def.mEnko, &Inner::Enko, true);
+    members(def.mTen, &Inner::Ten, false);
+    members(def.mMoji, &Inner::Moji, false);
+    members(def.mSunpo, &Inner::Sunpo, true);
+    members(def.mSolid, &Inner::Solid, false);
+    survey.End();
+  }
+}
+
 }  // namespace
+
+void JwwSurveyEntities(const TJwwData& d, const ConversionContext& ctx, EntitySurvey& survey) {
+  Survey(d.Body, ctx.GAtt, survey);
+}
 
 void JwwGetMinMaxZahyo(const TJwwData& d, ConversionContext& ctx) {
   double x = 0, y = 0;

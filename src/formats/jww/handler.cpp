@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "common/diagnostics.h"
 #include "common/paper.h"
 #include "formats/jww/draw_pass.h"
 #include "formats/jww/file_pens.h"
@@ -49,11 +50,25 @@ void BlockTreeDiagnostics(const TJwwBody& b, int64_t workLimit, std::vector<Diag
                      (b.BlockInstancesCut == 1 ? "" : "s") + " left out (" + why + ")"});
 }
 
+// Texts that did not decode and block instances without a definition.
+void BodyDiagnostics(const TJwwBody& b, std::vector<Diagnostic>& out) {
+  DiagnosticSink sink;
+  const auto texts = [&](const std::vector<TEntJwwMoji>& mojis, const std::vector<TEntJwwSunpo>& dims) {
+    for (const TEntJwwMoji& e : mojis) CountUndecodableText(sink, e.str);
+    for (const TEntJwwSunpo& e : dims) CountUndecodableText(sink, e.Moji.str);
+  };
+  texts(b.EntMoji, b.EntSunpo);
+  for (const TEntJwwBlockDef& d : b.EntBlockDef) texts(d.mMoji, d.mSunpo);
+  for (const TEntJwwBlockTree& node : b.EntBlockTree)
+    if (node.defno < 0) sink.Add("block-missing-definition", "number " + std::to_string(node.no));
+  for (Diagnostic& d : sink.List()) out.push_back(std::move(d));
+}
+
 // The work limit of the reader from the load options.
 int64_t WorkLimit(uint64_t v) { return static_cast<int64_t>(std::min<uint64_t>(v, INT64_MAX)); }
 
 void PaperFrame(TGraph2& g, double x1, double y1, double x2, double y2) {
-  g.GPenSet(0xFF0000FF, 1, 1);
+  g.GPenSet(g.Ctx.InkColour(0xFF0000FF), 1, 1);
   g.GLBox(x1, y1, x2, y2);
 }
 
@@ -117,6 +132,11 @@ class JwwHandler final : public DrawingHandler {
 
   void Diagnostics(std::vector<Diagnostic>& out) const override {
     BlockTreeDiagnostics(d_.Body, d_.BlockTreeWorkLimit, out);
+    BodyDiagnostics(d_.Body, out);
+  }
+
+  void SurveyEntities(const ConversionContext& ctx, EntitySurvey& survey) const override {
+    JwwSurveyEntities(d_, ctx, survey);
   }
 
  private:
@@ -171,6 +191,7 @@ class JwsHandler final : public DrawingHandler {
 
   void Diagnostics(std::vector<Diagnostic>& out) const override {
     BlockTreeDiagnostics(d_.Body, d_.BlockTreeWorkLimit, out);
+    BodyDiagnostics(d_.Body, out);
   }
 
  private:

@@ -12,6 +12,7 @@
 #include "common/text.h"
 #include "context/context.h"
 #include "formats/k4/k4data.h"
+#include "formats/k4/objects.h"
 #include "render_k4/graph.h"
 
 namespace zumen {
@@ -21,24 +22,11 @@ namespace {
 constexpr double kPi = std::numbers::pi;
 constexpr uint32_t kGrey = 0xFFD8D8D8;       // objects of greyed groups and layers
 constexpr uint32_t kAuxGrey = 0xFF888888;    // auxiliary lines
-constexpr uint8_t kAuxType = 15;
+constexpr uint8_t kAuxType = kK4AuxType;
 
-TDPoint Scaled(const TDPoint& p, double c) { return {p.X * c, p.Y * c}; }
-
-// Sweep of an arc from its start and end angle, and whether it is a full turn.
-double Sweep(double sa, double ea, bool& full) {
-  double d = ea - sa;
-  if (d < 0) d += 2 * kPi;
-  full = std::fabs(d) <= 1e-12 || std::fabs(d - 2 * kPi) <= 1e-12;
-  return d;
-}
-
-// The stored points of a curve or polygon that its count covers.
-template <typename T>
-std::span<const TDPoint> Points(const T& o) {
-  const size_t n = std::min<size_t>(static_cast<size_t>(std::max<int16_t>(o.cnt, 0)), o.pt.size());
-  return {o.pt.data(), n};
-}
+using k4::Points;
+using k4::Scaled;
+using k4::Sweep;
 
 // Image formats a bitmap object may hold: 1 JPEG, 2 PNG, 10 GIF, 11 TIFF,
 // 12 BMP; objects of any other type draw nothing.
@@ -65,7 +53,7 @@ void TK4Data::SetColor(TGraph& Gra, bool dispMode, uint8_t lg, uint8_t ly, uint8
   else if (ty == kAuxType) c = kAuxGrey;
   else if (dispMode) c = RefToColor(static_cast<int32_t>(col));
   else c = TGraph::ColorNumber(co);
-  Gra.GPenSetColor(c);
+  Gra.GPenSetColor(Gra.Ctx.InkColour(c));
 }
 
 void TK4Data::SetWidth(TGraph& Gra, const ConversionContext& ctx, bool dispMode, uint8_t co, uint8_t ty) const {
@@ -111,7 +99,7 @@ void TK4Data::SetLinePattern(TGraph& Gra, const ConversionContext& ctx, uint8_t 
 }
 
 void TK4Data::GLDrawALL(TGraph& Gra, ConversionContext& ctx, const TK4DrawModes& modes) const {
-  Gra.GPenSet(0xFF000000, 0, 1);
+  Gra.GPenSet(ctx.InkColour(0xFF000000), 0, 1);
   const size_t n = std::min<size_t>(static_cast<size_t>(std::max(EntN, 0)), Ent.size());
   for (size_t i = 0; i < n; ++i) {
     // Each object is drawn in the visit of its own layer group only, so the
@@ -119,10 +107,7 @@ void TK4Data::GLDrawALL(TGraph& Gra, ConversionContext& ctx, const TK4DrawModes&
     const TK4EntNo& e = Ent[i];
     for (int g = 0; g < 16; ++g) {
       if (li.grp[static_cast<size_t>(g)].state == 0) continue;
-      double c = li.grp[static_cast<size_t>(g)].scale;
-      // A scale of 0 (or no number) would collapse the group onto the origin
-      // and divide by zero for the scale macros: such groups draw unscaled.
-      if (c == 0 || !std::isfinite(c)) c = 1;
+      const double c = k4::UsableScale(li.grp[static_cast<size_t>(g)].scale);
       if (DrawObject(Gra, ctx, modes, e, g, c)) break;
     }
   }
@@ -138,38 +123,40 @@ const T* Entry(const std::vector<T>& a, int32_t count, int32_t eno) {
 }
 }  // namespace
 
+const TK4ObjectHeader* TK4Data::HeaderOf(const TK4EntNo& e) const {
+  const int32_t x = e.ENo;
+  const auto find = [&](const auto& arr, int32_t cnt) -> const TK4ObjectHeader* {
+    const auto* o = Entry(arr, cnt, x);
+    return o ? &o->head : nullptr;
+  };
+  switch (e.INo) {
+    case kK4Point: return find(pt, ptN);
+    case kK4Line: return find(ln, lnN);
+    case kK4LineEx: return find(lnx, lnxN);
+    case kK4Circle: return find(cr, crN);
+    case kK4CircleEx: return find(crx, crxN);
+    case kK4Ellipse: return find(ep, epN);
+    case kK4EllipseEx: return find(epx, epxN);
+    case kK4Text: return find(tx, txN);
+    case kK4TextEx: return find(txx, txxN);
+    case kK4Polyline: return find(pl, plN);
+    case kK4PolylineEx: return find(plx, plxN);
+    case kK4Bezier: return find(bz, bzN);
+    case kK4BezierEx: return find(bzx, bzxN);
+    case kK4Polygon: return find(pg, pgN);
+    case kK4PolygonGrad: return find(pgg, pggN);
+    case kK4PolygonMapping: return find(pgm, pgmN);
+    case kK4Bitmap: return find(bm, bmN);
+    case kK4BitmapEx: return find(bmx, bmxN);
+    case kK4Symbol: return find(sy, syN);
+    default: return nullptr;  // groups draw nothing themselves
+  }
+}
+
 bool TK4Data::DrawObject(TGraph& Gra, ConversionContext& ctx, const TK4DrawModes& modes, const TK4EntNo& e, int g,
                          double c) const {
-  const TK4ObjectHeader* head = nullptr;
   const int32_t k = e.INo, x = e.ENo;
-  // The header of the object, whatever its kind.
-  const auto find = [&](const auto& arr, int32_t cnt) {
-    const auto* o = Entry(arr, cnt, x);
-    if (o) head = &o->head;
-    return o;
-  };
-  switch (k) {
-    case kK4Point: find(pt, ptN); break;
-    case kK4Line: find(ln, lnN); break;
-    case kK4LineEx: find(lnx, lnxN); break;
-    case kK4Circle: find(cr, crN); break;
-    case kK4CircleEx: find(crx, crxN); break;
-    case kK4Ellipse: find(ep, epN); break;
-    case kK4EllipseEx: find(epx, epxN); break;
-    case kK4Text: find(tx, txN); break;
-    case kK4TextEx: find(txx, txxN); break;
-    case kK4Polyline: find(pl, plN); break;
-    case kK4PolylineEx: find(plx, plxN); break;
-    case kK4Bezier: find(bz, bzN); break;
-    case kK4BezierEx: find(bzx, bzxN); break;
-    case kK4Polygon: find(pg, pgN); break;
-    case kK4PolygonGrad: find(pgg, pggN); break;
-    case kK4PolygonMapping: find(pgm, pgmN); break;
-    case kK4Bitmap: find(bm, bmN); break;
-    case kK4BitmapEx: find(bmx, bmxN); break;
-    case kK4Symbol: find(sy, syN); break;
-    default: return true;  // groups draw nothing themselves
-  }
+  const TK4ObjectHeader* head = HeaderOf(e);
   if (!head) return true;
   uint8_t lg, ly, co, ty;
   SepAttr(head->attr, lg, ly, co, ty);
@@ -302,8 +289,9 @@ bool TK4Data::DrawObject(TGraph& Gra, ConversionContext& ctx, const TK4DrawModes
     case kK4PolygonGrad: {
       const TK4ObjectPolygonGrad& o = pgg[i];
       const auto pts = Points(o);
-      if (greyed) {
-        Gra.GPenSetColor(kGrey);
+      if (greyed || ctx.GAtt.GetAll1ColorState()) {
+        // Greyed, or in one colour: a plain fill.
+        Gra.GPenSetColor(ctx.InkColour(kGrey));
       } else {
         double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
         for (size_t j = 0; j < pts.size(); ++j) {
@@ -324,10 +312,10 @@ bool TK4Data::DrawObject(TGraph& Gra, ConversionContext& ctx, const TK4DrawModes
       const TK4ObjectPolygonMapping& o = pgm[i];
       const uint32_t fc = fillColor();
       Gra.GPolygonPattern(o.ptn, fc);
-      if (greyed) Gra.GPenSetColor(kGrey);
+      if (greyed) Gra.GPenSetColor(ctx.InkColour(kGrey));
       else Gra.GPolygonBmp(o.map.size.X, o.map.size.Y, o.map.depth, o.map.bmp);
       Gra.GLPolygon(o.cnt, Points(o), c);
-      Gra.GPenSet(greyed ? kGrey : fc, 0, 1);
+      Gra.GPenSet(greyed ? ctx.InkColour(kGrey) : fc, 0, 1);
       break;
     }
     case kK4Bitmap:
@@ -335,7 +323,7 @@ bool TK4Data::DrawObject(TGraph& Gra, ConversionContext& ctx, const TK4DrawModes
       const TK4ObjectBitmap& o = k == kK4Bitmap ? bm[i] : bmx[i];
       fillColor();
       if (greyed) {
-        Gra.GPenSetColor(kGrey);
+        Gra.GPenSetColor(ctx.InkColour(kGrey));
         Gra.GLPolygon(4, o.pos, c);
       } else {
         DrawBitmap(Gra, o, c);
@@ -360,7 +348,10 @@ void TK4Data::DrawEdge(TGraph& Gra, const ConversionContext& ctx, const TK4Objec
 }
 
 void TK4Data::DrawBitmap(TGraph& Gra, const TK4ObjectBitmap& o, double c) const {
-  if (!KnownImageType(o.typ)) return;
+  if (!KnownImageType(o.typ)) {
+    Gra.Ctx.Diag.Add("image-refused", "a bitmap object of image type " + std::to_string(o.typ));
+    return;
+  }
   const TDPoint p0 = Scaled(o.pos[0], c);
   const double width = PtDist(o.pos[0].X, o.pos[0].Y, o.pos[1].X, o.pos[1].Y) * c;
   const double height = PtDist(o.pos[0].X, o.pos[0].Y, o.pos[3].X, o.pos[3].Y) * c;
@@ -370,7 +361,10 @@ void TK4Data::DrawBitmap(TGraph& Gra, const TK4ObjectBitmap& o, double c) const 
   // be read.
   if (Gra.GLImage2Box(p0.X, p0.Y, p0.X + width, p0.Y + height, dan) != 0) return;
   const LoadedImage img = LoadImageMemory(o.bmp);
-  if (!img.ok()) return;
+  if (!img.ok()) {
+    Gra.Ctx.Diag.Add("image-refused", "a bitmap object: " + img.error);
+    return;
+  }
   Gra.GLImage2(p0.X, p0.Y, p0.X + width, p0.Y + height, 0, 0, 1, dan, img.bitmap);
 }
 

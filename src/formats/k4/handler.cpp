@@ -4,6 +4,7 @@
 #include <tuple>
 #include <utility>
 
+#include "common/diagnostics.h"
 #include "common/text.h"
 #include "formats/k4/k4data.h"
 #include "render_k4/graph.h"
@@ -33,10 +34,13 @@ class K4Handler final : public DrawingHandler {
   void Prepare(ConversionContext& ctx) const override {
     ctx.CurTitle = d_.Title;
     std::tie(ctx.papx, ctx.papy) = PaperOf(d_);
-    ctx.MinX = 0;
-    ctx.MinY = 0;
-    ctx.MaxX = ctx.papx;
-    ctx.MaxY = ctx.papy;
+    // The extents of the objects; the paper for a drawing without any.
+    ExtentBox box{0, 0, ctx.papx, ctx.papy};
+    d_.Extents(box);
+    ctx.MinX = box.minx;
+    ctx.MinY = box.miny;
+    ctx.MaxX = box.maxx;
+    ctx.MaxY = box.maxy;
   }
 
   FrameBox Frame(const ConversionContext& ctx) const override { return {0, 0, ctx.papx, ctx.papy}; }
@@ -47,7 +51,7 @@ class K4Handler final : public DrawingHandler {
     canvas.BeginScene();
     gk.GCls(modes.background.value_or(0xFFFFFFFF));
     if (modes.frame) {
-      gk.GPenSet(0xFF0000FF, 1, 1);
+      gk.GPenSet(ctx.InkColour(0xFF0000FF), 1, 1);
       gk.GLBox(0, 0, ctx.papx, ctx.papy);
     }
     TK4DrawModes k4;
@@ -64,6 +68,15 @@ class K4Handler final : public DrawingHandler {
     for (const auto& [kind, n] : d_.KindCounts()) info.entities.emplace_back(kind, n);
     info.images = d_.bmN + d_.bmxN;
   }
+
+  void Diagnostics(std::vector<Diagnostic>& out) const override {
+    DiagnosticSink sink;
+    for (const TK4ObjectText& o : d_.tx) CountUndecodableText(sink, o.text);
+    for (const TK4ObjectTextEx& o : d_.txx) CountUndecodableText(sink, o.text);
+    for (Diagnostic& d : sink.List()) out.push_back(std::move(d));
+  }
+
+  void SurveyEntities(const ConversionContext&, EntitySurvey& survey) const override { d_.SurveyObjects(survey); }
 
  private:
   TK4Data d_;

@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/box.h"
 #include "formats/k4/k4types.h"
 
 namespace zumen {
@@ -63,6 +64,13 @@ class TK4Data {
   void SetColor(TGraph& Gra, bool dispMode, uint8_t lg, uint8_t ly, uint8_t co, uint8_t ty, uint32_t col) const;
   void SetWidth(TGraph& Gra, const ConversionContext& ctx, bool dispMode, uint8_t co, uint8_t ty) const;
   void SetLinePattern(TGraph& Gra, const ConversionContext& ctx, uint8_t co, uint8_t ty) const;
+
+  // The box around every object as the drawing pass places it, whatever the
+  // layer states; false (box untouched) when there is none.
+  bool Extents(ExtentBox& box) const;
+  // Hands the points of every object the drawing pass shows, auxiliary lines
+  // left out, to survey, object by object.
+  void SurveyObjects(EntitySurvey& survey) const;
 
   // Object counts by kind, for reports.
   std::vector<std::pair<const char*, int32_t>> KindCounts() const;
@@ -136,6 +144,13 @@ class TK4Data {
   void DrawEdge(TGraph& Gra, const ConversionContext& ctx, const TK4ObjectEdge& edge, uint8_t co,
                 uint8_t ty, double c) const;
   bool Greyed(uint8_t lg, uint8_t ly) const;
+  // The header of the object an index entry names; null for groups and
+  // entries that name nothing.
+  const TK4ObjectHeader* HeaderOf(const TK4EntNo& e) const;
+  // Hands the points that bound the object an entry names to add(x, y);
+  // false when it names nothing drawn (extents.cpp).
+  template <class Add>
+  bool ObjectPoints(const TK4EntNo& e, Add& add) const;
 
   bool ReadWholeFile(const std::filesystem::path& FName, std::vector<uint8_t>& data);
   std::string LastError_;

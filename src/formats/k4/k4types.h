@@ -295,6 +295,9 @@ struct TK4EntNo {
   int32_t grpid = 0, grpen = 0, grpno = 0;  // the group the object belongs to
 };
 
+// Line type of auxiliary (construction) lines in an attribute word.
+inline constexpr uint8_t kK4AuxType = 15;
+
 // Index kinds of the objects.
 enum K4Kind : int32_t {
   kK4Point = 200120,
