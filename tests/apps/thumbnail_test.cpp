@@ -1,6 +1,7 @@
 // `zumen thumbnail IN OUT SIZE`, run as a desktop's thumbnailer runs it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -18,13 +19,17 @@ namespace fs = std::filesystem;
 
 const std::string kZumen = ZUMEN_EXE;
 
-// A JWW drawing on A4 paper whose lines span the box (x0, y0)-(x1, y1).
+// A JWW drawing on A4 paper whose black lines span the box (x0, y0)-(x1, y1),
+// on layers that are shown, on a white background.
 std::string Drawing(const TempDir& t, const std::string& name, double x0, double y0, double x1, double y1) {
   JwwWriter w(600);
-  w.head.Enthd.nZumen = 4;
-  w.att.nPenColor = 2;
-  w.att.nPenStyle = 1;
-  w.Line(x0, y0, x1, y1);
+  w.Paper(4);
+  for (auto& g : w.head.EntLgrp) g.anGLay = 2;
+  for (auto& l : w.head.EntLay) l.aanLay = 2;
+  w.head.EntCol[0].aPrtPenColor = 0xFFFFFF;
+  w.head.EntCol[1].aPrtPenColor = 0x000000;
+  w.head.EntCol[1].anPrtPenWidth = 30;
+  w.Pen(1).Line(x0, y0, x1, y1);
   w.Line(x0, y1, x1, y0);
   return t.Write(name, w.Finish());
 }
@@ -62,7 +67,43 @@ TEST(Thumbnail, LongSideIsTheSizeAndTheOtherFollowsTheExtents) {
     EXPECT_TRUE(IsPng(out));
     EXPECT_EQ(png.bitmap.width, c.width);
     EXPECT_EQ(png.bitmap.height, c.height);
-    EXPECT_EQ(png.bitmap.at(0, 0), 0xFFFFFFFFu);  // opaque white
+    // Opaque white where the lines (an X from corner to corner) do not pass.
+    if (c.width > 2) EXPECT_EQ(png.bitmap.at(c.width / 2, 0), 0xFFFFFFFFu);
+  }
+}
+
+// The drawing's entities fill the picture: its ink reaches from margin to
+// margin, wherever the drawing lies on (or off) its paper.
+TEST(Thumbnail, TheExtentsFillThePicture) {
+  TempDir t;
+  struct Case {
+    double x0, y0, x1, y1;
+  };
+  for (const Case c : {Case{-100, -50, 100, 50}, Case{5000, 7000, 5040, 7120}, Case{-10, -10, 10, 10}}) {
+    SCOPED_TRACE(std::to_string(c.x0) + "," + std::to_string(c.y0));
+    const std::string in = Drawing(t, "plan.jww", c.x0, c.y0, c.x1, c.y1);
+    const std::string out = t / "thumbnail.png";
+    ASSERT_EQ(Thumbnail(t, in, out, "200").status, 0);
+    const Bitmap b = LoadImageFile(out).bitmap;
+    int left = b.width, right = -1, top = b.height, bottom = -1;
+    for (int y = 0; y < b.height; ++y) {
+      for (int x = 0; x < b.width; ++x) {
+        if (b.at(x, y) == 0xFFFFFFFFu) continue;
+        left = std::min(left, x);
+        right = std::max(right, x);
+        top = std::min(top, y);
+        bottom = std::max(bottom, y);
+      }
+    }
+    ASSERT_GE(right, 0) << "no ink";
+    // The margin leaves 2.5 % of each side, give or take a pixel of line width.
+    const int mx = b.width / 40 + 2, my = b.height / 40 + 2;
+    EXPECT_LE(left, mx);
+    EXPECT_GE(right, b.width - 1 - mx);
+    EXPECT_LE(top, my);
+    EXPECT_GE(bottom, b.height - 1 - my);
+    EXPECT_EQ(b.at(b.width / 2, 0), 0xFFFFFFFFu);
+    EXPECT_EQ(b.at(0, b.height / 2), 0xFFFFFFFFu);
   }
 }
 

@@ -114,7 +114,16 @@ class Rendering(unittest.TestCase):
         self.assertEqual(transparent[0, 0, 3], 0)
         black = self.d.render(size=(400, 283), background="black")
         self.assertTrue((black[0, 0, :3] == 0).all())
+        mono = self.d.render(size=(400, 283), monochrome=True, background="white")
+        self.assertLess(len({tuple(p) for p in mono.reshape(-1, 4)[:, :3]}),
+                        len({tuple(p) for p in plain.reshape(-1, 4)[:, :3]}))
         self.assertFalse((self.d.render(size=(400, 283), frame=False) == plain).all())
+        # Fitted to the extents, the drawing's ink reaches nearer the edges than on its paper.
+        def ink_width(p):
+            cols = numpy.nonzero((p[:, :, :3].min(axis=2) < 250).any(axis=0))[0]
+            return cols[-1] - cols[0]
+        self.assertGreaterEqual(ink_width(self.d.render(size=(400, 283), fit="extents", frame=False)),
+                                ink_width(self.d.render(size=(400, 283), frame=False)))
 
     def test_the_array_is_the_saved_picture(self):
         with tempfile.TemporaryDirectory() as t:
