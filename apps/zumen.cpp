@@ -10,6 +10,7 @@
 #include "cli/arguments.h"
 #include "cli/convert_command.h"
 #include "cli/info.h"
+#include "cli/thumbnail.h"
 #include "zumen/zumen.h"
 
 namespace {
@@ -113,9 +114,29 @@ int main(int argc, char** argv) {
       ->type_name("FORMAT")
       ->check(Check(CheckFormat));
 
+  std::string thumbSource, thumbDestination;
+  std::string thumbSize;
+  auto* thumbnail = app.add_subcommand(
+      "thumbnail", "Make a small PNG picture of a drawing for file managers (the desktop's thumbnailer runs it).");
+  thumbnail->footer(
+      "The drawing's extents fill the picture, on white, without the paper's frame; the picture is SIZE pixels\n"
+      "on its long side. OUT is written as PNG whatever its extension.\n"
+      "Exit status: 0 done (a drawing read only in part shows what was read); 1 the drawing could not be read\n"
+      "or the picture not written; 2 wrong usage.\n"
+      "Example:\n"
+      "  zumen thumbnail plan.jww plan-thumbnail.png 256");
+  thumbnail->add_option("IN", thumbSource, "The drawing (" + DrawingExtensions() + ")")->type_name("")->required();
+  thumbnail->add_option("OUT", thumbDestination, "The PNG picture to write")->type_name("")->required();
+  thumbnail->add_option("SIZE", thumbSize, "Pixels on the picture's long side, 1 to " +
+                                               std::to_string(kMaxThumbnailSize))
+      ->type_name("")
+      ->required()
+      ->check(Check(CheckThumbnailSize));
+
   // The first word that is not an option names the subcommand.
-  if (argc > 1 && argv[1][0] != '-' && argv[1] != convert->get_name() && argv[1] != info->get_name()) {
-    std::cerr << "zumen: unknown subcommand \"" << argv[1] << "\" (use convert or info; see --help)\n";
+  if (argc > 1 && argv[1][0] != '-' && argv[1] != convert->get_name() && argv[1] != info->get_name() &&
+      argv[1] != thumbnail->get_name()) {
+    std::cerr << "zumen: unknown subcommand \"" << argv[1] << "\" (use convert, info or thumbnail; see --help)\n";
     return 2;
   }
   try {
@@ -139,5 +160,6 @@ int main(int argc, char** argv) {
     }
     return RunInfo(infoSources, i, std::cout, std::cerr);
   }
+  if (*thumbnail) return RunThumbnail(thumbSource, thumbDestination, std::stoi(thumbSize), std::cerr);
   return 2;
 }

@@ -15,6 +15,13 @@ packages=(
   librsvg2-bin poppler-utils webp netpbm
   # DXF export tests: DXF files are read back, audited and drawn by ezdxf.
   python3-ezdxf python3-matplotlib
+  # The Python module (for Debian's /usr/bin/python3) and its tests.
+  python3-dev pybind11-dev python3-pybind11 python3-numpy
+  # The tests of the installed package: the desktop's file types (update-mime-database,
+  # gio), the man pages, the files the installed zumen opens.
+  shared-mime-info libglib2.0-bin man-db groff-base strace
+  # bench/thumbnail.sh
+  hyperfine
 )
 
 missing=()

@@ -23,6 +23,15 @@
 #include <utility>
 #include <vector>
 
+// What the shared library exports: everything declared here, nothing else.
+#ifndef ZUMEN_API
+#if defined(__GNUC__) || defined(__clang__)
+#define ZUMEN_API __attribute__((visibility("default")))
+#else
+#define ZUMEN_API
+#endif
+#endif
+
 namespace zumen {
 
 // ---------------------------------------------------------------- status
@@ -55,26 +64,26 @@ struct Status {
 enum class Format { Jww, Jws, Jwc, Jwk, K4 };
 
 // "JWW", "JWS", "JWC", "JWK", "K4".
-const char* FormatName(Format f);
+ZUMEN_API const char* FormatName(Format f);
 // The format an extension names (".jww" ... ".k4", any letter case; the text
 // may be a whole path), or a short name ("jww", "k4"); nothing for others.
-std::optional<Format> FormatFromName(std::string_view pathOrName);
+ZUMEN_API std::optional<Format> FormatFromName(std::string_view pathOrName);
 // The format whose signature the first bytes carry (JWW, JWS, JWC; JWK and
 // K4 files have no signature of their own and are not recognised).
-std::optional<Format> FormatFromSignature(std::span<const uint8_t> bytes);
+ZUMEN_API std::optional<Format> FormatFromSignature(std::span<const uint8_t> bytes);
 // Whether the format holds a symbol (JWS, JWK): its picture is sized to its
 // own extents rather than to a paper.
-bool IsSymbol(Format f);
+ZUMEN_API bool IsSymbol(Format f);
 
 // Output types: raster pictures (BMP ... WebP), vector pages (SVG, PDF) sized
 // to the paper at its true size, and drawings for other programs.
 enum class OutputType { Bmp, Png, Jpeg, Gif, Tiff, Webp, Svg, Pdf, Dxf };
 // Whether the type is a vector page rather than a raster picture (false for
 // DXF, which is neither).
-bool IsVector(OutputType t);
+ZUMEN_API bool IsVector(OutputType t);
 // Every output type, in the order of the enumeration (for front-ends that
 // list the choices).
-std::span<const OutputType> OutputTypes();
+ZUMEN_API std::span<const OutputType> OutputTypes();
 // DXF ("dxf", ".dxf"): an AutoCAD 2013 DXF drawing in millimetres of the
 // drawing, not a picture (Render answers width and height 0 and ignores the
 // size options). The images the drawing places are written beside a DXF file
@@ -82,10 +91,10 @@ std::span<const OutputType> OutputTypes();
 
 // The type an extension names (".png" ... in any letter case; the text may
 // be a whole path) or a short name ("png", "jpg", "tif"); nothing for others.
-std::optional<OutputType> OutputTypeFromName(std::string_view pathOrName);
+ZUMEN_API std::optional<OutputType> OutputTypeFromName(std::string_view pathOrName);
 // The usual extension, with its dot (".png"), and the short name ("png").
-const char* OutputTypeExtension(OutputType t);
-const char* OutputTypeName(OutputType t);
+ZUMEN_API const char* OutputTypeExtension(OutputType t);
+ZUMEN_API const char* OutputTypeName(OutputType t);
 
 // ---------------------------------------------------------------- options
 
@@ -158,7 +167,7 @@ struct RenderOptions {
 
 // The reference file that a front-end's "Jw_win.jwf" in folder names
 // (its REF_FILE line); empty when there is none.
-std::string ReferenceFileOf(const std::string& folder);
+ZUMEN_API std::string ReferenceFileOf(const std::string& folder);
 
 // ---------------------------------------------------------------- diagnostics
 
@@ -209,7 +218,7 @@ class Drawing;
 // A drawing, or the status of why there is none.
 struct Opened;
 
-class Drawing {
+class ZUMEN_API Drawing {
  public:
   // Opens a drawing file; the format comes from options.format or the extension.
   static Opened Open(const std::string& path, const LoadOptions& options = {});
@@ -251,7 +260,7 @@ struct Opened {
 // ---------------------------------------------------------------- rendering
 
 // Where Render puts the picture.
-class Output {
+class ZUMEN_API Output {
  public:
   // A file; the type follows the extension unless given. An existing file is
   // replaced only by a complete picture.
@@ -299,10 +308,10 @@ struct RenderResult {
 
 // The pixel size Render gives the drawing with these options (the size
 // options alone: an Output::Pixels buffer sets its own).
-Status PictureSize(const Drawing& d, const RenderOptions& options, int& width, int& height);
+ZUMEN_API Status PictureSize(const Drawing& d, const RenderOptions& options, int& width, int& height);
 
 // Draws the drawing and delivers the picture.
-RenderResult Render(const Drawing& d, const RenderOptions& options, const Output& output);
+ZUMEN_API RenderResult Render(const Drawing& d, const RenderOptions& options, const Output& output);
 
 // ---------------------------------------------------------------- front-ends
 
@@ -314,14 +323,14 @@ struct ChildSettings {
   int height = 100;
 };
 inline constexpr const char* kChildSettingsFile = "Plotvane.dat";
-ChildSettings ReadChildSettings(const std::string& path);
+ZUMEN_API ChildSettings ReadChildSettings(const std::string& path);
 
 // Removes, when the process is stopped by SIGINT, SIGTERM, SIGHUP or SIGQUIT,
 // the temporary files and folders zumen made and the partial pictures it was
 // writing; then ends the process by the same signal. Call once at start.
-void InstallSignalCleanup();
+ZUMEN_API void InstallSignalCleanup();
 
 // The library's version, "MAJOR.MINOR.PATCH".
-const char* Version();
+ZUMEN_API const char* Version();
 
 }  // namespace zumen

@@ -6,6 +6,7 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_TRUETYPE_TABLES_H
+#include <dlfcn.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -78,6 +79,16 @@ std::string ExecutableFolder() {
   const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
   if (ec) return {};
   return exe.parent_path().string();
+}
+
+// The folder of the file this code was loaded from: the shared library, or
+// the program or module that has the static library linked in.
+std::string LibraryFolder() {
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<const void*>(&LibraryFolder), &info) == 0 || info.dli_fname == nullptr) return {};
+  std::error_code ec;
+  const auto self = std::filesystem::canonical(info.dli_fname, ec);
+  return ec ? std::string() : self.parent_path().string();
 }
 
 // The project's source folder, from this file's own path (src/canvas/...).
@@ -363,14 +374,25 @@ TextEngine::TextEngine(std::string configFile) : impl_(std::make_unique<Impl>())
 TextEngine::~TextEngine() = default;
 
 std::string TextEngine::FindConfigFile() {
+  std::vector<std::string> folders;
   const std::string exeDir = ExecutableFolder();
   if (!exeDir.empty()) {
-    const std::string p = exeDir + "/" + kConfigName;
-    if (IsReadableFile(p)) return p;
+    folders.push_back(exeDir);
+#ifdef ZUMEN_FONTS_FROM_BIN
+    folders.push_back(exeDir + "/" ZUMEN_FONTS_FROM_BIN);
+#endif
   }
-  const std::string src = SourceFontsFolder();
-  if (!src.empty()) {
-    const std::string p = src + "/" + kConfigName;
+#ifdef ZUMEN_FONTS_FROM_LIB
+  const std::string libDir = LibraryFolder();
+  if (!libDir.empty()) folders.push_back(libDir + "/" ZUMEN_FONTS_FROM_LIB);
+#endif
+  folders.push_back(SourceFontsFolder());
+#ifdef ZUMEN_FONTS_INSTALLED
+  folders.emplace_back(ZUMEN_FONTS_INSTALLED);
+#endif
+  for (const std::string& folder : folders) {
+    if (folder.empty()) continue;
+    const std::string p = folder + "/" + kConfigName;
     if (IsReadableFile(p)) return p;
   }
   return {};

@@ -54,8 +54,9 @@ class TextEngine {
   std::string StandIn(const FontSpec& font);
   void SetDiagnostics(DiagnosticSink* sink);
 
-  // The project's configuration file found beside the executable or in the
-  // source tree (empty when none was found).
+  // The project's configuration file: beside the executable, installed with
+  // zumen (found from the executable's and the library's own folders, then
+  // at the prefix it was built for) or in the source tree; empty when none.
   static std::string FindConfigFile();
 
  private:

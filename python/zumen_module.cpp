@@ -1,0 +1,321 @@
+// The Python module `zumen`: drawings opened, described and rendered through
+// the public interface, pictures as numpy arrays or files.
+//
+//   import zumen
+//   d = zumen.open("plan.jww")
+//   d.info["title"]
+//   pixels = d.render(dpi=150)        # numpy uint8 array, height x width x 4 (RGBA)
+//   d.save("plan.png", width=1600, height=1131)
+//   zumen.convert("plan.jww", "plan.pdf", monochrome=True)
+//
+// Reading and rendering run without the GIL, so threads convert in parallel.
+// Failures raise zumen.Error with zumen's own message.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+#include <pybind11/stl/filesystem.h>
+
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "zumen/zumen.h"
+
+namespace py = pybind11;
+
+namespace {
+
+// A failure reported by the library; becomes zumen.Error.
+class ZumenError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+void Check(const zumen::Status& s) {
+  if (!s) throw ZumenError(s.message);
+}
+
+std::string Lower(std::string s) {
+  for (char& c : s) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return s;
+}
+
+zumen::Format FormatNamed(const std::string& name) {
+  const std::optional<zumen::Format> f = zumen::FormatFromName(name);
+  if (!f) throw py::value_error("format: takes jww, jws, jwc, jwk or k4, not \"" + name + "\"");
+  return *f;
+}
+
+zumen::OutputType OutputTypeNamed(const std::string& name) {
+  const std::optional<zumen::OutputType> t = zumen::OutputTypeFromName(name);
+  if (!t) throw py::value_error("format: not a picture type zumen writes: \"" + name + "\"");
+  return *t;
+}
+
+zumen::LoadOptions LoadOptionsOf(const std::optional<std::string>& format, const std::string& name = {}) {
+  zumen::LoadOptions o;
+  if (format) o.format = FormatNamed(*format);
+  o.name = name;
+  return o;
+}
+
+zumen::Background BackgroundNamed(const std::string& name) {
+  const std::string n = Lower(name);
+  if (n == "drawing") return zumen::Background::Drawing;
+  if (n == "white") return zumen::Background::White;
+  if (n == "black") return zumen::Background::Black;
+  if (n == "transparent") return zumen::Background::Transparent;
+  throw py::value_error("background: takes drawing, white, black or transparent, not \"" + name + "\"");
+}
+
+zumen::Fit FitNamed(const std::string& name) {
+  const std::string n = Lower(name);
+  if (n == "paper") return zumen::Fit::Paper;
+  if (n == "extents") return zumen::Fit::Extents;
+  throw py::value_error("fit: takes paper or extents, not \"" + name + "\"");
+}
+
+// Sets one rendering option from a keyword argument.
+void SetOption(zumen::RenderOptions& o, const std::string& k, const py::handle& value) {
+  if (k == "dpi") {
+    o.dpi = py::cast<double>(value);
+  } else if (k == "width") {
+    o.width = py::cast<int>(value);
+  } else if (k == "height") {
+    o.height = py::cast<int>(value);
+  } else if (k == "size") {
+    const auto wh = py::cast<std::pair<int, int>>(value);
+    o.width = wh.first;
+    o.height = wh.second;
+  } else if (k == "max_pixels") {
+    o.max_pixels = py::cast<uint64_t>(value);
+  } else if (k == "margin") {
+    o.margin = py::cast<double>(value);
+  } else if (k == "background") {
+    o.background = BackgroundNamed(py::cast<std::string>(value));
+  } else if (k == "frame") {
+    o.frame = py::cast<bool>(value);
+  } else if (k == "fit") {
+    o.fit = FitNamed(py::cast<std::string>(value));
+  } else if (k == "monochrome") {
+    o.monochrome = py::cast<bool>(value);
+  } else if (k == "auxiliary_lines") {
+    o.auxiliary_lines = py::cast<bool>(value);
+  } else if (k == "fonts_config") {
+    o.fonts_config = py::cast<std::filesystem::path>(value).string();
+  } else if (k == "reference_file") {
+    o.reference_file = py::cast<std::filesystem::path>(value).string();
+  } else if (k == "reference_folder") {
+    o.reference_folder = py::cast<std::filesystem::path>(value).string();
+  } else if (k == "quality") {
+    if (!value.is_none()) o.encoder.quality = py::cast<int>(value);
+  } else {
+    throw py::type_error("unexpected keyword argument '" + k + "'");
+  }
+}
+
+// The rendering options from keyword arguments; an unknown keyword is a
+// TypeError, as for any Python function.
+zumen::RenderOptions RenderOptionsOf(const py::kwargs& kw) {
+  zumen::RenderOptions o;
+  for (const auto& [key, value] : kw) {
+    const std::string k = py::cast<std::string>(key);
+    try {
+      SetOption(o, k, value);
+    } catch (const py::cast_error&) {
+      throw py::type_error(k + ": a value of the wrong type (" +
+                           py::cast<std::string>(py::type::handle_of(value).attr("__name__")) + ")");
+    }
+  }
+  return o;
+}
+
+py::list DiagnosticsOf(const std::vector<zumen::Diagnostic>& ds) {
+  py::list out;
+  for (const zumen::Diagnostic& d : ds) {
+    py::dict e;
+    e["code"] = d.code;
+    e["count"] = d.count;
+    e["message"] = d.message;
+    out.append(std::move(e));
+  }
+  return out;
+}
+
+py::object Optional(const auto& v) { return v ? py::cast(*v) : py::none(); }
+
+py::dict InfoOf(const zumen::DrawingInfo& i) {
+  py::dict d;
+  d["format"] = zumen::FormatName(i.format);
+  d["version"] = Optional(i.version);
+  d["title"] = i.title;
+  d["paper_code"] = Optional(i.paper_code);
+  d["paper_width_mm"] = i.paper_width_mm;
+  d["paper_height_mm"] = i.paper_height_mm;
+  d["objects_announced"] = i.objects_announced;
+  d["objects_read"] = i.objects_read;
+  py::dict entities;
+  for (const auto& [kind, count] : i.entities) entities[py::str(kind)] = count;
+  d["entities"] = entities;
+  d["block_definitions"] = i.block_definitions;
+  d["block_instances"] = i.block_instances;
+  d["block_tree_nodes"] = i.block_tree_nodes;
+  d["block_tree_work"] = i.block_tree_work;
+  d["block_instances_cut"] = i.block_instances_cut;
+  d["images"] = i.images;
+  d["scale"] = Optional(i.scale);
+  d["base_point"] = Optional(i.base_point);
+  d["extents"] = i.extents ? py::cast(std::make_tuple(i.extents->min_x, i.extents->min_y, i.extents->max_x,
+                                                      i.extents->max_y))
+                           : py::none();
+  d["read_ok"] = i.read_ok;
+  d["read_error"] = i.read_error;
+  return d;
+}
+
+py::dict ResultOf(const zumen::RenderResult& r) {
+  py::dict d;
+  d["width"] = r.width;
+  d["height"] = r.height;
+  d["diagnostics"] = DiagnosticsOf(r.diagnostics);
+  return d;
+}
+
+// Renders with the GIL released; raises on failure.
+zumen::RenderResult RenderReleased(const zumen::Drawing& d, const zumen::RenderOptions& o, const zumen::Output& out) {
+  zumen::RenderResult r;
+  {
+    py::gil_scoped_release released;
+    r = zumen::Render(d, o, out);
+  }
+  Check(r.status);
+  return r;
+}
+
+zumen::Drawing Open(const std::filesystem::path& path, const std::optional<std::string>& format) {
+  const zumen::LoadOptions o = LoadOptionsOf(format);
+  zumen::Opened opened;
+  {
+    py::gil_scoped_release released;
+    opened = zumen::Drawing::Open(path.string(), o);
+  }
+  Check(opened.status);
+  return std::move(opened.drawing);
+}
+
+zumen::Drawing OpenBytes(const py::bytes& data, const std::optional<std::string>& format, const std::string& name) {
+  const zumen::LoadOptions o = LoadOptionsOf(format, name);
+  const std::string_view bytes = data;
+  zumen::Opened opened;
+  {
+    py::gil_scoped_release released;
+    opened = zumen::Drawing::OpenBytes(
+        std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), o);
+  }
+  Check(opened.status);
+  return std::move(opened.drawing);
+}
+
+py::array_t<uint8_t> RenderToArray(const zumen::Drawing& d, const py::kwargs& kw) {
+  const zumen::RenderOptions o = RenderOptionsOf(kw);
+  int w = 0, h = 0;
+  Check(zumen::PictureSize(d, o, w, h));
+  py::array_t<uint8_t> pixels({static_cast<py::ssize_t>(h), static_cast<py::ssize_t>(w), py::ssize_t{4}});
+  RenderReleased(d, o, zumen::Output::Pixels(pixels.mutable_data(), w, h, static_cast<size_t>(w) * 4));
+  return pixels;
+}
+
+zumen::Output FileOutput(const std::filesystem::path& path, const std::optional<std::string>& format) {
+  return format ? zumen::Output::File(path.string(), OutputTypeNamed(*format)) : zumen::Output::File(path.string());
+}
+
+const char* const kOptionsDoc =
+    "Options (keywords): dpi (150), width and height or size=(w, h) in pixels, max_pixels, margin (0.05),\n"
+    "background ('drawing', 'white', 'black', 'transparent'), frame (True), fit ('paper', 'extents'),\n"
+    "monochrome (False), auxiliary_lines (True), fonts_config, reference_file, reference_folder,\n"
+    "quality (JPEG and WebP, 1-100).";
+
+std::string Doc(const std::string& text) { return text + "\n\n" + kOptionsDoc; }
+
+}  // namespace
+
+PYBIND11_MODULE(zumen, m) {
+  m.doc() =
+      "zumen: turns Japanese CAD drawings (JWW, JWS, JWC, JWK, K4) into pictures.\n\n"
+      "    d = zumen.open('plan.jww')\n"
+      "    d.info['title']\n"
+      "    pixels = d.render(dpi=150)   # numpy uint8 array, height x width x 4 (RGBA)\n"
+      "    d.save('plan.png', size=(1600, 1131))\n"
+      "    zumen.convert('plan.jww', 'plan.pdf', monochrome=True)\n\n"
+      "Failures raise zumen.Error; reading and rendering release the GIL.";
+  m.attr("__version__") = zumen::Version();
+  py::register_exception<ZumenError>(m, "Error", PyExc_RuntimeError);
+
+  py::class_<zumen::Drawing>(m, "Drawing", "An opened drawing; read-only, safe to render from several threads.")
+      .def_property_readonly(
+          "format", [](const zumen::Drawing& d) { return std::string(zumen::FormatName(d.format())); },
+          "'JWW', 'JWS', 'JWC', 'JWK' or 'K4'.")
+      .def_property_readonly(
+          "info", [](const zumen::Drawing& d) { return InfoOf(d.Info()); },
+          "What the drawing holds, as a dict: format, version, title, paper size, entity counts, extents, ...")
+      .def_property_readonly(
+          "diagnostics", [](const zumen::Drawing& d) { return DiagnosticsOf(d.Diagnostics()); },
+          "What reading found that cannot be honoured: a list of dicts with code, count and message.")
+      .def(
+          "picture_size",
+          [](const zumen::Drawing& d, const py::kwargs& kw) {
+            int w = 0, h = 0;
+            Check(zumen::PictureSize(d, RenderOptionsOf(kw), w, h));
+            return std::make_pair(w, h);
+          },
+          Doc("(width, height) in pixels of the picture render() would make.").c_str())
+      .def("render", &RenderToArray,
+           Doc("The picture as a numpy uint8 array, height x width x 4 (RGBA, not premultiplied).").c_str())
+      .def(
+          "save",
+          [](const zumen::Drawing& d, const std::filesystem::path& path, const std::optional<std::string>& format,
+             const py::kwargs& kw) {
+            return ResultOf(RenderReleased(d, RenderOptionsOf(kw), FileOutput(path, format)));
+          },
+          py::arg("path"), py::arg("format") = py::none(),
+          Doc("Writes the picture to path (type: format, else the extension): bmp, png, jpg, gif, tif, webp,\n"
+              "svg, pdf. Returns a dict with width, height and diagnostics.")
+              .c_str())
+      .def(
+          "encode",
+          [](const zumen::Drawing& d, const std::string& format, const py::kwargs& kw) {
+            std::vector<uint8_t> bytes;
+            RenderReleased(d, RenderOptionsOf(kw), zumen::Output::Memory(OutputTypeNamed(format), bytes));
+            return py::bytes(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+          },
+          py::arg("format"), Doc("The picture encoded as the type named ('png', 'webp', 'pdf', ...), as bytes.").c_str())
+      .def("__repr__", [](const zumen::Drawing& d) {
+        return "<zumen.Drawing " + std::string(zumen::FormatName(d.format())) + " \"" + d.Info().title + "\">";
+      });
+
+  m.def("open", &Open, py::arg("path"), py::arg("format") = py::none(),
+        "Opens a drawing file; its format comes from format ('jww', ... 'k4') or the extension.");
+  m.def("open_bytes", &OpenBytes, py::arg("data"), py::arg("format") = py::none(), py::arg("name") = "",
+        "Opens a drawing held in bytes; its format comes from format, name's extension or the signature.");
+  m.def(
+      "convert",
+      [](const std::filesystem::path& source, const std::filesystem::path& destination,
+         const std::optional<std::string>& format, const std::optional<std::string>& source_format,
+         const py::kwargs& kw) {
+        const zumen::RenderOptions o = RenderOptionsOf(kw);
+        const zumen::Output out = FileOutput(destination, format);
+        return ResultOf(RenderReleased(Open(source, source_format), o, out));
+      },
+      py::arg("source"), py::arg("destination"), py::arg("format") = py::none(), py::arg("source_format") = py::none(),
+      Doc("Converts a drawing file into a picture file (type: format, else the destination's extension).\n"
+          "Returns a dict with width, height and diagnostics.")
+          .c_str());
+  m.attr("formats") = py::make_tuple("jww", "jws", "jwc", "jwk", "k4");
+  py::list types;
+  for (const zumen::OutputType t : zumen::OutputTypes()) types.append(zumen::OutputTypeName(t));
+  m.attr("output_types") = py::tuple(types);
+}

@@ -1,0 +1,208 @@
+"""The Python module as Python programs use it.
+
+Run by CTest with the module's folder on PYTHONPATH and ZUMEN_SOURCE_DIR set:
+    python3 -m unittest -v test_zumen
+"""
+
+import os
+import struct
+import tempfile
+import threading
+import unittest
+from pathlib import Path
+
+import numpy
+import zumen
+
+SOURCE = Path(os.environ.get("ZUMEN_SOURCE_DIR", Path(__file__).resolve().parents[2]))
+EXAMPLE = SOURCE / "examples" / "example.jww"
+CORPUS = Path(os.environ.get("ZUMEN_CORPUS_DIR", SOURCE.parent / "shared" / "corpus"))
+
+
+def png_size(data):
+    assert data[:8] == b"\x89PNG\r\n\x1a\n" and data[12:16] == b"IHDR" and data[-8:-4] == b"IEND"
+    return struct.unpack(">II", data[16:24])
+
+
+class Opening(unittest.TestCase):
+    def test_open_and_info(self):
+        d = zumen.open(EXAMPLE)
+        self.assertEqual(d.format, "JWW")
+        info = d.info
+        self.assertEqual(info["format"], "JWW")
+        self.assertEqual(info["title"], zumen.open(str(EXAMPLE)).info["title"])
+        self.assertTrue(info["read_ok"])
+        self.assertEqual(info["read_error"], "")
+        self.assertGreater(info["objects_read"], 0)
+        self.assertGreater(sum(info["entities"].values()), 0)
+        self.assertIn("line", info["entities"])
+        min_x, min_y, max_x, max_y = info["extents"]
+        self.assertLess(min_x, max_x)
+        self.assertLess(min_y, max_y)
+        self.assertGreater(info["paper_width_mm"], info["paper_height_mm"])
+        self.assertIsNone(info["scale"])  # a drawing, not a symbol
+        self.assertEqual(d.diagnostics, [])
+        self.assertIn("JWW", repr(d))
+
+    def test_open_bytes_is_open(self):
+        data = EXAMPLE.read_bytes()
+        for kw in [{}, {"format": "jww"}, {"name": "plan.jww"}]:
+            with self.subTest(**kw):
+                self.assertEqual(zumen.open_bytes(data, **kw).info, zumen.open(EXAMPLE).info)
+
+    def test_failures_raise_with_the_message(self):
+        with tempfile.TemporaryDirectory() as t:
+            missing = Path(t) / "missing.jww"
+            with self.assertRaises(zumen.Error) as e:
+                zumen.open(missing)
+            self.assertIn("missing.jww", str(e.exception))
+            bad = Path(t) / "bad.jww"
+            bad.write_bytes(b"not a drawing at all")
+            with self.assertRaisesRegex(zumen.Error, "JWW"):
+                zumen.open(bad)
+            with self.assertRaisesRegex(zumen.Error, "format"):
+                zumen.open_bytes(b"\0" * 64)
+            # zumen.Error is a RuntimeError, so a program's generic handler sees it too.
+            self.assertTrue(issubclass(zumen.Error, RuntimeError))
+            with self.assertRaisesRegex(zumen.Error, "pixels"):
+                zumen.open(EXAMPLE).render(dpi=150, max_pixels=1000)
+            with self.assertRaises(zumen.Error):
+                zumen.open(EXAMPLE).save(Path(t) / "no such folder" / "plan.png")
+            with self.assertRaises(zumen.Error):
+                zumen.convert(missing, Path(t) / "plan.png")
+            self.assertFalse((Path(t) / "plan.png").exists())
+
+    def test_wrong_arguments_are_python_errors(self):
+        d = zumen.open(EXAMPLE)
+        with self.assertRaisesRegex(ValueError, "background"):
+            d.render(background="purple")
+        with self.assertRaisesRegex(ValueError, "fit"):
+            d.render(fit="page")
+        with self.assertRaisesRegex(ValueError, "format"):
+            zumen.open(EXAMPLE, format="dwg")
+        with self.assertRaisesRegex(ValueError, "format"):
+            d.encode("xcf")
+        with self.assertRaisesRegex(TypeError, "colour"):
+            d.render(colour="red")
+        with self.assertRaisesRegex(TypeError, "dpi"):
+            d.render(dpi="high")
+        with self.assertRaisesRegex(TypeError, "size"):
+            d.render(size=3)
+
+
+class Rendering(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.d = zumen.open(EXAMPLE)
+
+    def test_render_to_an_array(self):
+        pixels = self.d.render(dpi=50)
+        self.assertIsInstance(pixels, numpy.ndarray)
+        self.assertEqual(pixels.dtype, numpy.uint8)
+        w, h = self.d.picture_size(dpi=50)
+        self.assertEqual(pixels.shape, (h, w, 4))
+        self.assertTrue((pixels[:, :, 3] == 255).all())  # the drawing's own background is opaque
+        # White paper with ink on it.
+        self.assertTrue((pixels[0, 0, :3] == 255).all())
+        self.assertGreater(int((pixels[:, :, :3].min(axis=2) < 128).sum()), 100)
+        self.assertEqual(self.d.render(size=(320, 200)).shape, (200, 320, 4))
+        self.assertEqual(self.d.render(width=100, height=300).shape, (300, 100, 4))
+
+    def test_options_reach_the_picture(self):
+        plain = self.d.render(size=(400, 283))
+        transparent = self.d.render(size=(400, 283), background="transparent")
+        self.assertEqual(transparent[0, 0, 3], 0)
+        black = self.d.render(size=(400, 283), background="black")
+        self.assertTrue((black[0, 0, :3] == 0).all())
+        mono = self.d.render(size=(400, 283), monochrome=True, background="white")
+        self.assertLess(len({tuple(p) for p in mono.reshape(-1, 4)[:, :3]}),
+                        len({tuple(p) for p in plain.reshape(-1, 4)[:, :3]}))
+        self.assertFalse((self.d.render(size=(400, 283), frame=False) == plain).all())
+        # Fitted to the extents, the drawing's ink reaches nearer the edges than on its paper.
+        def ink_width(p):
+            cols = numpy.nonzero((p[:, :, :3].min(axis=2) < 250).any(axis=0))[0]
+            return cols[-1] - cols[0]
+        self.assertGreaterEqual(ink_width(self.d.render(size=(400, 283), fit="extents", frame=False)),
+                                ink_width(self.d.render(size=(400, 283), frame=False)))
+
+    def test_the_array_is_the_saved_picture(self):
+        with tempfile.TemporaryDirectory() as t:
+            r = self.d.save(Path(t) / "plan.bmp", size=(300, 212))
+            self.assertEqual((r["width"], r["height"]), (300, 212))
+            self.assertEqual(r["diagnostics"], [])
+            bmp = (Path(t) / "plan.bmp").read_bytes()
+        # A 24-bit BMP: rows bottom-up, BGR, padded to 4 bytes.
+        offset, = struct.unpack("<I", bmp[10:14])
+        stride = (300 * 3 + 3) & ~3
+        rows = numpy.frombuffer(bmp[offset:offset + stride * 212], numpy.uint8).reshape(212, stride)
+        bgr = rows[::-1, :900].reshape(212, 300, 3)
+        pixels = self.d.render(size=(300, 212))
+        numpy.testing.assert_array_equal(pixels[:, :, :3], bgr[:, :, ::-1])
+
+    def test_save_encode_and_convert(self):
+        with tempfile.TemporaryDirectory() as t:
+            png = Path(t) / "plan.png"
+            r = self.d.save(png, size=(320, 226))
+            self.assertEqual(png_size(png.read_bytes()), (320, 226))
+            self.assertEqual(png.read_bytes(), self.d.encode("png", size=(320, 226)))
+            self.d.save(str(Path(t) / "plan.picture"), format="webp", size=(64, 45))
+            self.assertEqual((Path(t) / "plan.picture").read_bytes()[8:12], b"WEBP")
+            r = zumen.convert(EXAMPLE, Path(t) / "plan.pdf", monochrome=True)
+            self.assertGreater(r["width"], 0)
+            self.assertEqual((Path(t) / "plan.pdf").read_bytes()[:5], b"%PDF-")
+            zumen.convert(str(EXAMPLE), str(Path(t) / "plan.svg"), fit="extents", background="white")
+            self.assertIn(b"<svg", (Path(t) / "plan.svg").read_bytes()[:400])
+            r = zumen.convert(EXAMPLE, Path(t) / "plan.out", format="png", size=(120, 85))
+            self.assertEqual(png_size((Path(t) / "plan.out").read_bytes()), (120, 85))
+        self.assertEqual(self.d.encode("jpg", size=(64, 45), quality=50)[:2], b"\xff\xd8")
+        self.assertIn("png", zumen.output_types)
+        self.assertEqual(zumen.formats, ("jww", "jws", "jwc", "jwk", "k4"))
+        self.assertRegex(zumen.__version__, r"^\d+\.\d+\.\d+$")
+
+
+class Threads(unittest.TestCase):
+    def test_two_threads_converting_at_once(self):
+        drawings = [EXAMPLE] + sorted(CORPUS.glob("jww/Test*.jww"))[:1]
+        alone = {str(p): zumen.open(p).encode("png", size=(800, 566)) for p in drawings}
+        results, errors = {}, []
+        start = threading.Barrier(2)
+
+        def work(k):
+            try:
+                start.wait()
+                for round in range(3):
+                    for p in drawings:
+                        d = zumen.open(p)
+                        results[(k, round, str(p))] = d.encode("png", size=(800, 566))
+            except Exception as e:  # noqa: BLE001 - reported below
+                errors.append(e)
+
+        threads = [threading.Thread(target=work, args=(k,)) for k in range(2)]
+        for t in threads:
+            t.start()
+        for t in threads:
+            t.join()
+        self.assertEqual(errors, [])
+        self.assertEqual(len(results), 2 * 3 * len(drawings))
+        for (k, round, p), data in results.items():
+            self.assertEqual(data, alone[p], (k, round, p))
+
+    def test_one_drawing_rendered_by_two_threads(self):
+        d = zumen.open(EXAMPLE)
+        alone = d.render(size=(640, 452))
+        out = [None, None]
+
+        def work(k):
+            out[k] = d.render(size=(640, 452))
+
+        threads = [threading.Thread(target=work, args=(k,)) for k in range(2)]
+        for t in threads:
+            t.start()
+        for t in threads:
+            t.join()
+        for o in out:
+            numpy.testing.assert_array_equal(o, alone)
+
+
+if __name__ == "__main__":
+    unittest.main()
