@@ -68,7 +68,9 @@ TEST(Thumbnail, LongSideIsTheSizeAndTheOtherFollowsTheExtents) {
     EXPECT_EQ(png.bitmap.width, c.width);
     EXPECT_EQ(png.bitmap.height, c.height);
     // Opaque white where the lines (an X from corner to corner) do not pass.
-    if (c.width > 2) EXPECT_EQ(png.bitmap.at(c.width / 2, 0), 0xFFFFFFFFu);
+    if (c.width > 2) {
+      EXPECT_EQ(png.bitmap.at(c.width / 2, 0), 0xFFFFFFFFu);
+    }
   }
 }
 
