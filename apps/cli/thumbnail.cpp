@@ -16,6 +16,8 @@ namespace {
 // The thinnest picture made: a long thin drawing gets a strip with some
 // height rather than a line of single pixels.
 constexpr double kMaxAspect = 8.0;
+// Text less than this many pixels high cannot be read in a thumbnail.
+constexpr double kThumbnailTextBarsBelowPx = 8.0;
 
 // Width over height of what the thumbnail shows: the extents of the
 // drawing's entities, else its paper (symbols: their extents).
@@ -72,6 +74,9 @@ zumen::RenderOptions ThumbnailOptions(const zumen::Drawing& d, int size) {
   o.fit = zumen::Fit::Extents;
   o.background = zumen::Background::White;
   o.frame = false;
+  // Text too small to read in a thumbnail is drawn as bars, so that fonts
+  // are not loaded for it.
+  o.text_bars_below_px = kThumbnailTextBarsBelowPx;
   return o;
 }
 

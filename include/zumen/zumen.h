@@ -154,6 +154,12 @@ struct RenderOptions {
   bool monochrome = false;
   // Auxiliary lines (construction lines) of the drawing.
   bool auxiliary_lines = true;
+  // Characters that would be drawn less than this many pixels high are drawn
+  // as a bar of their colour across the middle of their cell, without fonts:
+  // for previews and thumbnails, where such text cannot be read anyway and
+  // starting the font machinery would cost more than the rest. 0: every
+  // character is drawn with its font.
+  double text_bars_below_px = 0;
   // A fontconfig file that maps the Windows font names drawings use to
   // installed fonts; empty: the one installed with zumen.
   std::string fonts_config;

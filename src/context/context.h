@@ -66,6 +66,8 @@ struct ConversionContext {
   // masks on white, hidden layers) stays that colour in the one-colour mode
   // instead of turning to the one colour, so that masks still mask.
   bool KeepMasks = false;
+  // Characters drawn less than this many pixels high become bars (0: none).
+  double TextBarsBelowPx = 0;
 
   // What this picture could not honour (images, fonts, ...).
   DiagnosticSink Diag;

@@ -193,6 +193,7 @@ void SetUpContext(const LoadedDrawing& d, const RenderOptions& options, Conversi
   a.SetAll1Color(options.monochrome,
                  options.background == Background::Transparent ? 0xFF000000u : a.GetForeColor());
   ctx.KeepMasks = options.monochrome;
+  ctx.TextBarsBelowPx = std::isfinite(options.text_bars_below_px) ? options.text_bars_below_px : 0;
 }
 
 DrawModes ModesOf(const RenderOptions& options) {

@@ -129,6 +129,21 @@ int32_t TGraph2::GLAText1(double x, double y, double h, double w, double a, int3
     GTen(X, Y);
     return 2;
   }
+  if (ph < Ctx.TextBarsBelowPx) {
+    // A bar over the middle of the cell, from 30 % to 70 % of its height.
+    std::vector<FPoint> bar(4);
+    const Vec at[4] = {{T.x + 0.3 * downX, T.y + 0.3 * downY},
+                       {right.x + 0.3 * downX, right.y + 0.3 * downY},
+                       {right.x + 0.7 * downX, right.y + 0.7 * downY},
+                       {T.x + 0.7 * downX, T.y + 0.7 * downY}};
+    for (int i = 0; i < 4; ++i) {
+      double bx, by;
+      GLTransPt(at[i].x, at[i].y, bx, by);
+      bar[static_cast<size_t>(i)] = {static_cast<float>(bx), static_cast<float>(by)};
+    }
+    C.FillPolygon(bar, 1.0);
+    return 0;
+  }
   if (C.Font().sizePx != ph) {
     FontSpec font = C.Font();
     font.sizePx = ph;
