@@ -381,3 +381,43 @@ TEST_F(TextLayoutTest, SizeLimitsAndCulling) {
 
 }  // namespace
 }  // namespace zumen
+
+namespace zumen {
+namespace {
+
+// Characters below the bar height are bars of the fill colour over the middle
+// of their cells, with no text drawn; larger ones keep their glyphs.
+TEST_F(TextLayoutTest, CharactersBelowTheBarHeightAreBars) {
+  canvas.SetFillSolid(0xFF123456);
+  ctx.TextBarsBelowPx = 30;  // 10 px a unit: a text 2 units high is 20 px
+  ASSERT_EQ(Draw(u"図面", 2, 2), 0);
+  EXPECT_TRUE(canvas.All<RecText>().empty());
+  const auto bars = canvas.All<RecPolygon>();
+  ASSERT_EQ(bars.size(), 2u);
+  for (const RecPolygon& b : bars) {
+    EXPECT_EQ(b.st.fillColor, 0xFF123456u);
+    ASSERT_EQ(b.pts.size(), 4u);
+    // From 30 % to 70 % of the 20 px cell below its top at y = 12 units.
+    float top = 1e9f, bottom = -1e9f;
+    for (const FPoint& p : b.pts) {
+      top = std::min(top, p.Y);
+      bottom = std::max(bottom, p.Y);
+    }
+    EXPECT_NEAR(top, 1000 - 120 + 6, 0.01);
+    EXPECT_NEAR(bottom, 1000 - 120 + 14, 0.01);
+  }
+  // The second character's bar follows the first, one cell (20 px) on.
+  EXPECT_NEAR(bars[1].pts[0].X - bars[0].pts[0].X, 20, 0.01);
+
+  ASSERT_EQ(Draw(u"図面", 4, 2), 0);  // 40 px: glyphs
+  EXPECT_EQ(canvas.All<RecText>().size(), 2u);
+  EXPECT_TRUE(canvas.All<RecPolygon>().empty());
+
+  ctx.TextBarsBelowPx = 0;
+  ASSERT_EQ(Draw(u"図面", 2, 2), 0);
+  EXPECT_EQ(canvas.All<RecText>().size(), 2u);
+  EXPECT_TRUE(canvas.All<RecPolygon>().empty());
+}
+
+}  // namespace
+}  // namespace zumen
