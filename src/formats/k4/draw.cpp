@@ -67,8 +67,7 @@ void TK4Data::SetWidth(TGraph& Gra, const ConversionContext& ctx, bool dispMode,
   Gra.GPenSetWidth(w);
 }
 
-void TK4Data::SetLinePattern(TGraph& Gra, const ConversionContext& ctx, uint8_t co, uint8_t ty) const {
-  Gra.GLSetDT();
+std::vector<double> TK4Data::BasePattern(uint8_t ty) const {
   std::vector<double> pat;
   const auto& lt = prnstl.ltype[ty & 15];
   switch (lt[0]) {
@@ -84,6 +83,12 @@ void TK4Data::SetLinePattern(TGraph& Gra, const ConversionContext& ctx, uint8_t 
     }
     default: break;
   }
+  return pat;
+}
+
+void TK4Data::SetLinePattern(TGraph& Gra, const ConversionContext& ctx, uint8_t co, uint8_t ty) const {
+  Gra.GLSetDT();
+  std::vector<double> pat = BasePattern(ty);
   double b = pat.empty() ? 0.01 : *std::min_element(pat.begin(), pat.end());
   double x;
   if (ty == kAuxType) {

@@ -89,20 +89,7 @@ std::string K4DxfPass::Layer(uint8_t lg, uint8_t ly) {
 }
 
 std::string K4DxfPass::Linetype(uint8_t co, uint8_t ty, double c) {
-  std::vector<double> pat;
-  const auto& lt = d_.prnstl.ltype[ty & 15];
-  switch (lt[0]) {
-    case 1: pat = {2, 2}; break;
-    case 2: pat = {0.25, 0.5}; break;
-    case 3: pat = {12, 1, 1, 1}; break;
-    case 4: pat = {12, 1, 1, 1, 1, 1}; break;
-    case 7: {
-      const uint32_t n = std::min<uint32_t>(static_cast<uint32_t>(lt[1]), 10);
-      for (uint32_t i = 0; i < n; ++i) pat.push_back(static_cast<uint32_t>(lt[2 + i]) * 0.01);
-      break;
-    }
-    default: break;
-  }
+  std::vector<double> pat = d_.BasePattern(ty);
   if (ty == kAuxType) pat = {0.25, 2};
   if (pat.empty()) return {};
   // Wide pens lengthen every element, so that dots stay visible.

@@ -64,6 +64,9 @@ class TK4Data {
   void SetColor(TGraph& Gra, bool dispMode, uint8_t lg, uint8_t ly, uint8_t co, uint8_t ty, uint32_t col) const;
   void SetWidth(TGraph& Gra, const ConversionContext& ctx, bool dispMode, uint8_t co, uint8_t ty) const;
   void SetLinePattern(TGraph& Gra, const ConversionContext& ctx, uint8_t co, uint8_t ty) const;
+  // The dash pattern of line type ty in mm, before any widening for the pen
+  // (empty: solid). Auxiliary lines have a pattern of their own.
+  std::vector<double> BasePattern(uint8_t ty) const;
 
   // The box around every object as the drawing pass places it, whatever the
   // layer states; false (box untouched) when there is none.
