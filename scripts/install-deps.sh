@@ -13,6 +13,8 @@ packages=(
   # Independent readers of the pictures, for the tests: SVG, PDF, WebP and the
   # other raster types.
   librsvg2-bin poppler-utils webp netpbm
+  # Whole-command timing and peak memory for bench/compare.sh.
+  hyperfine time
 )
 
 missing=()
