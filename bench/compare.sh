@@ -7,6 +7,8 @@
 #                   SVG of the same drawing at the same pixel size
 #   peak / bitmap   zumen's peak memory against the bytes of its bitmap
 #   -j 2 / -j 1     the whole corpus converted by two workers against one
+# and the peak memory of A0 at 1200 dpi (56,173 x 39,732) to PNG and TIFF.
+# Times are hyperfine's medians, which a busy machine disturbs least.
 # Drawings: every corpus drawing (ZUMEN_CORPUS_DIR, default ../shared/corpus),
 # a generated drawing of 200,000 entities and a blank one, at A3 300 dpi
 # (4961 x 3508) PNG.
@@ -54,7 +56,7 @@ for f in "${drawings[@]}"; do
   peak=$(/usr/bin/time -f %M "$zumen" convert "$f" "$work/d.png" --size ${W}x$H 2>&1 > /dev/null | tail -1)
   python3 - "$work/t.json" "$name" "$peak" $W $H <<'PY'
 import json, sys
-r = {x["command"]: x["mean"] for x in json.load(open(sys.argv[1]))["results"]}
+r = {x["command"]: x["median"] for x in json.load(open(sys.argv[1]))["results"]}
 peak_kib, w, h = int(sys.argv[3]), int(sys.argv[4]), int(sys.argv[5])
 bitmap = w * h * 4
 print(f"| {sys.argv[2]} | {r['zumen']:.3f} | {r['blank']:.3f} | {r['rsvg']:.3f} | {r['zumen']/r['blank']:.2f} | "
@@ -68,8 +70,16 @@ if [ -d "$corpus" ]; then
     -n j2 "$zumen convert $corpus -r -o $work/j2 -q -j 2 --size ${W}x$H"
   python3 - "$work/j.json" <<'PY'
 import json, sys
-r = {x["command"]: x["mean"] for x in json.load(open(sys.argv[1]))["results"]}
+r = {x["command"]: x["median"] for x in json.load(open(sys.argv[1]))["results"]}
 print(f"\nWhole corpus: -j 1 {r['j1']:.2f} s, -j 2 {r['j2']:.2f} s, -j 2 / -j 1 = {r['j2']/r['j1']:.2f}")
 PY
 fi
+# The largest paper at the highest resolution the settings offer, drawn in
+# bands: peak memory against the 8.9 GB its bitmap would take.
+a0=${drawings[0]}
+for ext in png tif; do
+  peak=$(/usr/bin/time -f %M "$zumen" convert "$a0" "$work/a0.$ext" --size 56173x39732 2>&1 > /dev/null | tail -1)
+  echo "A0 at 1200 dpi (56173 x 39732) .$ext of ${a0#"$corpus"/}: peak $((peak / 1024)) MiB, $(stat -c %s "$work/a0.$ext") bytes"
+  rm -f "$work/a0.$ext"
+done
 echo "($(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'))"

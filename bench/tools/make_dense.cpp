@@ -26,6 +26,9 @@ int main(int argc, char** argv) {
   const long lines = total * 3 / 4, circles = total * 3 / 20, texts = total - lines - circles;
 
   zumen::JwwWriter w(700);
+  // The circles' and texts' classes first appear after more than 32,767
+  // objects, where only the long form of a class reference can name them.
+  w.tags = zumen::JwwWriter::Tags::kLong;
   w.Paper(3);  // A3, 420 x 297 mm around the origin at 1:1
   std::mt19937 rng(seed);
   std::uniform_real_distribution<double> x(-205, 205), y(-143, 143), len(-15, 15), radius(0.5, 12);
