@@ -10,6 +10,8 @@ packages=(
   zlib1g-dev libpng-dev libjpeg62-turbo-dev libtiff-dev libgif-dev libimagequant-dev
   libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   libwebp-dev
+  # Deflate for PNG and TIFF (ISA-L's igzip); libdeflate only for bench/ to compare.
+  libisal-dev libdeflate-dev
   # Independent readers of the pictures, for the tests: SVG, PDF, WebP and the
   # other raster types.
   librsvg2-bin poppler-utils webp netpbm

@@ -1,0 +1,121 @@
+#include "codecs/deflate.h"
+
+#include <isa-l/igzip_lib.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <new>
+#include <thread>
+
+namespace zumen {
+
+namespace {
+
+size_t LevelBufferBytes(int level) {
+  switch (level) {
+    case 0: return ISAL_DEF_LVL0_DEFAULT;
+    case 1: return ISAL_DEF_LVL1_DEFAULT;
+    case 2: return ISAL_DEF_LVL2_DEFAULT;
+    default: return ISAL_DEF_LVL3_DEFAULT;
+  }
+}
+
+}  // namespace
+
+DeflatedSegment DeflateSegment(std::span<const uint8_t> input, bool last, int level) {
+  DeflatedSegment seg;
+  seg.inputBytes = input.size();
+  level = std::clamp(level, 0, 3);
+  try {
+    std::vector<uint8_t> levelBuffer(LevelBufferBytes(level));
+    // Room for stored blocks when nothing compresses, and the flush.
+    seg.bytes.resize(input.size() + input.size() / 64 + 1024);
+    isal_zstream s;
+    isal_deflate_init(&s);
+    s.level = static_cast<uint32_t>(level);
+    s.level_buf = levelBuffer.data();
+    s.level_buf_size = static_cast<uint32_t>(levelBuffer.size());
+    s.gzip_flag = IGZIP_DEFLATE;
+    s.end_of_stream = last ? 1 : 0;
+    s.flush = last ? NO_FLUSH : FULL_FLUSH;
+    // igzip counts its input in 32 bits: long segments go in parts.
+    size_t in = 0;
+    size_t out = 0;
+    while (true) {
+      const size_t part = std::min<size_t>(input.size() - in, uint32_t{1} << 30);
+      s.next_in = const_cast<uint8_t*>(input.data() + in);
+      s.avail_in = static_cast<uint32_t>(part);
+      s.end_of_stream = (last && in + part == input.size()) ? 1 : 0;
+      s.flush = (!last && in + part == input.size()) ? FULL_FLUSH : NO_FLUSH;
+      do {
+        if (seg.bytes.size() - out < 1024) seg.bytes.resize(seg.bytes.size() * 2);
+        s.next_out = seg.bytes.data() + out;
+        s.avail_out = static_cast<uint32_t>(std::min<size_t>(seg.bytes.size() - out, uint32_t{1} << 30));
+        const uint32_t before = s.avail_out;
+        if (isal_deflate(&s) != COMP_OK) {
+          seg.ok = false;
+          return seg;
+        }
+        out += before - s.avail_out;
+        // Done with this part once igzip stopped for want of input, not of
+        // room: then everything, flush or final block included, is out.
+      } while (s.avail_in > 0 || s.avail_out == 0);
+      in += part;
+      if (in == input.size()) break;
+    }
+    seg.bytes.resize(out);
+    seg.adler = static_cast<uint32_t>(adler32_z(1, input.data(), input.size()));
+  } catch (const std::bad_alloc&) {
+    seg.ok = false;
+  }
+  return seg;
+}
+
+uint32_t CombineAdler(uint32_t a, uint32_t b, size_t bInputBytes) {
+  return static_cast<uint32_t>(adler32_combine64(a, b, static_cast<z_off64_t>(bInputBytes)));
+}
+
+int EncoderThreads() { return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 64u)); }
+
+void RunParallel(size_t count, int threads, const std::function<void(size_t)>& work) {
+  const size_t helpers = std::min<size_t>(count, static_cast<size_t>(std::max(threads, 1))) - (count > 0 ? 1 : 0);
+  std::atomic<size_t> next{0};
+  auto run = [&] {
+    for (size_t i = next++; i < count; i = next++) work(i);
+  };
+  std::vector<std::thread> pool;
+  pool.reserve(helpers);
+  for (size_t i = 0; i < helpers; ++i) {
+    try {
+      pool.emplace_back(run);
+    } catch (const std::system_error&) {
+      break;  // no more threads: the ones there do the work
+    }
+  }
+  run();
+  for (std::thread& t : pool) t.join();
+}
+
+std::vector<uint8_t> ZlibCompress(std::span<const uint8_t> input, size_t segmentBytes) {
+  segmentBytes = std::max<size_t>(segmentBytes, 1);
+  const size_t count = std::max<size_t>(1, (input.size() + segmentBytes - 1) / segmentBytes);
+  std::vector<DeflatedSegment> segs(count);
+  RunParallel(count, EncoderThreads(), [&](size_t i) {
+    const size_t from = i * segmentBytes;
+    const size_t to = std::min(input.size(), from + segmentBytes);
+    segs[i] = DeflateSegment(input.subspan(std::min(from, input.size()), to - std::min(from, input.size())),
+                             i + 1 == count);
+  });
+  std::vector<uint8_t> out(std::begin(kZlibHeader), std::end(kZlibHeader));
+  uint32_t adler = 1;
+  for (const DeflatedSegment& s : segs) {
+    if (!s.ok) return {};
+    out.insert(out.end(), s.bytes.begin(), s.bytes.end());
+    adler = CombineAdler(adler, s.adler, s.inputBytes);
+  }
+  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(adler >> shift));
+  return out;
+}
+
+}  // namespace zumen

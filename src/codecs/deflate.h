@@ -1,0 +1,47 @@
+#pragma once
+// One zlib stream (RFC 1950) made of independently compressed segments, as
+// parallel gzip tools make theirs: every segment but the last is deflated on
+// its own and ends with a full flush (an empty stored block that ends on a
+// byte boundary, with no reference back into the segment before), the last
+// one ends with the final block, and the stream's Adler-32 is combined from
+// the segments' own. So the segments can be compressed on all cores at once
+// and simply written one after the other. Deflate is ISA-L's igzip.
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <vector>
+
+namespace zumen {
+
+// igzip's compression level (0..3) for line drawings: see bench/png.cpp.
+inline constexpr int kDeflateLevel = 1;
+
+// The two bytes that open the stream.
+inline constexpr uint8_t kZlibHeader[2] = {0x78, 0x01};
+
+struct DeflatedSegment {
+  std::vector<uint8_t> bytes;  // raw deflate data
+  uint32_t adler = 1;          // Adler-32 of the segment's input
+  size_t inputBytes = 0;
+  bool ok = true;              // false: igzip failed (out of memory)
+};
+
+// Deflates one segment of the stream; last ends the stream.
+DeflatedSegment DeflateSegment(std::span<const uint8_t> input, bool last, int level = kDeflateLevel);
+
+// The Adler-32 of a stream whose input is a's followed by b's.
+uint32_t CombineAdler(uint32_t a, uint32_t b, size_t bInputBytes);
+
+// The number of threads that work on one picture's encoding: the cores.
+int EncoderThreads();
+
+// Runs work(0) ... work(count - 1) on up to threads threads (the calling one
+// among them), in no particular order.
+void RunParallel(size_t count, int threads, const std::function<void(size_t)>& work);
+
+// The stream of a whole buffer (one call, segments of segmentBytes on all
+// cores): header, deflate data and Adler-32. Empty on failure.
+std::vector<uint8_t> ZlibCompress(std::span<const uint8_t> input, size_t segmentBytes = size_t{1} << 20);
+
+}  // namespace zumen
