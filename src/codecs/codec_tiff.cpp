@@ -140,15 +140,20 @@ class TiffWriter final : public RowEncoder {
     const size_t count = static_cast<size_t>((band.height + stripRows_ - 1) / stripRows_);
     std::vector<std::vector<uint8_t>> strips(count);
     std::vector<char> ok(count, 0);
-    RunParallel(count, EncoderThreads(), [&](size_t i) {
+    if (work_.empty()) work_.resize(static_cast<size_t>(EncoderThreads()));
+    RunParallel(count, static_cast<int>(work_.size()), [&](size_t i, size_t worker) {
       const int y0 = static_cast<int>(i) * stripRows_;
       const int y1 = std::min(band.height, y0 + stripRows_);
+      Work& w = work_[worker];
       try {
-        std::vector<uint8_t> raw(static_cast<size_t>(y1 - y0) * rowBytes_);
+        const size_t bytes = static_cast<size_t>(y1 - y0) * rowBytes_;
+        w.raw.resize(bytes + kDeflateInputPadding);
+        std::fill(w.raw.begin() + static_cast<std::ptrdiff_t>(bytes), w.raw.end(), 0);
         for (int y = y0; y < y1; ++y) {
-          StraightBytes(band.row(y), width_, band.premultiplied, alpha_, raw.data() + static_cast<size_t>(y - y0) * rowBytes_);
+          StraightBytes(band.row(y), width_, band.premultiplied, alpha_,
+                        w.raw.data() + static_cast<size_t>(y - y0) * rowBytes_);
         }
-        strips[i] = ZlibCompress(raw, raw.size() + 1);
+        strips[i] = ZlibStream(std::span(w.raw).first(bytes), w.deflate);
         ok[i] = !strips[i].empty();
       } catch (const std::bad_alloc&) {
       }
@@ -195,10 +200,17 @@ class TiffWriter final : public RowEncoder {
     return false;
   }
 
+  // One thread's working memory, kept from band to band.
+  struct Work {
+    std::vector<uint8_t> raw;
+    DeflateScratch deflate;
+  };
+
   int width_, height_;
   bool alpha_;
   size_t rowBytes_ = 0;
   int stripRows_ = 1;
+  std::vector<Work> work_;
   int rowsWritten_ = 0;
   size_t strip_ = 0;
   TiffStream s_;

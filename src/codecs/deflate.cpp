@@ -4,6 +4,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstring>
 #include <atomic>
 #include <new>
 #include <thread>
@@ -23,22 +24,27 @@ size_t LevelBufferBytes(int level) {
 
 }  // namespace
 
-DeflatedSegment DeflateSegment(std::span<const uint8_t> input, bool last, int level) {
+DeflatedSegment DeflateSegment(std::span<const uint8_t> input, bool last, DeflateScratch& scratch, int level) {
   DeflatedSegment seg;
   seg.inputBytes = input.size();
   level = std::clamp(level, 0, 3);
   try {
-    std::vector<uint8_t> levelBuffer(LevelBufferBytes(level));
+    const size_t levelBytes = LevelBufferBytes(level);
+    // Fresh hash tables for every segment: what igzip finds, and so the bytes
+    // it writes, must not depend on the segment before.
+    scratch.levelBuffer.reset(new uint8_t[levelBytes]());
+    scratch.levelBytes = levelBytes;
     // Room for stored blocks when nothing compresses, and the flush.
-    seg.bytes.resize(input.size() + input.size() / 64 + 1024);
-    isal_zstream s;
+    std::vector<uint8_t>& buf = scratch.out;
+    if (buf.size() < input.size() + input.size() / 64 + 1024) buf.resize(input.size() + input.size() / 64 + 1024);
+    // igzip merges its bits into the bytes it writes over: they start as zeros.
+    std::fill(buf.begin(), buf.end(), 0);
+    isal_zstream s{};
     isal_deflate_init(&s);
     s.level = static_cast<uint32_t>(level);
-    s.level_buf = levelBuffer.data();
-    s.level_buf_size = static_cast<uint32_t>(levelBuffer.size());
+    s.level_buf = scratch.levelBuffer.get();
+    s.level_buf_size = static_cast<uint32_t>(levelBytes);
     s.gzip_flag = IGZIP_DEFLATE;
-    s.end_of_stream = last ? 1 : 0;
-    s.flush = last ? NO_FLUSH : FULL_FLUSH;
     // igzip counts its input in 32 bits: long segments go in parts.
     size_t in = 0;
     size_t out = 0;
@@ -49,9 +55,9 @@ DeflatedSegment DeflateSegment(std::span<const uint8_t> input, bool last, int le
       s.end_of_stream = (last && in + part == input.size()) ? 1 : 0;
       s.flush = (!last && in + part == input.size()) ? FULL_FLUSH : NO_FLUSH;
       do {
-        if (seg.bytes.size() - out < 1024) seg.bytes.resize(seg.bytes.size() * 2);
-        s.next_out = seg.bytes.data() + out;
-        s.avail_out = static_cast<uint32_t>(std::min<size_t>(seg.bytes.size() - out, uint32_t{1} << 30));
+        if (buf.size() - out < 1024) buf.resize(buf.size() * 2);
+        s.next_out = buf.data() + out;
+        s.avail_out = static_cast<uint32_t>(std::min<size_t>(buf.size() - out, uint32_t{1} << 30));
         const uint32_t before = s.avail_out;
         if (isal_deflate(&s) != COMP_OK) {
           seg.ok = false;
@@ -64,8 +70,8 @@ DeflatedSegment DeflateSegment(std::span<const uint8_t> input, bool last, int le
       in += part;
       if (in == input.size()) break;
     }
-    seg.bytes.resize(out);
-    seg.adler = static_cast<uint32_t>(adler32_z(1, input.data(), input.size()));
+    seg.bytes.assign(buf.begin(), buf.begin() + static_cast<std::ptrdiff_t>(out));
+    seg.adler = isal_adler32(1, input.data(), input.size());
   } catch (const std::bad_alloc&) {
     seg.ok = false;
   }
@@ -78,34 +84,56 @@ uint32_t CombineAdler(uint32_t a, uint32_t b, size_t bInputBytes) {
 
 int EncoderThreads() { return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 64u)); }
 
-void RunParallel(size_t count, int threads, const std::function<void(size_t)>& work) {
+void RunParallel(size_t count, int threads, const std::function<void(size_t, size_t)>& work) {
   const size_t helpers = std::min<size_t>(count, static_cast<size_t>(std::max(threads, 1))) - (count > 0 ? 1 : 0);
   std::atomic<size_t> next{0};
-  auto run = [&] {
-    for (size_t i = next++; i < count; i = next++) work(i);
+  auto run = [&](size_t worker) {
+    for (size_t i = next++; i < count; i = next++) work(i, worker);
   };
   std::vector<std::thread> pool;
   pool.reserve(helpers);
   for (size_t i = 0; i < helpers; ++i) {
     try {
-      pool.emplace_back(run);
+      pool.emplace_back(run, i + 1);
     } catch (const std::system_error&) {
       break;  // no more threads: the ones there do the work
     }
   }
-  run();
+  run(0);
   for (std::thread& t : pool) t.join();
 }
 
-std::vector<uint8_t> ZlibCompress(std::span<const uint8_t> input, size_t segmentBytes) {
+namespace {
+
+void PutAdler(uint32_t adler, std::vector<uint8_t>& out) {
+  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(adler >> shift));
+}
+
+}  // namespace
+
+std::vector<uint8_t> ZlibStream(std::span<const uint8_t> input, DeflateScratch& scratch) {
+  DeflatedSegment seg = DeflateSegment(input, true, scratch);
+  if (!seg.ok) return {};
+  std::vector<uint8_t> out;
+  out.reserve(seg.bytes.size() + 6);
+  out.insert(out.end(), std::begin(kZlibHeader), std::end(kZlibHeader));
+  out.insert(out.end(), seg.bytes.begin(), seg.bytes.end());
+  PutAdler(seg.adler, out);
+  return out;
+}
+
+std::vector<uint8_t> ZlibCompress(std::span<const uint8_t> input_, size_t segmentBytes) {
+  std::vector<uint8_t> padded(input_.begin(), input_.end());
+  padded.resize(input_.size() + kDeflateInputPadding, 0);
+  const std::span<const uint8_t> input = std::span<const uint8_t>(padded).first(input_.size());
   segmentBytes = std::max<size_t>(segmentBytes, 1);
   const size_t count = std::max<size_t>(1, (input.size() + segmentBytes - 1) / segmentBytes);
   std::vector<DeflatedSegment> segs(count);
-  RunParallel(count, EncoderThreads(), [&](size_t i) {
-    const size_t from = i * segmentBytes;
+  std::vector<DeflateScratch> scratch(static_cast<size_t>(EncoderThreads()));
+  RunParallel(count, EncoderThreads(), [&](size_t i, size_t worker) {
+    const size_t from = std::min(input.size(), i * segmentBytes);
     const size_t to = std::min(input.size(), from + segmentBytes);
-    segs[i] = DeflateSegment(input.subspan(std::min(from, input.size()), to - std::min(from, input.size())),
-                             i + 1 == count);
+    segs[i] = DeflateSegment(input.subspan(from, to - from), i + 1 == count, scratch[worker]);
   });
   std::vector<uint8_t> out(std::begin(kZlibHeader), std::end(kZlibHeader));
   uint32_t adler = 1;
@@ -114,7 +142,7 @@ std::vector<uint8_t> ZlibCompress(std::span<const uint8_t> input, size_t segment
     out.insert(out.end(), s.bytes.begin(), s.bytes.end());
     adler = CombineAdler(adler, s.adler, s.inputBytes);
   }
-  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(adler >> shift));
+  PutAdler(adler, out);
   return out;
 }
 

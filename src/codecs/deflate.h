@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -27,8 +28,24 @@ struct DeflatedSegment {
   bool ok = true;              // false: igzip failed (out of memory)
 };
 
-// Deflates one segment of the stream; last ends the stream.
-DeflatedSegment DeflateSegment(std::span<const uint8_t> input, bool last, int level = kDeflateLevel);
+// The working memory of one thread's deflating, kept from one segment to the
+// next: fresh memory for every segment costs more than deflating it.
+struct DeflateScratch {
+  std::unique_ptr<uint8_t[]> levelBuffer;  // igzip's hash tables
+  size_t levelBytes = 0;
+  std::vector<uint8_t> out;
+};
+
+// Bytes after a segment's input that igzip may read (and that then must be
+// the same every time, for the same bytes out): callers keep this many
+// zeros after the input in their buffer.
+inline constexpr size_t kDeflateInputPadding = 512;
+inline constexpr size_t kDeflateInputAlignment = 4096;
+
+// Deflates one segment of the stream; last ends the stream. The input is
+// followed by kDeflateInputPadding zeros in its buffer.
+DeflatedSegment DeflateSegment(std::span<const uint8_t> input, bool last, DeflateScratch& scratch,
+                               int level = kDeflateLevel);
 
 // The Adler-32 of a stream whose input is a's followed by b's.
 uint32_t CombineAdler(uint32_t a, uint32_t b, size_t bInputBytes);
@@ -36,12 +53,17 @@ uint32_t CombineAdler(uint32_t a, uint32_t b, size_t bInputBytes);
 // The number of threads that work on one picture's encoding: the cores.
 int EncoderThreads();
 
-// Runs work(0) ... work(count - 1) on up to threads threads (the calling one
-// among them), in no particular order.
-void RunParallel(size_t count, int threads, const std::function<void(size_t)>& work);
+// Runs work(0, w) ... work(count - 1, w) on up to threads threads (the
+// calling one among them), in no particular order; w (below threads) tells
+// the threads apart, for their own working memory.
+void RunParallel(size_t count, int threads, const std::function<void(size_t item, size_t worker)>& work);
+
+// The stream of one segment: header, deflate data and Adler-32. Empty on
+// failure.
+std::vector<uint8_t> ZlibStream(std::span<const uint8_t> input, DeflateScratch& scratch);
 
 // The stream of a whole buffer (one call, segments of segmentBytes on all
-// cores): header, deflate data and Adler-32. Empty on failure.
+// cores). Empty on failure.
 std::vector<uint8_t> ZlibCompress(std::span<const uint8_t> input, size_t segmentBytes = size_t{1} << 20);
 
 }  // namespace zumen

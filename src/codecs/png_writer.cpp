@@ -80,19 +80,32 @@ bool PngWriter::WriteRows(const PixelView& band) {
   const size_t count = static_cast<size_t>((band.height + segRows - 1) / segRows);
   const bool endsImage = rowsWritten_ + band.height == height_;
   std::vector<DeflatedSegment> segs(count);
-  RunParallel(count, EncoderThreads(), [&](size_t i) {
+  if (work_.empty()) work_.resize(static_cast<size_t>(EncoderThreads()));
+  RunParallel(count, static_cast<int>(work_.size()), [&](size_t i, size_t worker) {
     const int y0 = static_cast<int>(i) * segRows;
     const int y1 = std::min(band.height, y0 + segRows);
+    Work& w = work_[worker];
     try {
-      std::vector<uint8_t> filtered(static_cast<size_t>(y1 - y0) * (rowBytes + 1));
-      std::vector<uint8_t> rows[2] = {std::vector<uint8_t>(rowBytes, 0), std::vector<uint8_t>(rowBytes)};
+      std::vector<uint8_t>& filtered = w.filtered;
+      std::vector<uint8_t>* rows = w.rows;
+      const size_t bytes = static_cast<size_t>(y1 - y0) * (rowBytes + 1);
+      filtered.resize(bytes + kDeflateInputPadding + kDeflateInputAlignment);
+      // igzip's choices depend on where its input lies: every segment starts
+      // at the same alignment, so the bytes do not depend on the thread.
+      const size_t skip = (kDeflateInputAlignment - reinterpret_cast<uintptr_t>(filtered.data()) % kDeflateInputAlignment) %
+                          kDeflateInputAlignment;
+      std::fill(filtered.begin() + static_cast<std::ptrdiff_t>(skip + bytes), filtered.end(), 0);
+      rows[0].resize(rowBytes);
+      rows[1].resize(rowBytes);
       // The row above the segment's first: PNG takes zeros above the image.
       if (y0 > 0) {
         StraightBytes(band.row(y0 - 1), width_, band.premultiplied, alpha_, rows[0].data());
       } else if (!lastRow_.empty()) {
         rows[0] = lastRow_;
+      } else {
+        std::fill(rows[0].begin(), rows[0].end(), 0);
       }
-      uint8_t* out = filtered.data();
+      uint8_t* out = filtered.data() + skip;
       for (int y = y0; y < y1; ++y) {
         const uint8_t* above = rows[(y - y0) & 1].data();
         uint8_t* cur = rows[(y - y0 + 1) & 1].data();
@@ -101,7 +114,7 @@ bool PngWriter::WriteRows(const PixelView& band) {
         for (size_t k = 0; k < rowBytes; ++k) out[k] = static_cast<uint8_t>(cur[k] - above[k]);
         out += rowBytes;
       }
-      segs[i] = DeflateSegment(filtered, endsImage && i + 1 == count);
+      segs[i] = DeflateSegment(std::span(filtered).subspan(skip, bytes), endsImage && i + 1 == count, w.deflate);
     } catch (const std::bad_alloc&) {
       segs[i].ok = false;
     }

@@ -2,15 +2,15 @@
 // A PNG written band by band, straight from the canvas's rows: each band is
 // cut into segments of whole rows that are converted (straight RGB or RGBA),
 // filtered ("up": mostly white rows repeat the row above) and deflated on all
-// cores at once, then handed to the sink as IDAT chunks in order. The image
+// cores at once, then written as IDAT chunks in order. The image
 // data is one zlib stream (see deflate.h); no copy of the whole image is made.
-// Segments are cut at fixed rows, so the bytes do not depend on the number of
-// cores, nor on the bands when their heights are multiples of SegmentRows.
+// Segments are cut at fixed rows, whatever the number of cores.
 #include <cstdint>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "codecs/deflate.h"
 #include "codecs/pixel_view.h"
 #include "codecs/row_encoder.h"
 
@@ -41,6 +41,13 @@ class PngWriter final : public RowEncoder {
   int rowsWritten_ = 0;
   uint32_t adler_ = 1;
   std::vector<uint8_t> lastRow_;  // the previous band's last row, converted
+  // One thread's working memory, kept from band to band.
+  struct Work {
+    std::vector<uint8_t> filtered;
+    std::vector<uint8_t> rows[2];
+    DeflateScratch deflate;
+  };
+  std::vector<Work> work_;
   std::string error_;
 };
 

@@ -35,8 +35,8 @@ class MemoryOutput final : public ByteOutput {
   std::vector<uint8_t>& bytes_;
 };
 
-// Every band but the last must have a multiple of this many rows; then the
-// bytes are those of the whole image encoded at once.
+// Every band but the last must have a multiple of this many rows (TIFF's
+// strips and PNG's deflate segments are cut at fixed rows).
 inline constexpr int kBandRowAlignment = 256;
 
 class RowEncoder {
