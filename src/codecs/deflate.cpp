@@ -13,37 +13,31 @@ namespace zumen {
 
 namespace {
 
-size_t LevelBufferBytes(int level) {
-  switch (level) {
-    case 0: return ISAL_DEF_LVL0_DEFAULT;
-    case 1: return ISAL_DEF_LVL1_DEFAULT;
-    case 2: return ISAL_DEF_LVL2_DEFAULT;
-    default: return ISAL_DEF_LVL3_DEFAULT;
-  }
-}
+constexpr uint32_t kLevelBufferBytes = ISAL_DEF_LVL3_DEFAULT;
 
 }  // namespace
 
-DeflatedSegment DeflateSegment(std::span<const uint8_t> input, bool last, DeflateScratch& scratch, int level) {
+DeflatedSegment DeflateSegment(std::span<const uint8_t> input, bool last, DeflateScratch& scratch) {
   DeflatedSegment seg;
   seg.inputBytes = input.size();
-  level = std::clamp(level, 0, 3);
   try {
-    const size_t levelBytes = LevelBufferBytes(level);
-    // Fresh hash tables for every segment: what igzip finds, and so the bytes
-    // it writes, must not depend on the segment before.
-    scratch.levelBuffer.reset(new uint8_t[levelBytes]());
-    scratch.levelBytes = levelBytes;
-    // Room for stored blocks when nothing compresses, and the flush.
+    // igzip's hash tables and list of found matches, fresh for every
+    // segment: what it finds, and so the bytes it writes, must not depend on
+    // the segment before.
+    if (!scratch.levelBuffer) scratch.levelBuffer = std::make_unique<uint8_t[]>(kLevelBufferBytes);
+    std::fill_n(scratch.levelBuffer.get(), kLevelBufferBytes, uint8_t{0});
+    // Room for stored blocks when nothing compresses, and the flush; the
+    // room offered depends on the input alone, so that the bytes do too.
     std::vector<uint8_t>& buf = scratch.out;
-    if (buf.size() < input.size() + input.size() / 64 + 1024) buf.resize(input.size() + input.size() / 64 + 1024);
+    size_t room = input.size() + input.size() / 64 + 1024;
+    if (buf.size() < room) buf.resize(room);
     // igzip merges its bits into the bytes it writes over: they start as zeros.
-    std::fill(buf.begin(), buf.end(), 0);
+    std::fill_n(buf.begin(), room, uint8_t{0});
     isal_zstream s{};
     isal_deflate_init(&s);
-    s.level = static_cast<uint32_t>(level);
+    s.level = 3;
     s.level_buf = scratch.levelBuffer.get();
-    s.level_buf_size = static_cast<uint32_t>(levelBytes);
+    s.level_buf_size = kLevelBufferBytes;
     s.gzip_flag = IGZIP_DEFLATE;
     // igzip counts its input in 32 bits: long segments go in parts.
     size_t in = 0;
@@ -55,9 +49,13 @@ DeflatedSegment DeflateSegment(std::span<const uint8_t> input, bool last, Deflat
       s.end_of_stream = (last && in + part == input.size()) ? 1 : 0;
       s.flush = (!last && in + part == input.size()) ? FULL_FLUSH : NO_FLUSH;
       do {
-        if (buf.size() - out < 1024) buf.resize(buf.size() * 2);
+        if (room - out < 1024) {
+          room *= 2;
+          if (buf.size() < room) buf.resize(room);
+          std::fill(buf.begin() + static_cast<std::ptrdiff_t>(out), buf.begin() + static_cast<std::ptrdiff_t>(room), uint8_t{0});
+        }
         s.next_out = buf.data() + out;
-        s.avail_out = static_cast<uint32_t>(std::min<size_t>(buf.size() - out, uint32_t{1} << 30));
+        s.avail_out = static_cast<uint32_t>(std::min<size_t>(room - out, uint32_t{1} << 30));
         const uint32_t before = s.avail_out;
         if (isal_deflate(&s) != COMP_OK) {
           seg.ok = false;

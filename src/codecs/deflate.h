@@ -5,7 +5,14 @@
 // byte boundary, with no reference back into the segment before), the last
 // one ends with the final block, and the stream's Adler-32 is combined from
 // the segments' own. So the segments can be compressed on all cores at once
-// and simply written one after the other. Deflate is ISA-L's igzip.
+// and simply written one after the other. Deflate is ISA-L's igzip at its
+// level 3 (bench/png.cpp compares the choices). igzip's levels 1 and 2 are
+// not used: on processors with AVX-512 they pick among equally valid
+// encodings differently from one process to the next, and the same drawing
+// must always give the same bytes; level 0 is as fast but its files are
+// almost twice as large on line drawings.
+#include <isa-l/igzip_lib.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -14,9 +21,6 @@
 #include <vector>
 
 namespace zumen {
-
-// igzip's compression level (0..3) for line drawings: see bench/png.cpp.
-inline constexpr int kDeflateLevel = 1;
 
 // The two bytes that open the stream.
 inline constexpr uint8_t kZlibHeader[2] = {0x78, 0x01};
@@ -31,8 +35,7 @@ struct DeflatedSegment {
 // The working memory of one thread's deflating, kept from one segment to the
 // next: fresh memory for every segment costs more than deflating it.
 struct DeflateScratch {
-  std::unique_ptr<uint8_t[]> levelBuffer;  // igzip's hash tables
-  size_t levelBytes = 0;
+  std::unique_ptr<uint8_t[]> levelBuffer;  // igzip's hash tables and matches
   std::vector<uint8_t> out;
 };
 
@@ -44,8 +47,7 @@ inline constexpr size_t kDeflateInputAlignment = 4096;
 
 // Deflates one segment of the stream; last ends the stream. The input is
 // followed by kDeflateInputPadding zeros in its buffer.
-DeflatedSegment DeflateSegment(std::span<const uint8_t> input, bool last, DeflateScratch& scratch,
-                               int level = kDeflateLevel);
+DeflatedSegment DeflateSegment(std::span<const uint8_t> input, bool last, DeflateScratch& scratch);
 
 // The Adler-32 of a stream whose input is a's followed by b's.
 uint32_t CombineAdler(uint32_t a, uint32_t b, size_t bInputBytes);
