@@ -1,5 +1,6 @@
 // Pictures drawn in bands of rows (and tiles side by side) are the pictures
-// drawn in one piece: the same pixels (BMP and JPEG: the same bytes).
+// drawn in one piece: the same pixels, and for the encoders that write band by
+// band the same bytes.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -69,13 +70,6 @@ std::vector<uint8_t> Rendered(const Drawing& d, const RenderOptions& o, OutputTy
   return bytes;
 }
 
-// Both decode to the same pixels.
-bool SamePixels(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
-  const LoadedImage ia = LoadImageMemory(a), ib = LoadImageMemory(b);
-  return ia.ok() && ib.ok() && ia.bitmap.width == ib.bitmap.width && ia.bitmap.height == ib.bitmap.height &&
-         ia.bitmap.pixels == ib.bitmap.pixels;
-}
-
 RenderOptions SizeOf(int w, int h) {
   RenderOptions o;
   o.width = w;
@@ -83,9 +77,7 @@ RenderOptions SizeOf(int w, int h) {
   return o;
 }
 
-// PNG and TIFF are compared by their pixels: igzip's deflate data may differ
-// from run to run (the same pixels, valid either way).
-TEST(BandedTest, EveryBandedTypeGivesTheWholePicture) {
+TEST(BandedTest, EveryBandedTypeGivesTheBytesOfTheWholePicture) {
   const Opened opened = OpenCrossing();
   ASSERT_TRUE(opened) << opened.status.message;
   for (Background background : {Background::Drawing, Background::Transparent}) {
@@ -97,11 +89,7 @@ TEST(BandedTest, EveryBandedTypeGivesTheWholePicture) {
       const std::vector<uint8_t> whole = Rendered(opened.drawing, o, type, Banding{});
       const std::vector<uint8_t> banded = Rendered(opened.drawing, o, type, SmallBands());
       ASSERT_FALSE(whole.empty());
-      if (type == OutputType::Png || type == OutputType::Tiff) {
-        EXPECT_TRUE(SamePixels(whole, banded));
-      } else {
-        EXPECT_TRUE(whole == banded);
-      }
+      EXPECT_TRUE(whole == banded);
       if (type != OutputType::Jpeg) {
         // And the picture is not blank: the fixture is drawn.
         const LoadedImage img = LoadImageMemory(banded);
@@ -141,8 +129,8 @@ TEST(BandedTest, CorpusDrawingsInBandsAreTheirWholePictures) {
     Banding bands = SmallBands();
     bands.max_tile_width = 1 << 30;
     const RenderOptions o = SizeOf(1600, 1131);
-    EXPECT_TRUE(SamePixels(Rendered(opened.drawing, o, OutputType::Png, Banding{}),
-                           Rendered(opened.drawing, o, OutputType::Png, bands)));
+    EXPECT_TRUE(Rendered(opened.drawing, o, OutputType::Png, Banding{}) ==
+                Rendered(opened.drawing, o, OutputType::Png, bands));
     ++drawings;
   }
   EXPECT_GT(drawings, 0);

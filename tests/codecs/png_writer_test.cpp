@@ -127,9 +127,11 @@ TEST(PngWriterTest, LibpngReadsBackEveryPixel) {
   }
 }
 
-TEST(PngWriterTest, BandsOfAnyHeightGiveTheSamePixels) {
+TEST(PngWriterTest, BandsGiveTheSamePixelsAndAlignedBandsTheSameBytes) {
   const int w = 211, h = 1000;
   const Bitmap src = Pattern(w, h, false, 5);
+  std::vector<uint8_t> whole;
+  ASSERT_TRUE(EncodeImage(ViewOf(src), ImageFormat::Png, whole));
   const int seg = PngWriter::SegmentRows(w);
   ASSERT_LT(seg, h);
   for (const std::vector<int>& bands : {std::vector<int>{seg, seg * 2, h - 3 * seg}, std::vector<int>{1, 2, 997},
@@ -146,6 +148,10 @@ TEST(PngWriterTest, BandsOfAnyHeightGiveTheSamePixels) {
       y += rows;
     }
     ASSERT_TRUE(writer.Finish()) << writer.error();
+    const bool aligned = bands[0] % seg == 0 && bands[1] % seg == 0;
+    if (aligned) {
+      EXPECT_EQ(banded, whole);
+    }
     const LoadedImage back = LoadImageMemory(banded);
     ASSERT_TRUE(back.ok()) << back.error;
     EXPECT_EQ(back.bitmap.pixels, src.pixels);
