@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
                      ->type_name("N")
                      ->check(Check(CheckDpi));
   sizeOpt->excludes(dpiOpt);
-  convert->add_option("--max-pixels", c.max_pixels, "Refuse pictures with more pixels than this (default 268435456)")
+  convert->add_option("--max-pixels", c.max_pixels, "Refuse pictures with more pixels than this (default 4294967296)")
       ->type_name("N")
       ->check(Check(CheckPixelCount));
   convert->add_option("--background", c.background,

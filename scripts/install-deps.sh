@@ -10,6 +10,8 @@ packages=(
   zlib1g-dev libpng-dev libjpeg62-turbo-dev libtiff-dev libgif-dev libimagequant-dev
   libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   libwebp-dev
+  # Deflate for PNG and TIFF (ISA-L's igzip); libdeflate only for bench/ to compare.
+  libisal-dev libdeflate-dev
   # Independent readers of the pictures, for the tests: SVG, PDF, WebP and the
   # other raster types.
   librsvg2-bin poppler-utils webp netpbm
@@ -20,8 +22,8 @@ packages=(
   # The tests of the installed package: the desktop's file types (update-mime-database,
   # gio), the man pages, the files the installed zumen opens.
   shared-mime-info libglib2.0-bin man-db groff-base strace
-  # bench/thumbnail.sh
-  hyperfine
+  # Whole-command timing and peak memory for bench/thumbnail.sh and bench/compare.sh.
+  hyperfine time
 )
 
 missing=()

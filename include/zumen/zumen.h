@@ -142,8 +142,10 @@ struct RenderOptions {
   int width = 0;
   int height = 0;
   double dpi = 150;
-  // Pictures with more pixels than this are refused.
-  uint64_t max_pixels = uint64_t{1} << 28;
+  // Pictures with more pixels than this are refused. Large raster pictures
+  // are drawn in bands, so memory does not grow with them; the default takes
+  // A0 at 1200 dpi.
+  uint64_t max_pixels = uint64_t{1} << 32;
   // Room around the fitted frame, as a share of its size (0.05: 2.5 % on each side).
   double margin = 0.05;
   Background background = Background::Drawing;

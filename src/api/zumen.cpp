@@ -8,6 +8,7 @@
 
 #include "api/impl.h"
 #include "common/cleanup.h"
+#include "common/clock.h"
 #include "common/files.h"
 #include "common/text.h"
 #include "context/context.h"
@@ -281,7 +282,7 @@ Status PictureSize(const Drawing& d, const RenderOptions& options, int& width, i
   return PictureSizeOf(d.impl().loaded, ctx, options, width, height);
 }
 
-RenderResult Render(const Drawing& d, const RenderOptions& asked, const Output& output) {
+RenderResult RenderWith(const Drawing& d, const RenderOptions& asked, const Output& output, const Banding& banding) {
   RenderResult r;
   if (!d.valid()) {
     r.status = Status::Error(StatusCode::InvalidArgument, "no drawing");
@@ -295,8 +296,11 @@ RenderResult Render(const Drawing& d, const RenderOptions& asked, const Output& 
       OptionsForOutput(asked, output.kind() == Output::Kind::Pixels ? std::nullopt : TypeOfOutput(output));
   const auto start = std::chrono::steady_clock::now();
   const LoadedDrawing& loaded = d.impl().loaded;
+  // Every context of this picture sees the same moment: a picture drawn in
+  // bands is drawn once for each band, and its date texts must agree.
+  const FixedClock now(SystemClock().Now());
   ConversionContext ctx;
-  SetUpContext(loaded, options, ctx);
+  SetUpContext(loaded, options, ctx, &now);
   if (output.kind() != Output::Kind::Pixels && TypeOfOutput(output) == OutputType::Dxf) {
     if (output.kind() == Output::Kind::Memory && !output.bytes()) {
       r.status = Status::Error(StatusCode::InvalidArgument, "no buffer for the DXF");
@@ -331,23 +335,44 @@ RenderResult Render(const Drawing& d, const RenderOptions& asked, const Output& 
     page = {std::fabs(f.x2 - f.x1), std::fabs(f.y2 - f.y1), FitScale(f, width, height, 0)};
   }
   std::string error;
-  std::unique_ptr<PictureTarget> target = MakeTarget(output, width, height, drawn, error, page);
+  std::unique_ptr<PictureTarget> target = MakeTarget(output, width, height, drawn, error, page, banding);
   if (!target) {
     r.status = Status::Error(StatusCode::TooLarge, error);
     return r;
   }
-  DrawOnCanvas(loaded, ctx, drawn, target->canvas());
-  r.diagnostics = ctx.Diag.List();
-  r.draw_ms = Milliseconds(start);
-  const auto saving = std::chrono::steady_clock::now();
-  if (std::string e = target->Finish(); !e.empty()) {
+  // The first drawing uses the context set up above; a banded picture draws
+  // every further band on a fresh one, as drawing may change its context.
+  int passes = 0;
+  double drawing = 0;
+  const double before = Milliseconds(start);
+  const auto painting = std::chrono::steady_clock::now();
+  const std::string e = target->Paint([&](Canvas& canvas) {
+    const auto t = std::chrono::steady_clock::now();
+    if (passes++ == 0) {
+      DrawOnCanvas(loaded, ctx, drawn, canvas);
+    } else {
+      ConversionContext fresh;
+      SetUpContext(loaded, options, fresh, &now);
+      DrawOnCanvas(loaded, fresh, drawn, canvas);
+    }
+    drawing += Milliseconds(t);
+  });
+  if (!e.empty()) {
     r.status = Status::Error(StatusCode::WriteFailed, e);
     return r;
   }
-  r.save_ms = Milliseconds(saving);
+  // Diagnostics are those of the first drawing: further bands draw the same
+  // entities again.
+  r.diagnostics = ctx.Diag.List();
+  r.draw_ms = before + drawing;
+  r.save_ms = Milliseconds(painting) - drawing;
   r.width = width;
   r.height = height;
   return r;
+}
+
+RenderResult Render(const Drawing& d, const RenderOptions& options, const Output& output) {
+  return RenderWith(d, options, output, Banding{});
 }
 
 // ---------------------------------------------------------------- front-ends

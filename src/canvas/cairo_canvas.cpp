@@ -520,6 +520,15 @@ PixelView CairoCanvas::Pixels() const {
   return v;
 }
 
+void CairoCanvas::Retarget(cairo_surface_t* surface, int x, int y) {
+  cairo_surface_reference(surface);
+  cairo_surface_destroy(surface_);
+  surface_ = surface;
+  cairo_surface_set_device_offset(surface_, -x, -y);
+  // A context takes its surface and device offset when it is made.
+  ResetContext();
+}
+
 Bitmap CairoCanvas::ToBitmap() const {
   const PixelView v = Pixels();
   if (v.empty()) return {};

@@ -88,6 +88,13 @@ class CairoCanvas final : public Canvas {
   // A copy of the pixels with straight alpha (empty as Pixels()).
   Bitmap ToBitmap() const;
 
+  // Draws from now on on another image surface (it keeps its own reference),
+  // whose pixel (0, 0) shows the grid's pixel (x, y). A picture too large for
+  // one surface is drawn band by band this way, the whole picture each time
+  // on the whole grid, so that nothing drawn (dash phases, clipping) depends
+  // on the band.
+  void Retarget(cairo_surface_t* surface, int x, int y);
+
  private:
   enum class FillKind { Solid, Bitmap, LinearGradient, RadialGradient };
 

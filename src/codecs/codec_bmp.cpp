@@ -82,38 +82,80 @@ bool DecodeRle(ByteReader& r, int bpp, const std::vector<uint32_t>& palette, Bit
 
 }  // namespace
 
-bool EncodeBmp(const PixelView& v, std::vector<uint8_t>& out, std::string& error) {
-  const uint64_t rowBytes = (static_cast<uint64_t>(v.width) * 3 + 3) & ~uint64_t{3};
-  const uint64_t dataBytes = rowBytes * static_cast<uint64_t>(v.height);
-  if (dataBytes + 54 > 0xFFFFFFFFu) {
-    error = "the image is too large for a BMP file";
-    return false;
-  }
-  out.assign(54 + dataBytes, 0);
-  out[0] = 'B';
-  out[1] = 'M';
-  Put32(out, 2, static_cast<uint32_t>(54 + dataBytes));
-  Put32(out, 10, 54);
-  Put32(out, 14, 40);
-  Put32(out, 18, static_cast<uint32_t>(v.width));
-  Put32(out, 22, static_cast<uint32_t>(v.height));  // positive: rows bottom-up
-  Put16(out, 26, 1);
-  Put16(out, 28, 24);
-  Put32(out, 34, static_cast<uint32_t>(dataBytes));
-  Put32(out, 38, 2835);  // 72 dpi
-  Put32(out, 42, 2835);
-  std::vector<uint32_t> scratch;
-  for (int y = 0; y < v.height; ++y) {
-    const uint32_t* src = StraightRow(v, y, scratch);
-    uint8_t* dst = out.data() + 54 + static_cast<size_t>(v.height - 1 - y) * rowBytes;
-    for (int x = 0; x < v.width; ++x) {
-      const uint32_t p = src[x];
-      *dst++ = static_cast<uint8_t>(p);
-      *dst++ = static_cast<uint8_t>(p >> 8);
-      *dst++ = static_cast<uint8_t>(p >> 16);
+namespace {
+
+// 24-bit rows, bottom-up: each band goes straight to its place in the file.
+class BmpWriter final : public RowEncoder {
+ public:
+  BmpWriter(int width, int height, ByteOutput& out) : width_(width), height_(height), out_(out) {
+    rowBytes_ = (static_cast<uint64_t>(width) * 3 + 3) & ~uint64_t{3};
+    const uint64_t dataBytes = rowBytes_ * static_cast<uint64_t>(height);
+    if (dataBytes + 54 > 0xFFFFFFFFu) {
+      error_ = "the image is too large for a BMP file";
+      return;
     }
+    std::vector<uint8_t> head(54, 0);
+    head[0] = 'B';
+    head[1] = 'M';
+    Put32(head, 2, static_cast<uint32_t>(54 + dataBytes));
+    Put32(head, 10, 54);
+    Put32(head, 14, 40);
+    Put32(head, 18, static_cast<uint32_t>(width));
+    Put32(head, 22, static_cast<uint32_t>(height));  // positive: rows bottom-up
+    Put16(head, 26, 1);
+    Put16(head, 28, 24);
+    Put32(head, 34, static_cast<uint32_t>(dataBytes));
+    Put32(head, 38, 2835);  // 72 dpi
+    Put32(head, 42, 2835);
+    if (!out_.WriteAt(0, head)) error_ = "cannot write the image";
   }
-  return true;
+
+  bool WriteRows(const PixelView& band) override {
+    if (!error_.empty()) return false;
+    if (band.width != width_ || band.height <= 0 || band.height > height_ - rowsWritten_) {
+      error_ = "BMP encoder: rows beyond the image";
+      return false;
+    }
+    // The band's rows, last first, are one run of bytes in the file.
+    std::vector<uint8_t> rows(static_cast<size_t>(rowBytes_) * static_cast<size_t>(band.height), 0);
+    for (int y = 0; y < band.height; ++y) {
+      const uint32_t* src = band.row(y);
+      uint8_t* dst = rows.data() + static_cast<size_t>(band.height - 1 - y) * rowBytes_;
+      for (int x = 0; x < width_; ++x) {
+        const uint32_t p = band.premultiplied ? Unpremultiply(src[x]) : src[x];
+        *dst++ = static_cast<uint8_t>(p);
+        *dst++ = static_cast<uint8_t>(p >> 8);
+        *dst++ = static_cast<uint8_t>(p >> 16);
+      }
+    }
+    const uint64_t at = 54 + rowBytes_ * static_cast<uint64_t>(height_ - rowsWritten_ - band.height);
+    if (!out_.WriteAt(at, rows)) {
+      error_ = "cannot write the image";
+      return false;
+    }
+    rowsWritten_ += band.height;
+    return true;
+  }
+
+  bool Finish() override {
+    if (error_.empty() && rowsWritten_ != height_) error_ = "BMP encoder: the image is missing rows";
+    return error_.empty();
+  }
+
+  const std::string& error() const override { return error_; }
+
+ private:
+  int width_, height_;
+  ByteOutput& out_;
+  uint64_t rowBytes_ = 0;
+  int rowsWritten_ = 0;
+  std::string error_;
+};
+
+}  // namespace
+
+std::unique_ptr<RowEncoder> MakeBmpWriter(int width, int height, ByteOutput& out) {
+  return std::make_unique<BmpWriter>(width, height, out);
 }
 
 bool DecodeBmp(std::span<const uint8_t> data, Bitmap& bmp, std::string& error) {

@@ -10,6 +10,7 @@
 #include <jpeglib.h>
 
 #include "codecs/codecs.h"
+#include "codecs/row_encoder.h"
 
 namespace zumen::codec {
 
@@ -46,15 +47,6 @@ void InstallErrors(JpegError& err) {
   err.mgr.emit_message = JpegSilent;
 }
 
-[[gnu::noinline]] void WriteJpegRows(jpeg_compress_struct& cinfo, const PixelView& v,
-                                    std::vector<uint32_t>& scratch) {
-  while (cinfo.next_scanline < cinfo.image_height) {
-    const uint32_t* row = StraightRow(v, static_cast<int>(cinfo.next_scanline), scratch);
-    JSAMPROW rows[1] = {const_cast<JSAMPROW>(reinterpret_cast<const JSAMPLE*>(row))};
-    jpeg_write_scanlines(&cinfo, rows, 1);
-  }
-}
-
 [[gnu::noinline]] void ReadJpegRows(jpeg_decompress_struct& cinfo, bool isCmyk, Bitmap& bmp,
                                    std::vector<uint8_t>& cmyk) {
   while (cinfo.output_scanline < cinfo.output_height) {
@@ -71,26 +63,6 @@ void InstallErrors(JpegError& err) {
       }
     }
   }
-}
-
-// The encoder's work; false when libjpeg jumped back with an error. Every
-// object that changes here belongs to the caller, so nothing of this
-// function's own is left indeterminate by the jump.
-bool RunJpegEncoder(jpeg_compress_struct& cinfo, JpegError& err, const PixelView& v, int quality,
-                    unsigned char*& buffer, unsigned long& size, std::vector<uint32_t>& scratch) {
-  if (setjmp(err.jump)) return false;
-  jpeg_create_compress(&cinfo);
-  jpeg_mem_dest(&cinfo, &buffer, &size);
-  cinfo.image_width = static_cast<JDIMENSION>(v.width);
-  cinfo.image_height = static_cast<JDIMENSION>(v.height);
-  cinfo.input_components = 4;
-  cinfo.in_color_space = JCS_EXT_BGRX;  // native ARGB words, alpha dropped
-  jpeg_set_defaults(&cinfo);
-  jpeg_set_quality(&cinfo, quality, TRUE);
-  jpeg_start_compress(&cinfo, TRUE);
-  WriteJpegRows(cinfo, v, scratch);
-  jpeg_finish_compress(&cinfo);
-  return true;
 }
 
 // The decoder's work, on the same terms as RunJpegEncoder.
@@ -123,24 +95,137 @@ bool RunJpegDecoder(jpeg_decompress_struct& cinfo, JpegError& err, jpeg_progress
 
 }  // namespace
 
-bool EncodeJpeg(const PixelView& v, int quality, std::vector<uint8_t>& out, std::string& error) {
-  if (v.width > JPEG_MAX_DIMENSION || v.height > JPEG_MAX_DIMENSION) {
-    error = "the image is too large for a JPEG file (at most " + std::to_string(JPEG_MAX_DIMENSION) + " pixels a side)";
+namespace {
+
+constexpr size_t kJpegBufferBytes = size_t{64} << 10;
+
+// libjpeg's destination: a buffer emptied into the output.
+struct JpegDestination {
+  jpeg_destination_mgr mgr{};
+  ByteOutput* out = nullptr;
+  std::vector<JOCTET> buffer = std::vector<JOCTET>(kJpegBufferBytes);
+  bool failed = false;
+};
+
+void JpegInitDestination(j_compress_ptr cinfo) {
+  auto* d = reinterpret_cast<JpegDestination*>(cinfo->dest);
+  d->mgr.next_output_byte = d->buffer.data();
+  d->mgr.free_in_buffer = d->buffer.size();
+}
+
+boolean JpegEmptyBuffer(j_compress_ptr cinfo) {
+  auto* d = reinterpret_cast<JpegDestination*>(cinfo->dest);
+  d->failed = d->failed || !d->out->Append(d->buffer);
+  d->mgr.next_output_byte = d->buffer.data();
+  d->mgr.free_in_buffer = d->buffer.size();
+  return TRUE;
+}
+
+void JpegTermDestination(j_compress_ptr cinfo) {
+  auto* d = reinterpret_cast<JpegDestination*>(cinfo->dest);
+  const size_t n = d->buffer.size() - d->mgr.free_in_buffer;
+  d->failed = d->failed || !d->out->Append(std::span<const uint8_t>(d->buffer.data(), n));
+}
+
+// Every libjpeg call that may jump back on an error is made in a function of
+// its own that holds the jump target; the objects it changes belong to the
+// writer, so none is left indeterminate by the jump.
+class JpegWriter final : public RowEncoder {
+ public:
+  JpegWriter(int width, int height, int quality, ByteOutput& out) : height_(height) {
+    dest_.out = &out;
+    dest_.mgr.init_destination = JpegInitDestination;
+    dest_.mgr.empty_output_buffer = JpegEmptyBuffer;
+    dest_.mgr.term_destination = JpegTermDestination;
+    cinfo_.err = &err_.mgr;
+    InstallErrors(err_);
+    if (width > JPEG_MAX_DIMENSION || height > JPEG_MAX_DIMENSION) {
+      error_ = "the image is too large for a JPEG file (at most " + std::to_string(JPEG_MAX_DIMENSION) +
+               " pixels a side)";
+      return;
+    }
+    if (!Start(width, height, quality)) Failed();
+  }
+  ~JpegWriter() override {
+    if (created_) jpeg_destroy_compress(&cinfo_);
+  }
+
+  bool WriteRows(const PixelView& band) override {
+    if (!error_.empty()) return false;
+    if (band.height <= 0 || band.height > height_ - rowsWritten_) {
+      error_ = "JPEG encoder: rows beyond the image";
+      return false;
+    }
+    if (!Rows(band)) return Failed();
+    rowsWritten_ += band.height;
+    return true;
+  }
+
+  bool Finish() override {
+    if (!error_.empty()) return false;
+    if (rowsWritten_ != height_) {
+      error_ = "JPEG encoder: the image is missing rows";
+      return false;
+    }
+    if (!End()) return Failed();
+    return true;
+  }
+
+  const std::string& error() const override { return error_; }
+
+ private:
+  [[gnu::noinline]] bool Start(int width, int height, int quality) {
+    if (setjmp(err_.jump)) return false;
+    jpeg_create_compress(&cinfo_);
+    created_ = true;
+    cinfo_.dest = &dest_.mgr;
+    cinfo_.image_width = static_cast<JDIMENSION>(width);
+    cinfo_.image_height = static_cast<JDIMENSION>(height);
+    cinfo_.input_components = 4;
+    cinfo_.in_color_space = JCS_EXT_BGRX;  // native ARGB words, alpha dropped
+    jpeg_set_defaults(&cinfo_);
+    jpeg_set_quality(&cinfo_, quality, TRUE);
+    jpeg_start_compress(&cinfo_, TRUE);
+    return true;
+  }
+
+  [[gnu::noinline]] bool Rows(const PixelView& band) {
+    if (setjmp(err_.jump)) return false;
+    for (int y = 0; y < band.height; ++y) {
+      const uint32_t* row = StraightRow(band, y, scratch_);
+      JSAMPROW rows[1] = {const_cast<JSAMPROW>(reinterpret_cast<const JSAMPLE*>(row))};
+      jpeg_write_scanlines(&cinfo_, rows, 1);
+    }
+    return !dest_.failed;
+  }
+
+  [[gnu::noinline]] bool End() {
+    if (setjmp(err_.jump)) return false;
+    jpeg_finish_compress(&cinfo_);
+    return !dest_.failed;
+  }
+
+  bool Failed() {
+    if (error_.empty()) {
+      error_ = dest_.failed ? std::string("cannot write the image") : std::string("JPEG encoder: ") + err_.message;
+    }
     return false;
   }
-  jpeg_compress_struct cinfo{};
-  JpegError err;
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  std::vector<uint32_t> scratch;
-  cinfo.err = &err.mgr;
-  InstallErrors(err);
-  const bool ok = RunJpegEncoder(cinfo, err, v, quality, buffer, size, scratch);
-  if (ok) out.assign(buffer, buffer + size);
-  jpeg_destroy_compress(&cinfo);
-  std::free(buffer);
-  if (!ok) error = std::string("JPEG encoder: ") + err.message;
-  return ok;
+
+  int height_;
+  int rowsWritten_ = 0;
+  bool created_ = false;
+  jpeg_compress_struct cinfo_{};
+  JpegError err_;
+  JpegDestination dest_;
+  std::vector<uint32_t> scratch_;
+  std::string error_;
+};
+
+}  // namespace
+
+std::unique_ptr<RowEncoder> MakeJpegWriter(int width, int height, int quality, ByteOutput& out) {
+  return std::make_unique<JpegWriter>(width, height, quality, out);
 }
 
 bool DecodeJpeg(std::span<const uint8_t> data, Bitmap& bmp, std::string& error) {

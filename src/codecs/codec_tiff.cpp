@@ -1,7 +1,7 @@
-// TIFF through libtiff, in memory: Deflate-compressed RGB (or RGBA) strips
-// for writing, at zlib level 3 without a predictor (on line drawings the
-// horizontal predictor makes files larger and slower: measured with
-// bench_png); libtiff's RGBA interface for reading, which covers its
+// TIFF through libtiff: Deflate-compressed RGB (or RGBA) strips for writing,
+// compressed by the project's parallel deflate without a predictor (on line
+// drawings the horizontal predictor makes files larger and slower: measured
+// with bench_png); libtiff's RGBA interface for reading, which covers its
 // photometric variants. Errors and warnings go to
 // per-file handlers, never to the terminal.
 #include <tiffio.h>
@@ -10,6 +10,8 @@
 #include <cstring>
 
 #include "codecs/codecs.h"
+#include "codecs/deflate.h"
+#include "codecs/row_encoder.h"
 
 namespace zumen::codec {
 
@@ -18,12 +20,13 @@ namespace {
 constexpr tmsize_t kTiffMaxAlloc = tmsize_t{1} << 30;
 
 struct TiffStream {
-  std::vector<uint8_t>* out = nullptr;     // writing
+  ByteOutput* sink = nullptr;              // writing
   std::span<const uint8_t> in;             // reading
   uint64_t pos = 0;
+  bool failed = false;                     // a write failed
   std::string error;
 
-  uint64_t size() const { return out ? out->size() : in.size(); }
+  uint64_t size() const { return sink ? sink->Size() : in.size(); }
 };
 
 tmsize_t TiffRead(thandle_t h, void* buf, tmsize_t n) {
@@ -31,19 +34,20 @@ tmsize_t TiffRead(thandle_t h, void* buf, tmsize_t n) {
   const uint64_t sz = s->size();
   if (n <= 0 || s->pos >= sz) return 0;
   const uint64_t take = std::min<uint64_t>(static_cast<uint64_t>(n), sz - s->pos);
-  const uint8_t* src = s->out ? s->out->data() : s->in.data();
-  std::memcpy(buf, src + s->pos, static_cast<size_t>(take));
+  if (s->sink) return 0;  // written files are not read back
+  std::memcpy(buf, s->in.data() + s->pos, static_cast<size_t>(take));
   s->pos += take;
   return static_cast<tmsize_t>(take);
 }
 
 tmsize_t TiffWrite(thandle_t h, void* buf, tmsize_t n) {
   auto* s = static_cast<TiffStream*>(h);
-  if (!s->out || n < 0) return -1;
-  const uint64_t end = s->pos + static_cast<uint64_t>(n);
-  if (end > s->out->size()) s->out->resize(static_cast<size_t>(end));
-  std::memcpy(s->out->data() + s->pos, buf, static_cast<size_t>(n));
-  s->pos = end;
+  if (!s->sink || n < 0) return -1;
+  if (!s->sink->WriteAt(s->pos, {static_cast<const uint8_t*>(buf), static_cast<size_t>(n)})) {
+    s->failed = true;
+    return -1;
+  }
+  s->pos += static_cast<uint64_t>(n);
   return n;
 }
 
@@ -53,7 +57,7 @@ toff_t TiffSeek(thandle_t h, toff_t off, int whence) {
   if (whence == SEEK_CUR) base = s->pos;
   if (whence == SEEK_END) base = s->size();
   const uint64_t target = base + off;
-  if (!s->out && target > s->size()) return static_cast<toff_t>(-1);
+  if (!s->sink && target > s->size()) return static_cast<toff_t>(-1);
   if (target > (uint64_t{1} << 40)) return static_cast<toff_t>(-1);
   s->pos = target;
   return target;
@@ -90,53 +94,134 @@ TIFF* OpenTiff(TiffStream& s, const char* mode) {
 
 }  // namespace
 
-bool EncodeTiff(const PixelView& v, std::vector<uint8_t>& out, std::string& error) {
-  out.clear();
-  TiffStream s;
-  s.out = &out;
-  TIFF* tif = OpenTiff(s, "w");
-  if (!tif) {
-    error = "cannot start the TIFF encoder" + (s.error.empty() ? std::string() : ": " + s.error);
+namespace {
+
+// Strips of rows deflated on all cores at once and written raw, each its own
+// zlib stream, as libtiff's Deflate codec would have written them.
+class TiffWriter final : public RowEncoder {
+ public:
+  TiffWriter(int width, int height, bool alpha, ByteOutput& out) : width_(width), height_(height), alpha_(alpha) {
+    s_.sink = &out;
+    tif_ = OpenTiff(s_, "w");
+    if (!tif_) {
+      error_ = "cannot start the TIFF encoder" + (s_.error.empty() ? std::string() : ": " + s_.error);
+      return;
+    }
+    const int channels = alpha ? 4 : 3;
+    rowBytes_ = static_cast<size_t>(width) * static_cast<size_t>(channels);
+    stripRows_ = StripRows(rowBytes_);
+    bool ok = TIFFSetField(tif_, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(width)) &&
+              TIFFSetField(tif_, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(height)) &&
+              TIFFSetField(tif_, TIFFTAG_BITSPERSAMPLE, 8) && TIFFSetField(tif_, TIFFTAG_SAMPLESPERPIXEL, channels) &&
+              TIFFSetField(tif_, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB) &&
+              TIFFSetField(tif_, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
+              TIFFSetField(tif_, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT) &&
+              TIFFSetField(tif_, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE) &&
+              TIFFSetField(tif_, TIFFTAG_PREDICTOR, PREDICTOR_NONE) &&
+              TIFFSetField(tif_, TIFFTAG_ROWSPERSTRIP, static_cast<uint32_t>(stripRows_));
+    if (ok && alpha) {
+      const uint16_t extra[1] = {EXTRASAMPLE_UNASSALPHA};
+      ok = TIFFSetField(tif_, TIFFTAG_EXTRASAMPLES, 1, extra);
+    }
+    if (!ok) Fail();
+  }
+  ~TiffWriter() override {
+    if (tif_) TIFFClose(tif_);
+  }
+
+  bool WriteRows(const PixelView& band) override {
+    if (!error_.empty()) return false;
+    const bool ends = rowsWritten_ + band.height == height_;
+    if (band.width != width_ || band.height <= 0 || band.height > height_ - rowsWritten_ ||
+        (!ends && band.height % stripRows_ != 0)) {
+      error_ = "TIFF encoder: rows beyond the image";
+      return false;
+    }
+    const size_t count = static_cast<size_t>((band.height + stripRows_ - 1) / stripRows_);
+    std::vector<std::vector<uint8_t>> strips(count);
+    std::vector<char> ok(count, 0);
+    if (work_.empty()) work_.resize(static_cast<size_t>(EncoderThreads()));
+    RunParallel(count, static_cast<int>(work_.size()), [&](size_t i, size_t worker) {
+      const int y0 = static_cast<int>(i) * stripRows_;
+      const int y1 = std::min(band.height, y0 + stripRows_);
+      Work& w = work_[worker];
+      try {
+        const size_t bytes = static_cast<size_t>(y1 - y0) * rowBytes_;
+        w.raw.resize(bytes + kDeflateInputPadding);
+        std::fill(w.raw.begin() + static_cast<std::ptrdiff_t>(bytes), w.raw.end(), 0);
+        for (int y = y0; y < y1; ++y) {
+          StraightBytes(band.row(y), width_, band.premultiplied, alpha_,
+                        w.raw.data() + static_cast<size_t>(y - y0) * rowBytes_);
+        }
+        strips[i] = ZlibStream(std::span(w.raw).first(bytes), w.deflate);
+        ok[i] = !strips[i].empty();
+      } catch (const std::bad_alloc&) {
+      }
+    });
+    for (size_t i = 0; i < count; ++i) {
+      if (!ok[i]) {
+        error_ = "TIFF encoder: out of memory";
+        return false;
+      }
+      if (TIFFWriteRawStrip(tif_, static_cast<uint32_t>(strip_++), strips[i].data(),
+                            static_cast<tmsize_t>(strips[i].size())) < 0) {
+        return Fail();
+      }
+      std::vector<uint8_t>().swap(strips[i]);
+    }
+    rowsWritten_ += band.height;
+    return true;
+  }
+
+  bool Finish() override {
+    if (!error_.empty()) return false;
+    if (rowsWritten_ != height_) {
+      error_ = "TIFF encoder: the image is missing rows";
+      return false;
+    }
+    const bool ok = TIFFFlush(tif_) == 1 && !s_.failed;
+    TIFFClose(tif_);
+    tif_ = nullptr;
+    return ok || Fail();
+  }
+
+  const std::string& error() const override { return error_; }
+
+  // Strips of about 256 KiB, a power of two rows up to kBandRowAlignment.
+  static int StripRows(size_t rowBytes) {
+    int rows = 1;
+    while (rows < kBandRowAlignment && static_cast<size_t>(rows) * 2 * rowBytes <= (size_t{256} << 10)) rows *= 2;
+    return rows;
+  }
+
+ private:
+  bool Fail() {
+    if (error_.empty()) error_ = "TIFF encoder: " + (s_.error.empty() ? std::string("cannot write the image") : s_.error);
     return false;
   }
-  const bool opaque = IsOpaque(v);
-  const int channels = opaque ? 3 : 4;
-  const size_t rowBytes = static_cast<size_t>(v.width) * static_cast<size_t>(channels);
-  const uint32_t rowsPerStrip = static_cast<uint32_t>(std::max<size_t>(1, (size_t{256} << 10) / rowBytes));
-  bool ok = TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(v.width)) &&
-            TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(v.height)) &&
-            TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8) && TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, channels) &&
-            TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB) &&
-            TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
-            TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT) &&
-            TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE) &&
-            TIFFSetField(tif, TIFFTAG_ZIPQUALITY, 3) && TIFFSetField(tif, TIFFTAG_PREDICTOR, PREDICTOR_NONE) &&
-            TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
-  if (ok && !opaque) {
-    const uint16_t extra[1] = {EXTRASAMPLE_UNASSALPHA};
-    ok = TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, extra);
-  }
-  std::vector<uint8_t> line(rowBytes);
-  std::vector<uint32_t> scratch;
-  for (int y = 0; ok && y < v.height; ++y) {
-    const uint32_t* src = StraightRow(v, y, scratch);
-    uint8_t* d = line.data();
-    for (int x = 0; x < v.width; ++x) {
-      const uint32_t p = src[x];
-      *d++ = static_cast<uint8_t>(p >> 16);
-      *d++ = static_cast<uint8_t>(p >> 8);
-      *d++ = static_cast<uint8_t>(p);
-      if (!opaque) *d++ = static_cast<uint8_t>(p >> 24);
-    }
-    ok = TIFFWriteScanline(tif, line.data(), static_cast<uint32_t>(y), 0) == 1;
-  }
-  ok = ok && TIFFFlush(tif) == 1;
-  TIFFClose(tif);
-  if (!ok) {
-    error = "TIFF encoder: " + (s.error.empty() ? std::string("cannot write the image") : s.error);
-    out.clear();
-  }
-  return ok;
+
+  // One thread's working memory, kept from band to band.
+  struct Work {
+    std::vector<uint8_t> raw;
+    DeflateScratch deflate;
+  };
+
+  int width_, height_;
+  bool alpha_;
+  size_t rowBytes_ = 0;
+  int stripRows_ = 1;
+  std::vector<Work> work_;
+  int rowsWritten_ = 0;
+  size_t strip_ = 0;
+  TiffStream s_;
+  TIFF* tif_ = nullptr;
+  std::string error_;
+};
+
+}  // namespace
+
+std::unique_ptr<RowEncoder> MakeTiffWriter(int width, int height, bool alpha, ByteOutput& out) {
+  return std::make_unique<TiffWriter>(width, height, alpha, out);
 }
 
 bool DecodeTiff(std::span<const uint8_t> data, Bitmap& bmp, std::string& error) {

@@ -3,6 +3,7 @@
 // replace out's content; decoders fill bmp with straight ARGB. All answer
 // false with a message in error instead of failing loudly.
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -11,13 +12,14 @@
 #include "codecs/bitmap.h"
 #include "codecs/image_io.h"
 #include "codecs/pixel_view.h"
+#include "codecs/row_encoder.h"
 
 namespace zumen::codec {
 
-bool EncodeBmp(const PixelView& v, std::vector<uint8_t>& out, std::string& error);
-bool EncodeJpeg(const PixelView& v, int quality, std::vector<uint8_t>& out, std::string& error);
+std::unique_ptr<RowEncoder> MakeBmpWriter(int width, int height, ByteOutput& out);
+std::unique_ptr<RowEncoder> MakeJpegWriter(int width, int height, int quality, ByteOutput& out);
+std::unique_ptr<RowEncoder> MakeTiffWriter(int width, int height, bool alpha, ByteOutput& out);
 bool EncodeGif(const PixelView& v, std::vector<uint8_t>& out, std::string& error);
-bool EncodeTiff(const PixelView& v, std::vector<uint8_t>& out, std::string& error);
 // Lossy at quality (1..100), lossless when it is empty.
 bool EncodeWebp(const PixelView& v, std::optional<int> quality, std::vector<uint8_t>& out, std::string& error);
 

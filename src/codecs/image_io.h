@@ -70,10 +70,11 @@ ImageStatus SaveImageFile(const Bitmap& bmp, const std::string& path);
 LoadedImage LoadImageMemory(std::span<const uint8_t> bytes);
 LoadedImage LoadImageFile(const std::string& path);
 
-// PNG encoder settings, open for measuring the alternatives; the defaults are
-// what SaveImageFile uses. On line drawings the "up" filter at zlib level 3
-// gives the size of libpng's defaults (adaptive filters, level 6) in a third
-// of the time: mostly white rows repeat the row above.
+// libpng's encoder under chosen settings, kept for measuring the alternatives
+// against the project's own PNG writer (png_writer.h), which EncodeImage and
+// SaveImageFile use. On line drawings the "up" filter at zlib level 3 gives
+// the size of libpng's defaults (adaptive filters, level 6) in a third of the
+// time: mostly white rows repeat the row above.
 enum class PngFilter { None, Sub, Up, Average, Paeth, Adaptive };
 struct PngSettings {
   int zlibLevel = 3;

@@ -63,6 +63,22 @@ inline const uint32_t* StraightRow(const PixelView& v, int y, std::vector<uint32
   return scratch.data();
 }
 
+// One row as R, G, B (and A when alpha) bytes with straight alpha.
+inline void StraightBytes(const uint32_t* src, int width, bool premultiplied, bool alpha, uint8_t* dst) {
+  for (int x = 0; x < width; ++x) {
+    const uint32_t p = premultiplied ? Unpremultiply(src[x]) : src[x];
+    dst[0] = static_cast<uint8_t>(p >> 16);
+    dst[1] = static_cast<uint8_t>(p >> 8);
+    dst[2] = static_cast<uint8_t>(p);
+    if (alpha) {
+      dst[3] = static_cast<uint8_t>(p >> 24);
+      dst += 4;
+    } else {
+      dst += 3;
+    }
+  }
+}
+
 inline bool IsOpaque(const PixelView& v) {
   for (int y = 0; y < v.height; ++y) {
     const uint32_t* r = v.row(y);

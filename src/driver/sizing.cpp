@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include "canvas/cairo_canvas.h"
 #include "common/values.h"
 
 namespace zumen {
@@ -63,14 +62,17 @@ void FitFrame(ConversionContext& ctx, const FrameBox& frame, double x, double y,
 std::string CheckBitmapSize(double width, double height, uint64_t maxPixels) {
   const double pixels = width * height;
   char buf[200];
-  if (!(pixels <= static_cast<double>(maxPixels)) || width > 1e9 || height > 1e9) {
+  if (!(pixels <= static_cast<double>(maxPixels))) {
     std::snprintf(buf, sizeof buf, "a bitmap of %.0f x %.0f pixels is larger than the limit of %llu pixels", width,
                   height, static_cast<unsigned long long>(maxPixels));
     return buf;
   }
-  if (width > CairoCanvas::kMaxSide || height > CairoCanvas::kMaxSide) {
-    std::snprintf(buf, sizeof buf, "a bitmap of %.0f x %.0f pixels is too large: a side may have at most %d pixels",
-                  width, height, CairoCanvas::kMaxSide);
+  // What each picture type holds is checked with the output; no picture
+  // type has sides beyond this.
+  constexpr double kMaxSide = 2147483647;
+  if (width > kMaxSide || height > kMaxSide) {
+    std::snprintf(buf, sizeof buf, "a bitmap of %.0f x %.0f pixels is too large: a side may have at most %.0f pixels",
+                  width, height, kMaxSide);
     return buf;
   }
   return {};

@@ -4,9 +4,11 @@
 #include <cairo-svg.h>
 #include <cairo.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -17,6 +19,7 @@
 
 #include "canvas/cairo_canvas.h"
 #include "codecs/image_io.h"
+#include "codecs/row_encoder.h"
 #include "common/cleanup.h"
 #include "common/files.h"
 
@@ -36,6 +39,127 @@ ImageFormat CodecFormat(OutputType t) {
   }
 }
 
+// The largest picture that is drawn in one piece although its type could be
+// drawn in bands (GIF takes its palette from the whole image; WebP's sides
+// are short anyway): 1 GiB of bitmap.
+constexpr uint64_t kMaxWholePixels = uint64_t{1} << 28;
+
+// A file written through a temporary file beside it that is renamed over it
+// once complete; removed should anything fail before (or a signal stop the
+// process).
+class FileOutput final : public ByteOutput {
+ public:
+  explicit FileOutput(std::string path) : path_(std::move(path)) {
+    const size_t slash = path_.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? std::string() : path_.substr(0, slash + 1);
+    tmp_ = folder + ".zumen-" + std::to_string(::getpid()) + "-" + std::to_string(std::random_device{}()) + ".tmp";
+    fd_ = CreateFileRemovedOnSignal(tmp_, O_WRONLY | O_EXCL, guard_);
+    created_ = fd_ >= 0;
+  }
+  ~FileOutput() override {
+    if (fd_ >= 0) ::close(fd_);
+    if (created_ && !committed_) DelFile(tmp_);
+  }
+  FileOutput(const FileOutput&) = delete;
+  FileOutput& operator=(const FileOutput&) = delete;
+
+  bool ok() const { return fd_ >= 0; }
+
+  bool WriteAt(uint64_t offset, std::span<const uint8_t> bytes) override {
+    if (fd_ < 0) return false;
+    while (!bytes.empty()) {
+      const ssize_t n = ::pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return false;
+      bytes = bytes.subspan(static_cast<size_t>(n));
+      offset += static_cast<uint64_t>(n);
+    }
+    size_ = std::max(size_, offset);
+    return true;
+  }
+  uint64_t Size() const override { return size_; }
+
+  // Closes the file and puts it in place; an error message on failure.
+  std::string Commit() {
+    const int fd = fd_;
+    fd_ = -1;
+    if (fd < 0 || ::close(fd) != 0 || std::rename(tmp_.c_str(), path_.c_str()) != 0) {
+      return "cannot write \"" + path_ + "\"";
+    }
+    committed_ = true;
+    return {};
+  }
+
+  std::string Error() const { return "cannot write \"" + path_ + "\""; }
+
+ private:
+  std::string path_;
+  std::string tmp_;
+  RemovedOnSignal guard_;
+  int fd_ = -1;
+  uint64_t size_ = 0;
+  bool created_ = false;
+  bool committed_ = false;
+};
+
+// Rows into the caller's buffer as straight R, G, B, A bytes.
+class PixelsWriter final : public RowEncoder {
+ public:
+  explicit PixelsWriter(const Output& output) : output_(output) {}
+  bool WriteRows(const PixelView& band) override {
+    for (int y = 0; y < band.height; ++y) {
+      uint8_t* dst = output_.pixels() + static_cast<size_t>(row_ + y) * output_.stride();
+      StraightBytes(band.row(y), band.width, band.premultiplied, true, dst);
+    }
+    row_ += band.height;
+    return true;
+  }
+  bool Finish() override { return true; }
+  const std::string& error() const override { return error_; }
+
+ private:
+  Output output_;
+  int row_ = 0;
+  std::string error_;
+};
+
+// The memory of a picture's bitmap, mapped for it alone and, where the system
+// allows, in pages of 2 MiB: a bitmap is written once from one end to the
+// other, and the first touch of each small page costs more than clearing it.
+struct MappedPixels {
+  void* data;
+  size_t bytes;
+};
+
+const cairo_user_data_key_t kMappedPixels{};
+
+void Unmap(void* mapped) {
+  auto* m = static_cast<MappedPixels*>(mapped);
+  ::munmap(m->data, m->bytes);
+  delete m;
+}
+
+// An ARGB32 image surface of width x height pixels, transparent black.
+cairo_surface_t* MappedSurface(int width, int height) {
+  const int stride = cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, width);
+  const size_t bytes = static_cast<size_t>(stride) * static_cast<size_t>(height);
+  if (stride <= 0 || width > CairoCanvas::kMaxSide || height > CairoCanvas::kMaxSide) {
+    return cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);  // Cairo's own error
+  }
+  void* data = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (data == MAP_FAILED) return cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+  ::madvise(data, bytes, MADV_HUGEPAGE);
+  cairo_surface_t* s = cairo_image_surface_create_for_data(static_cast<unsigned char*>(data), CAIRO_FORMAT_ARGB32,
+                                                           width, height, stride);
+  auto* mapped = new MappedPixels{data, bytes};
+  if (cairo_surface_set_user_data(s, &kMappedPixels, mapped, Unmap) != CAIRO_STATUS_SUCCESS) {
+    Unmap(mapped);
+    cairo_surface_destroy(s);
+    return cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+  }
+  return s;
+}
+
 // Hands encoded bytes to a memory or file output.
 std::string Deliver(const Output& output, std::vector<uint8_t> bytes) {
   if (output.kind() == Output::Kind::Memory) {
@@ -45,22 +169,26 @@ std::string Deliver(const Output& output, std::vector<uint8_t> bytes) {
   return WriteFileAtomically(output.path(), bytes);
 }
 
-// A Cairo image surface, delivered encoded or as straight RGBA pixels.
+EncodeSettings EncodeSettingsOf(const RenderOptions& options) {
+  EncodeSettings e;
+  e.jpegQuality = options.encoder.quality.value_or(90);
+  e.webpQuality = options.encoder.quality;
+  return e;
+}
+
+// A Cairo image surface of the whole picture, delivered encoded or as
+// straight RGBA pixels.
 class RasterTarget final : public PictureTarget {
  public:
   RasterTarget(std::unique_ptr<CairoCanvas> canvas, const Output& output, OutputType type,
                const RenderOptions& options)
-      : canvas_(std::move(canvas)), output_(output), type_(type) {
-    encode_.jpegQuality = options.encoder.quality.value_or(90);
-    encode_.webpQuality = options.encoder.quality;
-  }
+      : canvas_(std::move(canvas)), output_(output), type_(type), encode_(EncodeSettingsOf(options)) {}
 
-  Canvas& canvas() override { return *canvas_; }
-
-  std::string Finish() override {
+  std::string Paint(const std::function<void(Canvas&)>& draw) override {
+    draw(*canvas_);
     const PixelView v = canvas_->Pixels();
     if (output_.kind() == Output::Kind::Pixels) {
-      CopyRgba(v);
+      PixelsWriter(output_).WriteRows(v);
       return {};
     }
     std::vector<uint8_t> bytes;
@@ -69,25 +197,125 @@ class RasterTarget final : public PictureTarget {
   }
 
  private:
-  void CopyRgba(const PixelView& v) const {
-    for (int y = 0; y < v.height; ++y) {
-      const uint32_t* src = v.row(y);
-      uint8_t* dst = output_.pixels() + static_cast<size_t>(y) * output_.stride();
-      for (int x = 0; x < v.width; ++x) {
-        const uint32_t p = Unpremultiply(src[x]);
-        dst[0] = static_cast<uint8_t>(p >> 16);
-        dst[1] = static_cast<uint8_t>(p >> 8);
-        dst[2] = static_cast<uint8_t>(p);
-        dst[3] = static_cast<uint8_t>(p >> 24);
-        dst += 4;
-      }
-    }
-  }
-
   std::unique_ptr<CairoCanvas> canvas_;
   Output output_;
   OutputType type_;
   EncodeSettings encode_;
+};
+
+// A picture too large for one bitmap: drawn in bands of rows (and, wider
+// than a Cairo surface, in tiles side by side), each band encoded as soon as
+// it is drawn. The tiles are surfaces over one band buffer, so the encoder
+// reads whole rows.
+class BandedTarget final : public PictureTarget {
+ public:
+  BandedTarget(const Output& output, OutputType type, int width, int height, const RenderOptions& options,
+               const Banding& banding)
+      : output_(output),
+        type_(type),
+        width_(width),
+        height_(height),
+        alpha_(options.background == Background::Transparent),
+        encode_(EncodeSettingsOf(options)),
+        banding_(banding),
+        fontConfig_(options.fonts_config) {}
+
+  std::string Paint(const std::function<void(Canvas&)>& draw) override {
+    std::unique_ptr<FileOutput> file;
+    std::unique_ptr<ByteOutput> memory;
+    std::unique_ptr<RowEncoder> encoder;
+    if (output_.kind() == Output::Kind::Pixels) {
+      encoder = std::make_unique<PixelsWriter>(output_);
+    } else {
+      ByteOutput* sink = nullptr;
+      if (output_.kind() == Output::Kind::Memory) {
+        memory = std::make_unique<MemoryOutput>(*output_.bytes());
+        sink = memory.get();
+      } else {
+        file = std::make_unique<FileOutput>(output_.path());
+        if (!file->ok()) return file->Error();
+        sink = file.get();
+      }
+      encoder = MakeRowEncoder(CodecFormat(type_), width_, height_, alpha_, encode_, *sink);
+      if (!encoder) return "no encoder of bands for this picture type";
+    }
+    if (!encoder->error().empty()) return Failed(*encoder, file.get());
+
+    const int margin = std::max(0, banding_.margin);
+    const uint64_t rowBytes = uint64_t{4} * static_cast<uint64_t>(width_);
+    uint64_t rows = banding_.band_bytes / rowBytes / kBandRowAlignment * kBandRowAlignment;
+    rows = std::clamp<uint64_t>(rows, kBandRowAlignment, uint64_t{16} * kBandRowAlignment);
+    const int bandRows = static_cast<int>(std::min<uint64_t>(rows, static_cast<uint64_t>(height_)));
+    const int tileWidth = std::clamp(banding_.max_tile_width - 2 * margin, 1, width_);
+    const bool tiled = tileWidth < width_;
+    // Each tile is drawn on a surface of its rows and columns with a margin
+    // around them inside the picture, into one buffer; tiles are copied into
+    // the band's buffer, which the encoder reads.
+    const int drawWidth = std::min(width_, tileWidth + 2 * margin);
+    const int drawRows = std::min(height_, bandRows + 2 * margin);
+    std::vector<uint32_t> drawn, band;
+    try {
+      drawn.resize(static_cast<size_t>(drawWidth) * static_cast<size_t>(drawRows));
+      if (tiled) band.resize(static_cast<size_t>(width_) * static_cast<size_t>(bandRows));
+    } catch (const std::bad_alloc&) {
+      return "cannot create a band of " + std::to_string(width_) + " x " + std::to_string(bandRows) + " pixels";
+    }
+    std::vector<std::unique_ptr<CairoCanvas>> tiles;
+    for (int x0 = 0; x0 < width_; x0 += tileWidth) {
+      // On the whole grid; retargeted to its surface for every band.
+      cairo_surface_t* none = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
+      CairoCanvasOrError made = CairoCanvas::CreateOn(none, width_, height_);
+      cairo_surface_destroy(none);
+      if (!made.canvas) return "cannot create a band of the picture: " + made.error;
+      made.canvas->SetFontConfigFile(fontConfig_);
+      tiles.push_back(std::move(made.canvas));
+    }
+    for (int y0 = 0; y0 < height_; y0 += bandRows) {
+      const int y1 = std::min(height_, y0 + bandRows);
+      const int sy0 = std::max(0, y0 - margin), sy1 = std::min(height_, y1 + margin);
+      PixelView v;
+      v.width = width_;
+      v.height = y1 - y0;
+      v.stride = static_cast<size_t>(tiled ? width_ : drawWidth);
+      v.data = tiled ? band.data() : drawn.data() + static_cast<size_t>(y0 - sy0) * v.stride;
+      v.premultiplied = true;
+      for (size_t t = 0; t < tiles.size(); ++t) {
+        const int x0 = static_cast<int>(t) * tileWidth, x1 = std::min(width_, x0 + tileWidth);
+        const int sx0 = std::max(0, x0 - margin), sx1 = std::min(width_, x1 + margin);
+        cairo_surface_t* s = cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(drawn.data()),
+                                                                 CAIRO_FORMAT_ARGB32, sx1 - sx0, sy1 - sy0,
+                                                                 drawWidth * 4);
+        tiles[t]->Retarget(s, sx0, sy0);
+        cairo_surface_destroy(s);
+        draw(*tiles[t]);
+        tiles[t]->EndScene();
+        if (!tiled) continue;
+        for (int y = y0; y < y1; ++y) {
+          const uint32_t* from = drawn.data() + static_cast<size_t>(y - sy0) * static_cast<size_t>(drawWidth) +
+                                 static_cast<size_t>(x0 - sx0);
+          std::copy(from, from + (x1 - x0), band.data() + static_cast<size_t>(y - y0) * v.stride + x0);
+        }
+      }
+      if (!encoder->WriteRows(v)) return Failed(*encoder, file.get());
+    }
+    if (!encoder->Finish()) return Failed(*encoder, file.get());
+    return file ? file->Commit() : std::string();
+  }
+
+ private:
+  std::string Failed(const RowEncoder& encoder, const FileOutput* file) const {
+    if (output_.kind() == Output::Kind::Memory) output_.bytes()->clear();
+    if (file && encoder.error() == "cannot write the image") return file->Error();
+    return encoder.error();
+  }
+
+  Output output_;
+  OutputType type_;
+  int width_, height_;
+  bool alpha_;
+  EncodeSettings encode_;
+  Banding banding_;
+  std::string fontConfig_;
 };
 
 constexpr double kPointsPerMm = 72 / 25.4;
@@ -214,9 +442,8 @@ class VectorTarget final : public PictureTarget {
     cairo_surface_destroy(surface_);
   }
 
-  Canvas& canvas() override { return *canvas_; }
-
-  std::string Finish() override {
+  std::string Paint(const std::function<void(Canvas&)>& draw) override {
+    draw(*canvas_);
     cairo_surface_finish(surface_);
     if (const cairo_status_t st = cairo_surface_status(surface_); st != CAIRO_STATUS_SUCCESS) {
       return std::string("cannot make the ") + OutputTypeName(type_) + " page: " + cairo_status_to_string(st);
@@ -254,8 +481,12 @@ std::optional<OutputType> TypeOfOutput(const Output& output) {
 }
 
 std::unique_ptr<PictureTarget> MakeTarget(const Output& output, int width, int height, const RenderOptions& options,
-                                          std::string& error, const VectorPage& page) {
+                                          std::string& error, const VectorPage& page, const Banding& banding) {
   OutputType type = OutputType::Png;
+  const auto sideTooLong = [&](int side) {
+    error = "a bitmap of " + std::to_string(width) + " x " + std::to_string(height) +
+            " pixels is too large: a side may have at most " + std::to_string(side) + " pixels";
+  };
   if (output.kind() != Output::Kind::Pixels) {
     const std::optional<OutputType> t = TypeOfOutput(output);
     if (!t) {
@@ -268,6 +499,11 @@ std::unique_ptr<PictureTarget> MakeTarget(const Output& output, int width, int h
       return nullptr;
     }
     if (IsVector(type)) {
+      // The grid's coordinates stay where Cairo's fixed point is exact.
+      if (width > CairoCanvas::kMaxSide || height > CairoCanvas::kMaxSide) {
+        sideTooLong(CairoCanvas::kMaxSide);
+        return nullptr;
+      }
       VectorPage p = page;
       if (!(p.px_per_mm > 0)) {
         p.px_per_mm = options.dpi / 25.4;
@@ -276,13 +512,28 @@ std::unique_ptr<PictureTarget> MakeTarget(const Output& output, int width, int h
       }
       return VectorTarget::Make(output, type, width, height, p, error);
     }
-    if (type == OutputType::Webp && (width > kMaxWebpSide || height > kMaxWebpSide)) {
-      error = "a WebP picture of " + std::to_string(width) + " x " + std::to_string(height) +
-              " pixels is too large: a side may have at most " + std::to_string(kMaxWebpSide) + " pixels";
-      return nullptr;
-    }
+    error = CheckFormatSize(CodecFormat(type), static_cast<uint64_t>(width), static_cast<uint64_t>(height));
+    if (!error.empty()) return nullptr;
   }
-  CairoCanvasOrError made = CairoCanvas::Create(width, height);
+  const bool bandable = output.kind() == Output::Kind::Pixels || type == OutputType::Png ||
+                        type == OutputType::Tiff || type == OutputType::Bmp || type == OutputType::Jpeg;
+  const uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
+  const bool whole = pixels * 4 <= banding.max_bitmap_bytes && width <= banding.max_tile_width &&
+                     width <= CairoCanvas::kMaxSide && height <= CairoCanvas::kMaxSide;
+  if (bandable && !whole) return std::make_unique<BandedTarget>(output, type, width, height, options, banding);
+  if (width > CairoCanvas::kMaxSide || height > CairoCanvas::kMaxSide) {
+    sideTooLong(CairoCanvas::kMaxSide);
+    return nullptr;
+  }
+  if (pixels > kMaxWholePixels) {
+    error = "a " + std::string(OutputTypeName(type)) + " picture of " + std::to_string(width) + " x " +
+            std::to_string(height) + " pixels is too large: it is made in one piece of at most " +
+            std::to_string(kMaxWholePixels) + " pixels";
+    return nullptr;
+  }
+  cairo_surface_t* surface = MappedSurface(width, height);
+  CairoCanvasOrError made = CairoCanvas::CreateOn(surface, width, height);
+  cairo_surface_destroy(surface);
   if (!made.canvas) {
     error = "cannot create a bitmap of " + std::to_string(width) + " x " + std::to_string(height) +
             " pixels: " + made.error;
@@ -293,20 +544,9 @@ std::unique_ptr<PictureTarget> MakeTarget(const Output& output, int width, int h
 }
 
 std::string WriteFileAtomically(const std::string& path, std::span<const uint8_t> bytes) {
-  const size_t slash = path.find_last_of('/');
-  const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-  const std::string tmp = folder + ".zumen-" + std::to_string(::getpid()) + "-" +
-                          std::to_string(std::random_device{}()) + ".tmp";
-  // The temporary file is removed should a signal stop the process before
-  // it is renamed.
-  RemovedOnSignal guard;
-  const int fd = CreateFileRemovedOnSignal(tmp, O_WRONLY | O_EXCL, guard);
-  if (fd < 0) return "cannot write \"" + path + "\"";
-  if (!WriteAllAndClose(fd, bytes) || std::rename(tmp.c_str(), path.c_str()) != 0) {
-    DelFile(tmp);
-    return "cannot write \"" + path + "\"";
-  }
-  return {};
+  FileOutput file(path);
+  if (!file.ok() || !file.Append(bytes)) return file.Error();
+  return file.Commit();
 }
 
 }  // namespace zumen

@@ -1,10 +1,15 @@
 #pragma once
-// Where a picture goes: a target gives the canvas to draw on and then
-// delivers what was drawn (encoded to a file or to memory, or copied into a
-// caller's pixel buffer). Raster targets (BMP ... WebP) draw on a Cairo image
-// surface and encode through the codecs; vector targets (SVG, PDF) draw the
-// same calls on Cairo's vector surfaces, whose page is the frame at its true
-// size. Every kind of output slots in behind this one interface.
+// Where a picture goes: a target has the picture drawn on its canvas and
+// delivers it (encoded to a file or to memory, or copied into a caller's
+// pixel buffer). Raster targets (BMP ... WebP) draw on a Cairo image surface
+// and encode through the codecs; pictures too large for one bitmap (PNG,
+// TIFF, BMP, JPEG, pixels) are drawn in bands of rows, each encoded as soon
+// as it is drawn, so that memory does not grow with the picture. Vector
+// targets (SVG, PDF) draw the same calls on Cairo's vector surfaces, whose
+// page is the frame at its true size. Every kind of output slots in behind
+// this one interface.
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -16,10 +21,28 @@ namespace zumen {
 class PictureTarget {
  public:
   virtual ~PictureTarget() = default;
-  virtual Canvas& canvas() = 0;
-  // Delivers the picture; an error message, empty on success. A file is
+  // Has draw draw the whole picture on a canvas of the picture's grid (once
+  // for each band of a banded picture, each time on a fresh canvas) and
+  // delivers the picture; an error message, empty on success. A file is
   // replaced only by a complete picture.
-  virtual std::string Finish() = 0;
+  virtual std::string Paint(const std::function<void(Canvas&)>& draw) = 0;
+};
+
+// When a raster picture is drawn in bands, and how large they are.
+struct Banding {
+  // Pictures whose bitmap is larger than this are drawn in bands.
+  uint64_t max_bitmap_bytes = uint64_t{128} << 20;
+  // The bitmap of one band: about this many bytes, in whole multiples of
+  // kBandRowAlignment rows.
+  uint64_t band_bytes = uint64_t{64} << 20;
+  // Widest bitmap in one piece; wider bands are drawn in tiles side by side.
+  int max_tile_width = 32767;
+  // Rows and columns drawn around each band or tile inside the picture and
+  // thrown away. Cairo clips a run of glyphs that crosses its surface's edge
+  // to the run's outline box, which cuts off the faint edge of antialiased
+  // glyphs; runs smaller than the margin thus never cross the edge of a
+  // surface whose band they reach, and the band is the whole picture's.
+  int margin = 256;
 };
 
 // The page of a vector output: the frame that is fitted into the picture, at
@@ -36,7 +59,8 @@ struct VectorPage {
 // null with an error message when the output is unusable or the canvas
 // cannot be had.
 std::unique_ptr<PictureTarget> MakeTarget(const Output& output, int width, int height, const RenderOptions& options,
-                                          std::string& error, const VectorPage& page = {});
+                                          std::string& error, const VectorPage& page = {},
+                                          const Banding& banding = {});
 
 // The message for an output whose type is not known.
 std::string UnknownOutputMessage(const Output& output);

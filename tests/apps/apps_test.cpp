@@ -106,8 +106,12 @@ TEST(ZumenCommand, CommandLineEdgesAreRefusedWithTheirOwnMessage) {
       {"convert " + Q(t / "folder.jww") + " " + out, 1, "cannot read \"" + t / "folder.jww" + "\": it is a folder"},
       {"info " + Q(t / "folder.jww"), 0, "zumen: no drawing (.jww .jws .jwc .jwk .k4) in \"" + t / "folder.jww" + "\""},
       {"conver " + Q(src) + " " + out, 2, "zumen: unknown subcommand \"conver\""},
-      {"convert " + Q(src) + " " + out + " --size 1x100000", 1, "zumen: a bitmap of 1 x 100000 pixels is too large"},
-      {"convert " + Q(src) + " " + out + " --size 40000x2", 1, "a side may have at most 32767 pixels"},
+      // Each picture type holds its own sizes; PNG, TIFF, BMP and JPEG are
+      // drawn in bands, the others in one Cairo surface.
+      {"convert " + Q(src) + " " + Q(t / "a.jpg") + " --size 1x100000", 1,
+       "zumen: a JPEG picture of 1 x 100000 pixels is too large: a side may have at most 65500 pixels"},
+      {"convert " + Q(src) + " " + Q(t / "a.gif") + " --size 40000x2", 1, "a side may have at most 32767 pixels"},
+      {"convert " + Q(src) + " " + Q(t / "a.webp") + " --size 17000x2", 1, "a side may have at most 16383 pixels"},
   };
   for (const Case& c : cases) {
     const Result r = Exec(t, std::string(ZUMEN_EXE) + " " + c.args);

@@ -161,6 +161,24 @@ TEST(Child, ResolutionChoiceSizesTheJwwPaper) {
   EXPECT_EQ(img.bitmap.height, 421);  // 297 / 25.4 * 36 = 420.9
 }
 
+// The highest resolution the settings offer: A3 at 1200 dpi is drawn in
+// bands, in memory far below its bitmap of 1.1 GB.
+TEST(Child, HighestResolutionChoiceGivesItsPicture) {
+  TempDir app, work;
+  app.Write("Plotvane.dat", SettingsText("100", "100", 18));  // 1200 dpi
+  const std::string src = work.Write("plan.jww", SmallDrawing());  // A3
+  const ChildRun r = RunWith(app, {"exe", "1", "2", src, work / "out.png"});
+  EXPECT_EQ(r.err, "");
+  std::vector<uint8_t> png;
+  ASSERT_TRUE(ReadFileBytes(work / "out.png", size_t{1} << 30, png));
+  ASSERT_GT(png.size(), 24u);
+  const auto be32 = [&png](size_t at) {
+    return (uint32_t{png[at]} << 24) | (uint32_t{png[at + 1]} << 16) | (uint32_t{png[at + 2]} << 8) | png[at + 3];
+  };
+  EXPECT_EQ(be32(16), 19843u);  // 420 / 25.4 * 1200 = 19842.5
+  EXPECT_EQ(be32(20), 14031u);  // 297 / 25.4 * 1200 = 14031.5
+}
+
 TEST(Child, BitmapTooLargeIsRefusedWithAMessage) {
   TempDir app, work;
   app.Write("Plotvane.dat", SettingsText("100000", "100000"));

@@ -88,12 +88,12 @@ TEST(VectorTargetTest, TheFrameFillsThePageAtItsTrueSize) {
     std::vector<uint8_t> bytes;
     auto target = Page(type, bytes, 300, 100, page);
     ASSERT_TRUE(target);
-    Canvas& c = target->canvas();
-    c.Clear(0xFFFFFFFF);
-    Rect(c, 0, 0, 50, 100, 0xFFFF0000);     // left of the frame: off the page
-    Rect(c, 50, 0, 150, 100, 0xFF000000);   // the frame's left half
-    Rect(c, 250, 0, 300, 100, 0xFFFF0000);  // right of the frame
-    ASSERT_EQ(target->Finish(), "");
+    ASSERT_EQ(target->Paint([&](Canvas& c) {
+      c.Clear(0xFFFFFFFF);
+      Rect(c, 0, 0, 50, 100, 0xFFFF0000);     // left of the frame: off the page
+      Rect(c, 50, 0, 150, 100, 0xFF000000);   // the frame's left half
+      Rect(c, 250, 0, 300, 100, 0xFFFF0000);  // right of the frame
+    }), "");
     const std::string file = t.Write(std::string("page.") + OutputTypeName(type), bytes);
     const auto [w, h] = PageSize(type, file);
     EXPECT_NEAR(w, 100 * kPt, 0.01);
@@ -119,8 +119,7 @@ TEST(VectorTargetTest, PagesWithoutAreaOrWithoutAFrame) {
   std::vector<uint8_t> bytes;
   auto flat = Page(OutputType::Pdf, bytes, 10, 60, VectorPage{0, 30, 2});
   ASSERT_TRUE(flat);
-  flat->canvas().Clear(0xFFFFFFFF);
-  ASSERT_EQ(flat->Finish(), "");
+  ASSERT_EQ(flat->Paint([](Canvas& c) { c.Clear(0xFFFFFFFF); }), "");
   auto [w, h] = PageSize(OutputType::Pdf, t.Write("flat.pdf", bytes));
   EXPECT_NEAR(w, 1 * kPt, 0.01);
   EXPECT_NEAR(h, 30 * kPt, 0.01);
@@ -130,8 +129,7 @@ TEST(VectorTargetTest, PagesWithoutAreaOrWithoutAFrame) {
   std::string error;
   auto grid = MakeTarget(Output::Memory(OutputType::Svg, bytes), 144, 72, o, error);
   ASSERT_TRUE(grid) << error;
-  grid->canvas().Clear(0xFFFFFFFF);
-  ASSERT_EQ(grid->Finish(), "");
+  ASSERT_EQ(grid->Paint([](Canvas& c) { c.Clear(0xFFFFFFFF); }), "");
   std::tie(w, h) = PageSize(OutputType::Svg, t.Write("grid.svg", bytes));
   EXPECT_NEAR(w, 144, 0.01);
   EXPECT_NEAR(h, 72, 0.01);
@@ -153,20 +151,20 @@ TEST(VectorTargetTest, TextIsTextInPdf) {
   std::vector<uint8_t> bytes;
   auto target = Page(OutputType::Pdf, bytes, 400, 100, VectorPage{200, 50, 2});
   ASSERT_TRUE(target);
-  Canvas& c = target->canvas();
-  c.Clear(0xFFFFFFFF);
-  FontSpec f;
-  f.family = u"ＭＳ ゴシック";
-  f.sizePx = 30;
-  c.SetFont(f);
-  c.SetFillSolid(0xFF000000);
-  c.FillText(10, 10, 390, 60, u"図面 Plan-7", 1.0);
-  f.family = u"ＭＳ 明朝";
-  c.SetFont(f);
-  // A character no font has is drawn as the font's missing-glyph box, which
-  // stands for no character of its own: the text says which one it was.
-  c.FillText(10, 50, 390, 90, u"寸法\uE000", 1.0);
-  ASSERT_EQ(target->Finish(), "");
+  ASSERT_EQ(target->Paint([&](Canvas& c) {
+    c.Clear(0xFFFFFFFF);
+    FontSpec f;
+    f.family = u"ＭＳ ゴシック";
+    f.sizePx = 30;
+    c.SetFont(f);
+    c.SetFillSolid(0xFF000000);
+    c.FillText(10, 10, 390, 60, u"図面 Plan-7", 1.0);
+    f.family = u"ＭＳ 明朝";
+    c.SetFont(f);
+    // A character no font has is drawn as the font's missing-glyph box, which
+    // stands for no character of its own: the text says which one it was.
+    c.FillText(10, 50, 390, 90, u"寸法\uE000", 1.0);
+  }), "");
   const std::string pdf = t.Write("text.pdf", bytes);
   const std::optional<std::string> text = testing::RunOutput("pdftotext " + testing::Quoted(pdf) + " -");
   ASSERT_TRUE(text);
@@ -193,19 +191,19 @@ TEST(VectorTargetTest, BitmapsAreImagesAndFiguresStayVectors) {
       std::vector<uint8_t> bytes;
       auto target = Page(type, bytes, 200, 100, VectorPage{100, 50, 2});
       ASSERT_TRUE(target);
-      Canvas& c = target->canvas();
-      c.Clear(0x00000000);  // transparent
-      c.SetStroke(0xFF000000, 2, DashStyle::DashDot);
-      c.StrokeLine(0, 0, 200, 100, 0.5);
-      c.SetFillLinearGradient(0, 0, 1, 1, {{0, 0xFF00FF00}, {1, 0x800000FF}});
-      c.FillPolygon({{150, 10}, {190, 10}, {190, 40}}, 0.7);
-      Bitmap tile(2, 2, 0xFFFFFFFF);
-      tile.at(0, 0) = 0xFF000000;
-      c.SetFillBitmap(tile);
-      c.FillPolygon({{150, 60}, {190, 60}, {190, 90}, {150, 90}}, 1.0);
-      c.SetPixel(5, 95, 0xFF000000);
-      if (withBitmap) c.DrawBitmap(picture, 0, 0, 8, 8, 20, 20, 100, 80, 1.0);
-      ASSERT_EQ(target->Finish(), "");
+      ASSERT_EQ(target->Paint([&](Canvas& c) {
+        c.Clear(0x00000000);  // transparent
+        c.SetStroke(0xFF000000, 2, DashStyle::DashDot);
+        c.StrokeLine(0, 0, 200, 100, 0.5);
+        c.SetFillLinearGradient(0, 0, 1, 1, {{0, 0xFF00FF00}, {1, 0x800000FF}});
+        c.FillPolygon({{150, 10}, {190, 10}, {190, 40}}, 0.7);
+        Bitmap tile(2, 2, 0xFFFFFFFF);
+        tile.at(0, 0) = 0xFF000000;
+        c.SetFillBitmap(tile);
+        c.FillPolygon({{150, 60}, {190, 60}, {190, 90}, {150, 90}}, 1.0);
+        c.SetPixel(5, 95, 0xFF000000);
+        if (withBitmap) c.DrawBitmap(picture, 0, 0, 8, 8, 20, 20, 100, 80, 1.0);
+      }), "");
       const std::string file = t.Write(std::string("figures.") + OutputTypeName(type), bytes);
       if (type == OutputType::Pdf) {
         const std::optional<std::string> list = testing::RunOutput("pdfimages -list " + testing::Quoted(file));
@@ -238,14 +236,14 @@ TEST(VectorTargetTest, RepeatableBytesAndWholeFiles) {
     auto target = MakeTarget(out, 120, 80, RenderOptions{}, error, VectorPage{60, 40, 2});
     EXPECT_TRUE(target) << error;
     if (!target) return std::string("no target");
-    Canvas& c = target->canvas();
-    c.Clear(0xFFFFFFFF);
-    FontSpec f;
-    f.sizePx = 12;
-    c.SetFont(f);
-    c.FillText(5, 5, 100, 20, u"A-1", 1.0);
-    c.DrawBitmap(Bitmap(3, 3, 0xFF00FF00), 0, 0, 3, 3, 10, 30, 40, 60, 1.0);
-    return target->Finish();
+    return target->Paint([&](Canvas& c) {
+      c.Clear(0xFFFFFFFF);
+      FontSpec f;
+      f.sizePx = 12;
+      c.SetFont(f);
+      c.FillText(5, 5, 100, 20, u"A-1", 1.0);
+      c.DrawBitmap(Bitmap(3, 3, 0xFF00FF00), 0, 0, 3, 3, 10, 30, 40, 60, 1.0);
+    });
   };
   for (OutputType type : {OutputType::Svg, OutputType::Pdf}) {
     SCOPED_TRACE(OutputTypeName(type));
@@ -277,10 +275,11 @@ TEST(WebpTargetTest, LosslessByDefaultAndRefusedBeyondTheLimit) {
   RenderOptions o;
   auto target = MakeTarget(Output::Memory(OutputType::Webp, bytes), 30, 20, o, error);
   ASSERT_TRUE(target) << error;
-  target->canvas().Clear(0xFFFFFFFF);
-  target->canvas().SetStroke(0xFFFF0000, 3, DashStyle::Solid);
-  target->canvas().StrokeLine(0, 0, 30, 20, 1.0);
-  ASSERT_EQ(target->Finish(), "");
+  ASSERT_EQ(target->Paint([](Canvas& c) {
+    c.Clear(0xFFFFFFFF);
+    c.SetStroke(0xFFFF0000, 3, DashStyle::Solid);
+    c.StrokeLine(0, 0, 30, 20, 1.0);
+  }), "");
   const LoadedImage back = LoadImageMemory(bytes);
   ASSERT_TRUE(back.ok()) << back.error;
   EXPECT_EQ(std::string(bytes.begin() + 12, bytes.begin() + 16), "VP8L");
@@ -289,8 +288,7 @@ TEST(WebpTargetTest, LosslessByDefaultAndRefusedBeyondTheLimit) {
   o.encoder.quality = 80;
   target = MakeTarget(Output::Memory(OutputType::Webp, bytes), 30, 20, o, error);
   ASSERT_TRUE(target) << error;
-  target->canvas().Clear(0xFFFFFFFF);
-  ASSERT_EQ(target->Finish(), "");
+  ASSERT_EQ(target->Paint([](Canvas& c) { c.Clear(0xFFFFFFFF); }), "");
   EXPECT_EQ(std::string(bytes.begin() + 12, bytes.begin() + 16), "VP8 ");
 
   error.clear();

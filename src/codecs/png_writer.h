@@ -1,0 +1,54 @@
+#pragma once
+// A PNG written band by band, straight from the canvas's rows: each band is
+// cut into segments of whole rows that are converted (straight RGB or RGBA),
+// filtered ("up": mostly white rows repeat the row above) and deflated on all
+// cores at once, then written as IDAT chunks in order. The image
+// data is one zlib stream (see deflate.h); no copy of the whole image is made.
+// Segments are cut at fixed rows, whatever the number of cores.
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "codecs/deflate.h"
+#include "codecs/pixel_view.h"
+#include "codecs/row_encoder.h"
+
+namespace zumen {
+
+class PngWriter final : public RowEncoder {
+ public:
+  // Starts the file (signature and header) of width x height pixels, with an
+  // alpha channel or without.
+  PngWriter(int width, int height, bool alpha, ByteOutput& out);
+
+  // The rows of one deflate segment: a power of two up to 256, about 512 KiB
+  // of pixels.
+  static int SegmentRows(int width);
+
+  bool WriteRows(const PixelView& band) override;
+  bool Finish() override;
+  const std::string& error() const override { return error_; }
+
+ private:
+  bool Chunk(const char type[4], std::span<const uint8_t> data);
+  bool Fail(std::string why);
+
+  int width_;
+  int height_;
+  bool alpha_;
+  ByteOutput& out_;
+  int rowsWritten_ = 0;
+  uint32_t adler_ = 1;
+  std::vector<uint8_t> lastRow_;  // the previous band's last row, converted
+  // One thread's working memory, kept from band to band.
+  struct Work {
+    std::vector<uint8_t> filtered;
+    std::vector<uint8_t> rows[2];
+    DeflateScratch deflate;
+  };
+  std::vector<Work> work_;
+  std::string error_;
+};
+
+}  // namespace zumen

@@ -1,0 +1,158 @@
+// Pictures drawn in bands of rows (and tiles side by side) are the pictures
+// drawn in one piece: the same pixels, and for the encoders that write band by
+// band the same bytes.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "api/impl.h"
+#include "codecs/image_io.h"
+#include "common/files.h"
+#include "support/jww_writer.h"
+#include "support/temp_dir.h"
+#include "zumen/zumen.h"
+
+namespace zumen {
+namespace {
+
+// Small bands and narrow tiles: every edge of the fixture's figures crosses
+// some band or tile edge.
+Banding SmallBands() {
+  Banding b;
+  b.max_bitmap_bytes = 0;  // always in bands
+  b.band_bytes = 1;        // one band: kBandRowAlignment rows
+  b.margin = 64;
+  b.max_tile_width = 333;
+  return b;
+}
+
+// A3 with long diagonals, dashed and thick lines, circles, an arc, solids,
+// texts and an image, all across band and tile edges.
+std::vector<uint8_t> Crossing() {
+  JwwWriter w(600);
+  w.head.Enthd.nZumen = 3;
+  w.Pen(1);
+  w.Line(-200, -140, 200, 140);
+  w.Line(-200, 140, 200, -140);
+  for (int style = 2; style <= 9; ++style) {
+    w.Pen(static_cast<uint16_t>(style % 8 + 1), static_cast<uint8_t>(style));
+    w.Line(-190, -120 + style * 25, 190, -100 + style * 25);
+    w.Circle(-120 + style * 30, 10, 20 + style * 3);
+  }
+  w.Pen(2, 1, 5);
+  w.Line(-150, -130, -140, 130);
+  w.Arc(60, -30, 70, 0.3, 4.0);
+  w.Pen(3);
+  w.Solid(-110, -70, -40, -70, -75, -20, -75, -20);
+  w.Solid(100, -60, 180, -60, 180, 60, 100, 60);
+  w.Pen(1);
+  w.Text(-150, 45, u"図面 Plan-7 寸法 1:1", 12);
+  w.Text(-30, -2, u"帯の境目 band edge", 9, 30);
+  Bitmap picture(6, 4, 0xFF000000);
+  for (int x = 0; x < 6; x += 2) picture.at(x, 1) = 0xFFFFFFFF;
+  std::vector<uint8_t> png;
+  EXPECT_TRUE(EncodeImage(ViewOf(picture), ImageFormat::Png, png));
+  w.Image(u"mark.png.gz", png);
+  w.Text(20, -80, u"^@BM%temp%mark.png,90");
+  return w.Finish();
+}
+
+Opened OpenCrossing() {
+  LoadOptions o;
+  o.format = Format::Jww;
+  return Drawing::OpenBytes(Crossing(), o);
+}
+
+std::vector<uint8_t> Rendered(const Drawing& d, const RenderOptions& o, OutputType type, const Banding& banding) {
+  std::vector<uint8_t> bytes;
+  const RenderResult r = RenderWith(d, o, Output::Memory(type, bytes), banding);
+  EXPECT_TRUE(r.status) << r.status.message;
+  return bytes;
+}
+
+RenderOptions SizeOf(int w, int h) {
+  RenderOptions o;
+  o.width = w;
+  o.height = h;
+  return o;
+}
+
+TEST(BandedTest, EveryBandedTypeGivesTheBytesOfTheWholePicture) {
+  const Opened opened = OpenCrossing();
+  ASSERT_TRUE(opened) << opened.status.message;
+  for (Background background : {Background::Drawing, Background::Transparent}) {
+    RenderOptions o = SizeOf(1200, 849);
+    o.background = background;
+    for (OutputType type : {OutputType::Png, OutputType::Tiff, OutputType::Bmp, OutputType::Jpeg}) {
+      if (background == Background::Transparent && type != OutputType::Png && type != OutputType::Tiff) continue;
+      SCOPED_TRACE(OutputTypeName(type));
+      const std::vector<uint8_t> whole = Rendered(opened.drawing, o, type, Banding{});
+      const std::vector<uint8_t> banded = Rendered(opened.drawing, o, type, SmallBands());
+      ASSERT_FALSE(whole.empty());
+      EXPECT_TRUE(whole == banded);
+      if (type != OutputType::Jpeg) {
+        // And the picture is not blank: the fixture is drawn.
+        const LoadedImage img = LoadImageMemory(banded);
+        ASSERT_TRUE(img.ok()) << img.error;
+        int inked = 0;
+        for (uint32_t p : img.bitmap.pixels) inked += (p & 0xFFFFFF) != 0xFFFFFF && (p >> 24) != 0;
+        EXPECT_GT(inked, 3000);
+      }
+    }
+  }
+}
+
+TEST(BandedTest, PixelsOfACallersBufferAreThoseOfTheWholePicture) {
+  const Opened opened = OpenCrossing();
+  ASSERT_TRUE(opened);
+  const int w = 1000, h = 707;
+  std::vector<uint8_t> whole(static_cast<size_t>(w) * h * 4), banded(whole.size(), 0x55);
+  ASSERT_TRUE(RenderWith(opened.drawing, {}, Output::Pixels(whole.data(), w, h, w * 4), Banding{}).status);
+  ASSERT_TRUE(RenderWith(opened.drawing, {}, Output::Pixels(banded.data(), w, h, w * 4), SmallBands()).status);
+  EXPECT_TRUE(whole == banded);
+}
+
+TEST(BandedTest, CorpusDrawingsInBandsAreTheirWholePictures) {
+  const std::filesystem::path corpus = ZUMEN_CORPUS_DIR;
+  if (!std::filesystem::is_directory(corpus)) GTEST_SKIP() << "no corpus at " << corpus;
+  int drawings = 0;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(corpus)) {
+    if (!e.is_regular_file() || !FormatFromName(e.path().string())) continue;
+    const Opened opened = Drawing::Open(e.path().string());
+    if (!opened) continue;
+    SCOPED_TRACE(e.path().string());
+    // Bands of whole rows, as every picture up to 32,000 pixels wide is
+    // drawn. (Tiles side by side come only beyond that; Cairo clips a run of
+    // glyphs crossing a tile's edge to the run's outline box, and runs wider
+    // than the margin drawn around a tile can lose their faint antialiased
+    // edge there.)
+    Banding bands = SmallBands();
+    bands.max_tile_width = 1 << 30;
+    const RenderOptions o = SizeOf(1600, 1131);
+    EXPECT_TRUE(Rendered(opened.drawing, o, OutputType::Png, Banding{}) ==
+                Rendered(opened.drawing, o, OutputType::Png, bands));
+    ++drawings;
+  }
+  EXPECT_GT(drawings, 0);
+}
+
+TEST(BandedTest, PicturesBeyondACairoSurfaceAreMadeInBands) {
+  testing::TempDir t;
+  const Opened opened = OpenCrossing();
+  ASSERT_TRUE(opened);
+  struct Case {
+    int w, h;
+  };
+  for (const Case& c : {Case{40000, 3}, Case{2, 40000}}) {
+    const std::string out = t / "wide.png";
+    const RenderResult r = Render(opened.drawing, SizeOf(c.w, c.h), Output::File(out));
+    ASSERT_TRUE(r.status) << r.status.message;
+    const LoadedImage img = LoadImageFile(out);
+    ASSERT_TRUE(img.ok()) << img.error;
+    EXPECT_EQ(img.bitmap.width, c.w);
+    EXPECT_EQ(img.bitmap.height, c.h);
+  }
+}
+
+}  // namespace
+}  // namespace zumen
