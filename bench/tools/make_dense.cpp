@@ -27,6 +27,19 @@ int main(int argc, char** argv) {
 
   zumen::JwwWriter w(700);
   w.Paper(3);  // A3, 420 x 297 mm around the origin at 1:1
+  // Every layer shown; print pens 1-8 in colours of their own (0x00BBGGRR)
+  // and widths (steps of 0.042 mm); line type 2 dashed, 0.35 mm per bit.
+  for (auto& g : w.head.EntLgrp) g.anGLay = 2;
+  for (auto& l : w.head.EntLay) l.aanLay = 2;
+  const int32_t colours[9] = {0xFFFFFF, 0xC0C000, 0x000000, 0x00C000, 0x00C0C0, 0xC000C0, 0xFF0000, 0x808000, 0x8000FF};
+  const int32_t widths[9] = {0, 4, 6, 5, 5, 5, 5, 5, 5};
+  for (size_t i = 0; i < 9; ++i) {
+    w.head.EntCol[i].aPrtPenColor = colours[i];
+    w.head.EntCol[i].anPrtPenWidth = widths[i];
+    w.head.EntCol[i].adPrtTenHankei = 0.5;
+  }
+  w.head.EntLtp1[0].alLType = static_cast<int32_t>(0xFFFFFF00u);
+  w.head.EntLtp1[0].anPrtTokushuSenPich = 10;
   std::mt19937 rng(seed);
   std::uniform_real_distribution<double> x(-205, 205), y(-143, 143), len(-15, 15), radius(0.5, 12);
   std::uniform_int_distribution<int> pen(1, 8), pick(0, 3), glyph(0, 9);
