@@ -3,7 +3,10 @@
 // 20,000 short Japanese texts (with the default count; the count scales all
 // three). The drawing is made fresh by the benchmark script, never committed.
 //
-//   make_dense OUT.jww [ENTITIES] [SEED]     (ENTITIES 0: a blank A3 drawing)
+//   make_dense OUT.jww [ENTITIES] [SEED] [KINDS]
+// ENTITIES 0: a blank A3 drawing. KINDS (default lct) keeps only the lines
+// (l), circles (c) or texts (t) named, each where the whole drawing has it,
+// to measure one kind at a time.
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -13,8 +16,8 @@
 #include "support/jww_writer.h"
 
 int main(int argc, char** argv) {
-  if (argc < 2 || argc > 4) {
-    std::fprintf(stderr, "usage: make_dense OUT.jww [ENTITIES] [SEED]\n");
+  if (argc < 2 || argc > 5) {
+    std::fprintf(stderr, "usage: make_dense OUT.jww [ENTITIES] [SEED] [KINDS]\n");
     return 2;
   }
   const long total = argc > 2 ? std::strtol(argv[2], nullptr, 10) : 200000;
@@ -23,6 +26,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "make_dense: ENTITIES takes 0 to 10000000\n");
     return 2;
   }
+  const std::string kinds = argc > 4 ? argv[4] : "lct";
+  const auto keep = [&kinds](char k) { return kinds.find(k) != std::string::npos; };
   const long lines = total * 3 / 4, circles = total * 3 / 20, texts = total - lines - circles;
 
   zumen::JwwWriter w(700);
@@ -48,15 +53,19 @@ int main(int argc, char** argv) {
   for (long i = 0; i < lines; ++i) {
     w.Pen(static_cast<uint16_t>(pen(rng)), pick(rng) == 0 ? 2 : 1);
     const double x1 = x(rng), y1 = y(rng);
-    w.Line(x1, y1, x1 + len(rng), y1 + len(rng));
+    const double x2 = x1 + len(rng), y2 = y1 + len(rng);
+    if (keep('l')) w.Line(x1, y1, x2, y2);
   }
   for (long i = 0; i < circles; ++i) {
     w.Pen(static_cast<uint16_t>(pen(rng)), 1);
-    w.Circle(x(rng), y(rng), radius(rng));
+    const double cx = x(rng), cy = y(rng), r = radius(rng);
+    if (keep('c')) w.Circle(cx, cy, r);
   }
   for (long i = 0; i < texts; ++i) {
     w.Pen(static_cast<uint16_t>(pen(rng)), 1);
-    w.Text(x(rng), y(rng), words[glyph(rng)], 2.5);
+    const double tx = x(rng), ty = y(rng);
+    const char16_t* word = words[glyph(rng)];
+    if (keep('t')) w.Text(tx, ty, word, 2.5);
   }
   const std::vector<uint8_t> bytes = w.Finish();
   std::ofstream out(argv[1], std::ios::binary);
@@ -65,6 +74,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "make_dense: cannot write %s\n", argv[1]);
     return 1;
   }
-  std::printf("%s: %ld lines, %ld circles, %ld texts, %zu bytes\n", argv[1], lines, circles, texts, bytes.size());
+  std::printf("%s: %ld lines, %ld circles, %ld texts, %zu bytes\n", argv[1], keep('l') ? lines : 0,
+              keep('c') ? circles : 0, keep('t') ? texts : 0, bytes.size());
   return 0;
 }
