@@ -1,20 +1,22 @@
-// Builds a dense JWW drawing for speed measurements: on A3, at random
-// positions, 150,000 lines (a quarter of them dashed), 30,000 circles and
-// 20,000 short Japanese texts (with the default count; the count scales all
-// three). The drawing is made fresh by the benchmark script, never committed.
+// Builds the dense JWW drawing for speed measurements (see dense_drawing.h):
+// with the default count 150,000 lines (a quarter of them dashed), 30,000
+// circles and 20,000 short Japanese texts on A3. The drawing is made fresh by
+// the benchmark script, never committed.
 //
-//   make_dense OUT.jww [ENTITIES] [SEED]     (ENTITIES 0: a blank A3 drawing)
+//   make_dense OUT.jww [ENTITIES] [SEED] [KINDS]
+// ENTITIES 0: a blank A3 drawing. KINDS (default lct) keeps only the lines
+// (l), circles (c) or texts (t) named, each where the whole drawing has it,
+// to measure one kind at a time.
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <random>
 #include <string>
 
-#include "support/jww_writer.h"
+#include "dense_drawing.h"
 
 int main(int argc, char** argv) {
-  if (argc < 2 || argc > 4) {
-    std::fprintf(stderr, "usage: make_dense OUT.jww [ENTITIES] [SEED]\n");
+  if (argc < 2 || argc > 5) {
+    std::fprintf(stderr, "usage: make_dense OUT.jww [ENTITIES] [SEED] [KINDS]\n");
     return 2;
   }
   const long total = argc > 2 ? std::strtol(argv[2], nullptr, 10) : 200000;
@@ -23,38 +25,15 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "make_dense: ENTITIES takes 0 to 10000000\n");
     return 2;
   }
-  const long lines = total * 3 / 4, circles = total * 3 / 20, texts = total - lines - circles;
-
-  zumen::JwwWriter w(700);
-  // The circles' and texts' classes first appear after more than 32,767
-  // objects, where only the long form of a class reference can name them.
-  w.tags = zumen::JwwWriter::Tags::kLong;
-  w.Paper(3);  // A3, 420 x 297 mm around the origin at 1:1
-  std::mt19937 rng(seed);
-  std::uniform_real_distribution<double> x(-205, 205), y(-143, 143), len(-15, 15), radius(0.5, 12);
-  std::uniform_int_distribution<int> pen(1, 8), pick(0, 3), glyph(0, 9);
-  const char16_t* const words[] = {u"居間", u"台所", u"寝室", u"浴室", u"玄関", u"廊下", u"和室", u"納戸", u"階段", u"洗面所"};
-
-  for (long i = 0; i < lines; ++i) {
-    w.Pen(static_cast<uint16_t>(pen(rng)), pick(rng) == 0 ? 2 : 1);
-    const double x1 = x(rng), y1 = y(rng);
-    w.Line(x1, y1, x1 + len(rng), y1 + len(rng));
-  }
-  for (long i = 0; i < circles; ++i) {
-    w.Pen(static_cast<uint16_t>(pen(rng)), 1);
-    w.Circle(x(rng), y(rng), radius(rng));
-  }
-  for (long i = 0; i < texts; ++i) {
-    w.Pen(static_cast<uint16_t>(pen(rng)), 1);
-    w.Text(x(rng), y(rng), words[glyph(rng)], 2.5);
-  }
-  const std::vector<uint8_t> bytes = w.Finish();
+  zumen::bench::DenseCounts n;
+  const std::vector<uint8_t> bytes = zumen::bench::DenseDrawing(total, seed, argc > 4 ? argv[4] : "lct", &n);
   std::ofstream out(argv[1], std::ios::binary);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   if (!out) {
     std::fprintf(stderr, "make_dense: cannot write %s\n", argv[1]);
     return 1;
   }
-  std::printf("%s: %ld lines, %ld circles, %ld texts, %zu bytes\n", argv[1], lines, circles, texts, bytes.size());
+  std::printf("%s: %ld lines, %ld circles, %ld texts, %zu bytes\n", argv[1], n.lines, n.circles, n.texts,
+              bytes.size());
   return 0;
 }

@@ -85,7 +85,9 @@ class Out {
       u16(static_cast<uint16_t>(name.size()));
       bytes({reinterpret_cast<const uint8_t*>(name.data()), name.size()});
       classes_[name] = counter_++;
-    } else if (tags_ == JwwWriter::Tags::kShort) {
+    } else if (tags_ == JwwWriter::Tags::kShort && it->second < 0x7FFF) {
+      // The short form holds indices below 0x7FFF only (0x7FFF itself marks
+      // the long form); a class first met later is always named in long form.
       u16(static_cast<uint16_t>(0x8000 | it->second));
     } else {
       u16(0x7FFF);

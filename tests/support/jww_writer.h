@@ -34,7 +34,8 @@ class JwwWriter {
   enum class Format { kJww, kJws };
   enum class Strings { kBytes, kWide };
   // How known classes are referred to after their first object: 0x8000 + i,
-  // or 0x7FFF followed by the u32 0x80000000 + i.
+  // or 0x7FFF followed by the u32 0x80000000 + i (always so for an index of
+  // 0x7FFF or more, which the short form cannot hold).
   enum class Tags { kShort, kLong };
 
   // Strings default to the wide form from version 700 on, bytes before.

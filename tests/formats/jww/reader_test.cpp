@@ -219,6 +219,21 @@ TEST(JwwReader, LongAndShortClassTagsNameTheSameClass) {
   EXPECT_EQ(da->Body.EntLineN(), 2u);
 }
 
+// A class first met after 0x7FFF objects has an index the short tag cannot
+// hold: its later objects are referred to in long form and still read.
+TEST(JwwReader, ClassFirstMetBeyondTheShortTagRangeIsRead) {
+  JwwWriter w(600);
+  for (int i = 0; i < 0x8000; ++i) w.Line(i, 0, i, 1);
+  w.Circle(0, 0, 1);
+  w.Circle(5, 5, 2);
+  bool ok = false;
+  auto d = ReadJww(w.Finish(), &ok);
+  ASSERT_TRUE(ok) << d->LastError();
+  EXPECT_EQ(d->Body.EntLineN(), 0x8000u);
+  ASSERT_EQ(d->Body.EntEnko.size(), 2u);
+  EXPECT_EQ(d->Body.EntEnko[1].dHankei, 2.0);
+}
+
 TEST(JwwReader, UnknownTagsAreSkippedWithoutCounting) {
   JwwWriter w(600);
   w.Line(0, 0, 1, 1);  // class index 1, object 2
