@@ -71,6 +71,11 @@ int main(int argc, char** argv) {
   convert->add_option("-j,--jobs", c.jobs, "With -o: drawings converted at once (default: the number of cores)")
       ->type_name("N")
       ->check(Check(CheckJobs));
+  convert->add_option("--threads", c.threads,
+                      "Threads that draw and encode one large picture (default: the number of cores, shared among "
+                      "the drawings converted at once)")
+      ->type_name("N")
+      ->check(Check(CheckThreads));
   convert->add_option("--from", c.from,
                       "Format of drawings named without their extension or read from standard input: " + formats +
                           " (default: the extension, or the signature where the format has one)")

@@ -64,6 +64,11 @@ std::string CheckJobs(const std::string& text) {
   return {};
 }
 
+std::string CheckThreads(const std::string& text) {
+  if (!WholeNumber(text, 1, 1024)) return "takes a number of threads from 1 to 1024, not \"" + text + "\"";
+  return {};
+}
+
 std::string CheckOutputType(const std::string& text) {
   if (!zumen::OutputTypeFromName(text)) return "takes " + OutputTypeChoices(", ") + ", not \"" + text + "\"";
   return {};

@@ -14,6 +14,7 @@ std::string CheckDpi(const std::string& text);
 std::string CheckPixelCount(const std::string& text);
 std::string CheckQuality(const std::string& text);
 std::string CheckJobs(const std::string& text);
+std::string CheckThreads(const std::string& text);
 std::string CheckOutputType(const std::string& text);
 std::string CheckFormat(const std::string& text);
 std::string CheckBackground(const std::string& text);

@@ -36,6 +36,7 @@ std::optional<int> MakeSettings(const ConvertArgs& a, ConvertSettings& s, std::o
   s.render.frame = !a.no_frame;
   s.render.monochrome = a.monochrome;
   s.render.encoder.quality = a.quality;
+  if (a.threads) s.render.threads = *a.threads;
   if (a.from) s.load.format = zumen::FormatFromName(*a.from);
   if (a.format) s.output = zumen::OutputTypeFromName(*a.format);
   return std::nullopt;
@@ -169,7 +170,13 @@ int Batch(const ConvertArgs& a, ConvertSettings& s, std::ostream& out, std::ostr
   BatchSettings b;
   b.json = a.json;
   b.progress = a.quiet ? Progress::None : a.stderr_terminal ? Progress::Bar : Progress::Lines;
-  b.workers = a.jobs.value_or(std::max(1u, std::thread::hardware_concurrency()));
+  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+  b.workers = a.jobs.value_or(cores);
+  // Drawings converted at once share the cores: each picture gets its part.
+  if (!a.threads) {
+    const unsigned atOnce = static_cast<unsigned>(std::max<size_t>(1, std::min<size_t>(b.workers, jobs.size())));
+    s.render.threads = static_cast<int>(std::max(1u, cores / atOnce));
+  }
   return RunBatch(jobs, s, b, out, err);
 }
 

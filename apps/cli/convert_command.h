@@ -18,6 +18,7 @@ struct ConvertArgs {
   bool recursive = false;
   std::optional<std::string> name;
   std::optional<unsigned> jobs;
+  std::optional<int> threads;
   bool json = false;
   bool quiet = false;
   std::optional<std::string> format;

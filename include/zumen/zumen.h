@@ -171,6 +171,11 @@ struct RenderOptions {
   std::string reference_file;
   std::string reference_folder;
   EncoderOptions encoder;
+  // Threads that draw and encode one raster picture: a large picture is
+  // drawn in strips of rows side by side and its PNG or TIFF data deflated
+  // in parallel. 0: one for each core; a batch converting several drawings
+  // at once gives each its share of the cores.
+  int threads = 0;
 };
 
 // The reference file that a front-end's "Jw_win.jwf" in folder names

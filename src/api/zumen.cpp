@@ -2,9 +2,14 @@
 // rendering them to the outputs.
 #include "zumen/zumen.h"
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
+#include <mutex>
+#include <utility>
+#include <vector>
 
 #include "api/impl.h"
 #include "common/cleanup.h"
@@ -341,13 +346,16 @@ RenderResult RenderWith(const Drawing& d, const RenderOptions& asked, const Outp
     return r;
   }
   // The first drawing uses the context set up above; a banded picture draws
-  // every further band on a fresh one, as drawing may change its context.
-  int passes = 0;
-  double drawing = 0;
+  // every further band, and a picture drawn in strips by several threads
+  // every further strip, on a fresh one, as drawing may change its context.
+  // The drawing time is the time while any drawing went on.
+  std::atomic<int> passes{0};
+  std::mutex spansLock;
+  std::vector<std::pair<double, double>> spans;
   const double before = Milliseconds(start);
   const auto painting = std::chrono::steady_clock::now();
   const std::string e = target->Paint([&](Canvas& canvas) {
-    const auto t = std::chrono::steady_clock::now();
+    const double from = Milliseconds(painting);
     if (passes++ == 0) {
       DrawOnCanvas(loaded, ctx, drawn, canvas);
     } else {
@@ -355,8 +363,15 @@ RenderResult RenderWith(const Drawing& d, const RenderOptions& asked, const Outp
       SetUpContext(loaded, options, fresh, &now);
       DrawOnCanvas(loaded, fresh, drawn, canvas);
     }
-    drawing += Milliseconds(t);
+    const std::lock_guard<std::mutex> lock(spansLock);
+    spans.emplace_back(from, Milliseconds(painting));
   });
+  std::sort(spans.begin(), spans.end());
+  double drawing = 0, reached = 0;
+  for (const auto& [from, to] : spans) {
+    drawing += std::max(0.0, to - std::max(from, reached));
+    reached = std::max(reached, to);
+  }
   if (!e.empty()) {
     r.status = Status::Error(StatusCode::WriteFailed, e);
     return r;

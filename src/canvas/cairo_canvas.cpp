@@ -173,6 +173,10 @@ CairoCanvas::~CairoCanvas() {
 void CairoCanvas::ResetContext() {
   if (cr_) cairo_destroy(cr_);
   cr_ = cairo_create(surface_);
+  if (clipY0_ < clipY1_) {
+    cairo_rectangle(cr_, 0, clipY0_, width_, clipY1_ - clipY0_);
+    cairo_clip(cr_);
+  }
   cairo_set_line_cap(cr_, CAIRO_LINE_CAP_ROUND);
   cairo_set_line_join(cr_, CAIRO_LINE_JOIN_MITER);
   cairo_set_fill_rule(cr_, CAIRO_FILL_RULE_WINDING);
@@ -526,6 +530,12 @@ void CairoCanvas::Retarget(cairo_surface_t* surface, int x, int y) {
   surface_ = surface;
   cairo_surface_set_device_offset(surface_, -x, -y);
   // A context takes its surface and device offset when it is made.
+  ResetContext();
+}
+
+void CairoCanvas::ClipRows(int y0, int y1) {
+  clipY0_ = y0;
+  clipY1_ = y1;
   ResetContext();
 }
 

@@ -94,6 +94,14 @@ class CairoCanvas final : public Canvas {
   // on the whole grid, so that nothing drawn (dash phases, clipping) depends
   // on the band.
   void Retarget(cairo_surface_t* surface, int x, int y);
+  // Draws from now on only on the surface's rows [y0, y1); y0 >= y1: on
+  // every row. Several canvases on one surface, each with rows of its own,
+  // draw one picture side by side, each drawing all of it: what lands on a
+  // row does not depend on the other rows, so the picture is the one a
+  // single canvas draws.
+  void ClipRows(int y0, int y1);
+  // The surface drawn on, for further canvases on it.
+  cairo_surface_t* Surface() const { return surface_; }
 
  private:
   enum class FillKind { Solid, Bitmap, LinearGradient, RadialGradient };
@@ -115,6 +123,7 @@ class CairoCanvas final : public Canvas {
   cairo_t* cr_ = nullptr;
   int width_ = 0;
   int height_ = 0;
+  int clipY0_ = 0, clipY1_ = 0;  // rows drawn on; empty: all
 
   uint32_t strokeColor_ = 0xFF000000;
   double strokeWidth_ = 1;

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <mutex>
 #include <set>
 #include <tuple>
 #include <string>
@@ -135,6 +136,17 @@ struct FontEntry {
   int Count() const { return sorted ? sorted->nfont : 0; }
 };
 
+// Fonts are set up, and glyphs drawn, under one lock for the whole process.
+// Canvases drawing one picture side by side, each with its own engine and
+// configuration, otherwise now and then show another font's glyph for a
+// character: Cairo keeps the glyphs it has drawn in one cache for all its
+// fonts, and threads making and dropping fonts at once can leave stale
+// glyphs in it. The rest of the drawing is not locked.
+std::mutex& FontLock() {
+  static std::mutex lock;
+  return lock;
+}
+
 // Glyphs of one font, with the characters they show when the surface keeps
 // text.
 struct TextRun {
@@ -152,6 +164,7 @@ struct TextRun {
   }
   void Show(cairo_t* cr) {
     if (glyphs.empty()) return;
+    const std::lock_guard<std::mutex> lock(FontLock());
     if (keepText) {
       cairo_show_text_glyphs(cr, utf8.data(), static_cast<int>(utf8.size()), glyphs.data(),
                              static_cast<int>(glyphs.size()), clusters.data(), static_cast<int>(clusters.size()),
@@ -192,6 +205,7 @@ bool HasFamily(FcPattern* font, const std::string& name) {
 
 }  // namespace
 
+
 struct TextEngine::Impl {
   std::string configFile;
   DiagnosticSink* diagnostics = nullptr;
@@ -201,6 +215,7 @@ struct TextEngine::Impl {
   std::map<std::tuple<std::u16string, bool, bool>, std::unique_ptr<FontEntry>> fonts;
 
   ~Impl() {
+    const std::lock_guard<std::mutex> lock(FontLock());
     fonts.clear();
     if (config) FcConfigDestroy(config);
   }
@@ -226,6 +241,7 @@ struct TextEngine::Impl {
     auto key = std::make_tuple(wanted.family, wanted.bold, wanted.italic);
     auto it = fonts.find(key);
     if (it != fonts.end()) return it->second.get();
+    const std::lock_guard<std::mutex> lock(FontLock());
     if (fonts.size() >= kMaxFonts) fonts.clear();
     auto entry = std::make_unique<FontEntry>();
     Resolve(wanted, *entry);
@@ -331,6 +347,7 @@ struct TextEngine::Impl {
   const GlyphRef& Glyph(FontEntry& e, char32_t c) {
     auto it = e.glyphs.find(c);
     if (it != e.glyphs.end()) return it->second;
+    const std::lock_guard<std::mutex> lock(FontLock());
     GlyphRef g;
     if (c >= 0x20) {
       int chosen = -1;
@@ -456,14 +473,18 @@ void TextEngine::Draw(cairo_t* cr, const FontSpec& font, double left, double top
     }
     if (g.font != current) {
       run.Show(cr);
+      const std::lock_guard<std::mutex> lock(FontLock());
       cairo_set_font_face(cr, e->faces[g.font]);
       cairo_set_font_size(cr, size);
+      // Cairo makes the font at this size now, under the lock.
+      cairo_get_scaled_font(cr);
       current = g.font;
     }
     const cairo_glyph_t glyph{g.index, x, baseline};
     if (inRuns) {
       run.Add(glyph, c);
     } else {
+      const std::lock_guard<std::mutex> lock(FontLock());
       cairo_show_glyphs(cr, &glyph, 1);
     }
     x += g.advance * size;

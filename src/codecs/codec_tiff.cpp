@@ -100,7 +100,8 @@ namespace {
 // zlib stream, as libtiff's Deflate codec would have written them.
 class TiffWriter final : public RowEncoder {
  public:
-  TiffWriter(int width, int height, bool alpha, ByteOutput& out) : width_(width), height_(height), alpha_(alpha) {
+  TiffWriter(int width, int height, bool alpha, ByteOutput& out, int threads)
+      : width_(width), height_(height), alpha_(alpha), threads_(ThreadsFor(threads)) {
     s_.sink = &out;
     tif_ = OpenTiff(s_, "w");
     if (!tif_) {
@@ -140,7 +141,7 @@ class TiffWriter final : public RowEncoder {
     const size_t count = static_cast<size_t>((band.height + stripRows_ - 1) / stripRows_);
     std::vector<std::vector<uint8_t>> strips(count);
     std::vector<char> ok(count, 0);
-    if (work_.empty()) work_.resize(static_cast<size_t>(EncoderThreads()));
+    if (work_.empty()) work_.resize(static_cast<size_t>(threads_));
     RunParallel(count, static_cast<int>(work_.size()), [&](size_t i, size_t worker) {
       const int y0 = static_cast<int>(i) * stripRows_;
       const int y1 = std::min(band.height, y0 + stripRows_);
@@ -208,6 +209,7 @@ class TiffWriter final : public RowEncoder {
 
   int width_, height_;
   bool alpha_;
+  int threads_;
   size_t rowBytes_ = 0;
   int stripRows_ = 1;
   std::vector<Work> work_;
@@ -220,8 +222,8 @@ class TiffWriter final : public RowEncoder {
 
 }  // namespace
 
-std::unique_ptr<RowEncoder> MakeTiffWriter(int width, int height, bool alpha, ByteOutput& out) {
-  return std::make_unique<TiffWriter>(width, height, alpha, out);
+std::unique_ptr<RowEncoder> MakeTiffWriter(int width, int height, bool alpha, ByteOutput& out, int threads) {
+  return std::make_unique<TiffWriter>(width, height, alpha, out, threads);
 }
 
 bool DecodeTiff(std::span<const uint8_t> data, Bitmap& bmp, std::string& error) {

@@ -18,7 +18,8 @@ namespace zumen::codec {
 
 std::unique_ptr<RowEncoder> MakeBmpWriter(int width, int height, ByteOutput& out);
 std::unique_ptr<RowEncoder> MakeJpegWriter(int width, int height, int quality, ByteOutput& out);
-std::unique_ptr<RowEncoder> MakeTiffWriter(int width, int height, bool alpha, ByteOutput& out);
+// threads: that deflate strips, 0 for one for each core.
+std::unique_ptr<RowEncoder> MakeTiffWriter(int width, int height, bool alpha, ByteOutput& out, int threads = 0);
 bool EncodeGif(const PixelView& v, std::vector<uint8_t>& out, std::string& error);
 // Lossy at quality (1..100), lossless when it is empty.
 bool EncodeWebp(const PixelView& v, std::optional<int> quality, std::vector<uint8_t>& out, std::string& error);

@@ -80,6 +80,8 @@ uint32_t CombineAdler(uint32_t a, uint32_t b, size_t bInputBytes) {
   return static_cast<uint32_t>(adler32_combine64(a, b, static_cast<z_off64_t>(bInputBytes)));
 }
 
+int ThreadsFor(int asked) { return asked > 0 ? std::min(asked, 64) : EncoderThreads(); }
+
 int EncoderThreads() { return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 64u)); }
 
 void RunParallel(size_t count, int threads, const std::function<void(size_t, size_t)>& work) {

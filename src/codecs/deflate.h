@@ -54,6 +54,8 @@ uint32_t CombineAdler(uint32_t a, uint32_t b, size_t bInputBytes);
 
 // The number of threads that work on one picture's encoding: the cores.
 int EncoderThreads();
+// The threads asked for (up to 64), or for 0 (or less) the cores.
+int ThreadsFor(int asked);
 
 // Runs work(0, w) ... work(count - 1, w) on up to threads threads (the
 // calling one among them), in no particular order; w (below threads) tells

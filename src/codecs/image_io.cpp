@@ -76,8 +76,8 @@ bool MemoryOutput::WriteAt(uint64_t offset, std::span<const uint8_t> bytes) {
 std::unique_ptr<RowEncoder> MakeRowEncoder(ImageFormat format, int width, int height, bool alpha,
                                            const EncodeSettings& settings, ByteOutput& out) {
   switch (format) {
-    case ImageFormat::Png: return std::make_unique<PngWriter>(width, height, alpha, out);
-    case ImageFormat::Tiff: return codec::MakeTiffWriter(width, height, alpha, out);
+    case ImageFormat::Png: return std::make_unique<PngWriter>(width, height, alpha, out, settings.threads);
+    case ImageFormat::Tiff: return codec::MakeTiffWriter(width, height, alpha, out, settings.threads);
     case ImageFormat::Bmp: return codec::MakeBmpWriter(width, height, out);
     case ImageFormat::Jpeg: return codec::MakeJpegWriter(width, height, ClampQuality(settings.jpegQuality), out);
     default: return nullptr;

@@ -54,6 +54,8 @@ struct EncodeSettings {
   int jpegQuality = 90;  // 1..100
   // WebP: lossy at this quality (1..100); empty: lossless.
   std::optional<int> webpQuality;
+  // Threads that deflate PNG and TIFF data; 0: one for each core.
+  int threads = 0;
 };
 
 // Encodes into out (replacing its content).

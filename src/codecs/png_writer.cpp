@@ -25,8 +25,8 @@ void Put32(uint8_t* p, uint32_t v) {
 
 }  // namespace
 
-PngWriter::PngWriter(int width, int height, bool alpha, ByteOutput& out)
-    : width_(width), height_(height), alpha_(alpha), out_(out) {
+PngWriter::PngWriter(int width, int height, bool alpha, ByteOutput& out, int threads)
+    : width_(width), height_(height), alpha_(alpha), threads_(ThreadsFor(threads)), out_(out) {
   if (width <= 0 || height <= 0) {
     Fail("the image has no pixels");
     return;
@@ -80,7 +80,7 @@ bool PngWriter::WriteRows(const PixelView& band) {
   const size_t count = static_cast<size_t>((band.height + segRows - 1) / segRows);
   const bool endsImage = rowsWritten_ + band.height == height_;
   std::vector<DeflatedSegment> segs(count);
-  if (work_.empty()) work_.resize(static_cast<size_t>(EncoderThreads()));
+  if (work_.empty()) work_.resize(static_cast<size_t>(threads_));
   RunParallel(count, static_cast<int>(work_.size()), [&](size_t i, size_t worker) {
     const int y0 = static_cast<int>(i) * segRows;
     const int y1 = std::min(band.height, y0 + segRows);

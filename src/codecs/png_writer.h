@@ -19,8 +19,9 @@ namespace zumen {
 class PngWriter final : public RowEncoder {
  public:
   // Starts the file (signature and header) of width x height pixels, with an
-  // alpha channel or without.
-  PngWriter(int width, int height, bool alpha, ByteOutput& out);
+  // alpha channel or without; threads deflate its segments (0: one for each
+  // core).
+  PngWriter(int width, int height, bool alpha, ByteOutput& out, int threads = 0);
 
   // The rows of one deflate segment: a power of two up to 256, about 512 KiB
   // of pixels.
@@ -37,6 +38,7 @@ class PngWriter final : public RowEncoder {
   int width_;
   int height_;
   bool alpha_;
+  int threads_;
   ByteOutput& out_;
   int rowsWritten_ = 0;
   uint32_t adler_ = 1;

@@ -11,13 +11,16 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <iterator>
 #include <map>
+#include <mutex>
 #include <new>
 #include <random>
 #include <string_view>
 
 #include "canvas/cairo_canvas.h"
+#include "codecs/deflate.h"
 #include "codecs/image_io.h"
 #include "codecs/row_encoder.h"
 #include "common/cleanup.h"
@@ -173,6 +176,7 @@ EncodeSettings EncodeSettingsOf(const RenderOptions& options) {
   EncodeSettings e;
   e.jpegQuality = options.encoder.quality.value_or(90);
   e.webpQuality = options.encoder.quality;
+  e.threads = options.threads;
   return e;
 }
 
@@ -182,10 +186,15 @@ class RasterTarget final : public PictureTarget {
  public:
   RasterTarget(std::unique_ptr<CairoCanvas> canvas, const Output& output, OutputType type,
                const RenderOptions& options)
-      : canvas_(std::move(canvas)), output_(output), type_(type), encode_(EncodeSettingsOf(options)) {}
+      : canvas_(std::move(canvas)),
+        output_(output),
+        type_(type),
+        encode_(EncodeSettingsOf(options)),
+        threads_(ThreadsFor(options.threads)),
+        fontConfig_(options.fonts_config) {}
 
   std::string Paint(const std::function<void(Canvas&)>& draw) override {
-    draw(*canvas_);
+    DrawInStrips(draw);
     const PixelView v = canvas_->Pixels();
     if (output_.kind() == Output::Kind::Pixels) {
       PixelsWriter(output_).WriteRows(v);
@@ -197,10 +206,54 @@ class RasterTarget final : public PictureTarget {
   }
 
  private:
+  // Large pictures are drawn by several threads, each on its own canvas over
+  // the one bitmap with rows of its own (the whole drawing each time: Cairo
+  // skips what falls outside a canvas's rows). Small ones, where starting
+  // threads and their fonts would cost more than it saves, by this thread.
+  void DrawInStrips(const std::function<void(Canvas&)>& draw) {
+    const int width = canvas_->Width(), height = canvas_->Height();
+    const uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
+    const int strips = static_cast<int>(
+        std::min<uint64_t>({static_cast<uint64_t>(threads_), pixels / kPixelsPerStrip, static_cast<uint64_t>(height)}));
+    if (strips <= 1) {
+      draw(*canvas_);
+      return;
+    }
+    std::vector<std::unique_ptr<CairoCanvas>> others;
+    for (int i = 1; i < strips; ++i) {
+      CairoCanvasOrError made = CairoCanvas::CreateOn(canvas_->Surface(), width, height);
+      if (!made.canvas) break;  // fewer strips, as many as there are canvases
+      made.canvas->SetFontConfigFile(fontConfig_);
+      others.push_back(std::move(made.canvas));
+    }
+    const int n = static_cast<int>(others.size()) + 1;
+    const auto canvasOf = [&](int i) -> CairoCanvas& { return i == 0 ? *canvas_ : *others[static_cast<size_t>(i - 1)]; };
+    for (int i = 0; i < n; ++i) canvasOf(i).ClipRows(height * i / n, height * (i + 1) / n);
+    std::exception_ptr failure;
+    std::mutex failureLock;
+    RunParallel(static_cast<size_t>(n), n, [&](size_t i, size_t) {
+      CairoCanvas& c = canvasOf(static_cast<int>(i));
+      try {
+        draw(c);
+      } catch (...) {
+        const std::lock_guard<std::mutex> lock(failureLock);
+        if (!failure) failure = std::current_exception();
+      }
+      c.EndScene();
+    });
+    canvas_->ClipRows(0, 0);
+    if (failure) std::rethrow_exception(failure);
+  }
+
+  // The fewest pixels for which a further thread draws.
+  static constexpr uint64_t kPixelsPerStrip = uint64_t{1} << 21;
+
   std::unique_ptr<CairoCanvas> canvas_;
   Output output_;
   OutputType type_;
   EncodeSettings encode_;
+  int threads_;
+  std::string fontConfig_;
 };
 
 // A picture too large for one bitmap: drawn in bands of rows (and, wider

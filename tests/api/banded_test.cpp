@@ -1,6 +1,6 @@
-// Pictures drawn in bands of rows (and tiles side by side) are the pictures
-// drawn in one piece: the same pixels, and for the encoders that write band by
-// band the same bytes.
+// Pictures drawn in bands of rows (and tiles side by side), or by several
+// threads in strips of rows, are the pictures drawn in one piece: the same
+// pixels, and for the encoders the same bytes.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -131,6 +131,55 @@ TEST(BandedTest, CorpusDrawingsInBandsAreTheirWholePictures) {
     const RenderOptions o = SizeOf(1600, 1131);
     EXPECT_TRUE(Rendered(opened.drawing, o, OutputType::Png, Banding{}) ==
                 Rendered(opened.drawing, o, OutputType::Png, bands));
+    ++drawings;
+  }
+  EXPECT_GT(drawings, 0);
+}
+
+// Large enough for three strips (each thread draws at least 2^21 pixels).
+constexpr int kStripsW = 3000, kStripsH = 2121;
+
+std::vector<uint8_t> PixelsDrawnBy(const Drawing& d, int threads) {
+  RenderOptions o = SizeOf(kStripsW, kStripsH);
+  o.threads = threads;
+  std::vector<uint8_t> px(static_cast<size_t>(kStripsW) * kStripsH * 4, 0x55);
+  const RenderResult r = Render(d, o, Output::Pixels(px.data(), kStripsW, kStripsH, kStripsW * 4));
+  EXPECT_TRUE(r.status) << r.status.message;
+  return px;
+}
+
+TEST(StripsTest, ThreadsDrawingStripsMakeTheOneThreadsPicture) {
+  const Opened opened = OpenCrossing();
+  ASSERT_TRUE(opened) << opened.status.message;
+  const std::vector<uint8_t> one = PixelsDrawnBy(opened.drawing, 1);
+  for (int threads : {2, 3, 8}) {
+    SCOPED_TRACE(threads);
+    EXPECT_TRUE(PixelsDrawnBy(opened.drawing, threads) == one);
+  }
+  // And the files: PNG and TIFF deflated by one thread or several are the
+  // same bytes.
+  for (OutputType type : {OutputType::Png, OutputType::Tiff, OutputType::Bmp}) {
+    SCOPED_TRACE(OutputTypeName(type));
+    RenderOptions o = SizeOf(kStripsW, kStripsH);
+    o.threads = 1;
+    std::vector<uint8_t> a, b;
+    ASSERT_TRUE(Render(opened.drawing, o, Output::Memory(type, a)).status);
+    o.threads = 3;
+    ASSERT_TRUE(Render(opened.drawing, o, Output::Memory(type, b)).status);
+    EXPECT_TRUE(a == b);
+  }
+}
+
+TEST(StripsTest, CorpusDrawingsInStripsAreTheirOneThreadPictures) {
+  const std::filesystem::path corpus = ZUMEN_CORPUS_DIR;
+  if (!std::filesystem::is_directory(corpus)) GTEST_SKIP() << "no corpus at " << corpus;
+  int drawings = 0;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(corpus)) {
+    if (!e.is_regular_file() || !FormatFromName(e.path().string())) continue;
+    const Opened opened = Drawing::Open(e.path().string());
+    if (!opened) continue;
+    SCOPED_TRACE(e.path().string());
+    EXPECT_TRUE(PixelsDrawnBy(opened.drawing, 1) == PixelsDrawnBy(opened.drawing, 3));
     ++drawings;
   }
   EXPECT_GT(drawings, 0);
