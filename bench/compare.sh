@@ -6,7 +6,9 @@
 #   zumen / rsvg    zumen's PNG against rsvg-convert rasterising zumen's own
 #                   SVG of the same drawing at the same pixel size
 #   peak / bitmap   zumen's peak memory against the bytes of its bitmap
-#   -j 2 / -j 1     the whole corpus converted by two workers against one
+#   -j 2 / -j 1     the whole corpus converted by two workers against one,
+#                   as given (one worker then draws and deflates each picture
+#                   on every core) and with --threads 1 (batch scaling alone)
 # and the peak memory of A0 at 1200 dpi (56,173 x 39,732) to PNG and TIFF.
 # Times are hyperfine's medians, which a busy machine disturbs least.
 # Drawings: every corpus drawing (ZUMEN_CORPUS_DIR, default ../shared/corpus),
@@ -31,6 +33,8 @@ fi
 zumen=$build/zumen
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+rows=$work/rows.txt
+: > "$rows"
 
 "$build/bench/make_dense" "$work/dense.jww" 200000 > /dev/null
 "$build/bench/make_dense" "$work/blank.jww" 0 > /dev/null
@@ -54,11 +58,12 @@ for f in "${drawings[@]}"; do
     -n blank "$zumen convert $work/blank.jww $work/b.png --size ${W}x$H" \
     -n rsvg "rsvg-convert -w $W -h $H $work/d.svg -o $work/r.png"
   peak=$(/usr/bin/time -f %M "$zumen" convert "$f" "$work/d.png" --size ${W}x$H 2>&1 > /dev/null | tail -1)
-  python3 - "$work/t.json" "$name" "$peak" $W $H <<'PY'
+  python3 - "$work/t.json" "$name" "$peak" $W $H "$rows" <<'PY'
 import json, sys
 r = {x["command"]: x["median"] for x in json.load(open(sys.argv[1]))["results"]}
 peak_kib, w, h = int(sys.argv[3]), int(sys.argv[4]), int(sys.argv[5])
 bitmap = w * h * 4
+open(sys.argv[6], "a").write(f"{sys.argv[2]}\t{r['zumen']}\t{r['zumen']/r['blank']}\t{r['zumen']/r['rsvg']}\t{peak_kib*1024/bitmap}\n")
 print(f"| {sys.argv[2]} | {r['zumen']:.3f} | {r['blank']:.3f} | {r['rsvg']:.3f} | {r['zumen']/r['blank']:.2f} | "
       f"{r['zumen']/r['rsvg']:.2f} | {peak_kib/1024:.0f} | {peak_kib*1024/bitmap:.2f} |")
 PY
@@ -67,11 +72,15 @@ done
 if [ -d "$corpus" ]; then
   hf "$work/j.json" \
     -n j1 "$zumen convert $corpus -r -o $work/j1 -q -j 1 --size ${W}x$H" \
-    -n j2 "$zumen convert $corpus -r -o $work/j2 -q -j 2 --size ${W}x$H"
-  python3 - "$work/j.json" <<'PY'
+    -n j2 "$zumen convert $corpus -r -o $work/j2 -q -j 2 --size ${W}x$H" \
+    -n j1t1 "$zumen convert $corpus -r -o $work/j3 -q -j 1 --threads 1 --size ${W}x$H" \
+    -n j2t1 "$zumen convert $corpus -r -o $work/j4 -q -j 2 --threads 1 --size ${W}x$H"
+  python3 - "$work/j.json" "$rows" <<'PY'
 import json, sys
 r = {x["command"]: x["median"] for x in json.load(open(sys.argv[1]))["results"]}
-print(f"\nWhole corpus: -j 1 {r['j1']:.2f} s, -j 2 {r['j2']:.2f} s, -j 2 / -j 1 = {r['j2']/r['j1']:.2f}")
+print(f"\nWhole corpus: -j 1 {r['j1']:.2f} s, -j 2 {r['j2']:.2f} s, -j 2 / -j 1 = {r['j2']/r['j1']:.2f}; "
+      f"with --threads 1: -j 1 {r['j1t1']:.2f} s, -j 2 {r['j2t1']:.2f} s, -j 2 / -j 1 = {r['j2t1']/r['j1t1']:.2f}")
+open(sys.argv[2], "a").write(f"jobs\t{r['j1']/r['j2']}\t{r['j1t1']/r['j2t1']}\n")
 PY
 fi
 # The largest paper at the highest resolution the settings offer, drawn in
@@ -80,6 +89,39 @@ a0=${drawings[0]}
 for ext in png tif; do
   peak=$(/usr/bin/time -f %M "$zumen" convert "$a0" "$work/a0.$ext" --size 56173x39732 2>&1 > /dev/null | tail -1)
   echo "A0 at 1200 dpi (56173 x 39732) .$ext of ${a0#"$corpus"/}: peak $((peak / 1024)) MiB, $(stat -c %s "$work/a0.$ext") bytes"
+  printf 'a0\t%s\t%s\n' "$ext" "$((peak / 1024))" >> "$rows"
   rm -f "$work/a0.$ext"
 done
 echo "($(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'))"
+
+# The targets, each against what this run measured.
+python3 - "$rows" <<'PY'
+import sys
+drawings, jobs, a0 = [], None, {}
+for line in open(sys.argv[1]):
+    f = line.rstrip("\n").split("\t")
+    if f[0] == "jobs":
+        jobs = (float(f[1]), float(f[2]))
+    elif f[0] == "a0":
+        a0[f[1]] = int(f[2])
+    else:
+        drawings.append((f[0], float(f[1]), float(f[2]), float(f[3]), float(f[4])))
+corpus = [d for d in drawings if d[0] != "dense.jww"]
+dense = [d for d in drawings if d[0] == "dense.jww"]
+def line(ok, text):
+    print(("met     " if ok else "missed  ") + text)
+print("\nTargets:")
+if corpus:
+    worst = max(corpus, key=lambda d: d[2])
+    line(worst[2] <= 1.3, f"every corpus drawing within 1.3 x the blank floor: worst {worst[2]:.2f} ({worst[0]})")
+slowest = max(drawings, key=lambda d: d[3])
+line(slowest[3] <= 0.2, f"at least 5 x faster than rsvg-convert: least {1 / slowest[3]:.1f} x ({slowest[0]})")
+if dense:
+    d = dense[0]
+    line(d[1] < 2, f"200,000 entities in under 2 s: {d[1]:.2f} s")
+    line(d[4] < 2, f"200,000 entities in under 2 x the bitmap's memory: {d[4]:.2f} x")
+for ext, mib in a0.items():
+    line(mib < 512, f"A0 at 1200 dpi .{ext} under 512 MiB: {mib} MiB")
+if jobs:
+    line(jobs[0] >= 1.8, f"-j 2 at least 1.8 x faster than -j 1: {jobs[0]:.2f} x ({jobs[1]:.2f} x with --threads 1)")
+PY

@@ -113,6 +113,8 @@ void SetOption(zumen::RenderOptions& o, const std::string& k, const py::handle& 
     o.reference_folder = py::cast<std::filesystem::path>(value).string();
   } else if (k == "quality") {
     if (!value.is_none()) o.encoder.quality = py::cast<int>(value);
+  } else if (k == "threads") {
+    o.threads = py::cast<int>(value);
   } else {
     throw py::type_error("unexpected keyword argument '" + k + "'");
   }
@@ -237,7 +239,7 @@ const char* const kOptionsDoc =
     "Options (keywords): dpi (150), width and height or size=(w, h) in pixels, max_pixels, margin (0.05),\n"
     "background ('drawing', 'white', 'black', 'transparent'), frame (True), fit ('paper', 'extents'),\n"
     "monochrome (False), auxiliary_lines (True), fonts_config, reference_file, reference_folder,\n"
-    "quality (JPEG and WebP, 1-100).";
+    "quality (JPEG and WebP, 1-100), threads (0: one for each core).";
 
 std::string Doc(const std::string& text) { return text + "\n\n" + kOptionsDoc; }
 

@@ -200,6 +200,21 @@ class RasterTarget final : public PictureTarget {
       PixelsWriter(output_).WriteRows(v);
       return {};
     }
+    if (output_.kind() == Output::Kind::File) {
+      // Types written row by row go straight into the file (through its
+      // temporary name), not first into memory: a dense drawing's PNG can
+      // be half as large as its bitmap.
+      FileOutput file(output_.path());
+      std::unique_ptr<RowEncoder> rows =
+          MakeRowEncoder(CodecFormat(type_), v.width, v.height, !IsOpaque(v), encode_, file);
+      if (rows) {
+        if (!file.ok()) return file.Error();
+        if (!rows->WriteRows(v) || !rows->Finish()) {
+          return rows->error() == "cannot write the image" ? file.Error() : rows->error();
+        }
+        return file.Commit();
+      }
+    }
     std::vector<uint8_t> bytes;
     if (ImageStatus st = EncodeImage(v, CodecFormat(type_), bytes, encode_); !st) return st.message;
     return Deliver(output_, std::move(bytes));
