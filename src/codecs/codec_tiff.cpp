@@ -142,15 +142,7 @@ class TiffWriter final : public RowEncoder {
     // before the next is deflated, so that little compressed data is held
     // at once; the strips are the same.
     const int partRows = stripRows_ * 4 * std::max(threads_, 1);
-    if (band.height > partRows) {
-      for (int y = 0; y < band.height; y += partRows) {
-        PixelView part = band;
-        part.data = band.row(y);
-        part.height = std::min(partRows, band.height - y);
-        if (!WriteRows(part)) return false;
-      }
-      return true;
-    }
+    if (band.height > partRows) return WriteRowsInParts(band, partRows);
     const size_t count = static_cast<size_t>((band.height + stripRows_ - 1) / stripRows_);
     std::vector<std::vector<uint8_t>> strips(count);
     std::vector<char> ok(count, 0);

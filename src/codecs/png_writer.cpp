@@ -82,15 +82,7 @@ bool PngWriter::WriteRows(const PixelView& band) {
   // stays small (a noisy picture's is as large as a good part of its
   // bitmap). The parts start on segment boundaries: the bytes are the same.
   const int partRows = segRows * 4 * std::max(threads_, 1);
-  if (band.height > partRows) {
-    for (int y = 0; y < band.height; y += partRows) {
-      PixelView part = band;
-      part.data = band.row(y);
-      part.height = std::min(partRows, band.height - y);
-      if (!WriteRows(part)) return false;
-    }
-    return true;
-  }
+  if (band.height > partRows) return WriteRowsInParts(band, partRows);
   const size_t count = static_cast<size_t>((band.height + segRows - 1) / segRows);
   const bool endsImage = rowsWritten_ + band.height == height_;
   std::vector<DeflatedSegment> segs(count);

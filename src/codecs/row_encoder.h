@@ -3,6 +3,7 @@
 // is done at once, so that no whole image needs to be in memory: PNG, TIFF,
 // BMP and JPEG. GIF (its palette comes from the whole image) and WebP are
 // encoded from a whole image only.
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -48,6 +49,19 @@ class RowEncoder {
   virtual bool Finish() = 0;
   // Why the last call failed.
   virtual const std::string& error() const = 0;
+
+ protected:
+  // Hands band to WriteRows in consecutive parts of at most partRows rows,
+  // so that an encoder holds the compressed data of one part at a time.
+  bool WriteRowsInParts(const PixelView& band, int partRows) {
+    for (int y = 0; y < band.height; y += partRows) {
+      PixelView part = band;
+      part.data = band.row(y);
+      part.height = std::min(partRows, band.height - y);
+      if (!WriteRows(part)) return false;
+    }
+    return true;
+  }
 };
 
 // The encoder of a width x height image with or without an alpha channel

@@ -180,6 +180,13 @@ EncodeSettings EncodeSettingsOf(const RenderOptions& options) {
   return e;
 }
 
+// Why an encoder writing into file (if any) failed: the file's own message
+// when its bytes could not be written, else the encoder's.
+std::string EncoderFailure(const RowEncoder& encoder, const FileOutput* file) {
+  if (file && encoder.error() == "cannot write the image") return file->Error();
+  return encoder.error();
+}
+
 // A Cairo image surface of the whole picture, delivered encoded or as
 // straight RGBA pixels.
 class RasterTarget final : public PictureTarget {
@@ -209,9 +216,7 @@ class RasterTarget final : public PictureTarget {
           MakeRowEncoder(CodecFormat(type_), v.width, v.height, !IsOpaque(v), encode_, file);
       if (rows) {
         if (!file.ok()) return file.Error();
-        if (!rows->WriteRows(v) || !rows->Finish()) {
-          return rows->error() == "cannot write the image" ? file.Error() : rows->error();
-        }
+        if (!rows->WriteRows(v) || !rows->Finish()) return EncoderFailure(*rows, &file);
         return file.Commit();
       }
     }
@@ -373,8 +378,7 @@ class BandedTarget final : public PictureTarget {
  private:
   std::string Failed(const RowEncoder& encoder, const FileOutput* file) const {
     if (output_.kind() == Output::Kind::Memory) output_.bytes()->clear();
-    if (file && encoder.error() == "cannot write the image") return file->Error();
-    return encoder.error();
+    return EncoderFailure(encoder, file);
   }
 
   Output output_;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "api/impl.h"
 #include "codecs/image_io.h"
@@ -112,15 +113,25 @@ TEST(BandedTest, PixelsOfACallersBufferAreThoseOfTheWholePicture) {
   EXPECT_TRUE(whole == banded);
 }
 
-TEST(BandedTest, CorpusDrawingsInBandsAreTheirWholePictures) {
+// Calls check on every corpus drawing that opens, its path traced; the
+// number of drawings, or -1 when there is no corpus.
+int ForEachCorpusDrawing(const std::function<void(const Drawing&)>& check) {
   const std::filesystem::path corpus = ZUMEN_CORPUS_DIR;
-  if (!std::filesystem::is_directory(corpus)) GTEST_SKIP() << "no corpus at " << corpus;
+  if (!std::filesystem::is_directory(corpus)) return -1;
   int drawings = 0;
   for (const auto& e : std::filesystem::recursive_directory_iterator(corpus)) {
     if (!e.is_regular_file() || !FormatFromName(e.path().string())) continue;
     const Opened opened = Drawing::Open(e.path().string());
     if (!opened) continue;
     SCOPED_TRACE(e.path().string());
+    check(opened.drawing);
+    ++drawings;
+  }
+  return drawings;
+}
+
+TEST(BandedTest, CorpusDrawingsInBandsAreTheirWholePictures) {
+  const int drawings = ForEachCorpusDrawing([](const Drawing& d) {
     // Bands of whole rows, as every picture up to 32,000 pixels wide is
     // drawn. (Tiles side by side come only beyond that; Cairo clips a run of
     // glyphs crossing a tile's edge to the run's outline box, and runs wider
@@ -129,10 +140,9 @@ TEST(BandedTest, CorpusDrawingsInBandsAreTheirWholePictures) {
     Banding bands = SmallBands();
     bands.max_tile_width = 1 << 30;
     const RenderOptions o = SizeOf(1600, 1131);
-    EXPECT_TRUE(Rendered(opened.drawing, o, OutputType::Png, Banding{}) ==
-                Rendered(opened.drawing, o, OutputType::Png, bands));
-    ++drawings;
-  }
+    EXPECT_TRUE(Rendered(d, o, OutputType::Png, Banding{}) == Rendered(d, o, OutputType::Png, bands));
+  });
+  if (drawings < 0) GTEST_SKIP() << "no corpus at " << ZUMEN_CORPUS_DIR;
   EXPECT_GT(drawings, 0);
 }
 
@@ -171,17 +181,9 @@ TEST(StripsTest, ThreadsDrawingStripsMakeTheOneThreadsPicture) {
 }
 
 TEST(StripsTest, CorpusDrawingsInStripsAreTheirOneThreadPictures) {
-  const std::filesystem::path corpus = ZUMEN_CORPUS_DIR;
-  if (!std::filesystem::is_directory(corpus)) GTEST_SKIP() << "no corpus at " << corpus;
-  int drawings = 0;
-  for (const auto& e : std::filesystem::recursive_directory_iterator(corpus)) {
-    if (!e.is_regular_file() || !FormatFromName(e.path().string())) continue;
-    const Opened opened = Drawing::Open(e.path().string());
-    if (!opened) continue;
-    SCOPED_TRACE(e.path().string());
-    EXPECT_TRUE(PixelsDrawnBy(opened.drawing, 1) == PixelsDrawnBy(opened.drawing, 3));
-    ++drawings;
-  }
+  const int drawings =
+      ForEachCorpusDrawing([](const Drawing& d) { EXPECT_TRUE(PixelsDrawnBy(d, 1) == PixelsDrawnBy(d, 3)); });
+  if (drawings < 0) GTEST_SKIP() << "no corpus at " << ZUMEN_CORPUS_DIR;
   EXPECT_GT(drawings, 0);
 }
 

@@ -363,12 +363,8 @@ TEST(DxfText, SpacedVerticalAndProportionalTextsPlaceEveryCharacterInItsCell) {
 TEST(DxfJww, LineTypePatternsAreDrawingMillimetresAtTheGroupScale) {
   REQUIRE_EZDXF();
   TempDir dir;
-  JwwWriter w(700);
-  for (auto& g : w.head.EntLgrp) {
-    g.anGLay = 2;
-    g.adScale = 100;  // 1:100
-  }
-  for (auto& l : w.head.EntLay) l.aanLay = 2;
+  JwwWriter w = PlainJww();
+  for (auto& g : w.head.EntLgrp) g.adScale = 100;  // 1:100
   // User line type 31: 10 drawn, 2 gap, 1 drawn, 2 gap (paper millimetres).
   w.head.EntLtpS[1].anUDLTypeSegment = 4;
   w.head.EntLtpS[1].aadUDLTypePitch[1] = 10;
@@ -401,12 +397,7 @@ TEST(DxfJww, LineTypePatternsAreDrawingMillimetresAtTheGroupScale) {
 TEST(DxfJww, NestedMirroredBlocksAndCircularDefinitions) {
   REQUIRE_EZDXF();
   TempDir dir;
-  JwwWriter w(700);
-  for (auto& g : w.head.EntLgrp) {
-    g.anGLay = 2;
-    g.adScale = 1;
-  }
-  for (auto& l : w.head.EntLay) l.aanLay = 2;
+  JwwWriter w = PlainJww();
   w.BeginBlockDef(1, u"扉<1>");
   w.Line(0, 0, 10, 0);
   w.EndBlockDef();
