@@ -6,6 +6,11 @@
 #include <cstring>
 #include <new>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define ZUMEN_PNG_SSSE3 1
+#endif
+
 #include "codecs/deflate.h"
 
 namespace zumen {
@@ -21,6 +26,60 @@ void Put32(uint8_t* p, uint32_t v) {
   p[1] = static_cast<uint8_t>(v >> 16);
   p[2] = static_cast<uint8_t>(v >> 8);
   p[3] = static_cast<uint8_t>(v);
+}
+
+bool RowOpaque(const uint32_t* px, int width) {
+  uint32_t all = 0xFFFFFFFF;
+  for (int x = 0; x < width; ++x) all &= px[x];
+  return (all >> 24) == 0xFF;
+}
+
+// The "up"-filtered R, G, B bytes of pixels [from, width) of an opaque row:
+// each byte minus the same byte of the row above (above null: zeros above
+// the image). The channels are subtracted in place in the 32-bit pixels,
+// byte by byte, and then picked out. True when any byte is not zero (the
+// row differs from the one above).
+bool UpFilterRgbPlain(const uint32_t* cur, const uint32_t* above, int from, int width, uint8_t* out) {
+  uint32_t changed = 0;
+  for (int x = from; x < width; ++x) {
+    const uint32_t c = cur[x], a = above ? above[x] : 0;
+    uint8_t* o = out + static_cast<size_t>(x) * 3;
+    o[0] = static_cast<uint8_t>((c >> 16) - (a >> 16));
+    o[1] = static_cast<uint8_t>((c >> 8) - (a >> 8));
+    o[2] = static_cast<uint8_t>(c - a);
+    changed |= (c ^ a) & 0xFFFFFF;
+  }
+  return changed != 0;
+}
+
+#ifdef ZUMEN_PNG_SSSE3
+__attribute__((target("ssse3"))) bool UpFilterRgbSsse3(const uint32_t* cur, const uint32_t* above, int width,
+                                                       uint8_t* out) {
+  // Pixels are B, G, R, A in memory: four of them give twelve bytes R, G, B.
+  const __m128i pick = _mm_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1);
+  const __m128i colour = _mm_set1_epi32(0x00FFFFFF);
+  __m128i changed = _mm_setzero_si128();
+  int x = 0;
+  // Each store writes 16 bytes for 12: it stays inside the row while at
+  // least six pixels are left.
+  for (; x + 6 <= width; x += 4) {
+    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cur + x));
+    const __m128i a = above ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(above + x)) : _mm_setzero_si128();
+    const __m128i d = _mm_sub_epi8(c, a);
+    changed = _mm_or_si128(changed, _mm_and_si128(d, colour));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + static_cast<size_t>(x) * 3), _mm_shuffle_epi8(d, pick));
+  }
+  const bool rest = UpFilterRgbPlain(cur, above, x, width, out);
+  return rest || _mm_movemask_epi8(_mm_cmpeq_epi8(changed, _mm_setzero_si128())) != 0xFFFF;
+}
+#endif
+
+bool UpFilterRgb(const uint32_t* cur, const uint32_t* above, int width, uint8_t* out) {
+#ifdef ZUMEN_PNG_SSSE3
+  static const bool ssse3 = __builtin_cpu_supports("ssse3");
+  if (ssse3) return UpFilterRgbSsse3(cur, above, width, out);
+#endif
+  return UpFilterRgbPlain(cur, above, 0, width, out);
 }
 
 }  // namespace
@@ -104,33 +163,59 @@ bool PngWriter::WriteRows(const PixelView& band) {
       rows[0].resize(rowBytes);
       rows[1].resize(rowBytes);
       // The row above the segment's first: PNG takes zeros above the image.
-      if (y0 > 0) {
-        StraightBytes(band.row(y0 - 1), width_, band.premultiplied, alpha_, rows[0].data());
-      } else if (!lastRow_.empty()) {
-        rows[0] = lastRow_;
-      } else {
-        std::fill(rows[0].begin(), rows[0].end(), 0);
-      }
+      const uint32_t* above = y0 > 0 ? band.row(y0 - 1) : (lastRow_.empty() ? nullptr : lastRow_.data());
+      bool aboveOpaque = !above || !band.premultiplied || RowOpaque(above, width_);
+      // Opaque rows of an RGB image are filtered straight from the pixels;
+      // others are converted first (straight alpha), each row once: rows[cur]
+      // gets this row, rows[cur ^ 1] holds the row above once converted.
+      bool aboveConverted = false;
+      bool changed = false;  // some row differs from the one above
+      int cur = 0;
       uint8_t* out = filtered.data() + skip;
       for (int y = y0; y < y1; ++y) {
-        const uint8_t* above = rows[(y - y0) & 1].data();
-        uint8_t* cur = rows[(y - y0 + 1) & 1].data();
-        StraightBytes(band.row(y), width_, band.premultiplied, alpha_, cur);
+        const uint32_t* px = band.row(y);
+        const bool opaque = !band.premultiplied || RowOpaque(px, width_);
         *out++ = kFilterUp;
-        for (size_t k = 0; k < rowBytes; ++k) out[k] = static_cast<uint8_t>(cur[k] - above[k]);
+        if (!alpha_ && opaque && aboveOpaque) {
+          changed = UpFilterRgb(px, above, width_, out) || changed;
+          aboveConverted = false;
+        } else {
+          uint8_t* c = rows[cur].data();
+          uint8_t* a = rows[cur ^ 1].data();
+          StraightBytes(px, width_, band.premultiplied, alpha_, c);
+          if (!aboveConverted) {
+            if (above) {
+              StraightBytes(above, width_, band.premultiplied, alpha_, a);
+            } else {
+              std::fill_n(a, rowBytes, uint8_t{0});
+            }
+          }
+          uint8_t any = 0;
+          for (size_t k = 0; k < rowBytes; ++k) {
+            out[k] = static_cast<uint8_t>(c[k] - a[k]);
+            any |= out[k];
+          }
+          changed = changed || any != 0;
+          cur ^= 1;
+          aboveConverted = true;
+        }
         out += rowBytes;
+        above = px;
+        aboveOpaque = opaque;
       }
-      segs[i] = DeflateSegment(std::span(filtered).subspan(skip, bytes), endsImage && i + 1 == count, w.deflate);
+      const std::span<const uint8_t> input = std::span(filtered).subspan(skip, bytes);
+      const bool last = endsImage && i + 1 == count;
+      segs[i] = changed || last ? DeflateSegment(input, last, w.deflate) : UnchangedSegment(input, w.deflate);
     } catch (const std::bad_alloc&) {
       segs[i].ok = false;
     }
   });
   try {
-    lastRow_.resize(rowBytes);
+    const uint32_t* last = band.row(band.height - 1);
+    lastRow_.assign(last, last + width_);
   } catch (const std::bad_alloc&) {
     return Fail("out of memory");
   }
-  StraightBytes(band.row(band.height - 1), width_, band.premultiplied, alpha_, lastRow_.data());
   std::vector<uint8_t> first;
   for (size_t i = 0; i < count; ++i) {
     DeflatedSegment& s = segs[i];
@@ -145,6 +230,17 @@ bool PngWriter::WriteRows(const PixelView& band) {
   }
   rowsWritten_ += band.height;
   return true;
+}
+
+DeflatedSegment PngWriter::UnchangedSegment(std::span<const uint8_t> input, DeflateScratch& scratch) {
+  const std::lock_guard<std::mutex> lock(unchangedLock_);
+  auto it = unchanged_.find(input.size());
+  if (it == unchanged_.end()) {
+    DeflatedSegment seg = DeflateSegment(input, false, scratch);
+    if (!seg.ok) return seg;
+    it = unchanged_.emplace(input.size(), std::move(seg)).first;
+  }
+  return it->second;
 }
 
 bool PngWriter::Finish() {

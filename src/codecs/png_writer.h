@@ -6,6 +6,8 @@
 // data is one zlib stream (see deflate.h); no copy of the whole image is made.
 // Segments are cut at fixed rows, whatever the number of cores.
 #include <cstdint>
+#include <map>
+#include <mutex>
 #include <span>
 #include <string>
 #include <vector>
@@ -34,6 +36,11 @@ class PngWriter final : public RowEncoder {
  private:
   bool Chunk(const char type[4], std::span<const uint8_t> data);
   bool Fail(std::string why);
+  // A segment (not the last) whose every row repeats the one above: its
+  // filtered bytes are the filter type and zeros, the same for every such
+  // segment of its length, so the first one is deflated and the others take
+  // its bytes (deflating runs of zeros is most of the cost of white rows).
+  DeflatedSegment UnchangedSegment(std::span<const uint8_t> input, DeflateScratch& scratch);
 
   int width_;
   int height_;
@@ -42,7 +49,7 @@ class PngWriter final : public RowEncoder {
   ByteOutput& out_;
   int rowsWritten_ = 0;
   uint32_t adler_ = 1;
-  std::vector<uint8_t> lastRow_;  // the previous band's last row, converted
+  std::vector<uint32_t> lastRow_;  // the previous band's last row, as pixels
   // One thread's working memory, kept from band to band.
   struct Work {
     std::vector<uint8_t> filtered;
@@ -50,6 +57,8 @@ class PngWriter final : public RowEncoder {
     DeflateScratch deflate;
   };
   std::vector<Work> work_;
+  std::mutex unchangedLock_;
+  std::map<size_t, DeflatedSegment> unchanged_;  // by input length
   std::string error_;
 };
 

@@ -158,6 +158,44 @@ TEST(PngWriterTest, BandsGiveTheSamePixelsAndAlignedBandsTheSameBytes) {
   }
 }
 
+// White paper with single pixels changed in one channel here and there:
+// most segments repeat the row above throughout (their deflated bytes are
+// shared), and a change anywhere in a row, in the first pixels, the middle
+// or the last ones, must keep its segment from being taken for such a one.
+TEST(PngWriterTest, EveryChangeSurvivesAmongRowsThatRepeatTheRowAbove) {
+  const int w = 301;
+  const int seg = PngWriter::SegmentRows(w);
+  const int h = seg * 6 + 5;
+  struct Change {
+    int x, y;
+    uint32_t argb;
+  };
+  const Change changes[] = {
+      {0, seg + 3, 0xFFFFFFFE},          {5, seg * 2 + 7, 0xFFFEFFFF}, {w - 1, seg * 4, 0xFFFFFEFF},
+      {w - 5, seg * 4 + 9, 0xFF000000},  {w - 1, h - 1, 0xFFFFFFFE},
+  };
+  for (const bool transparent : {false, true}) {
+    SCOPED_TRACE(transparent ? "with a transparent pixel" : "opaque");
+    Bitmap src(w, h);
+    std::fill(src.pixels.begin(), src.pixels.end(), 0xFFFFFFFF);
+    for (const Change& c : changes) src.pixels[static_cast<size_t>(c.y) * w + static_cast<size_t>(c.x)] = c.argb;
+    if (transparent) src.pixels[static_cast<size_t>(seg) * 3 * w + 17] = 0x80402010;
+    const std::vector<uint32_t> pre = Premultiplied(src);
+    PixelView v = ViewOf(src);
+    v.data = pre.data();
+    v.premultiplied = true;
+    std::vector<uint8_t> png;
+    ASSERT_TRUE(EncodeImage(v, ImageFormat::Png, png));
+    const size_t rowBytes = static_cast<size_t>(w) * (transparent ? 4 : 3) + 1;
+    ASSERT_TRUE(Inflate(ReadChunks(png).idat, rowBytes * h).has_value());  // Adler-32 included
+    const LoadedImage back = LoadImageMemory(png);
+    ASSERT_TRUE(back.ok()) << back.error;
+    for (size_t i = 0; i < src.pixels.size(); ++i) {
+      ASSERT_EQ(Decoded(back.bitmap.pixels[i]), Decoded(Unpremultiply(pre[i]))) << "pixel " << i % w << ", " << i / w;
+    }
+  }
+}
+
 TEST(PngWriterTest, MissingOrExtraRowsAreErrors) {
   const Bitmap src = Pattern(8, 8, false, 1);
   std::vector<uint8_t> out;
