@@ -7,6 +7,7 @@
 #include FT_FREETYPE_H
 #include FT_TRUETYPE_TABLES_H
 #include <dlfcn.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -147,6 +148,37 @@ std::mutex& FontLock() {
   return lock;
 }
 
+// The font configuration of a file (empty: the system's), loaded once for
+// the whole process and shared by every engine, with a reference of its own
+// for each caller (FcConfigDestroy gives it back). Loading one reads the file
+// and the font cache, which costs more than drawing a sparse drawing's
+// texts, and each thread drawing a strip of a picture has an engine. A file
+// changed since (size or time) is loaded again. Called under FontLock.
+FcConfig* SharedConfig(const std::string& file) {
+  static std::map<std::tuple<std::string, long long, long long, long long>, FcConfig*> loaded;
+  struct stat st {};
+  if (!file.empty() && ::stat(file.c_str(), &st) == 0) {
+    const auto key = std::make_tuple(file, static_cast<long long>(st.st_size), static_cast<long long>(st.st_mtim.tv_sec),
+                                     static_cast<long long>(st.st_mtim.tv_nsec));
+    auto it = loaded.find(key);
+    if (it != loaded.end()) return FcConfigReference(it->second);
+    FcConfig* c = FcConfigCreate();
+    if (c && FcConfigParseAndLoad(c, reinterpret_cast<const FcChar8*>(file.c_str()), FcTrue) && FcConfigBuildFonts(c)) {
+      loaded.emplace(key, c);
+      return FcConfigReference(c);
+    }
+    if (c) FcConfigDestroy(c);
+  }
+  const auto system = std::make_tuple(std::string(), 0LL, 0LL, 0LL);
+  auto it = loaded.find(system);
+  if (it == loaded.end()) {
+    FcConfig* c = FcInitLoadConfigAndFonts();  // a private copy of the system configuration
+    if (!c) return nullptr;
+    it = loaded.emplace(system, c).first;
+  }
+  return FcConfigReference(it->second);
+}
+
 // Glyphs of one font, with the characters they show when the surface keeps
 // text.
 struct TextRun {
@@ -223,17 +255,7 @@ struct TextEngine::Impl {
   FcConfig* Config() {
     if (configTried) return config;
     configTried = true;
-    const std::string file = IsReadableFile(configFile) ? configFile : FindConfigFile();
-    if (!file.empty()) {
-      FcConfig* c = FcConfigCreate();
-      if (c && FcConfigParseAndLoad(c, reinterpret_cast<const FcChar8*>(file.c_str()), FcTrue) &&
-          FcConfigBuildFonts(c)) {
-        config = c;
-        return config;
-      }
-      if (c) FcConfigDestroy(c);
-    }
-    config = FcInitLoadConfigAndFonts();  // a private copy of the system configuration
+    config = SharedConfig(IsReadableFile(configFile) ? configFile : FindConfigFile());
     return config;
   }
 

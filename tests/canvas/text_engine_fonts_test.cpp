@@ -82,5 +82,33 @@ TEST(TextEngineFonts, ConfigurationFileCanBeGiven) {
   std::filesystem::remove_all(dir);
 }
 
+// Engines share the configuration loaded from a file: one going away leaves
+// the others theirs, and a file written anew since is read again.
+TEST(TextEngineFonts, ConfigurationFileChangedSinceIsReadAgain) {
+  const auto dir = std::filesystem::temp_directory_path() / "zumen-text-engine-shared-test";
+  std::filesystem::create_directories(dir);
+  const auto conf = dir / "fonts.conf";
+  const auto write = [&conf](const char* family) {
+    std::ofstream(conf) << "<?xml version=\"1.0\"?><fontconfig>"
+                           "<match target=\"pattern\"><edit name=\"family\" mode=\"assign_replace\" "
+                           "binding=\"strong\"><string>"
+                        << family
+                        << "</string></edit></match>"
+                           "<include ignore_missing=\"yes\">/etc/fonts/fonts.conf</include></fontconfig>";
+  };
+  write("IPAMincho");
+  TextEngine first(conf.string());
+  EXPECT_EQ(first.PrimaryFamily(Font(u"ＭＳ ゴシック")), "IPAMincho");
+  {
+    TextEngine second(conf.string());
+    EXPECT_EQ(second.PrimaryFamily(Font(u"Arial")), "IPAMincho");
+  }
+  EXPECT_EQ(first.PrimaryFamily(Font(u"No Such Font", true)), "IPAMincho");
+  write("IPAPGothic");
+  TextEngine third(conf.string());
+  EXPECT_EQ(third.PrimaryFamily(Font(u"ＭＳ ゴシック")), "IPAPGothic");
+  std::filesystem::remove_all(dir);
+}
+
 }  // namespace
 }  // namespace zumen
