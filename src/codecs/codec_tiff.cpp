@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
+#include <mutex>
 
 #include "codecs/codecs.h"
 #include "codecs/deflate.h"
@@ -156,10 +158,16 @@ class TiffWriter final : public RowEncoder {
         w.raw.resize(bytes + kDeflateInputPadding);
         std::fill(w.raw.begin() + static_cast<std::ptrdiff_t>(bytes), w.raw.end(), 0);
         for (int y = y0; y < y1; ++y) {
-          StraightBytes(band.row(y), width_, band.premultiplied, alpha_,
-                        w.raw.data() + static_cast<size_t>(y - y0) * rowBytes_);
+          const uint32_t* px = band.row(y);
+          uint8_t* dst = w.raw.data() + static_cast<size_t>(y - y0) * rowBytes_;
+          if (!alpha_ && (!band.premultiplied || RowOpaque(px, width_))) {
+            UpFilterRgb(px, nullptr, width_, dst);  // straight R, G, B
+          } else {
+            StraightBytes(px, width_, band.premultiplied, alpha_, dst);
+          }
         }
-        strips[i] = ZlibStream(std::span(w.raw).first(bytes), w.deflate);
+        const std::span<const uint8_t> raw = std::span(w.raw).first(bytes);
+        strips[i] = UniformStrip(raw) ? UniformStream(raw, w.deflate) : ZlibStream(raw, w.deflate);
         ok[i] = !strips[i].empty();
       } catch (const std::bad_alloc&) {
       }
@@ -212,12 +220,36 @@ class TiffWriter final : public RowEncoder {
     DeflateScratch deflate;
   };
 
+  // Whether every pixel of the strip is the same (white paper, mostly).
+  bool UniformStrip(std::span<const uint8_t> raw) const {
+    const size_t px = alpha_ ? 4 : 3;
+    return raw.size() <= px || std::memcmp(raw.data(), raw.data() + px, raw.size() - px) == 0;
+  }
+
+  // A uniform strip's stream, the same for every strip of its size and
+  // colour: deflated once, then its bytes taken again.
+  std::vector<uint8_t> UniformStream(std::span<const uint8_t> raw, DeflateScratch& scratch) {
+    uint32_t colour = 0;
+    std::memcpy(&colour, raw.data(), std::min<size_t>(raw.size(), alpha_ ? 4 : 3));
+    const std::lock_guard<std::mutex> lock(uniformLock_);
+    const auto key = std::make_pair(raw.size(), colour);
+    auto it = uniform_.find(key);
+    if (it == uniform_.end()) {
+      std::vector<uint8_t> stream = ZlibStream(raw, scratch);
+      if (stream.empty()) return stream;
+      it = uniform_.emplace(key, std::move(stream)).first;
+    }
+    return it->second;
+  }
+
   int width_, height_;
   bool alpha_;
   int threads_;
   size_t rowBytes_ = 0;
   int stripRows_ = 1;
   std::vector<Work> work_;
+  std::mutex uniformLock_;
+  std::map<std::pair<size_t, uint32_t>, std::vector<uint8_t>> uniform_;
   int rowsWritten_ = 0;
   size_t strip_ = 0;
   TiffStream s_;

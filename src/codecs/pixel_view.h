@@ -79,6 +79,14 @@ inline void StraightBytes(const uint32_t* src, int width, bool premultiplied, bo
   }
 }
 
+// Whether every pixel of the row is opaque.
+bool RowOpaque(const uint32_t* px, int width);
+
+// The "up"-filtered R, G, B bytes of an opaque row (PNG's filter): each byte
+// minus the same byte of the row above; with above null, zeros above, which
+// gives the row's own R, G, B bytes. True when any byte is not zero.
+bool UpFilterRgb(const uint32_t* cur, const uint32_t* above, int width, uint8_t* out);
+
 inline bool IsOpaque(const PixelView& v) {
   for (int y = 0; y < v.height; ++y) {
     const uint32_t* r = v.row(y);

@@ -297,6 +297,38 @@ void PutBe32(uint8_t* p, uint32_t v) {
   p[3] = uint8_t(v);
 }
 
+// Tall bands of one colour (whose strips are deflated once and shared) among
+// rows with single pixels changed, at the start, the middle and the end of a
+// row: every pixel reads back, opaque and with transparency.
+TEST(TiffTest, StripsOfOneColourAmongOthersReadBack) {
+  const int w = 301, h = 1200;
+  for (const bool transparent : {false, true}) {
+    SCOPED_TRACE(transparent ? "transparent" : "opaque");
+    Bitmap src(w, h);
+    for (int y = 0; y < h; ++y) {
+      const uint32_t band = y < 300 ? 0xFFFFFFFF : y < 600 ? 0xFF000000 : y < 900 ? 0xFFFFFFFF : transparent ? 0x80FF8000 : 0xFF0000FF;
+      std::fill_n(src.pixels.begin() + static_cast<ptrdiff_t>(y) * w, w, band);
+    }
+    src.pixels[static_cast<size_t>(450) * w] = 0xFF010000;
+    src.pixels[static_cast<size_t>(750) * w + w - 1] = 0xFFFFFFFE;
+    src.pixels[static_cast<size_t>(760) * w + 150] = 0xFFFFFEFF;
+    src.pixels.back() = transparent ? 0x40FF8000 : 0xFF0000FE;
+    std::vector<uint32_t> pre(src.pixels.size());
+    for (size_t i = 0; i < pre.size(); ++i) pre[i] = Premultiply(src.pixels[i]);
+    PixelView v = ViewOf(src);
+    v.data = pre.data();
+    v.premultiplied = true;
+    std::vector<uint8_t> tif;
+    ASSERT_TRUE(EncodeImage(v, ImageFormat::Tiff, tif));
+    const LoadedImage back = LoadImageMemory(tif);
+    ASSERT_TRUE(back.ok()) << back.error;
+    ASSERT_EQ(back.bitmap.pixels.size(), pre.size());
+    for (size_t i = 0; i < pre.size(); ++i) {
+      ASSERT_EQ(back.bitmap.pixels[i], Unpremultiply(pre[i])) << "pixel " << i % w << ", " << i / w;
+    }
+  }
+}
+
 // Encoded images whose header claims a huge size: each decoder refuses them
 // before it allocates.
 TEST(HostileImageTest, HugeDimensionsAreRefused) {
