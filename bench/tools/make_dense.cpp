@@ -15,7 +15,7 @@
 #include "dense_drawing.h"
 
 int main(int argc, char** argv) {
-  if (argc < 2 || argc > 5) {
+  if (argc < 2 || argc > 5 || argv[1][0] == '-') {
     std::fprintf(stderr, "usage: make_dense OUT.jww [ENTITIES] [SEED] [KINDS]\n");
     return 2;
   }
