@@ -155,7 +155,13 @@ std::mutex& FontLock() {
 // texts, and each thread drawing a strip of a picture has an engine. A file
 // changed since (size or time) is loaded again. Called under FontLock.
 FcConfig* SharedConfig(const std::string& file) {
-  static std::map<std::tuple<std::string, long long, long long, long long>, FcConfig*> loaded;
+  // Given back when the process ends (engines still alive keep theirs).
+  struct Loaded : std::map<std::tuple<std::string, long long, long long, long long>, FcConfig*> {
+    ~Loaded() {
+      for (auto& entry : *this) FcConfigDestroy(entry.second);
+    }
+  };
+  static Loaded loaded;
   struct stat st {};
   if (!file.empty() && ::stat(file.c_str(), &st) == 0) {
     const auto key = std::make_tuple(file, static_cast<long long>(st.st_size), static_cast<long long>(st.st_mtim.tv_sec),
