@@ -226,33 +226,37 @@ class RasterTarget final : public PictureTarget {
   }
 
  private:
-  // Large pictures are drawn by several threads, each on its own canvas over
-  // the one bitmap with rows of its own (the whole drawing each time: Cairo
-  // skips what falls outside a canvas's rows). Small ones, where starting
-  // threads and their fonts would cost more than it saves, by this thread.
+  // Large pictures are drawn in strips of rows, each on a canvas over the one
+  // bitmap clipped to its rows (the whole drawing each time: Cairo skips what
+  // falls outside them), by as many threads as there are strips and threads
+  // to spare; small ones, where starting threads and their fonts would cost
+  // more than it saves, in one piece. The strips follow from the picture's
+  // size alone, never from the number of threads, so the picture is the same
+  // whatever that number: what Cairo draws across a strip's edge (a polygon
+  // it clips there) may differ in its last bit from what it draws in one
+  // piece, but it is the same edge for every number of threads.
   void DrawInStrips(const std::function<void(Canvas&)>& draw) {
     const int width = canvas_->Width(), height = canvas_->Height();
-    const uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
-    const int strips = static_cast<int>(
-        std::min<uint64_t>({static_cast<uint64_t>(threads_), pixels / kPixelsPerStrip, static_cast<uint64_t>(height)}));
+    const int strips = StripsOf(width, height);
     if (strips <= 1) {
       draw(*canvas_);
       return;
     }
+    const int workers = std::min(strips, threads_);
     std::vector<std::unique_ptr<CairoCanvas>> others;
-    for (int i = 1; i < strips; ++i) {
+    for (int i = 1; i < workers; ++i) {
       CairoCanvasOrError made = CairoCanvas::CreateOn(canvas_->Surface(), width, height);
-      if (!made.canvas) break;  // fewer strips, as many as there are canvases
+      if (!made.canvas) break;  // fewer workers, as many as there are canvases
       made.canvas->SetFontConfigFile(fontConfig_);
       others.push_back(std::move(made.canvas));
     }
-    const int n = static_cast<int>(others.size()) + 1;
-    const auto canvasOf = [&](int i) -> CairoCanvas& { return i == 0 ? *canvas_ : *others[static_cast<size_t>(i - 1)]; };
-    for (int i = 0; i < n; ++i) canvasOf(i).ClipRows(height * i / n, height * (i + 1) / n);
+    const auto canvasOf = [&](size_t i) -> CairoCanvas& { return i == 0 ? *canvas_ : *others[i - 1]; };
     std::exception_ptr failure;
     std::mutex failureLock;
-    RunParallel(static_cast<size_t>(n), n, [&](size_t i, size_t) {
-      CairoCanvas& c = canvasOf(static_cast<int>(i));
+    RunParallel(static_cast<size_t>(strips), static_cast<int>(others.size()) + 1, [&](size_t strip, size_t worker) {
+      CairoCanvas& c = canvasOf(worker);
+      const int s = static_cast<int>(strip);
+      c.ClipRows(static_cast<int>(int64_t{height} * s / strips), static_cast<int>(int64_t{height} * (s + 1) / strips));
       try {
         draw(c);
       } catch (...) {
@@ -265,8 +269,14 @@ class RasterTarget final : public PictureTarget {
     if (failure) std::rethrow_exception(failure);
   }
 
-  // The fewest pixels for which a further thread draws.
+  // The strips of a picture: one for every kPixelsPerStrip pixels, at most
+  // kMaxStrips (each strip draws the whole drawing again).
+  static int StripsOf(int width, int height) {
+    const uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
+    return static_cast<int>(std::min<uint64_t>({kMaxStrips, pixels / kPixelsPerStrip, static_cast<uint64_t>(height)}));
+  }
   static constexpr uint64_t kPixelsPerStrip = uint64_t{1} << 21;
+  static constexpr uint64_t kMaxStrips = 2;
 
   std::unique_ptr<CairoCanvas> canvas_;
   Output output_;
