@@ -91,6 +91,10 @@ int main(int argc, char** argv) {
   convert->add_option("--max-pixels", c.max_pixels, "Refuse pictures with more pixels than this (default 4294967296)")
       ->type_name("N")
       ->check(Check(CheckPixelCount));
+  convert->add_option("--max-side", c.max_side,
+                      "Refuse pictures with a side longer than this many pixels (default 65535)")
+      ->type_name("N")
+      ->check(Check(CheckSideLength));
   convert->add_option("--background", c.background,
                       "white, black, transparent (where the type has transparency) or drawing (the default: "
                       "the drawing's own)")

@@ -23,6 +23,7 @@ constexpr size_t kCollisionsShown = 5;
 std::optional<int> MakeSettings(const ConvertArgs& a, ConvertSettings& s, std::ostream& err) {
   s.render = BaseOptions();
   if (a.max_pixels != 0) s.render.max_pixels = a.max_pixels;
+  if (a.max_side != 0) s.render.max_side = static_cast<uint32_t>(a.max_side);
   if (a.size) {
     if (!ParseSize(*a.size, s.render.width, s.render.height)) {
       err << "zumen: --size takes WIDTHxHEIGHT in pixels, such as 1600x1131\n";

@@ -146,6 +146,11 @@ struct RenderOptions {
   // are drawn in bands, so memory does not grow with them; the default takes
   // A0 at 1200 dpi.
   uint64_t max_pixels = uint64_t{1} << 32;
+  // Pictures with a side longer than this many pixels are refused at once:
+  // 65,535 is the most JPEG and GIF hold and more than any viewer shows (A0
+  // at 1200 dpi is 56,160 pixels long); a longer side mostly comes from a
+  // damaged coordinate. PNG and TIFF hold up to 2^31 - 1.
+  uint32_t max_side = 65535;
   // Room around the fitted frame, as a share of its size (0.05: 2.5 % on each side).
   double margin = 0.05;
   Background background = Background::Drawing;

@@ -246,7 +246,7 @@ Status PictureSizeOf(const LoadedDrawing& d, const ConversionContext& ctx, const
       DotSizeAtDpi(ctx.papx, ctx.papy, options.dpi, sx, sy);
     }
   }
-  if (std::string e = CheckBitmapSize(sx, sy, options.max_pixels); !e.empty()) {
+  if (std::string e = CheckBitmapSize(sx, sy, options.max_pixels, options.max_side); !e.empty()) {
     return Status::Error(StatusCode::TooLarge, e);
   }
   width = static_cast<int>(sx);

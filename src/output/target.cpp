@@ -325,9 +325,14 @@ class BandedTarget final : public PictureTarget {
     if (!encoder->error().empty()) return Failed(*encoder, file.get());
 
     const int margin = std::max(0, banding_.margin);
+    // Bands of about band_bytes of bitmap whatever the picture's shape, in
+    // whole units of rows (one row at least), no taller than a surface holds
+    // with its margins.
     const uint64_t rowBytes = uint64_t{4} * static_cast<uint64_t>(width_);
-    uint64_t rows = banding_.band_bytes / rowBytes / kBandRowAlignment * kBandRowAlignment;
-    rows = std::clamp<uint64_t>(rows, kBandRowAlignment, uint64_t{16} * kBandRowAlignment);
+    const uint64_t unit = static_cast<uint64_t>(BandRowUnit(width_));
+    const uint64_t room = std::max<int64_t>(0, int64_t{CairoCanvas::kMaxSide} - 2 * int64_t{margin});
+    const uint64_t tallest = std::max<uint64_t>(unit, room / unit * unit);
+    const uint64_t rows = std::clamp<uint64_t>(banding_.band_bytes / rowBytes / unit * unit, unit, tallest);
     const int bandRows = static_cast<int>(std::min<uint64_t>(rows, static_cast<uint64_t>(height_)));
     const int tileWidth = std::clamp(banding_.max_tile_width - 2 * margin, 1, width_);
     const bool tiled = tileWidth < width_;

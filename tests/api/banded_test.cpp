@@ -10,6 +10,7 @@
 
 #include "api/impl.h"
 #include "codecs/image_io.h"
+#include "codecs/row_encoder.h"
 #include "common/files.h"
 #include "support/jww_writer.h"
 #include "support/temp_dir.h"
@@ -23,7 +24,7 @@ namespace {
 Banding SmallBands() {
   Banding b;
   b.max_bitmap_bytes = 0;  // always in bands
-  b.band_bytes = 1;        // one band: kBandRowAlignment rows
+  b.band_bytes = 1;        // one band: BandRowUnit rows
   b.margin = 64;
   b.max_tile_width = 333;
   return b;
@@ -248,6 +249,52 @@ TEST(StripsTest, CorpusPicturesAreTheSameForEveryNumberOfThreads) {
   });
   if (drawings < 0) GTEST_SKIP() << "no corpus at " << ZUMEN_CORPUS_DIR;
   EXPECT_GT(drawings, 0);
+}
+
+// A symbol one damaged coordinate makes a million millimetres long: at the
+// default 150 dpi its picture would be 5,905,512 x 10 pixels.
+Opened OpenThinSymbol(double length) {
+  JwwWriter w(600, JwwWriter::Format::kJws);
+  w.Pen(1);
+  w.Line(0, 0, length, 0);
+  w.Line(0, 0, 0, 1);
+  w.Text(0, 0, u"A", 1);
+  LoadOptions lo;
+  lo.format = Format::Jws;
+  return Drawing::OpenBytes(w.Finish(), lo);
+}
+
+TEST(BandedTest, APictureWithASideBeyondTheLimitIsRefusedBeforeDrawing) {
+  const Opened opened = OpenThinSymbol(1e6);
+  ASSERT_TRUE(opened) << opened.status.message;
+  int w = 0, h = 0;
+  const Status s = PictureSize(opened.drawing, {}, w, h);
+  EXPECT_EQ(s.code, StatusCode::TooLarge);
+  EXPECT_EQ(s.message, "a bitmap of 5905512 x 10 pixels is too large: a side may have at most 65535 pixels");
+  std::vector<uint8_t> png;
+  const RenderResult r = Render(opened.drawing, {}, Output::Memory(OutputType::Png, png));
+  EXPECT_EQ(r.status.code, StatusCode::TooLarge);
+  EXPECT_TRUE(png.empty());
+}
+
+TEST(BandedTest, BandsOfVeryWideOrTallPicturesAreSizedByBytes) {
+  // Rows wide enough that 256 of them exceed the bands' bytes: bands of a
+  // few rows (and tiles across), not of 256 rows; tall narrow pictures:
+  // bands of many rows. Either way the picture is the one drawn whole.
+  EXPECT_EQ(BandRowUnit(1600), 128);
+  EXPECT_EQ(BandRowUnit(100), 256);
+  EXPECT_EQ(BandRowUnit(300000), 1);
+  const Opened opened = OpenThinSymbol(200);
+  ASSERT_TRUE(opened) << opened.status.message;
+  Banding bands;
+  bands.max_bitmap_bytes = 0;
+  bands.band_bytes = 40000;
+  bands.max_tile_width = 5000;
+  for (const auto& [w, h] : {std::pair{12000, 40}, std::pair{30, 9000}}) {
+    SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(h));
+    const RenderOptions o = SizeOf(w, h);
+    EXPECT_TRUE(Rendered(opened.drawing, o, OutputType::Png, Banding{}) == Rendered(opened.drawing, o, OutputType::Png, bands));
+  }
 }
 
 TEST(BandedTest, PicturesBeyondACairoSurfaceAreMadeInBands) {

@@ -100,6 +100,7 @@ TEST(Render, FailuresExplainThemselvesAndWriteNothing) {
       {good, t / "no/such/folder/a.png", Pixels(10, 10), StatusCode::WriteFailed, "cannot write"},
       {good, t / "a.png", [] { auto o = Pixels(2000, 2000); o.max_pixels = 1000000; return o; }(),
        StatusCode::TooLarge, "larger than the limit"},
+      {good, t / "a.png", Pixels(70000, 10), StatusCode::TooLarge, "a side may have at most 65535 pixels"},
   };
   for (const Case& c : cases) {
     const Converted r = Convert(c.src, c.dst, c.options);

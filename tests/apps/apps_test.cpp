@@ -66,6 +66,9 @@ TEST(ZumenCommand, ExitStatusAndOneLineMessagePerProblem) {
       {"convert " + Q(t / "none.jww") + " " + Q(t / "a.png"), 1, "no such file"},
       {"convert " + Q(src) + " " + Q(t / "a.xyz"), 1, "unknown image type"},
       {"convert " + Q(src) + " " + Q(t / "a.png") + " --size 5000x5000 --max-pixels 1000", 1, "larger than the limit"},
+      {"convert " + Q(src) + " " + Q(t / "a.png") + " --size 70000x10", 1, "a side may have at most 65535 pixels"},
+      {"convert " + Q(src) + " " + Q(t / "a.png") + " --size 300x300 --max-side 200", 1,
+       "a side may have at most 200 pixels"},
       {"convert " + Q(src) + " " + Q(t / "a.png") + " --size 300", 2, "WIDTHxHEIGHT"},
       {"convert " + Q(src) + " " + Q(t / "a.png") + " --size 30x20 --dpi 100", 2, "excludes"},
       {"convert " + Q(t / "cut.jww") + " " + Q(t / "b.png") + " --size 30x20", 3, "warning"},
@@ -103,12 +106,15 @@ TEST(ZumenCommand, CommandLineEdgesAreRefusedWithTheirOwnMessage) {
       {"convert " + Q(src) + " " + out + " --max-pixels 0", 2, "--max-pixels: takes a whole number of pixels"},
       {"convert " + Q(src) + " " + out + " --max-pixels -1", 2, "--max-pixels: takes a whole number of pixels"},
       {"convert " + Q(src) + " " + out + " --max-pixels 99999999999999999999", 2, "--max-pixels: takes a whole number"},
+      {"convert " + Q(src) + " " + out + " --max-side 0", 2, "--max-side: takes a whole number of pixels from 1"},
+      {"convert " + Q(src) + " " + out + " --max-side 2147483648", 2, "--max-side: takes a whole number of pixels"},
       {"convert " + Q(t / "folder.jww") + " " + out, 1, "cannot read \"" + t / "folder.jww" + "\": it is a folder"},
       {"info " + Q(t / "folder.jww"), 0, "zumen: no drawing (.jww .jws .jwc .jwk .k4) in \"" + t / "folder.jww" + "\""},
       {"conver " + Q(src) + " " + out, 2, "zumen: unknown subcommand \"conver\""},
-      // Each picture type holds its own sizes; PNG, TIFF, BMP and JPEG are
-      // drawn in bands, the others in one Cairo surface.
-      {"convert " + Q(src) + " " + Q(t / "a.jpg") + " --size 1x100000", 1,
+      // Each picture type holds its own sizes (under a raised --max-side);
+      // PNG, TIFF, BMP and JPEG are drawn in bands, the others in one Cairo
+      // surface.
+      {"convert " + Q(src) + " " + Q(t / "a.jpg") + " --size 1x100000 --max-side 2147483647", 1,
        "zumen: a JPEG picture of 1 x 100000 pixels is too large: a side may have at most 65500 pixels"},
       {"convert " + Q(src) + " " + Q(t / "a.gif") + " --size 40000x2", 1, "a side may have at most 32767 pixels"},
       {"convert " + Q(src) + " " + Q(t / "a.webp") + " --size 17000x2", 1, "a side may have at most 16383 pixels"},

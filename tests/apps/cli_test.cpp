@@ -175,6 +175,8 @@ TEST(ConvertSettings, EachOptionFillsItsField) {
       {"--dpi 72", [](ConvertArgs& a) { a.dpi = 72; }, [](const ConvertSettings& s) { return s.render.dpi == 72; }},
       {"--max-pixels 99", [](ConvertArgs& a) { a.max_pixels = 99; },
        [](const ConvertSettings& s) { return s.render.max_pixels == 99; }},
+      {"--max-side 99", [](ConvertArgs& a) { a.max_side = 99; },
+       [](const ConvertSettings& s) { return s.render.max_side == 99u; }},
       {"--from k4", [](ConvertArgs& a) { a.from = "k4"; },
        [](const ConvertSettings& s) { return s.load.format == zumen::Format::K4; }},
       {"--format tiff", [](ConvertArgs& a) { a.format = "tiff"; },
