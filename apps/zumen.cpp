@@ -3,7 +3,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <string>
 
@@ -26,9 +29,21 @@ bool IsTerminal(int fd) {
   return term == nullptr || std::string(term) != "dumb";
 }
 
+// What the command gives, once what it printed on standard output is out: a
+// report that could not be written (a full disk, a closed stream) is a
+// failure, not a success with nothing to show.
+int Delivered(int status) {
+  errno = 0;
+  std::cout.flush();
+  if (std::cout.good() && std::fflush(stdout) == 0) return status;
+  const int e = errno;
+  std::cerr << "zumen: cannot write to standard output" << (e != 0 ? std::string(": ") + std::strerror(e) : "") << '\n';
+  return 1;
+}
+
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv) try {
   zumen::InstallSignalCleanup();
   const std::string types = OutputTypeChoices();
   const std::string formats = FormatChoices();
@@ -159,7 +174,7 @@ int main(int argc, char** argv) {
     c.stdin_terminal = isatty(STDIN_FILENO);
     c.stdout_terminal = isatty(STDOUT_FILENO);
     c.stderr_terminal = IsTerminal(STDERR_FILENO);
-    return RunConvert(c, std::cout, std::cerr);
+    return Delivered(RunConvert(c, std::cout, std::cerr));
   }
   if (*info) {
     if (infoFrom) i.load.format = zumen::FormatFromName(*infoFrom);
@@ -167,8 +182,15 @@ int main(int argc, char** argv) {
       std::cerr << "zumen: standard input is a terminal: pipe the drawing in (zumen info - < plan.jww)\n";
       return 2;
     }
-    return RunInfo(infoSources, i, std::cout, std::cerr);
+    return Delivered(RunInfo(infoSources, i, std::cout, std::cerr));
   }
-  if (*thumbnail) return RunThumbnail(thumbSource, thumbDestination, std::stoi(thumbSize), std::cerr);
+  if (*thumbnail) {
+    return RunThumbnail(thumbSource, thumbDestination, std::stoi(thumbSize), isatty(STDOUT_FILENO), std::cerr);
+  }
   return 2;
+} catch (const std::exception& e) {
+  // A fault inside zumen ends the command in order: what it made is removed
+  // as the stack unwinds, and it says so.
+  std::cerr << "zumen: internal error: " << e.what() << '\n';
+  return 1;
 }

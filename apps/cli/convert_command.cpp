@@ -7,6 +7,7 @@
 #include "arguments.h"
 #include "batch.h"
 #include "conversion.h"
+#include "json_line.h"
 #include "sources.h"
 
 namespace zumen_cli {
@@ -114,7 +115,7 @@ int Single(const ConvertArgs& a, ConvertSettings& s, std::ostream& out, std::ost
   if (const auto usage = CheckQualityApplies(a, *s.output, err)) return *usage;
 
   const JobResult r = ConvertOne(job, s);
-  if (a.json) out << ResultJson(job, r).dump() << '\n' << std::flush;
+  if (a.json) out << JsonLine(ResultJson(job, r)) << '\n' << std::flush;
   if (r.outcome == Outcome::Failed) err << "zumen: " << r.error << '\n';
   err << WarningLines(job.source, r.warnings);
   return ExitStatusOf(r.outcome);

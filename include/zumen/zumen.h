@@ -269,6 +269,14 @@ class ZUMEN_API Drawing {
   std::shared_ptr<const Impl> impl_;  // shared by copies: the drawing is read-only
 };
 
+// The description as one JSON object in UTF-8, the fields `zumen info
+// --json` prints besides source, status and warnings: format, version,
+// title, paper {code, width_mm, height_mm}, objects {announced, read},
+// entities {kind: count}, blocks {definitions, instances, tree_nodes, work,
+// instances_cut}, images, scale, base_point {x, y}, extents {min_x, min_y,
+// max_x, max_y}, read_ok, error; null where the format has no such field.
+ZUMEN_API std::string InfoJson(const DrawingInfo& info);
+
 struct Opened {
   Drawing drawing;  // valid() only when status is Ok
   Status status;

@@ -65,6 +65,10 @@ double Milliseconds(std::chrono::steady_clock::time_point since) {
 Status ReadSource(const std::string& path, uint64_t maxBytes, std::vector<uint8_t>& bytes) {
   std::error_code ec;
   const auto st = std::filesystem::status(path, ec);
+  if (ec && ec != std::errc::no_such_file_or_directory && ec != std::errc::not_a_directory) {
+    // A loop of symbolic links, a folder that may not be searched, ...
+    return Status::Error(StatusCode::NotFound, "cannot read \"" + path + "\": " + ec.message());
+  }
   if (ec || !std::filesystem::exists(st)) {
     return Status::Error(StatusCode::NotFound, "cannot read \"" + path + "\": no such file");
   }

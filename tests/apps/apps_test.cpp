@@ -1,12 +1,14 @@
 // The two executables run as a user or a front-end runs them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <limits>
 #include <nlohmann/json.hpp>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -162,6 +164,86 @@ void ExpectFiniteNumbers(const nlohmann::json& j, const std::string& where) {
   } else if (j.is_number_float()) {
     EXPECT_TRUE(std::isfinite(j.get<double>())) << where;
   }
+}
+
+// The files and folders directly in dir.
+std::vector<std::string> Entries(const std::string& dir) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator(dir, ec)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// File names in another encoding than UTF-8 (here code page 932's 図面, and
+// a stray byte): every command with --json prints valid JSON, the bytes that
+// are not UTF-8 as "\udcXX" escapes, and leaves no temporary file behind.
+TEST(ZumenCommand, FileNamesThatAreNotUtf8GiveJsonWithTheirBytesEscaped) {
+  TempDir t;
+  std::filesystem::create_directories(t / "tmp");
+  std::filesystem::create_directories(t / "in");
+  const std::string plan = Drawing(t, "\x90\x7D\x96\xCA.jww");
+  Drawing(t, "in/a\xFF.jww");
+  Drawing(t, "in/b.jww");
+  const std::string env = "TMPDIR=" + Q(t / "tmp") + " ";
+  const std::string zumen = env + ZUMEN_EXE;
+  struct Case {
+    std::string args;
+    std::vector<std::string> escaped;  // what each line's source must be, in order of the names
+  } cases[] = {
+      {"info --json " + Q(plan), {"\\udc90}\\udc96\\udcca.jww"}},
+      {"convert " + Q(plan) + " " + Q(t / "one.png") + " --json", {"\\udc90}\\udc96\\udcca.jww"}},
+      {"convert " + Q(t / "in") + " -o " + Q(t / "out") + " -j 2 --json -q", {"a\\udcff.jww", "in/b.jww"}},
+  };
+  for (const Case& c : cases) {
+    const Result r = Exec(t, zumen + " " + c.args);
+    EXPECT_EQ(r.status, 0) << c.args << "\n" << r.err;
+    std::vector<std::string> lines;
+    for (size_t at = 0, end; (end = r.out.find('\n', at)) != std::string::npos; at = end + 1)
+      lines.push_back(r.out.substr(at, end - at));
+    ASSERT_EQ(lines.size(), c.escaped.size()) << r.out;
+    for (const std::string& escaped : c.escaped) {
+      EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const std::string& l) {
+        return l.find(escaped) != std::string::npos;
+      })) << escaped << "\n" << r.out;
+    }
+    for (std::string line : lines) {
+      // The escapes are JSON's own; the parser here refuses lone surrogates,
+      // so they are read as other characters to check the rest.
+      for (size_t at; (at = line.find("\\udc")) != std::string::npos;) line.replace(at, 4, "\\u00");
+      EXPECT_TRUE(nlohmann::json::accept(line)) << line;
+    }
+  }
+  EXPECT_TRUE(Entries(t / "tmp").empty());
+  EXPECT_EQ(Entries(t / "out"), (std::vector<std::string>{"a\xFF.png", "b.png"}));
+}
+
+// A report that cannot be written (a full disk, a closed stream) fails the
+// command with a message, as a picture written there does.
+TEST(ZumenCommand, AReportThatCannotBeWrittenFailsTheCommand) {
+  TempDir t;
+  const std::string src = Drawing(t);
+  for (const std::string& args : {"info --json " + Q(src), "info " + Q(src),
+                                  "convert " + Q(src) + " " + Q(t / "a.png") + " --json"}) {
+    for (const char* to : {">/dev/full", ">&-"}) {
+      const std::string err = t / "err.txt";
+      const int raw = std::system((std::string(ZUMEN_EXE) + " " + args + " " + to + " 2>" + Q(err)).c_str());
+      EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 1) << args << " " << to;
+      EXPECT_NE(ReadAll(err).find("zumen: cannot write to standard output"), std::string::npos) << args << " " << to;
+    }
+  }
+}
+
+TEST(ZumenCommand, ThumbnailToStandardOutput) {
+  TempDir t;
+  const std::string src = Drawing(t);
+  const Result r = Exec(t, "cd " + Q(t.dir()) + " && " + ZUMEN_EXE + " thumbnail " + Q(src) + " - 64");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_FALSE(FileExist(t / "-"));
+  const std::string png = r.out;
+  const LoadedImage img = LoadImageMemory(std::span(reinterpret_cast<const uint8_t*>(png.data()), png.size()));
+  ASSERT_TRUE(img.ok()) << img.error;
+  EXPECT_EQ(img.bitmap.width, 64);
 }
 
 TEST(ZumenCommand, InfoJsonOfDamagedFilesIsJson) {
