@@ -137,8 +137,9 @@ struct EncoderOptions {
 };
 
 struct RenderOptions {
-  // Picture size: width x height pixels when both are above 0; else the paper
-  // (for symbols: their extents) at dpi dots per inch.
+  // Picture size: width x height pixels when both are above 0; else (both 0)
+  // the paper (for symbols: their extents) at dpi dots per inch. One without
+  // the other, or a negative one, is refused with InvalidArgument.
   int width = 0;
   int height = 0;
   double dpi = 150;
@@ -151,7 +152,8 @@ struct RenderOptions {
   // at 1200 dpi is 56,160 pixels long); a longer side mostly comes from a
   // damaged coordinate. PNG and TIFF hold up to 2^31 - 1.
   uint32_t max_side = 65535;
-  // Room around the fitted frame, as a share of its size (0.05: 2.5 % on each side).
+  // Room around the fitted frame, as a share of its size (0.05: 2.5 % on each
+  // side); a finite number of 0 or more.
   double margin = 0.05;
   Background background = Background::Drawing;
   // The blue frame of the paper.

@@ -87,6 +87,24 @@ Status ReadSource(const std::string& path, uint64_t maxBytes, std::vector<uint8_
   return {};
 }
 
+// Options no picture can honour: refused with a message rather than drawn
+// as something else.
+Status CheckOptions(const RenderOptions& o) {
+  const auto invalid = [](std::string m) { return Status::Error(StatusCode::InvalidArgument, std::move(m)); };
+  if (o.width < 0 || o.height < 0 || (o.width > 0) != (o.height > 0)) {
+    return invalid("the picture size needs a width and a height of at least 1 pixel, not " +
+                   std::to_string(o.width) + " x " + std::to_string(o.height));
+  }
+  if (!std::isfinite(o.margin) || o.margin < 0) {
+    return invalid("the margin must be a number of 0 or more (0.05: 2.5 % on each side)");
+  }
+  if (o.encoder.quality && (*o.encoder.quality < 1 || *o.encoder.quality > 100)) {
+    return invalid("the quality must be a whole number from 1 to 100");
+  }
+  if (o.max_side == 0) return invalid("the longest side allowed must be at least 1 pixel");
+  return {};
+}
+
 Opened Load(Family family, std::span<const uint8_t> bytes, const std::string& path, const LoadOptions& options) {
   auto impl = std::make_shared<Drawing::Impl>();
   Opened r;
@@ -286,6 +304,7 @@ Output Output::Pixels(uint8_t* rgba, int width, int height, size_t stride) {
 
 Status PictureSize(const Drawing& d, const RenderOptions& options, int& width, int& height) {
   if (!d.valid()) return Status::Error(StatusCode::InvalidArgument, "no drawing");
+  if (Status s = CheckOptions(options); !s) return s;
   ConversionContext ctx;
   SetUpContext(d.impl().loaded, options, ctx);
   return PictureSizeOf(d.impl().loaded, ctx, options, width, height);
@@ -297,8 +316,8 @@ RenderResult RenderWith(const Drawing& d, const RenderOptions& asked, const Outp
     r.status = Status::Error(StatusCode::InvalidArgument, "no drawing");
     return r;
   }
-  if (asked.encoder.quality && (*asked.encoder.quality < 1 || *asked.encoder.quality > 100)) {
-    r.status = Status::Error(StatusCode::InvalidArgument, "the quality must be a whole number from 1 to 100");
+  if (Status s = CheckOptions(asked); !s) {
+    r.status = s;
     return r;
   }
   const RenderOptions options =
