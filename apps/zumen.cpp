@@ -144,13 +144,13 @@ int main(int argc, char** argv) try {
       "thumbnail", "Make a small PNG picture of a drawing for file managers (the desktop's thumbnailer runs it).");
   thumbnail->footer(
       "The drawing's extents fill the picture, on white, without the paper's frame; the picture is SIZE pixels\n"
-      "on its long side. OUT is written as PNG whatever its extension.\n"
+      "on its long side. OUT is written as PNG whatever its extension, - to standard output.\n"
       "Exit status: 0 done (a drawing read only in part shows what was read); 1 the drawing could not be read\n"
       "or the picture not written; 2 wrong usage.\n"
       "Example:\n"
       "  zumen thumbnail plan.jww plan-thumbnail.png 256");
   thumbnail->add_option("IN", thumbSource, "The drawing (" + DrawingExtensions() + ")")->type_name("")->required();
-  thumbnail->add_option("OUT", thumbDestination, "The PNG picture to write")->type_name("")->required();
+  thumbnail->add_option("OUT", thumbDestination, "The PNG picture to write (- for standard output)")->type_name("")->required();
   thumbnail->add_option("SIZE", thumbSize, "Pixels on the picture's long side, 1 to " +
                                                std::to_string(kMaxThumbnailSize))
       ->type_name("")
