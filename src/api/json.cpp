@@ -55,4 +55,33 @@ std::string InfoJson(const DrawingInfo& info) {
   return j.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
+std::string TextsJson(const std::vector<Text>& texts) {
+  Json list = Json::array();
+  for (const Text& t : texts) {
+    Json j;
+    j["text"] = t.text;
+    j["x"] = Number(t.x);
+    j["y"] = Number(t.y);
+    j["height"] = Number(t.height);
+    j["angle"] = Number(t.angle);
+    j["vertical"] = t.vertical;
+    j["box"] = {{"min_x", Number(t.box.min_x)}, {"min_y", Number(t.box.min_y)}, {"max_x", Number(t.box.max_x)},
+                {"max_y", Number(t.box.max_y)}};
+    j["layer"] = t.layer;
+    j["block_path"] = t.block_path;
+    list.push_back(std::move(j));
+  }
+  return list.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+std::string LayersJson(const std::vector<Layer>& layers) {
+  Json list = Json::array();
+  for (const Layer& l : layers) {
+    const char* state = l.state == LayerState::Hidden ? "hidden" : l.state == LayerState::DisplayOnly ? "display-only" : "normal";
+    list.push_back(Json{{"number", l.number}, {"group", l.group}, {"name", l.name}, {"group_name", l.group_name},
+                        {"state", state}, {"items", l.items}});
+  }
+  return list.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
 }  // namespace zumen

@@ -273,6 +273,11 @@ Drawing Drawing::Empty(Format f) {
 Format Drawing::format() const { return impl_->loaded.info.format; }
 const DrawingInfo& Drawing::Info() const { return impl_->loaded.info; }
 const std::vector<Diagnostic>& Drawing::Diagnostics() const { return impl_->loaded.diagnostics; }
+const std::vector<Layer>& Drawing::Layers() const { return impl_->loaded.layers; }
+std::vector<Text> Drawing::Texts(const RenderOptions& options) const {
+  (void)options;
+  return {};
+}
 
 // ---------------------------------------------------------------- rendering
 
@@ -318,6 +323,10 @@ RenderResult RenderWith(const Drawing& d, const RenderOptions& asked, const Outp
   }
   if (Status s = CheckOptions(asked); !s) {
     r.status = s;
+    return r;
+  }
+  if (asked.cancelled && asked.cancelled()) {
+    r.status = Status::Error(StatusCode::Cancelled, "cancelled");
     return r;
   }
   const RenderOptions options =
@@ -402,6 +411,8 @@ RenderResult RenderWith(const Drawing& d, const RenderOptions& asked, const Outp
   // Diagnostics are those of the first drawing: further bands draw the same
   // entities again.
   r.diagnostics = ctx.Diag.List();
+  r.window = Box{ctx.DispX1, ctx.DispY1, ctx.DispX2, ctx.DispY2};
+  r.scale = ctx.DispScale;
   r.draw_ms = before + drawing;
   r.save_ms = Milliseconds(painting) - drawing;
   r.width = width;

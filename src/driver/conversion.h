@@ -45,6 +45,7 @@ struct LoadedDrawing {
   RemovedOnSignal imageFolderGuard;  // the image folder, while it exists
   DrawingInfo info;
   std::vector<Diagnostic> diagnostics;
+  std::vector<Layer> layers;
 
   LoadedDrawing() = default;
   LoadedDrawing(const LoadedDrawing&) = delete;

@@ -18,7 +18,7 @@ constexpr uint8_t kCodedMarker = 100;
 constexpr uint16_t kVertical = 0x20;  // sFlg bit of vertical writing
 
 // Layer state stored in the attribute model for group state g and layer state l.
-int32_t LayerState(int32_t g, int32_t l) {
+int32_t JwwLayerState(int32_t g, int32_t l) {
   if (g == 0 || l == 0) return 3;
   if (g == 1 || l == 1) return 2;
   return 1;
@@ -42,7 +42,7 @@ void JwwSetGAttLayer(const TJwwData& d, ConversionContext& ctx) {
     // A zero or negative group scale would give an infinite layer scale; the
     // model then keeps its default of 1.
     const double sc = grp.adScale > 0 ? 1.0 / grp.adScale : 1.0;
-    ctx.GAtt.SetAttrLayer(n, LayerState(grp.anGLay, d.EntLay[n].aanLay), sc, grp.aStrGLayName,
+    ctx.GAtt.SetAttrLayer(n, JwwLayerState(grp.anGLay, d.EntLay[n].aanLay), sc, grp.aStrGLayName,
                           d.EntLay[n].aStrLayName);
   }
 }
