@@ -118,8 +118,9 @@ struct LoadOptions {
   // whose block places itself would otherwise cost hours; a drawing that
   // needs more is drawn in part, with a warning.
   uint64_t max_block_work = 100'000;
-  // Folder under which the drawing's private folder for its embedded images is
-  // made; empty: the system's temporary folder.
+  // Not used: a drawing and the images it carries or places are read into
+  // memory when it is opened, and no file is written for them. Kept so that
+  // programs that set it still build.
   std::string temp_folder;
 };
 
