@@ -243,9 +243,17 @@ class RasterTarget final : public PictureTarget {
       return;
     }
     const int workers = std::min(strips, threads_);
+    // Every further worker draws on a surface object of its own over the same
+    // pixels: Cairo keeps the clip of a drawing in progress on the surface
+    // object, so threads sharing one would take each other's clip.
+    cairo_surface_t* main = canvas_->Surface();
+    cairo_surface_flush(main);
     std::vector<std::unique_ptr<CairoCanvas>> others;
     for (int i = 1; i < workers; ++i) {
-      CairoCanvasOrError made = CairoCanvas::CreateOn(canvas_->Surface(), width, height);
+      cairo_surface_t* own = cairo_image_surface_create_for_data(
+          cairo_image_surface_get_data(main), CAIRO_FORMAT_ARGB32, width, height, cairo_image_surface_get_stride(main));
+      CairoCanvasOrError made = CairoCanvas::CreateOn(own, width, height);
+      cairo_surface_destroy(own);
       if (!made.canvas) break;  // fewer workers, as many as there are canvases
       made.canvas->SetFontConfigFile(fontConfig_);
       others.push_back(std::move(made.canvas));
@@ -265,6 +273,8 @@ class RasterTarget final : public PictureTarget {
       }
       c.EndScene();
     });
+    others.clear();
+    cairo_surface_mark_dirty(main);
     canvas_->ClipRows(0, 0);
     if (failure) std::rethrow_exception(failure);
   }
