@@ -9,7 +9,7 @@
 #include "formats/jwc/dxf_pass.h"
 #include "formats/jwc/jwc_data.h"
 #include "formats/jwc/jwk_data.h"
-#include "render_jw/graph2.h"
+#include "formats/jwc/lowering.h"
 
 namespace zumen {
 
@@ -44,17 +44,9 @@ class JwcHandler final : public DrawingHandler {
 
   FrameBox Frame(const ConversionContext& ctx) const override { return {0, 0, ctx.papx, ctx.papy}; }
 
-  // A JWC drawing is drawn even when it holds nothing: the paper frame shows.
-  void Draw(ConversionContext& ctx, Canvas& canvas, const DrawModes& modes) const override {
-    TGraph2 g(ctx, canvas);
-    canvas.BeginScene();
-    g.GCls(modes.background.value_or(ctx.GAtt.GetBackColor()));
-    if (modes.frame) {
-      g.GPenSet(ctx.InkColour(0xFF0000FF), 1, 1);
-      g.GLBox(0, 0, ctx.papx, ctx.papy);
-    }
-    d_.GLDrawALL(g, ctx);
-    canvas.EndScene();
+  bool Lower(scene::Scene& s) const override {
+    LowerJwc(d_, s);
+    return true;
   }
 
   void ExportDxf(ConversionContext& ctx, dxf::Document& out) const override { JwcExportDxf(d_, ctx, out); }
@@ -107,12 +99,9 @@ class JwkHandler final : public DrawingHandler {
 
   FrameBox Frame(const ConversionContext& ctx) const override { return {ctx.MinX, ctx.MinY, ctx.MaxX, ctx.MaxY}; }
 
-  void Draw(ConversionContext& ctx, Canvas& canvas, const DrawModes& modes) const override {
-    TGraph2 g(ctx, canvas);
-    canvas.BeginScene();
-    g.GCls(modes.background.value_or(ctx.GAtt.GetBackColor()));
-    d_.GLDrawALL(g, ctx);
-    canvas.EndScene();
+  bool Lower(scene::Scene& s) const override {
+    LowerJwk(d_, s);
+    return true;
   }
 
   void ExportDxf(ConversionContext& ctx, dxf::Document& out) const override { JwkExportDxf(d_, ctx, out); }

@@ -13,7 +13,6 @@
 namespace zumen {
 
 struct ConversionContext;
-class TGraph2;
 
 class TJwcData {
  public:
@@ -48,18 +47,6 @@ class TJwcData {
   // What the extents are measured over: every entity and the virtual points drawn.
   JwcExtentInput ExtentInput() const;
 
-  // Draws everything through Gra2 (declared in render_jw/graph2.h).
-  void GLDrawALL(TGraph2& Gra2, ConversionContext& ctx) const;
-  void GLDrawLine(TGraph2& Gra2, ConversionContext& ctx, bool dispmode, uint32_t dcol,
-                  const TEntJwcLine& e) const;
-  void GLDrawArc(TGraph2& Gra2, ConversionContext& ctx, bool dispmode, uint32_t dcol,
-                 const TEntJwcArc2& e) const;
-  void GLDrawMoji(TGraph2& Gra2, ConversionContext& ctx, bool dispmode, uint32_t dcol,
-                  const TEntJwcMoji2& e) const;
-  void GLDrawTen(TGraph2& Gra2, ConversionContext& ctx, bool dispmode, uint32_t dcol,
-                 const TEntJwcTen& e) const;
-  void GLDrawVten(TGraph2& Gra2, ConversionContext& ctx, bool dispmode, uint32_t dcol,
-                  const TEntJwcVten& e) const;
 
   // The virtual points 1..n that the header announces and the file holds.
   int VtenDrawCount() const;

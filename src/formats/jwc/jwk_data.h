@@ -13,7 +13,6 @@
 namespace zumen {
 
 struct ConversionContext;
-class TGraph2;
 
 class TJwkData {
  public:
@@ -40,15 +39,6 @@ class TJwkData {
   // The box from the origin over the symbol, in drawing units.
   void GetMinMaxZahyo(ConversionContext& ctx) const;
 
-  void GLDrawALL(TGraph2& Gra2, ConversionContext& ctx) const;
-  void GLDrawLine(TGraph2& Gra2, ConversionContext& ctx, bool dispmode, uint32_t dcol,
-                  const TEntJwcLine& e) const;
-  void GLDrawArc(TGraph2& Gra2, ConversionContext& ctx, bool dispmode, uint32_t dcol,
-                 const TEntJwcArc2& e) const;
-  void GLDrawMoji(TGraph2& Gra2, ConversionContext& ctx, bool dispmode, uint32_t dcol,
-                  const TEntJwcMoji2& e) const;
-  void GLDrawTen(TGraph2& Gra2, ConversionContext& ctx, bool dispmode, uint32_t dcol,
-                 const TEntJwcTen& e) const;
 
   // Records read (the header counts are what the file announced).
   int32_t lineN = 0, arcN = 0, tenN = 0, mojiN = 0;

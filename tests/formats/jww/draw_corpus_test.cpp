@@ -11,11 +11,11 @@
 #include "canvas/recording_canvas.h"
 #include "common/paper.h"
 #include "driver/sizing.h"
-#include "formats/jww/lowering.h"
-#include "render_jw/paint_scene.h"
 #include "formats/jww/extents.h"
 #include "formats/jww/file_pens.h"
 #include "formats/jww/jww_data.h"
+#include "formats/jww/lowering.h"
+#include "render_jw/paint_scene.h"
 
 namespace zumen {
 namespace {

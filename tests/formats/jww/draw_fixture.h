@@ -15,10 +15,10 @@
 #include "context/context.h"
 #include "formats/jww/extents.h"
 #include "formats/jww/file_pens.h"
-#include "formats/jww/lowering.h"
-#include "render_jw/paint_scene.h"
 #include "formats/jww/jww_data.h"
+#include "formats/jww/lowering.h"
 #include "render_jw/graph2.h"
+#include "render_jw/paint_scene.h"
 #include "support/jww_writer.h"
 
 namespace zumen::testing {
