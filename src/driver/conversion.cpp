@@ -11,6 +11,7 @@
 #include "common/text.h"
 #include "driver/reference.h"
 #include "render_jw/paint_scene.h"
+#include "render_k4/paint_scene.h"
 #include "formats/jwc/handler.h"
 #include "formats/jww/handler.h"
 #include "formats/k4/handler.h"
@@ -295,14 +296,29 @@ void ReportFarOffPaper(const LoadedDrawing& d, ConversionContext& ctx) {
 
 void DrawScene(const scene::Scene& s, ConversionContext& ctx, Canvas& canvas, const DrawModes& modes) {
   if (!s.drawn) return;
-  TGraph2 g(ctx, canvas);
+  // The K4 renderer keeps its own pens and dash pattern around the shared
+  // core.
+  std::optional<TGraph> k4;
+  std::optional<TGraph2> jw;
+  if (s.painter == scene::Painter::K4) k4.emplace(ctx, canvas);
+  else jw.emplace(ctx, canvas);
   canvas.BeginScene();
-  g.GCls(modes.background.value_or(ctx.GAtt.GetBackColor()));
+  const uint32_t background = modes.background.value_or(ctx.GAtt.GetBackColor());
+  if (k4) k4->GCls(background);
+  else jw->GCls(background);
   if (modes.frame && s.paperFrame) {
-    g.GPenSet(ctx.InkColour(0xFF0000FF), 1, 1);
-    g.GLBox(s.paperFrame->x1, s.paperFrame->y1, s.paperFrame->x2, s.paperFrame->y2);
+    const uint32_t blue = ctx.InkColour(0xFF0000FF);
+    const scene::Frame& f = *s.paperFrame;
+    if (k4) {
+      k4->GPenSet(blue, 1, 1);
+      k4->GLBox(f.x1, f.y1, f.x2, f.y2);
+    } else {
+      jw->GPenSet(blue, 1, 1);
+      jw->GLBox(f.x1, f.y1, f.x2, f.y2);
+    }
   }
-  PaintJwItems(s, ctx, g);
+  if (k4) PaintK4Items(s, ctx, *k4, modes.ownColours);
+  else PaintJwItems(s, ctx, *jw);
   canvas.EndScene();
 }
 

@@ -30,33 +30,15 @@
 #include "attributes/graattribute.h"
 #include "common/box.h"
 #include "common/types.h"
+#include "scene/head.h"
 #include "scene/images.h"
+#include "scene/k4_items.h"
 
 namespace zumen {
 
 class Canvas;
 
 namespace scene {
-
-// Item flags.
-enum : uint8_t {
-  kAux = 1,            // auxiliary: shown only when the picture shows auxiliary lines
-  kDimensionPart = 2,  // one of the parts a dimension is drawn from
-  kNotDrawn = 4,       // kept for the structure (DXF, queries), never painted
-};
-
-// What every item has: the layer that decides whether it is shown (0..255;
-// -1 for an entity on a layer the model does not have, which is never
-// shown), its flags, and the entity it came from (the index in its family's
-// list of that kind, kind as the family numbers its lists).
-struct Head {
-  int16_t layer = 0;
-  uint8_t flags = 0;
-  uint8_t sourceKind = 0;
-  int32_t source = -1;
-  // The dimension (index into Scene::dimensions) the item is a part of; -1.
-  int32_t dimension = -1;
-};
 
 // A pen of the Jw renderer: its layer (which greys it on a display-only
 // layer), pen colour number, line type and width in drawing units (0: one
@@ -189,7 +171,8 @@ struct Placement {
   int32_t parent = -1;  // the placement (index in Scene::placements) it sits in
 };
 
-using Item = std::variant<Line, Arc, Solid, SolidArc, Marker, Text, Image, BaseMark>;
+using Item = std::variant<Line, Arc, Solid, SolidArc, Marker, Text, Image, BaseMark, K4Stroke, K4Symbol, K4Point,
+                          K4Text, K4Fill, K4Bitmap>;
 
 inline const Head& HeadOf(const Item& item) {
   return std::visit([](const auto& i) -> const Head& { return i.h; }, item);

@@ -8,7 +8,7 @@
 #include "common/text.h"
 #include "formats/k4/dxf_pass.h"
 #include "formats/k4/k4data.h"
-#include "render_k4/graph.h"
+#include "formats/k4/lowering.h"
 
 namespace zumen {
 
@@ -48,20 +48,9 @@ class K4Handler final : public DrawingHandler {
 
   void ExportDxf(ConversionContext& ctx, dxf::Document& out) const override { K4ExportDxf(d_, ctx, out); }
 
-  void Draw(ConversionContext& ctx, Canvas& canvas, const DrawModes& modes) const override {
-    if (d_.EntN <= 0) return;
-    TGraph gk(ctx, canvas);
-    canvas.BeginScene();
-    gk.GCls(modes.background.value_or(0xFFFFFFFF));
-    if (modes.frame) {
-      gk.GPenSet(ctx.InkColour(0xFF0000FF), 1, 1);
-      gk.GLBox(0, 0, ctx.papx, ctx.papy);
-    }
-    TK4DrawModes k4;
-    k4.DispMode = modes.ownColours;
-    k4.HojoMode = modes.auxiliaryLines;
-    d_.GLDrawALL(gk, ctx, k4);
-    canvas.EndScene();
+  bool Lower(scene::Scene& s) const override {
+    LowerK4(d_, s);
+    return true;
   }
 
   void Describe(const ConversionContext&, DrawingInfo& info) const override {
