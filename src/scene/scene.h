@@ -212,7 +212,7 @@ struct LayerDef {
 // The painter that draws a scene's items.
 enum class Painter { Jw, K4 };
 
-// The paper's blue frame: a box, or none (symbols).
+// A box in drawing units.
 struct Frame {
   double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
 };
@@ -222,6 +222,9 @@ struct Scene {
   // Whether the drawing is drawn at all (a JWW or K4 drawing that announces
   // no entity is not, not even its background).
   bool drawn = true;
+  // The box fitted into pictures (the paper; for symbols their extents) and
+  // the paper's blue frame (none for symbols).
+  Frame frame{0, 0, 400, 400};
   std::optional<Frame> paperFrame;
   // The drawing's own background (0 white, 1 black) and attribute model.
   TgraAttribute model;

@@ -67,11 +67,20 @@ TEST(PaperSizeOfCode, KnownAndUnknownCodes) {
   }
 }
 
+// The box a drawing of the family fits into pictures, for the paper and
+// extents given (a drawing read only in part keeps them).
+FrameBox FrameOf(Family f, double papx, double papy, ExtentBox extents = {0, 0, 400, 400}) {
+  scene::Scene s;
+  s.papx = papx;
+  s.papy = papy;
+  s.extents = extents;
+  MakeHandler(f)->Lower(false, s);
+  return {s.frame.x1, s.frame.y1, s.frame.x2, s.frame.y2};
+}
+
 TEST(FitFrame, JwwPaperIsCentredOnTheOriginWithAMargin) {
   ConversionContext ctx;
-  ctx.papx = 420;
-  ctx.papy = 297;
-  FitFrame(ctx, MakeHandler(Family::Jww)->Frame(ctx), 1000, 1000);
+  FitFrame(ctx, FrameOf(Family::Jww, 420, 297), 1000, 1000);
   EXPECT_DOUBLE_EQ(ctx.DispScale, 1000 / (420 * 1.05));
   EXPECT_DOUBLE_EQ(ctx.DispX1, -500 / ctx.DispScale);
   EXPECT_DOUBLE_EQ(ctx.DispX2, 500 / ctx.DispScale);
@@ -81,13 +90,11 @@ TEST(FitFrame, JwwPaperIsCentredOnTheOriginWithAMargin) {
 
 TEST(FitFrame, FramesByFamily) {
   ConversionContext ctx;
-  ctx.papx = 200;
-  ctx.papy = 100;
-  ctx.MinX = -10, ctx.MinY = -5, ctx.MaxX = 30, ctx.MaxY = 15;
-  FitFrame(ctx, MakeHandler(Family::Jwc)->Frame(ctx), 210, 105);  // paper from the origin
+  const ExtentBox extents{-10, -5, 30, 15};
+  FitFrame(ctx, FrameOf(Family::Jwc, 200, 100, extents), 210, 105);  // paper from the origin
   EXPECT_NEAR(ctx.DispX1, -5, 1e-9);
   EXPECT_NEAR(ctx.DispY1, -2.5, 1e-9);
-  FitFrame(ctx, MakeHandler(Family::Jws)->Frame(ctx), 420, 210);  // the extents
+  FitFrame(ctx, FrameOf(Family::Jws, 200, 100, extents), 420, 210);  // the extents
   EXPECT_NEAR((ctx.DispX1 + ctx.DispX2) / 2, 10, 1e-9);
   EXPECT_NEAR((ctx.DispY1 + ctx.DispY2) / 2, 5, 1e-9);
   EXPECT_NEAR(ctx.DispScale, 10, 1e-9);
@@ -95,9 +102,7 @@ TEST(FitFrame, FramesByFamily) {
 
 TEST(FitFrame, ZeroSizeFrameKeepsAFiniteScale) {
   ConversionContext ctx;
-  ctx.MinX = ctx.MaxX = 3;
-  ctx.MinY = ctx.MaxY = 4;
-  FitFrame(ctx, MakeHandler(Family::Jwk)->Frame(ctx), 100, 100);
+  FitFrame(ctx, FrameOf(Family::Jwk, 0, 0, {3, 4, 3, 4}), 100, 100);
   EXPECT_DOUBLE_EQ(ctx.DispScale, 100 / 0.001);
   EXPECT_NEAR(ctx.DispX1, 3 - 0.0005, 1e-12);
 }

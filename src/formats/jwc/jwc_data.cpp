@@ -186,8 +186,7 @@ int TJwcData::VtenDrawCount() const {
   return std::min(Enthd.vtenCount, stored);
 }
 
-void TJwcData::SetGAttLayer(ConversionContext& ctx) const {
-  TgraAttribute& att = ctx.GAtt;
+void TJwcData::SetGAttLayer(TgraAttribute& att) const {
   att.SetDefaultLayer();
   // Without a layer table (the read ended before it) the defaults stay.
   if (EntLay.size() < kLayers || EntLgrp.size() < kGroups) return;
@@ -216,11 +215,6 @@ JwcExtentInput TJwcData::ExtentInput() const {
   return in;
 }
 
-void TJwcData::GetMinMaxZahyo(ConversionContext& ctx) const {
-  ExtentBox box{ctx.MinX, ctx.MinY, ctx.MaxX, ctx.MaxY};
-  const JwcExtentInput in = ExtentInput();
-  JwcWidenExtents(box, true, in, 1.0);
-  ctx.MinX = box.minx, ctx.MinY = box.miny, ctx.MaxX = box.maxx, ctx.MaxY = box.maxy;
-}
+void TJwcData::GetMinMaxZahyo(ExtentBox& box) const { JwcWidenExtents(box, true, ExtentInput(), 1.0); }
 
 }  // namespace zumen

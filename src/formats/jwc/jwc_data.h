@@ -8,11 +8,13 @@
 
 #include "common/bytes.h"
 #include "formats/jwc/extents.h"
+#include "attributes/graattribute.h"
+#include "common/box.h"
 #include "formats/jwc/records.h"
 
 namespace zumen {
 
-struct ConversionContext;
+
 
 class TJwcData {
  public:
@@ -40,10 +42,11 @@ class TJwcData {
   bool FileIn(const std::string& FName);
   bool FileIn(std::span<const uint8_t> data);
 
-  // Passes the 256 layer states, scales and names to ctx.GAtt.
-  void SetGAttLayer(ConversionContext& ctx) const;
-  // Widens ctx.MinX..MaxY over the drawing.
-  void GetMinMaxZahyo(ConversionContext& ctx) const;
+  // Passes the 256 layer states, scales and names to the attribute model.
+  void SetGAttLayer(TgraAttribute& att) const;
+  // Restarts box at the drawing's first point and widens it over the
+  // drawing; a drawing without entities leaves it as it was.
+  void GetMinMaxZahyo(ExtentBox& box) const;
   // What the extents are measured over: every entity and the virtual points drawn.
   JwcExtentInput ExtentInput() const;
 

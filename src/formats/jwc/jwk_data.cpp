@@ -108,16 +108,16 @@ bool TJwkData::BodyIn(ByteReader& rd) {
   return true;
 }
 
-void TJwkData::SetGAttLayer(ConversionContext& ctx) const {
-  ctx.GAtt.SetDefaultLayer();
-  for (int i = 0; i < 256; ++i) ctx.GAtt.SetAttrLayer(i, 1, 1.0 / Enthd.scale);
+void TJwkData::SetGAttLayer(TgraAttribute& att) const {
+  att.SetDefaultLayer();
+  for (int i = 0; i < 256; ++i) att.SetAttrLayer(i, 1, 1.0 / Enthd.scale);
 }
 
-void TJwkData::GetMinMaxZahyo(ConversionContext& ctx) const {
+ExtentBox TJwkData::GetMinMaxZahyo() const {
   ExtentBox box;
   BoxStart(box, 0, 0, 1);
   JwcWidenExtents(box, false, JwcExtentInput{EntLine, EntArc, EntMoji, EntTen, {}}, Enthd.scale);
-  ctx.MinX = box.minx, ctx.MinY = box.miny, ctx.MaxX = box.maxx, ctx.MaxY = box.maxy;
+  return box;
 }
 
 }  // namespace zumen

@@ -7,12 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "attributes/graattribute.h"
+#include "common/box.h"
 #include "common/bytes.h"
 #include "formats/jwc/records.h"
 
 namespace zumen {
 
-struct ConversionContext;
+
 
 class TJwkData {
  public:
@@ -35,9 +37,9 @@ class TJwkData {
   bool FileIn(std::span<const uint8_t> data);
 
   // Every layer in state 1 with the symbol's scale.
-  void SetGAttLayer(ConversionContext& ctx) const;
+  void SetGAttLayer(TgraAttribute& att) const;
   // The box from the origin over the symbol, in drawing units.
-  void GetMinMaxZahyo(ConversionContext& ctx) const;
+  ExtentBox GetMinMaxZahyo() const;
 
 
   // Records read (the header counts are what the file announced).

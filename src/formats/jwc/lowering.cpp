@@ -10,6 +10,9 @@
 #include <span>
 #include <utility>
 
+#include "common/paper.h"
+#include "formats/jwc/extents.h"
+
 namespace zumen {
 
 namespace {
@@ -99,9 +102,26 @@ const TEntJwcMojiType* JwcMojiType(std::span<const TEntJwcMojiType> table, int n
   return &table[static_cast<size_t>(no)];
 }
 
-void LowerJwc(const TJwcData& d, scene::Scene& s) {
+void LowerJwc(const TJwcData& d, bool complete, scene::Scene& s) {
+  if (complete) {
+    DefaultFileColorSet(s.model);
+    DefaultFileLtypeSet(s.model);
+    d.SetGAttLayer(s.model);
+    d.GetMinMaxZahyo(s.extents);
+    const PaperSize p = PaperSizeOfCode(d.Enthd.psize);
+    s.papx = p.width;
+    s.papy = p.height;
+  }
   s.drawn = true;
-  s.paperFrame = scene::Frame{0, 0, s.papx, s.papy};
+  s.frame = {0, 0, s.papx, s.papy};
+  s.paperFrame = s.frame;
+  if (complete) {
+    EntitySurvey survey({-s.papx / 2, -s.papy / 2, s.papx * 1.5, s.papy * 1.5});
+    JwcSurveyEntities(d.ExtentInput(), s.model, survey);
+    s.surveyAny = survey.any();
+    s.surveyBox = survey.box();
+    s.surveyOutside = survey.outside();
+  }
   // The scale macros print the scale of the text's layer group; without a
   // table of groups the last one printed stays.
   double last = 1;
@@ -127,8 +147,17 @@ void LowerJwc(const TJwcData& d, scene::Scene& s) {
   }
 }
 
-void LowerJwk(const TJwkData& d, scene::Scene& s) {
+void LowerJwk(const TJwkData& d, bool complete, scene::Scene& s) {
+  if (complete) {
+    DefaultFileColorSet(s.model);
+    DefaultFileLtypeSet(s.model);
+    d.SetGAttLayer(s.model);
+    s.extents = d.GetMinMaxZahyo();
+    s.papx = std::abs(s.extents.maxx - s.extents.minx);
+    s.papy = std::abs(s.extents.maxy - s.extents.miny);
+  }
   s.drawn = true;
+  s.frame = {s.extents.minx, s.extents.miny, s.extents.maxx, s.extents.maxy};
   LowerEntities(d, d.Enthd.scale, s.model, [](const TEntJwcMoji2&) { return 1.0; }, s.items);
   s.overlay.push_back(scene::BaseMark{{}, {0, 0}});
 }

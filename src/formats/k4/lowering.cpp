@@ -296,11 +296,29 @@ class K4Lowering {
 
 }  // namespace
 
-void LowerK4(const TK4Data& d, scene::Scene& s) {
+void LowerK4(const TK4Data& d, bool complete, scene::Scene& s) {
+  if (complete) {
+    s.title = d.Title;
+    // The paper's width and height from its corner points, turned for a
+    // landscape layout.
+    s.papx = std::abs(d.psz.size[1].X - d.psz.size[0].X);
+    s.papy = std::abs(d.psz.size[1].Y - d.psz.size[0].Y);
+    if (d.psz.lout == 1) std::swap(s.papx, s.papy);
+    // The extents of the objects; the paper for a drawing without any.
+    s.extents = {0, 0, s.papx, s.papy};
+    d.Extents(s.extents);
+  }
   s.painter = scene::Painter::K4;
   s.drawn = d.EntN > 0;
-  s.paperFrame = scene::Frame{0, 0, s.papx, s.papy};
-  s.title = d.Title;
+  s.frame = {0, 0, s.papx, s.papy};
+  s.paperFrame = s.frame;
+  if (complete) {
+    EntitySurvey survey({-s.papx / 2, -s.papy / 2, s.papx * 1.5, s.papy * 1.5});
+    d.SurveyObjects(survey);
+    s.surveyAny = survey.any();
+    s.surveyBox = survey.box();
+    s.surveyOutside = survey.outside();
+  }
   // The layer states: a group or layer of state 0 is hidden, 1 greyed.
   for (int n = 0; n < 256; ++n) {
     const auto& g = d.li.grp[static_cast<size_t>(n / 16)];

@@ -5,9 +5,11 @@
 
 namespace zumen {
 
-// The scene of a drawing into s, whose paper and extents are set already:
-// drawn when it holds objects, with the paper's frame; the layer states,
-// names and scales into s.model.
-void LowerK4(const TK4Data& d, scene::Scene& s);
+// The scene of a drawing into s: for one read to its end (complete) its
+// title, paper, extents (the paper's for a drawing without objects) and the
+// survey of what a picture of the paper shows, else s keeps its defaults for
+// them; drawn when it holds objects, with the paper's frame; the layer
+// states, names and scales into s.model.
+void LowerK4(const TK4Data& d, bool complete, scene::Scene& s);
 
 }  // namespace zumen

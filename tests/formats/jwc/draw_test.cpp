@@ -38,17 +38,17 @@ struct Scene {
     ctx.GAtt.SetDispKijun(0);
   }
   void Draw(const TJwcData& d) {
-    d.SetGAttLayer(ctx);
+    d.SetGAttLayer(ctx.GAtt);
     scene::Scene s;
     s.model = ctx.GAtt;
-    LowerJwc(d, s);
+    LowerJwc(d, false, s);
     Paint(s);
   }
   void Draw(const TJwkData& d) {
-    d.SetGAttLayer(ctx);
+    d.SetGAttLayer(ctx.GAtt);
     scene::Scene s;
     s.model = ctx.GAtt;
-    LowerJwk(d, s);
+    LowerJwk(d, false, s);
     Paint(s);
   }
   void Paint(const scene::Scene& s) {

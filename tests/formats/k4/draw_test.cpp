@@ -50,7 +50,7 @@ class K4Draw : public ::testing::Test {
   void Draw() { Paint(gra); }
   void Paint(TGraph& g) {
     scene::Scene s;
-    LowerK4(k, s);
+    LowerK4(k, false, s);
     ctx.GAtt.SetDispHojo(hojo ? 1 : 0);
     ctx.GAtt.SetDefaultLayer();
     for (int n = 0; n < 256; ++n) ctx.GAtt.SetAttrLayer(n, s.model.GetAttrLayerState(n), 1);
