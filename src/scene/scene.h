@@ -178,8 +178,8 @@ inline const Head& HeadOf(const Item& item) {
   return std::visit([](const auto& i) -> const Head& { return i.h; }, item);
 }
 
-// A block instance as the drawing writes it: where, how large and turned,
-// which definition.
+// A block instance as the drawing writes it: where, how large and turned
+// (radians), which definition (the first of its number; -1 for none).
 struct Instance {
   Head h;
   int32_t definition = -1;
@@ -195,18 +195,26 @@ struct Definition {
   std::vector<Instance> instances;  // the definitions it places in turn
 };
 
-// A dimension: its own head (layer, auxiliary) and the line it measures.
+// A dimension: its own head (layer, auxiliary), the line it measures (a-b,
+// drawn on layer lineLayer) and its text's base line (textA-textB on layer
+// textLayer) and text as stored.
 struct Dimension {
   Head h;
   TDPoint a, b;
+  int32_t lineLayer = 0;
+  TDPoint textA, textB;
+  int32_t textLayer = 0;
   std::u16string text;
 };
 
-// A layer as the drawing defines it.
+// A layer as the drawing defines it: names, state, the scale of its group
+// (millimetres of the drawing per drawing unit) and whether it is locked
+// against editing.
 struct LayerDef {
   std::u16string name, groupName;
   int32_t state = 1;  // 1 normal, 2 display only, 3 hidden
   double groupScale = 1;
+  bool locked = false;
 };
 
 // The painter that draws a scene's items.
@@ -228,7 +236,9 @@ struct Scene {
   std::optional<Frame> paperFrame;
   // The drawing's own background (0 white, 1 black) and attribute model.
   TgraAttribute model;
-  std::vector<LayerDef> layers;  // 256
+  std::vector<LayerDef> layers = std::vector<LayerDef>(256);
+  // A symbol's base point (DXF's insertion base).
+  std::optional<TDPoint> basePoint;
 
   std::vector<Item> items;
   std::vector<Placement> placements;  // painted after the items, in this order

@@ -4,8 +4,10 @@
 // texts and dimensions, and the placements of the block tree.
 #include "formats/jww/lowering.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <unordered_map>
 #include <utility>
 
 #include "common/cp932.h"
@@ -209,12 +211,21 @@ class JwwLowering {
       : body_(body), groups_(groups), s_(s) {}
 
   void Run() {
+    for (int n = 0; n < 256; ++n) {
+      const double g = groups_[static_cast<size_t>(n / 16)].adScale;
+      s_.layers[static_cast<size_t>(n)].groupScale = g > 0 && std::isfinite(g) ? g : 1.0;
+    }
+    // Instances resolve to the first definition carrying their number.
+    for (size_t i = 0; i < body_.EntBlockDef.size(); ++i)
+      firstDef_.try_emplace(body_.EntBlockDef[i].nNumber, static_cast<int32_t>(i));
     Lists(body_.EntLine, body_.EntEnko, body_.EntTen, body_.EntMoji, body_.EntSunpo, body_.EntSolid, s_.items);
+    for (size_t i = 0; i < body_.EntBlock.size(); ++i) s_.instances.push_back(InstanceOf(body_.EntBlock[i], i));
     for (const TEntJwwBlockDef& def : body_.EntBlockDef) {
       scene::Definition d;
       d.number = def.nNumber;
       d.name = def.strName;
       Lists(def.mLine, def.mEnko, def.mTen, def.mMoji, def.mSunpo, def.mSolid, d.items);
+      for (size_t i = 0; i < def.mBlock.size(); ++i) d.instances.push_back(InstanceOf(def.mBlock[i], i));
       s_.definitions.push_back(std::move(d));
     }
     // The block tree: each node places its definition's members through
@@ -257,6 +268,21 @@ class JwwLowering {
   }
 
   double GroupScale(int group) const { return group >= 0 && group < 16 ? groups_[group].adScale : 1.0; }
+
+  scene::Instance InstanceOf(const TEntJwwBlock& b, size_t index) const {
+    scene::Instance ins;
+    ins.h.layer = static_cast<int16_t>(std::clamp(b.att.LayerNo(), -1, 32767));
+    ins.h.sourceKind = kBlock;
+    ins.h.source = static_cast<int32_t>(index);
+    const auto it = firstDef_.find(b.nNumber);
+    ins.definition = it == firstDef_.end() ? -1 : it->second;
+    ins.number = b.nNumber;
+    ins.at = {b.DPKijunTen_x, b.DPKijunTen_y};
+    ins.scaleX = b.dBairitsuX;
+    ins.scaleY = b.dBairitsuY;
+    ins.rotation = b.radKaitenKaku;
+    return ins;
+  }
 
   // Pen of lines and arcs: the entity's own width, else its pen colour's.
   scene::JwPen LinePen(const TEntJwwAttr& a) const {
@@ -373,6 +399,10 @@ class JwwLowering {
     dim.h = HeadOf(e.att, true, kSunpo, i);
     dim.a = {e.Sen.start_x, e.Sen.start_y};
     dim.b = {e.Sen.end_x, e.Sen.end_y};
+    dim.lineLayer = e.Sen.att.LayerNo();
+    dim.textA = {e.Moji.start_x, e.Moji.start_y};
+    dim.textB = {e.Moji.end_x, e.Moji.end_y};
+    dim.textLayer = e.Moji.att.LayerNo();
     dim.text = e.Moji.str;
     const int32_t index = static_cast<int32_t>(s_.dimensions.size());
     s_.dimensions.push_back(dim);
@@ -407,6 +437,7 @@ class JwwLowering {
   const TJwwBody& body_;
   const std::array<TEntJwwLayerGroup, 16>& groups_;
   scene::Scene& s_;
+  std::unordered_map<uint32_t, int32_t> firstDef_;
 };
 
 // What a picture of the paper shows, entity by entity (a block instance as
@@ -480,6 +511,12 @@ void LowerJww(const TJwwData& d, bool complete, scene::Scene& s) {
   s.frame = {-s.papx / 2, -s.papy / 2, s.papx / 2, s.papy / 2};
   s.paperFrame = s.frame;
   LowerJwwBody(d.Body, d.EntLgrp, s);
+  for (int n = 0; n < 256; ++n) {
+    scene::LayerDef& l = s.layers[static_cast<size_t>(n)];
+    l.name = d.EntLay[static_cast<size_t>(n)].aStrLayName;
+    l.groupName = d.EntLgrp[static_cast<size_t>(n / 16)].aStrGLayName;
+    l.locked = d.EntLay[static_cast<size_t>(n)].aanLayProtect != 0 || d.EntLgrp[static_cast<size_t>(n / 16)].anGLayProtect != 0;
+  }
   if (complete) SurveyBody(d.Body, s);
 }
 
@@ -498,6 +535,7 @@ void LowerJws(const TJwsData& d, bool complete, scene::Scene& s) {
   scene::BaseMark mark;
   mark.p = {d.Enthd.BasePoint_x, d.Enthd.BasePoint_y};
   s.overlay.push_back(mark);
+  s.basePoint = mark.p;
 }
 
 void LowerJwwBody(const TJwwBody& body, const std::array<TEntJwwLayerGroup, 16>& groups, scene::Scene& s) {
