@@ -125,6 +125,15 @@ void BuildScene(LoadedDrawing& d) {
   auto s = std::make_shared<scene::Scene>();
   s->model = StartModel();
   d.handler->Lower(d.read, *s);
+  // Every family hands its layers' states and names to the model; the
+  // scene's layers show them.
+  for (int n = 0; n < TgraAttribute::kLayerCount; ++n) {
+    scene::LayerDef& l = s->layers[static_cast<size_t>(n)];
+    const TjwvLayer& m = s->model.jwvLay[static_cast<size_t>(n)];
+    l.state = s->model.GetAttrLayerState(n);
+    if (l.name.empty()) l.name = m.nam;
+    if (l.groupName.empty()) l.groupName = m.gna;
+  }
   LoadPlacedImages(*s, d.read ? d.absolutePath : std::string());
   d.scene = std::move(s);
 }

@@ -113,6 +113,12 @@ void LowerJwc(const TJwcData& d, bool complete, scene::Scene& s) {
     s.papy = p.height;
   }
   s.drawn = true;
+  // Stored coordinates are millimetres of paper; times the group's scale
+  // they are millimetres of the drawing.
+  for (int n = 0; n < 256 && static_cast<size_t>(n / 16) < d.EntLgrp.size(); ++n) {
+    const double g = d.EntLgrp[static_cast<size_t>(n / 16)].scale;
+    s.layers[static_cast<size_t>(n)].groupScale = g > 0 && std::isfinite(g) ? g : 1.0;
+  }
   s.frame = {0, 0, s.papx, s.papy};
   s.paperFrame = s.frame;
   if (complete) {

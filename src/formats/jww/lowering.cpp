@@ -512,10 +512,7 @@ void LowerJww(const TJwwData& d, bool complete, scene::Scene& s) {
   s.paperFrame = s.frame;
   LowerJwwBody(d.Body, d.EntLgrp, s);
   for (int n = 0; n < 256; ++n) {
-    scene::LayerDef& l = s.layers[static_cast<size_t>(n)];
-    l.name = d.EntLay[static_cast<size_t>(n)].aStrLayName;
-    l.groupName = d.EntLgrp[static_cast<size_t>(n / 16)].aStrGLayName;
-    l.locked = d.EntLay[static_cast<size_t>(n)].aanLayProtect != 0 || d.EntLgrp[static_cast<size_t>(n / 16)].anGLayProtect != 0;
+    s.layers[static_cast<size_t>(n)].locked = d.EntLay[static_cast<size_t>(n)].aanLayProtect != 0 || d.EntLgrp[static_cast<size_t>(n / 16)].anGLayProtect != 0;
   }
   if (complete) SurveyBody(d.Body, s);
 }
