@@ -8,53 +8,14 @@
 namespace zumen {
 namespace {
 
-Settings Sized(std::u16string w, std::u16string h, int cb3) {
-  Settings s;
-  s.ed2 = std::move(w);
-  s.ed3 = std::move(h);
-  s.cb3 = cb3;
-  return s;
-}
-
-TEST(GetDotSize, ExplicitPixelsRoundHalvesToEvenWithAMinimumOf10) {
-  struct Case {
-    std::u16string w, h;
-    double sx, sy;
-  } cases[] = {
-      {u"100", u"100", 100, 100}, {u"5.4", u"100", 10, 100}, {u"100.5", u"101.5", 100, 102},
-      {u"", u"abc", 10, 10},      {u"2,5", u"1e3", 10, 1000},
-  };
-  for (const Case& c : cases) {
-    double sx, sy;
-    GetDotSize(Family::Jww, Sized(c.w, c.h, 0), 420, 297, sx, sy);
-    EXPECT_EQ(sx, c.sx);
-    EXPECT_EQ(sy, c.sy);
-  }
-}
-
-TEST(GetDotSize, ResolutionChoiceSizesThePaperExceptForSymbols) {
+TEST(DotSizeAtDpi, ThePaperAtTheResolutionWithAMinimumOf10) {
   double sx, sy;
-  GetDotSize(Family::Jww, Sized(u"100", u"100", 9), 420, 297, sx, sy);  // 300 dpi
+  DotSizeAtDpi(420, 297, 300, sx, sy);
   EXPECT_EQ(sx, 4961);
   EXPECT_EQ(sy, 3508);
-  GetDotSize(Family::Jww, Sized(u"100", u"100", 19), 420, 297, sx, sy);  // unknown choice: 300 dpi
-  EXPECT_EQ(sx, 4961);
-  GetDotSize(Family::Jws, Sized(u"100", u"80", 9), 420, 297, sx, sy);
-  EXPECT_EQ(sx, 100);
-  EXPECT_EQ(sy, 80);
-  GetDotSize(Family::Jwk, Sized(u"100", u"80", 9), 420, 297, sx, sy);
-  EXPECT_EQ(sx, 100);
-  GetDotSize(Family::Jwc, Sized(u"100", u"80", 1), 0.1, 0.1, sx, sy);  // tiny paper: at least 10
+  DotSizeAtDpi(0.1, 0.1, 36, sx, sy);  // tiny paper: at least 10
   EXPECT_EQ(sx, 10);
   EXPECT_EQ(sy, 10);
-}
-
-TEST(DpiOfChoice, Table) {
-  EXPECT_EQ(DpiOfChoice(0), 0);
-  EXPECT_EQ(DpiOfChoice(1), 36);
-  EXPECT_EQ(DpiOfChoice(9), 300);
-  EXPECT_EQ(DpiOfChoice(18), 1200);
-  EXPECT_EQ(DpiOfChoice(-3), 300);
 }
 
 TEST(PaperSizeOfCode, KnownAndUnknownCodes) {
