@@ -1,6 +1,8 @@
 #include "request_options.h"
 
 #include <charconv>
+#include <cmath>
+#include <cstdlib>
 #include <set>
 #include <sstream>
 
@@ -12,10 +14,10 @@ namespace zumen_serve {
 namespace {
 
 // Parameters each endpoint takes.
-const std::set<std::string> kDrawingParams{"name", "from"};
-const std::set<std::string> kTextParams{"name", "from", "layers"};
-const std::set<std::string> kConvertParams{"name",       "from",    "format",  "size",   "dpi",    "fit",
-                                           "background", "frame",   "monochrome", "quality", "layers"};
+const std::set<std::string> kDrawingParams{"name", "from", "timeout"};
+const std::set<std::string> kTextParams{"name", "from", "layers", "timeout"};
+const std::set<std::string> kConvertParams{"name",  "from",       "format",  "size",   "dpi",    "fit",    "background",
+                                           "frame", "monochrome", "quality", "layers", "timeout"};
 
 std::optional<bool> Flag(const std::string& v) {
   if (v == "1" || v == "true" || v == "yes" || v == "on") return true;
@@ -107,6 +109,14 @@ std::string MakeRequestSettings(const std::multimap<std::string, std::string>& p
            {"fit", zumen_cli::CheckFit},
            {"quality", zumen_cli::CheckQuality}}) {
     if (std::string why = check(key, fn); !why.empty()) return why;
+  }
+  if (const auto t = get("timeout")) {
+    char* end = nullptr;
+    const double v = std::strtod(t->c_str(), &end);
+    if (t->empty() || *end != '\0' || !std::isfinite(v) || v < 0.1 || v > 86400) {
+      return "timeout: takes seconds from 0.1 up (at most the service's own budget), not \"" + *t + "\"";
+    }
+    s.timeout = v;
   }
   a.format = get("format").value_or("png");
   a.from = get("from");

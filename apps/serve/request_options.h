@@ -23,6 +23,7 @@ struct ServiceLimits {
 struct RequestSettings {
   zumen_cli::ConvertSettings convert;  // render, load (format), output type
   std::string stem = "drawing";        // for the answer's file name
+  std::optional<double> timeout;       // a shorter time budget asked for, in seconds
 };
 
 // Checks the parameters and fills the settings; on a bad parameter answers

@@ -3,6 +3,7 @@
 #include <httplib.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -128,6 +129,13 @@ int RunServe(const ServeArgs& a, std::ostream& err) {
   const int threads = ConnectionThreads(config.jobs, config.queue);
   server.new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<size_t>(threads)); };
   server.set_tcp_nodelay(true);
+  // SO_REUSEADDR alone (a restart binds at once past connections in
+  // TIME_WAIT): cpp-httplib's default adds SO_REUSEPORT, with which a second
+  // service on the same port would silently share the first one's clients.
+  server.set_socket_options([](socket_t sock) {
+    const int yes = 1;
+    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
   server.set_read_timeout(kReadTimeoutSeconds, 0);
   server.set_write_timeout(kWriteTimeoutSeconds, 0);
   server.set_keep_alive_timeout(kKeepAliveSeconds);
@@ -135,9 +143,11 @@ int RunServe(const ServeArgs& a, std::ostream& err) {
   server.set_payload_max_length(static_cast<size_t>(maxUpload));
   service.Install(server);
 
+  errno = 0;
   const int bound = port == 0 ? server.bind_to_any_port(host) : (server.bind_to_port(host, port) ? port : -1);
   if (bound < 0) {
-    err << "zumen: cannot listen on " << a.listen << (errno != 0 ? std::string(": ") + std::strerror(errno) : "") << "\n";
+    const int e = errno;
+    err << "zumen: cannot listen on " << a.listen << (e != 0 ? std::string(": ") + std::strerror(e) : "") << "\n";
     return 1;
   }
   const std::string shown = host.find(':') != std::string::npos ? "[" + host + "]" : host;

@@ -235,8 +235,10 @@ void Service::Handle(Work work, const httplib::Request& req, std::string_view bo
     res.set_header("Connection", "close");
     return;
   }
+  // The service's budget, or the shorter one the request asks for.
+  const double seconds = std::min(config_.timeout_seconds, s.timeout.value_or(config_.timeout_seconds));
   const Clock::time_point deadline =
-      Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(config_.timeout_seconds));
+      Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
   const int fd = FindConnectionSocket(req.remote_addr, req.remote_port, req.local_addr, req.local_port);
   Budget budget(deadline, fd, cancel_all_);
   switch (admission_.Enter(deadline, [fd] { return PeerGone(fd); })) {
@@ -264,7 +266,7 @@ void Service::Handle(Work work, const httplib::Request& req, std::string_view bo
     return;
   }
   if (budget.PastDeadline()) {
-    Error(res, 504, "timeout", "the time budget of " + Number(config_.timeout_seconds) + " s ran out");
+    Error(res, 504, "timeout", "the time budget of " + Number(seconds) + " s ran out");
     return;
   }
   const std::vector<zumen::Diagnostic>& read = opened.drawing.Diagnostics();
@@ -293,7 +295,7 @@ void Service::Handle(Work work, const httplib::Request& req, std::string_view bo
       } else if (cancel_all_) {
         Error(res, 503, "shutting_down", "the service stopped before the picture was done");
       } else {
-        Error(res, 504, "timeout", "the time budget of " + Number(config_.timeout_seconds) + " s ran out");
+        Error(res, 504, "timeout", "the time budget of " + Number(seconds) + " s ran out");
       }
       return;
     }
