@@ -14,6 +14,7 @@ import tempfile
 import threading
 import time
 from pathlib import Path
+from urllib.parse import urlencode
 
 SOURCE = Path(os.environ.get("ZUMEN_SOURCE_DIR", Path(__file__).resolve().parents[2]))
 ZUMEN_EXE = os.environ.get("ZUMEN_EXE", str(SOURCE / "build" / "zumen"))
@@ -76,10 +77,10 @@ class Server:
         finally:
             c.close()
 
-    def post(self, endpoint, body, timeout=120, **params):
-        from urllib.parse import urlencode
+    def post(self, endpoint, body, **params):
+        """POST /v1/ENDPOINT?PARAMS with the drawing as the body."""
         path = f"/v1/{endpoint}" + (f"?{urlencode(params)}" if params else "")
-        return self.request("POST", path, body, {"Content-Type": "application/octet-stream"}, timeout)
+        return self.request("POST", path, body, {"Content-Type": "application/octet-stream"})
 
     def metrics(self):
         """The samples of /metrics: {'name{labels}': value}."""
