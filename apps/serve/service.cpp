@@ -157,15 +157,17 @@ void Service::Serve(Work work, const httplib::Request& req, httplib::Response& r
   // The raw body is taken as it is, whatever its Content-Type says (curl's
   // --data-binary calls it a form); a multipart form gives its first file.
   std::string body, name;
-  bool multipart = false, inFile = false;
+  bool found = false, inFile = false;
   bool read = false;
   try {
     if (req.is_multipart_form_data()) {
-      multipart = true;
       read = reader(
           [&](const httplib::MultipartFormData& part) {
-            inFile = body.empty() && name.empty() && (!part.filename.empty() || part.name == "file");
-            if (inFile) name = part.filename.empty() ? std::string(" ") : part.filename;
+            inFile = !found && (!part.filename.empty() || part.name == "file");
+            if (inFile) {
+              found = true;
+              name = part.filename;
+            }
             return true;
           },
           [&](const char* data, size_t n) {
@@ -189,7 +191,6 @@ void Service::Serve(Work work, const httplib::Request& req, httplib::Response& r
     res.set_header("Connection", "close");
     return;
   }
-  if (multipart && name == " ") name.clear();
   const auto start = Clock::now();
   try {
     Handle(work, req, body, name, res);
@@ -356,24 +357,31 @@ void Service::Install(httplib::Server& server) {
                }));
   }
   // Uploads declared larger than the limit are refused before their body is
-  // read; the connection is closed, as the body is left unread.
-  server.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+  // read (a client that waits for "100 Continue", as curl does for large
+  // bodies, never sends it); the connection is closed, as the body is left
+  // unread.
+  const auto tooLarge = [this](const httplib::Request& req, httplib::Response& res) {
+    if (!req.has_header("Content-Length")) return false;
+    const std::string length = req.get_header_value("Content-Length");
+    unsigned long long n = 0;
+    const auto [end, ec] = std::from_chars(length.data(), length.data() + length.size(), n);
+    if (ec != std::errc() || n <= config_.max_upload) return false;
+    Error(res, 413, "too_large",
+          "the upload of " + length + " bytes is larger than the limit of " + std::to_string(config_.max_upload) +
+              " bytes");
+    res.set_header("Connection", "close");
+    metrics_.Record(EndpointOf(req.path), 413, 0);
+    counted = true;
+    return true;
+  };
+  server.set_expect_100_continue_handler([tooLarge](const httplib::Request& req, httplib::Response& res) {
     counted = false;
-    if (req.has_header("Content-Length")) {
-      const std::string length = req.get_header_value("Content-Length");
-      unsigned long long n = 0;
-      const auto [end, ec] = std::from_chars(length.data(), length.data() + length.size(), n);
-      if (ec == std::errc() && n > config_.max_upload) {
-        Error(res, 413, "too_large",
-              "the upload of " + length + " bytes is larger than the limit of " + std::to_string(config_.max_upload) +
-                  " bytes");
-        res.set_header("Connection", "close");
-        metrics_.Record(EndpointOf(req.path), 413, 0);
-        counted = true;
-        return httplib::Server::HandlerResponse::Handled;
-      }
-    }
-    return httplib::Server::HandlerResponse::Unhandled;
+    return tooLarge(req, res) ? 413 : 100;
+  });
+  server.set_pre_routing_handler([tooLarge](const httplib::Request& req, httplib::Response& res) {
+    counted = false;
+    return tooLarge(req, res) ? httplib::Server::HandlerResponse::Handled
+                              : httplib::Server::HandlerResponse::Unhandled;
   });
   // The answers cpp-httplib makes by itself get a JSON body too, and are counted.
   server.set_error_handler([this](const httplib::Request& req, httplib::Response& res) {
