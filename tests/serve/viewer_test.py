@@ -4,6 +4,7 @@ Skips when chromium, chromium-driver or python3-selenium is missing, and
 without the corpus. ZUMEN_VIEWER_SCREENSHOTS=folder keeps the screenshots.
 """
 
+import base64
 import io
 import os
 import shutil
@@ -20,6 +21,8 @@ try:
     from selenium import webdriver
     from selenium.common.exceptions import TimeoutException
     from selenium.webdriver.chrome.service import Service as ChromeService
+    from selenium.webdriver.common.action_chains import ActionChains
+    from selenium.webdriver.common.actions.wheel_input import ScrollOrigin
     from selenium.webdriver.common.by import By
     from selenium.webdriver.support.ui import WebDriverWait
 except ImportError:  # pragma: no cover - told by the skip below
@@ -190,6 +193,44 @@ class Viewer(unittest.TestCase):
                     self.assertTrue(ET.fromstring(data).tag.endswith("svg"))
                 else:
                     self.assertTrue(data.lstrip().startswith(b"0") and b"EOF" in data[-16:], data[:32])
+
+    def test_drop_pan_wheel_and_a_japanese_name(self):
+        src = corpus("jws/600(内手すり無).jws")
+        if src is None:
+            self.skipTest("the corpus is not here")
+        d = self.driver
+        d.set_window_size(1280, 860)
+        d.get(f"http://127.0.0.1:{self.server.port}/")
+        # Dropped on the page, as from a file manager.
+        self.js("""
+            const bytes = Uint8Array.from(atob(arguments[0]), (c) => c.charCodeAt(0));
+            const dt = new DataTransfer();
+            dt.items.add(new File([bytes], arguments[1]));
+            for (const type of ['dragenter', 'dragover', 'drop'])
+              document.getElementById('view').dispatchEvent(
+                new DragEvent(type, {dataTransfer: dt, bubbles: true, cancelable: true}));
+        """, base64.b64encode(src.read_bytes()).decode(), src.name)
+        self.wait(self.ready, message="the dropped drawing")
+        self.assertEqual(d.find_element(By.ID, "title").text, src.name)
+        self.assertGreater(ink(self.view_shot("8-dropped")), 500)
+        view = d.find_element(By.ID, "view")
+        transform = lambda: self.js("return document.getElementById('stage').style.transform")
+        # A drag pans by what the pointer moved.
+        ActionChains(d).move_to_element(view).click_and_hold().move_by_offset(120, 60).release().perform()
+        self.assertEqual(transform(), "translate(120px, 60px) scale(1)")
+        # The wheel zooms in about the pointer, and a sharper picture follows.
+        width = int(self.js("return document.getElementById('picture').dataset.width"))
+        ActionChains(d).scroll_from_origin(ScrollOrigin.from_element(view), 0, -400).perform()
+        scale = float(transform().split("scale(")[1].rstrip(")"))
+        self.assertGreater(scale, 1.5)
+        self.wait(lambda: self.ready() and int(self.js(
+            "return document.getElementById('picture').dataset.width")) > width * 1.3, message="a sharper picture")
+        self.view_shot("9-wheel")
+        # A download keeps the drawing's name, Japanese and all.
+        d.find_element(By.CSS_SELECTOR, "button[data-format=png]").click()
+        target = self.downloads / (src.stem + ".png")
+        self.wait(lambda: target.is_file() and not list(self.downloads.glob("*.crdownload")), message="the download")
+        self.assertEqual(target.read_bytes()[:8], b"\x89PNG\r\n\x1a\n")
 
     def test_a_phone_sized_window(self):
         src = corpus(DRAWING)
