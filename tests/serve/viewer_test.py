@@ -232,6 +232,20 @@ class Viewer(unittest.TestCase):
         self.wait(lambda: target.is_file() and not list(self.downloads.glob("*.crdownload")), message="the download")
         self.assertEqual(target.read_bytes()[:8], b"\x89PNG\r\n\x1a\n")
 
+    def test_a_file_that_is_no_drawing_is_told(self):
+        d = self.driver
+        d.set_window_size(1280, 860)
+        d.get(f"http://127.0.0.1:{self.server.port}/")
+        broken = Path(self.work.name) / "broken.jww"
+        broken.write_bytes(b"this is not a drawing at all" * 10)
+        d.find_element(By.ID, "file").send_keys(str(broken))
+        self.wait(lambda: "not a JWW file" in d.find_element(By.ID, "status").get_attribute("textContent"),
+                  message="the reason")
+        self.assertIn("error", d.find_element(By.ID, "status").get_attribute("class"))
+        self.assertTrue(d.find_element(By.ID, "hint").is_displayed())
+        self.assertFalse(any(b.is_enabled() for b in d.find_elements(By.CSS_SELECTOR, "button[data-format]")))
+        self.assertFalse(d.find_element(By.ID, "search").is_enabled())
+
     def test_a_phone_sized_window(self):
         src = corpus(DRAWING)
         if src is None:

@@ -105,8 +105,24 @@
       showInfo(info);
       showLayers(info.layers || []);
     } catch (e) {
-      if (mine === generation) status(`${file.name}: ${e.message}`, true);
-      $("layers").innerHTML = "";
+      if (mine !== generation) return;
+      // Not a drawing the service reads: back to the empty page, with why.
+      if (renderAbort) renderAbort.abort();
+      await pictureDone;
+      if (shown) URL.revokeObjectURL(shown.url);
+      drawing = null;
+      shown = null;
+      picture.removeAttribute("src");
+      marks.innerHTML = "";
+      for (const id of ["layers", "info", "warnings"]) $(id).innerHTML = "";
+      for (const b of document.querySelectorAll("[data-format]")) b.disabled = true;
+      search.disabled = true;
+      $("title").textContent = "";
+      $("hint").hidden = false;
+      document.title = "zumen viewer";
+      busy(false);
+      status(`${file.name}: ${e.message}`, true);
+      return;
     }
     await pictureDone;
     loadTexts();
