@@ -24,6 +24,9 @@ packages=(
   shared-mime-info libglib2.0-bin man-db groff-base strace
   # Whole-command timing and peak memory for bench/thumbnail.sh and bench/compare.sh.
   hyperfine time
+  # zumen serve: the HTTP library; its viewer's tests in headless Chromium
+  # (screenshots read with Pillow).
+  libcpp-httplib-dev chromium chromium-driver python3-selenium python3-pil
 )
 
 missing=()

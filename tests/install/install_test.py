@@ -212,13 +212,13 @@ class Installed(unittest.TestCase):
         text = run(["man", "-l", str(self.prefix / "share/man/man1/zumen.1")],
                    env=dict(os.environ, MANWIDTH="200", LC_ALL="C.UTF-8", MANPAGER="cat", PAGER="cat")).stdout
         zumen = str(self.prefix / "bin/zumen")
-        for command in [[], ["convert"], ["info"], ["thumbnail"]]:
+        for command in [[], ["convert"], ["info"], ["thumbnail"], ["serve"]]:
             helptext = run([zumen, *command, "--help"]).stdout
             options = set(re.findall(r"(?<![\w-])(--?[a-z][a-z-]*)", helptext))
             for option in sorted(options):
                 with self.subTest(command=command, option=option):
                     self.assertRegex(text, r"(?<![\w-])" + re.escape(option) + r"(?![\w-])")
-            for sub in ["convert", "info", "thumbnail"]:
+            for sub in ["convert", "info", "thumbnail", "serve"]:
                 self.assertIn(f"zumen {sub}", text)
         child = (self.prefix / "share/man/man1/zumen-child.1").read_text()
         for word in ["Plotvane.dat", "Jw_win.jwf", "CHECK1:OK", "CHECK4:NG", "CHECK5:OK"]:
