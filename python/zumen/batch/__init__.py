@@ -40,10 +40,12 @@ Sources = Union[str, os.PathLike, Iterable[Union[str, os.PathLike]]]
 Progress = Optional[Callable[[Dict[str, Any], int, int], None]]
 
 
-def _operands(sources: Sources) -> List[Any]:
-    if isinstance(sources, (str, bytes, os.PathLike)):
-        return [sources]
-    return list(sources)
+def _operands(sources: Sources, client: Any) -> List[Any]:
+    operands = [sources] if isinstance(sources, (str, bytes, os.PathLike)) else list(sources)
+    if client is None:
+        return operands
+    # Workers do not share this process's working folder: they are given whole paths.
+    return [os.path.abspath(p) if p is not None else o for o, p in ((o, _plan.local_path(o)) for o in operands)]
 
 
 def _table(rows: List[Dict[str, Any]], columns: List[str]):
@@ -59,8 +61,8 @@ def _destination(out_dir: str, relative: str) -> str:
     return out_dir + relative if out_dir.endswith("/") else out_dir + "/" + relative
 
 
-def _collect(sources: Sources, recursive: bool) -> List[_plan.Source]:
-    found, empty = _plan.collect_sources(_operands(sources), recursive)
+def _collect(sources: Sources, recursive: bool, client: Any) -> List[_plan.Source]:
+    found, empty = _plan.collect_sources(_operands(sources, client), recursive)
     for folder in empty:
         log.warning('no drawing (.jww .jws .jwc .jwk .k4) in "%s"', folder)
     return found
@@ -81,6 +83,8 @@ def convert_many(sources: Sources, out_dir: Union[str, os.PathLike], *, format: 
     sources: drawing files, folders (their drawings; with recursive=True
     their subfolders' too, mirrored under out_dir) and fsspec URLs of either.
     out_dir: a folder every worker sees (a shared mount, or a file:// URL).
+    With a client, paths are made absolute: the workers' working folders are
+    not this process's.
     format: the pictures' type (png, jpg, tif, webp, svg, pdf, dxf, ...).
     client: a distributed.Client; None converts on `jobs` threads here
     (default: one per core). name: the command line's --name pattern
@@ -106,10 +110,12 @@ def convert_many(sources: Sources, out_dir: Union[str, os.PathLike], *, format: 
     folder = _plan.local_path(out_dir)
     if folder is None or not folder:
         raise ValueError(f'out_dir: a folder every worker sees (a path, or a file:// URL), not "{out_dir}"')
+    if client is not None:
+        folder = os.path.abspath(folder)
     if os.path.exists(folder) and not os.path.isdir(folder):
         raise ValueError(f'out_dir: names a folder for the pictures, not "{folder}"')
 
-    found = _collect(sources, recursive)
+    found = _collect(sources, recursive, client)
     work: List[Dict[str, Any]] = []
     first: Dict[str, str] = {}
     collisions = []
@@ -189,7 +195,7 @@ def index_texts(sources: Sources, client: Any = None, *, recursive: bool = False
     if source_format is not None and zumen.format_of(source_format) is None:
         raise ValueError(f'source_format: takes {", ".join(zumen.formats)}, not "{source_format}"')
     zumen._zumen._check_options(**options)
-    found = _collect(sources, recursive)
+    found = _collect(sources, recursive, client)
     work = [{"index": i, "source": s.path, "named": s.named, "url": s.url, "error": s.error,
              "options": options, "source_format": source_format, "attempt": 1} for i, s in enumerate(found)]
     rows: List[Optional[Dict[str, Any]]] = [None] * len(work)

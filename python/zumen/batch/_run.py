@@ -90,31 +90,52 @@ def _run_dask(function: Callable, jobs: List[Dict[str, Any]], rows: List, client
     futures = client.map(function, jobs, key=[key(j) for j in jobs], pure=False, retries=0)
     by_key = {key(j): j for j in jobs}
     pending = set(futures)
-    done = as_completed(futures, with_results=True, raise_errors=False)
+    done = as_completed(futures)
+
+    def gathered(batch: List[Any]) -> Dict[Any, Any]:
+        # The rows of a batch of finished tasks in one request to the workers
+        # rather than one each; one by one should a worker be lost meanwhile
+        # (Dask then runs its tasks again elsewhere).
+        finished = [f for f in batch if f.status == "finished"]
+        try:
+            return dict(zip(finished, client.gather(finished))) if finished else {}
+        except Exception:  # noqa: BLE001 - told for each task below
+            values = {}
+            for f in finished:
+                try:
+                    values[f] = f.result()
+                except Exception:  # noqa: BLE001
+                    pass
+            return values
+
     try:
-        for future, result in done:
-            pending.discard(future)
-            job = by_key.pop(future.key)
-            retry = future.status == "finished"
-            if future.status == "error":
-                # A worker that died with the task, as many times as the
-                # scheduler allows (distributed.scheduler.allowed-failures).
-                _typ, exc, _tb = result
-                row = _lost(function, job, f"the Dask workers converting it were lost ({type(exc).__name__}: {exc})")
-            elif future.status == "cancelled":
-                row = _lost(function, job, "cancelled")
-            else:
-                row = result
-            if retry and _retry(job, row):
-                again = dict(job, attempt=2)
-                f = client.submit(function, again, key=key(again), pure=False, retries=0)
-                by_key[key(again)] = again
-                pending.add(f)
-                done.add(f)
-                continue
-            rows[job["index"]] = row
-            results.finished(row)
-            future.release()
+        for batch in done.batches():
+            values = gathered(batch)
+            for future in batch:
+                pending.discard(future)
+                job = by_key.pop(future.key)
+                retry = future in values
+                if future in values:
+                    row = values[future]
+                elif future.status == "cancelled":
+                    row = _lost(function, job, "cancelled")
+                else:
+                    # Workers that died with the task as many times as the
+                    # scheduler allows (KilledWorker), or a worker that could
+                    # not run it (zumen not installed there, say).
+                    exc = future.exception()
+                    row = _lost(function, job,
+                                f"the task ended on its worker without a result ({type(exc).__name__}: {exc})")
+                if retry and _retry(job, row):
+                    again = dict(job, attempt=2)
+                    f = client.submit(function, again, key=key(again), pure=False, retries=0)
+                    by_key[key(again)] = again
+                    pending.add(f)
+                    done.add(f)
+                    continue
+                rows[job["index"]] = row
+                results.finished(row)
+                future.release()
     finally:
         if pending:
             # Stopped early: drawings not yet started are dropped.

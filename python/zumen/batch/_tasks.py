@@ -98,6 +98,8 @@ def convert(job: Dict[str, Any]) -> Dict[str, Any]:
         return _failed(row, str(e))
     except MemoryError:
         return _failed(row, f'not enough memory to convert "{job["source"]}"')
+    except Exception as e:  # noqa: BLE001 - a fault is this drawing's failure alone, as for zumen convert
+        return _failed(row, f'"{job["source"]}": {type(e).__name__}: {e}')
     row["draw_ms"] = result["draw_ms"]
     row["save_ms"] = result["save_ms"]
     row["warnings"] = drawing.diagnostics + result["diagnostics"]
@@ -143,6 +145,8 @@ def index(job: Dict[str, Any]) -> Dict[str, Any]:
         return _failed(row, str(e))
     except MemoryError:
         return _failed(row, f'not enough memory to read "{job["source"]}"')
+    except Exception as e:  # noqa: BLE001 - a fault is this drawing's failure alone
+        return _failed(row, f'"{job["source"]}": {type(e).__name__}: {e}')
     row["warnings"] = drawing.diagnostics
     row["status"] = "partial" if any(w["code"] in PARTIAL_CODES for w in row["warnings"]) else "ok"
     return row
