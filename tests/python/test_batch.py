@@ -59,6 +59,8 @@ class Archive(unittest.TestCase):
         shutil.copy(EXAMPLE, self.archive / "plan.jww")
         shutil.copy(EXAMPLE, self.archive / "floor 1" / "plan.JWW")
         shutil.copy(EXAMPLE, self.archive / "floor 1" / "平面" / "図面.jww")
+        for i in range(4):
+            shutil.copy(EXAMPLE, self.archive / "floor 1" / f"copy {i}.jww")
         (self.archive / "notes.txt").write_text("not a drawing")
         if HAVE_CORPUS:
             for p in sorted((CORPUS / "jws").glob("*"))[:3] + [CORPUS / "jww" / "Test1.jww"]:
@@ -148,7 +150,6 @@ class OnThreads(Archive):
         with self.assertRaises(Stop):
             batch.convert_many([self.archive], out, recursive=True, jobs=1, progress=stop_after_two, size=(320, 226))
         made = {p.name for p in (out / batch._plan.MANIFEST_DIR).rglob("*.json")}
-        self.assertGreaterEqual(len(made), 2)
         table = batch.convert_many([self.archive], out, recursive=True, size=(320, 226))
         skipped = {Path(d).name + ".json" for d, s in zip(table.destination, table.status) if s == "skipped"}
         self.assertEqual(skipped, made)
