@@ -300,10 +300,17 @@ class OnACluster(unittest.TestCase):
 
         with self.assertRaises(Stop):
             batch.convert_many([CORPUS], out, recursive=True, client=self.client, progress=stop)
-        # Tasks that had started finish on their workers; wait for them.
+        # Tasks that had started finish on their workers; wait until the
+        # workers have been idle for a while.
+        def busy(dask_worker):
+            state = dask_worker.state
+            return len(state.executing) + len(state.long_running) + len(dask_worker.active_threads)
+
         deadline = time.monotonic() + 60
-        while any(self.client.run(lambda dask_worker: len(dask_worker.active_threads)).values()):
+        idle = 0
+        while idle < 5:
             self.assertLess(time.monotonic(), deadline)
+            idle = 0 if any(self.client.run(busy).values()) else idle + 1
             time.sleep(0.1)
         made = {str(p.relative_to(out / batch._plan.MANIFEST_DIR))[:-5]
                 for p in (out / batch._plan.MANIFEST_DIR).rglob("*.json")}
