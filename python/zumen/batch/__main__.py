@@ -9,7 +9,6 @@ done, 1 a drawing failed, 2 wrong usage, 3 a drawing converted only in part.
 import argparse
 import json
 import logging
-import os
 import sys
 import time
 from typing import Any, Dict, List, Optional
