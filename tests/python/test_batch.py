@@ -18,6 +18,7 @@ import tempfile
 import time
 import unittest
 from pathlib import Path
+from unittest import mock
 
 import zumen
 from zumen import batch
@@ -209,6 +210,15 @@ class OnThreads(Archive):
             self.assertEqual(set(t), {"text", "x", "y", "height", "angle", "vertical", "box", "layer", "block_path"})
         with self.assertRaises(ValueError):
             batch.index_texts([self.archive], layers=[300])
+
+    def test_without_pandas_the_table_is_a_list_of_dicts(self):
+        with mock.patch.dict(sys.modules, {"pandas": None}):
+            rows = batch.convert_many([self.archive / "plan.jww", self.tmp / "missing.jww"], self.tmp / "out",
+                                      size=(64, 45))
+            texts = batch.index_texts([self.archive / "plan.jww"])
+        self.assertEqual([list(r) for r in rows], [batch.CONVERT_COLUMNS] * 2)
+        self.assertEqual([r["status"] for r in rows], ["ok", "failed"])
+        self.assertEqual([list(r) for r in texts], [batch.INDEX_COLUMNS])
 
     def test_the_command_line(self):
         (self.archive / "broken.jww").write_bytes(b"JwwData." + bytes(40))
