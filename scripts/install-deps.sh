@@ -19,6 +19,13 @@ packages=(
   python3-ezdxf python3-matplotlib
   # The Python module (for Debian's /usr/bin/python3) and its tests.
   python3-dev pybind11-dev python3-pybind11 python3-numpy
+  # zumen.batch: Dask (its scheduler, workers and LocalCluster), its tables as
+  # pandas DataFrames, sources as fsspec URLs.
+  python3-dask python3-distributed python3-pandas python3-fsspec
+  # The Python package built by pip with setuptools, offline, into a virtual
+  # environment (its test); ccache lets a second build of the same sources
+  # take the objects of the first.
+  python3-setuptools python3-venv python3-pip ccache
   # The tests of the installed package: the desktop's file types (update-mime-database,
   # gio), the man pages, the files the installed zumen opens.
   shared-mime-info libglib2.0-bin man-db groff-base strace

@@ -224,14 +224,21 @@ class Installed(unittest.TestCase):
         for word in ["Plotvane.dat", "Jw_win.jwf", "CHECK1:OK", "CHECK4:NG", "CHECK5:OK"]:
             self.assertIn(word, child)
 
-    def test_the_python_module_is_installed(self):
-        modules = list(self.prefix.glob("lib/python3*/*-packages/zumen*.so"))
+    def test_the_python_package_is_installed(self):
+        modules = list(self.prefix.glob("lib/python3*/*-packages/zumen/_zumen*.so"))
         if not modules:
             self.skipTest("the Python module is not built here")
+        package = modules[0].parent
+        for f in ["__init__.py", "__main__.py", "_zumen.pyi", "py.typed", "zumen-fonts.conf", "batch/__init__.py",
+                  "batch/__main__.py"]:
+            self.assertTrue((package / f).is_file(), f)
         python = os.environ.get("ZUMEN_PYTHON", "/usr/bin/python3")
-        code = "import sys, zumen; d = zumen.open(sys.argv[1]); print(d.format, d.render(size=(100, 70)).shape)"
-        r = run([python, "-c", code, str(EXAMPLE)], env=dict(os.environ, PYTHONPATH=str(modules[0].parent)))
-        self.assertEqual(r.stdout.strip(), "JWW (70, 100, 4)")
+        code = ("import sys, zumen, zumen.batch; d = zumen.open(sys.argv[1]); print(d.format, d.render(size=(100, 70)).shape);"
+                "print(zumen._zumen.__file__)")
+        env = dict(os.environ, PYTHONPATH=str(package.parent))
+        r = run([python, "-c", code, str(EXAMPLE)], env=env, cwd=self.work)
+        self.assertEqual(r.stdout.splitlines(), ["JWW (70, 100, 4)", str(modules[0])])
+        self.assertIn("batch", run([python, "-m", "zumen", "--help"], env=env, cwd=self.work).stdout)
 
 
 if __name__ == "__main__":
