@@ -16,13 +16,13 @@ namespace {
 struct Scene {
   Scene() {
     canvas = CairoCanvas::Create(4000, 3000).canvas;
-    ctx.DispX2 = 400;
-    ctx.DispY2 = 300;
-    ctx.DispScale = 10;
-    ctx.DotW = 4000;
-    ctx.DotH = 3000;
     ctx.GAtt.SetDisplayMode(true);
     g = std::make_unique<TGraph2>(ctx, *canvas);
+    g->View.DispX2 = 400;
+    g->View.DispY2 = 300;
+    g->View.DispScale = 10;
+    g->View.DotW = 4000;
+    g->View.DotH = 3000;
     canvas->BeginScene();
     g->GCls(0xFFFFFFFF);
     g->GLPenSet(0, 2, 1, 0.18);

@@ -53,7 +53,8 @@ void BM_DenseDraw(benchmark::State& state, const std::string& kinds) {
   for (auto _ : state) {
     ConversionContext ctx;
     SetUpContext(d, options, ctx);
-    DrawOnCanvas(d, ctx, options, *made.canvas);
+    DiagnosticSink diag;
+    DrawOnCanvas(d, ctx, options, *made.canvas, diag);
     benchmark::DoNotOptimize(made.canvas->Pixels().data);
   }
 }
@@ -69,7 +70,8 @@ void BM_CairoAlone(benchmark::State& state, Alone how) {
     const RenderOptions options;
     ConversionContext ctx;
     SetUpContext(d, options, ctx);
-    DrawOnCanvas(d, ctx, options, rec);
+    DiagnosticSink diag;
+    DrawOnCanvas(d, ctx, options, rec, diag);
   }
   // The strokes (lines, and the polylines that circles are) in device pixels.
   struct Stroke {

@@ -66,7 +66,8 @@ std::unique_ptr<CairoCanvas> Drawn(const LoadedDrawing& d, int w, int h) {
   ConversionContext ctx;
   const RenderOptions options;
   SetUpContext(d, options, ctx);
-  DrawOnCanvas(d, ctx, options, *made.canvas);
+  DiagnosticSink diag;
+  DrawOnCanvas(d, ctx, options, *made.canvas, diag);
   return std::move(made.canvas);
 }
 

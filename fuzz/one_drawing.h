@@ -35,7 +35,8 @@ inline void OneDrawing(const uint8_t* data, size_t size) {
   ConversionContext ctx;
   const LoadedDrawing& d = opened.drawing.impl().loaded;
   SetUpContext(d, options, ctx);
-  DrawOnCanvas(d, ctx, options, canvas);
+  DiagnosticSink diag;
+  DrawOnCanvas(d, ctx, options, canvas, diag);
 }
 
 }  // namespace zumen::fuzz

@@ -309,9 +309,7 @@ Output Output::Pixels(uint8_t* rgba, int width, int height, size_t stride) {
 Status PictureSize(const Drawing& d, const RenderOptions& options, int& width, int& height) {
   if (!d.valid()) return Status::Error(StatusCode::InvalidArgument, "no drawing");
   if (Status s = CheckOptions(options); !s) return s;
-  ConversionContext ctx;
-  SetUpContext(d.impl().loaded, options, ctx);
-  return PictureSizeOf(d.impl().loaded, ctx, options, width, height);
+  return PictureSizeOf(d.impl().loaded, options, width, height);
 }
 
 RenderResult RenderWith(const Drawing& d, const RenderOptions& asked, const Output& output, const Banding& banding) {
@@ -350,7 +348,7 @@ RenderResult RenderWith(const Drawing& d, const RenderOptions& asked, const Outp
       r.status = Status::Error(StatusCode::InvalidArgument, "the pixel buffer is empty or its rows are too short");
       return r;
     }
-  } else if (Status s = PictureSizeOf(loaded, ctx, options, width, height); !s) {
+  } else if (Status s = PictureSizeOf(loaded, options, width, height); !s) {
     r.status = s;
     return r;
   }
@@ -367,7 +365,7 @@ RenderResult RenderWith(const Drawing& d, const RenderOptions& asked, const Outp
   VectorPage page;
   if (output.kind() != Output::Kind::Pixels && IsVector(*type)) {
     drawn.margin = 0;
-    const FrameBox f = PictureFrame(loaded, ctx, drawn);
+    const FrameBox f = FittedFrame(loaded, drawn.fit);
     page = {std::fabs(f.x2 - f.x1), std::fabs(f.y2 - f.y1), FitScale(f, width, height, 0)};
   }
   std::string error;
@@ -376,23 +374,25 @@ RenderResult RenderWith(const Drawing& d, const RenderOptions& asked, const Outp
     r.status = Status::Error(StatusCode::TooLarge, error);
     return r;
   }
-  // The first drawing uses the context set up above; a banded picture draws
-  // every further band, and a picture drawn in strips by several threads
-  // every further strip, on a fresh one, as drawing may change its context.
-  // The drawing time is the time while any drawing went on.
+  // Every band or strip of the picture draws on a canvas of its own, with a
+  // view of its own, from the one context set up above, which drawing only
+  // reads. Diagnostics are those of the first drawing: further bands draw
+  // the same entities again. The drawing time is the time while any drawing
+  // went on.
   std::atomic<int> passes{0};
   std::mutex spansLock;
   std::vector<std::pair<double, double>> spans;
+  DiagnosticSink diag;
+  DeviceView firstView;
   const double before = Milliseconds(start);
   const auto painting = std::chrono::steady_clock::now();
   const std::string e = target->Paint([&](Canvas& canvas) {
     const double from = Milliseconds(painting);
     if (passes++ == 0) {
-      DrawOnCanvas(loaded, ctx, drawn, canvas);
+      firstView = DrawOnCanvas(loaded, ctx, drawn, canvas, diag);
     } else {
-      ConversionContext fresh;
-      SetUpContext(loaded, options, fresh, &now);
-      DrawOnCanvas(loaded, fresh, drawn, canvas);
+      DiagnosticSink ignored;
+      DrawOnCanvas(loaded, ctx, drawn, canvas, ignored);
     }
     const std::lock_guard<std::mutex> lock(spansLock);
     spans.emplace_back(from, Milliseconds(painting));
@@ -407,11 +407,9 @@ RenderResult RenderWith(const Drawing& d, const RenderOptions& asked, const Outp
     r.status = Status::Error(StatusCode::WriteFailed, e);
     return r;
   }
-  // Diagnostics are those of the first drawing: further bands draw the same
-  // entities again.
-  r.diagnostics = ctx.Diag.List();
-  r.window = Box{ctx.DispX1, ctx.DispY1, ctx.DispX2, ctx.DispY2};
-  r.scale = ctx.DispScale;
+  r.diagnostics = diag.List();
+  r.window = Box{firstView.DispX1, firstView.DispY1, firstView.DispX2, firstView.DispY2};
+  r.scale = firstView.DispScale;
   r.draw_ms = before + drawing;
   r.save_ms = Milliseconds(painting) - drawing;
   r.width = width;

@@ -1,9 +1,16 @@
 #pragma once
-// The state of one conversion that the drawing passes and the renderers share:
-// device transform, extents, paper frame, attribute model, the current file,
-// the reference texts, the point lists, the private temporary folder and the
-// clock. The driver creates one per conversion and passes it by reference, so
-// conversions can run side by side in one process.
+// The state of one render, split by how long each part lives:
+// - DrawingFacts: what is known of the drawing when it is opened (its file's
+//   path, name and time, its title, its images); built once and shared by
+//   every render of the drawing.
+// - ConversionContext: what one render chooses (the attribute model with the
+//   chosen background and colour mode, the reference texts, the clock, the
+//   macro texts); set up once per render and read, never written, while
+//   drawing, so that the bands and strips of one picture share it.
+// The device transform (DeviceView), the scratch point lists, the scale of
+// the layer group being drawn and what a pass could not honour belong to the
+// renderer drawing on one canvas.
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,37 +19,33 @@
 #include "common/clock.h"
 #include "common/diagnostics.h"
 #include "common/types.h"
+#include "context/view.h"
 #include "scene/images.h"
 
 namespace zumen {
 
+struct DrawingFacts {
+  // The drawing's absolute path as the system's bytes (for finding files
+  // beside it), and the same path as text (for the text macros); empty for a
+  // drawing not read to its end or opened from memory without a name.
+  std::string CurFilePath;
+  std::u16string CurFileName;
+  // The file's modification time, when known.
+  std::optional<DateTime> FileTime;
+  std::u16string CurTitle;
+  // The images the drawing carries or places, by the names its image texts
+  // give them.
+  const scene::ImageMap* Images = nullptr;
+};
+
 struct ConversionContext {
-  // Device transform: column = (x - DispX1) * DispScale, row = DotH - (y - DispY1) * DispScale.
-  double DotW = 100, DotH = 100;
-  double DispScale = 1;
-  double DispX1 = 0, DispY1 = 0, DispX2 = 100, DispY2 = 100;
-
-  // Extent box of the loaded drawing.
-  double MinX = 0, MinY = 0, MaxX = 400, MaxY = 400;
-
-  // Output frame in drawing units (the paper).
-  double papx = 400, papy = 400;
-
   TgraAttribute GAtt;
   // The picture's background is not the drawing's own (a black one chosen
   // for a drawing made on white, or the other way round): ink of nearly the
   // background's colour is drawn in the foreground colour, so that it stays
   // visible. GAtt holds the chosen background and foreground.
   bool SwapInk = false;
-  double LgScale = 1;   // scale of the layer group being drawn
   double ScaleDiv = 1;  // divisor of the scale macros
-
-  // The drawing loaded: its absolute path as the system's bytes (for finding
-  // files beside it), and the same path as text (for the text macros).
-  std::string CurFilePath;
-  std::u16string CurFileName;
-  DateTime CurFileTime;
-  std::u16string CurTitle;
 
   // Reference texts (keys beginning "%%").
   std::u16string RefFileName;
@@ -51,17 +54,12 @@ struct ConversionContext {
   // Texts of the macros that the program fills (empty during conversion).
   std::u16string TextMacroT, TextMacroM1, TextMacroM2;
 
-  // Point lists: GLPt in drawing units, filled by callers before GLPolyline or
-  // GLSolid and emptied afterwards; GPt in device pixels, built and emptied by
-  // the renderers.
-  std::vector<TDPoint> GLPt;
-  std::vector<FPoint> GPt;
-
-  // The images the drawing carries or places, by the names its image texts
-  // give them.
-  const scene::ImageMap* Images = nullptr;
-
   const Clock* clock = &system_clock_;
+
+  // The drawing drawn: never null (a drawing without facts has empty ones).
+  const DrawingFacts* Facts = &no_facts_;
+  // The date and time of the file-time macros: the file's, else the clock's.
+  DateTime FileTime() const { return Facts->FileTime ? *Facts->FileTime : clock->Now(); }
 
   // The monochrome picture: ink of exactly the background's colour (white
   // masks on white, hidden layers) stays that colour in the one-colour mode
@@ -69,9 +67,6 @@ struct ConversionContext {
   bool KeepMasks = false;
   // Characters drawn less than this many pixels high become bars (0: none).
   double TextBarsBelowPx = 0;
-
-  // What this picture could not honour (images, fonts, ...).
-  DiagnosticSink Diag;
 
   // The colour that ink of colour c is drawn in on this picture: with SwapInk,
   // a colour close to the background becomes the foreground colour; in the
@@ -98,6 +93,7 @@ struct ConversionContext {
 
  private:
   SystemClock system_clock_;
+  DrawingFacts no_facts_;
 };
 
 }  // namespace zumen

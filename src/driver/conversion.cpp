@@ -136,6 +136,16 @@ void BuildScene(LoadedDrawing& d) {
   }
   LoadPlacedImages(*s, d.read ? d.absolutePath : std::string());
   d.scene = std::move(s);
+  // What every render of the drawing knows of it.
+  DrawingFacts& f = d.facts;
+  f = DrawingFacts{};
+  f.CurTitle = d.scene->title;
+  f.Images = &d.scene->images;
+  if (d.read) {
+    f.CurFilePath = d.absolutePath;
+    f.CurFileName = PathToText(d.absolutePath);
+    if (d.haveFileTime) f.FileTime = d.fileTime;
+  }
 }
 
 // What the drawing holds, with its extents, for Info().
@@ -199,23 +209,9 @@ void SetUpContext(const LoadedDrawing& d, const RenderOptions& options, Conversi
   TgraAttribute& a = ctx.GAtt;
   a = s.model;
   a.SetDispHojo(options.auxiliary_lines ? 1 : 0);
-  ctx.papx = s.papx;
-  ctx.papy = s.papy;
-  ctx.MinX = s.extents.minx;
-  ctx.MinY = s.extents.miny;
-  ctx.MaxX = s.extents.maxx;
-  ctx.MaxY = s.extents.maxy;
-  ctx.CurTitle = s.title;
-  ctx.CurFileTime = ctx.clock->Now();
-  ctx.Images = &s.images;
+  ctx.Facts = &d.facts;
   ctx.RefFileName = Utf8ToUtf16(options.reference_file);
   RefFileOpen(ctx, options.reference_folder);
-  if (d.read) {
-    ctx.CurFilePath = d.absolutePath;
-    ctx.CurFileName = PathToText(d.absolutePath);
-    if (d.haveFileTime) ctx.CurFileTime = d.fileTime;
-    RefFileOpen(ctx, options.reference_folder);
-  }
   // The background: the drawing's own (white, or black for a JWW drawing that
   // asks for it), or the one chosen; on one the drawing was not made for, ink
   // of nearly its colour turns to the foreground colour.
@@ -263,8 +259,7 @@ RenderOptions OptionsForOutput(const RenderOptions& options, std::optional<Outpu
   return o;
 }
 
-Status PictureSizeOf(const LoadedDrawing& d, const ConversionContext& ctx, const RenderOptions& options, int& width,
-                     int& height) {
+Status PictureSizeOf(const LoadedDrawing& d, const RenderOptions& options, int& width, int& height) {
   double sx, sy;
   if (options.width > 0 && options.height > 0) {
     sx = options.width;
@@ -277,7 +272,7 @@ Status PictureSizeOf(const LoadedDrawing& d, const ConversionContext& ctx, const
       const FrameBox f = FittedFrame(d, options.fit);
       DotSizeAtDpi(std::fabs(f.x2 - f.x1), std::fabs(f.y2 - f.y1), options.dpi, sx, sy);
     } else {
-      DotSizeAtDpi(ctx.papx, ctx.papy, options.dpi, sx, sy);
+      DotSizeAtDpi(d.scene->papx, d.scene->papy, options.dpi, sx, sy);
     }
   }
   if (std::string e = CheckBitmapSize(sx, sy, options.max_pixels, options.max_side); !e.empty()) {
@@ -292,7 +287,7 @@ namespace {
 
 // Entities wholly more than half the paper beyond the paper's edge: a picture
 // of the paper does not show them.
-void ReportFarOffPaper(const LoadedDrawing& d, ConversionContext& ctx) {
+void ReportFarOffPaper(const LoadedDrawing& d, DiagnosticSink& diag) {
   const scene::Scene& s = *d.scene;
   const scene::Frame& p = s.frame;
   const int64_t n = s.surveyOutside;
@@ -301,19 +296,25 @@ void ReportFarOffPaper(const LoadedDrawing& d, ConversionContext& ctx) {
   char example[200];
   std::snprintf(example, sizeof example, "the entities reach from (%.6g, %.6g) to (%.6g, %.6g), the paper from "
                 "(%.6g, %.6g) to (%.6g, %.6g)", b.minx, b.miny, b.maxx, b.maxy, p.x1, p.y1, p.x2, p.y2);
-  ctx.Diag.Add("entities-off-paper", example, n);
+  diag.Add("entities-off-paper", example, n);
 }
 
 }  // namespace
 
-void DrawScene(const scene::Scene& s, ConversionContext& ctx, Canvas& canvas, const DrawModes& modes) {
+void DrawScene(const scene::Scene& s, const ConversionContext& ctx, const DeviceView& view, Canvas& canvas,
+               const DrawModes& modes, DiagnosticSink& diag) {
   if (!s.drawn) return;
   // The K4 renderer keeps its own pens and dash pattern around the shared
   // core.
   std::optional<TGraph> k4;
   std::optional<TGraph2> jw;
-  if (s.painter == scene::Painter::K4) k4.emplace(ctx, canvas);
-  else jw.emplace(ctx, canvas);
+  if (s.painter == scene::Painter::K4) {
+    k4.emplace(ctx, canvas, &diag);
+    k4->G2.View = view;
+  } else {
+    jw.emplace(ctx, canvas, TextRules{}, &diag);
+    jw->View = view;
+  }
   canvas.BeginScene();
   const uint32_t background = modes.background.value_or(ctx.GAtt.GetBackColor());
   if (k4) k4->GCls(background);
@@ -334,21 +335,18 @@ void DrawScene(const scene::Scene& s, ConversionContext& ctx, Canvas& canvas, co
   canvas.EndScene();
 }
 
-FrameBox PictureFrame(const LoadedDrawing& d, const ConversionContext& ctx, const RenderOptions& options) {
-  (void)ctx;
-  return FittedFrame(d, options.fit);
-}
-
-void DrawOnCanvas(const LoadedDrawing& d, ConversionContext& ctx, const RenderOptions& options, Canvas& canvas) {
+DeviceView DrawOnCanvas(const LoadedDrawing& d, const ConversionContext& ctx, const RenderOptions& options,
+                        Canvas& canvas, DiagnosticSink& diag) {
   const DrawModes modes = ModesOf(options);
   // A drawing without entities is not drawn at all; its picture is then the
   // background (white unless asked otherwise), never transparent by accident.
   canvas.Clear(modes.background.value_or(0xFFFFFFFF));
-  FitFrame(ctx, PictureFrame(d, ctx, options), canvas.Width(), canvas.Height(), options.margin);
-  canvas.SetDiagnostics(&ctx.Diag);
-  DrawScene(*d.scene, ctx, canvas, modes);
+  const DeviceView view = FitView(FittedFrame(d, options.fit), canvas.Width(), canvas.Height(), options.margin);
+  canvas.SetDiagnostics(&diag);
+  DrawScene(*d.scene, ctx, view, canvas, modes, diag);
   canvas.SetDiagnostics(nullptr);
-  if (options.fit == Fit::Paper && d.read) ReportFarOffPaper(d, ctx);
+  if (options.fit == Fit::Paper && d.read) ReportFarOffPaper(d, diag);
+  return view;
 }
 
 }  // namespace zumen

@@ -42,6 +42,8 @@ struct LoadedDrawing {
   bool haveFileTime = false;
   DateTime fileTime;     // the file's modification time, local
   DrawingInfo info;
+  // What every render knows of the drawing (its file, title and images).
+  DrawingFacts facts;
   std::vector<Diagnostic> diagnostics;
   std::vector<Layer> layers;
   // The drawing lowered once for every picture, export and query.
@@ -78,21 +80,22 @@ FrameBox FittedFrame(const LoadedDrawing& d, Fit fit);
 // background becomes white for the types without transparency (BMP, JPEG).
 RenderOptions OptionsForOutput(const RenderOptions& options, std::optional<OutputType> type);
 
-// The picture's pixel size for a set-up context (the size options alone):
+// The picture's pixel size (the size options alone):
 // with a resolution, the fitted frame at that resolution.
-Status PictureSizeOf(const LoadedDrawing& d, const ConversionContext& ctx, const RenderOptions& options,
-                     int& width, int& height);
+Status PictureSizeOf(const LoadedDrawing& d, const RenderOptions& options, int& width, int& height);
 
 // Clears the canvas and draws the scene on it (nothing at all for a scene
 // that is not drawn): the background, the paper's frame, the items.
-void DrawScene(const scene::Scene& s, ConversionContext& ctx, Canvas& canvas, const DrawModes& modes);
+// On the canvas's view of the drawing; what cannot be honoured goes to diag.
+void DrawScene(const scene::Scene& s, const ConversionContext& ctx, const DeviceView& view, Canvas& canvas,
+               const DrawModes& modes, DiagnosticSink& diag);
 
-// The frame that is fitted into the picture.
-FrameBox PictureFrame(const LoadedDrawing& d, const ConversionContext& ctx, const RenderOptions& options);
-
-// Fits the frame into the canvas, clears it and draws: what every output does.
-// What the picture could not honour goes to ctx.Diag (the canvas's font
-// fall-backs too; with Fit::Paper, entities far outside the paper).
-void DrawOnCanvas(const LoadedDrawing& d, ConversionContext& ctx, const RenderOptions& options, Canvas& canvas);
+// Fits the frame into the canvas, clears it and draws: what every output
+// does; answers the canvas's view. The context is only read, so the bands and
+// strips of one picture share it. What the picture could not honour goes to
+// diag (the canvas's font fall-backs too; with Fit::Paper, entities far
+// outside the paper).
+DeviceView DrawOnCanvas(const LoadedDrawing& d, const ConversionContext& ctx, const RenderOptions& options,
+                        Canvas& canvas, DiagnosticSink& diag);
 
 }  // namespace zumen

@@ -78,7 +78,7 @@ void RefFileOpen(ConversionContext& ctx, const std::string& appPath) {
   std::string folder;
   std::u16string name;
   if (cut == std::u16string::npos) {
-    folder = ctx.CurFilePath.empty() ? appPath : FolderOf(ctx.CurFilePath);
+    folder = ctx.Facts->CurFilePath.empty() ? appPath : FolderOf(ctx.Facts->CurFilePath);
     name = ctx.RefFileName;
   } else {
     // A folder written in the settings' code page may be stored in those

@@ -30,18 +30,20 @@ double FitScale(const FrameBox& frame, double x, double y, double margin) {
   return std::min(x / wx, y / wy);
 }
 
-void FitFrame(ConversionContext& ctx, const FrameBox& frame, double x, double y, double margin) {
-  ctx.DotW = x;
-  ctx.DotH = y;
+DeviceView FitView(const FrameBox& frame, double x, double y, double margin) {
+  DeviceView v;
+  v.DotW = x;
+  v.DotH = y;
   const double x1 = frame.x1, y1 = frame.y1, x2 = frame.x2, y2 = frame.y2;
-  ctx.DispScale = FitScale(frame, x, y, margin);
-  const double hw = 0.5 * ctx.DotW / ctx.DispScale;
-  const double hh = 0.5 * ctx.DotH / ctx.DispScale;
+  v.DispScale = FitScale(frame, x, y, margin);
+  const double hw = 0.5 * v.DotW / v.DispScale;
+  const double hh = 0.5 * v.DotH / v.DispScale;
   const double cx = (x1 + x2) / 2, cy = (y1 + y2) / 2;
-  ctx.DispX1 = cx - hw;
-  ctx.DispY1 = cy - hh;
-  ctx.DispX2 = cx + hw;
-  ctx.DispY2 = cy + hh;
+  v.DispX1 = cx - hw;
+  v.DispY1 = cy - hh;
+  v.DispX2 = cx + hw;
+  v.DispY2 = cy + hh;
+  return v;
 }
 
 std::string CheckBitmapSize(double width, double height, uint64_t maxPixels, uint64_t maxSide) {

@@ -20,13 +20,13 @@ double RoundHalfEven(double v);
 // extents held in papx x papy) at dpi dots per inch, at least 10 each.
 void DotSizeAtDpi(double papx, double papy, double dpi, double& sx, double& sy);
 
-// The scale (pixels per drawing unit) at which FitFrame fits the frame into
+// The scale (pixels per drawing unit) at which FitView fits the frame into
 // x by y pixels with the margin.
 double FitScale(const FrameBox& frame, double x, double y, double margin);
 
-// Sets DotW, DotH and fits the frame into them, with the margin (a share of
-// the frame's size) around it, publishing DispScale and DispX1 .. DispY2.
-void FitFrame(ConversionContext& ctx, const FrameBox& frame, double x, double y, double margin = 0.05);
+// The view of an x by y pixel canvas that fits the frame into it, with the
+// margin (a share of the frame's size) around it.
+DeviceView FitView(const FrameBox& frame, double x, double y, double margin = 0.05);
 
 // Checks the pixel count and the sides against their limits, and the sides
 // against what any picture type holds; an error message when over.

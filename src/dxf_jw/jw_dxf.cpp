@@ -265,7 +265,7 @@ void JwDxf::AddText(std::vector<dxf::Entity>& out, dxf::Props props, double x1, 
     void Colour(int32_t d) override { props.color = DxfColour(jw.ctx().GAtt.GetAttrColcol(d)); }
   } collect(*this, out, std::move(props), font, scale);
   const size_t first = out.size();
-  LayOutText(ctx_, rules_, x1, y1, x2, y2, h, w, sp, Ftyp, s, collect);
+  LayOutText(ctx_, lgScale_, rules_, x1, y1, x2, y2, h, w, sp, Ftyp, s, collect);
   // The characters of a text written one by one are grouped in model space,
   // the group described by the text.
   if (collect.split && &out == &doc_.entities && out.size() > first + 1) {

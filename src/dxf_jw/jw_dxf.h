@@ -47,8 +47,8 @@ class JwDxf {
   // layout directives, control sequences), coordinates multiplied by scale:
   // a run in a fixed-pitch family without extra spacing is one TEXT, other
   // runs one TEXT per character in its cell; in model space the characters
-  // of such a text make one group. ctx.LgScale must be set as the drawing
-  // pass sets it.
+  // of such a text make one group. SetLgScale gives the scale of the
+  // text's layer group first, for the scale macros.
   void AddText(std::vector<dxf::Entity>& out, dxf::Props props, double x1, double y1, double x2, double y2,
                double h, double w, double sp, int32_t Ftyp, const std::u16string& font, const std::u16string& s,
                double scale);
@@ -70,12 +70,14 @@ class JwDxf {
   static void AddSolid(std::vector<dxf::Entity>& out, const dxf::Props& p, std::vector<TDPoint> pts, double scale);
 
   ConversionContext& ctx() const { return ctx_; }
+  void SetLgScale(double s) { lgScale_ = s; }
   dxf::Document& doc() { return doc_; }
 
  private:
   std::string Style(const std::u16string& font, int32_t Ftyp);
 
   ConversionContext& ctx_;
+  double lgScale_ = 1;
   dxf::Document& doc_;
   MacroRules rules_;
   std::array<std::string, 256> layerNames_{};

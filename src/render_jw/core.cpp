@@ -29,15 +29,10 @@ DashStyle TGraph2::DashOf(uint32_t typ) {
   }
 }
 
-TGraph2::TGraph2(ConversionContext& ctx, Canvas& canvas, TextRules rules) : C(canvas), Ctx(ctx), Text(rules) {
-  Ctx.GPt.clear();
-  Ctx.GLPt.clear();
-}
+TGraph2::TGraph2(const ConversionContext& ctx, Canvas& canvas, TextRules rules, DiagnosticSink* diag)
+    : C(canvas), Ctx(ctx), Text(rules), Diag(diag ? *diag : ownDiag_) {}
 
-TGraph2::~TGraph2() {
-  Ctx.GPt.clear();
-  Ctx.GLPt.clear();
-}
+TGraph2::~TGraph2() = default;
 
 // ---- pens -------------------------------------------------------------------
 
@@ -58,7 +53,7 @@ void TGraph2::GLPenSet(int32_t lay, int32_t col, int32_t /*typ*/, double wid) {
   const uint32_t colour = Ctx.InkColour(own);
   uint32_t width = 1;
   if (g.GetDisplayMode()) {
-    double w = wid * Ctx.DispScale;
+    double w = wid * View.DispScale;
     if (!(w > 1.0)) w = 1.0;  // also a NaN width
     if (w > 400.0) w = 400.0;
     width = static_cast<uint32_t>(std::nearbyint(w));  // halves to even
@@ -77,8 +72,8 @@ void TGraph2::GLPenSet(int32_t lay, int32_t col, int32_t typ, double wid, uint32
 }
 
 void TGraph2::GLTransPt(double x1, double y1, double& x2, double& y2) const {
-  x2 = (x1 - Ctx.DispX1) * Ctx.DispScale;
-  y2 = Ctx.DotH - (y1 - Ctx.DispY1) * Ctx.DispScale;
+  x2 = (x1 - View.DispX1) * View.DispScale;
+  y2 = View.DotH - (y1 - View.DispY1) * View.DispScale;
 }
 
 // ---- device primitives ------------------------------------------------------
@@ -102,26 +97,26 @@ void TGraph2::GBox(double x1, double y1, double x2, double y2) {
 }
 
 void TGraph2::GPolyline() {
-  if (Ctx.GPt.size() >= 2) C.StrokePolyline(Ctx.GPt, 1.0);
+  if (GPt.size() >= 2) C.StrokePolyline(GPt, 1.0);
 }
 
 void TGraph2::GSolid() {
-  if (Ctx.GPt.size() >= 3) C.FillPolygon(Ctx.GPt, 1.0);
+  if (GPt.size() >= 3) C.FillPolygon(GPt, 1.0);
 }
 
 // ---- window test ------------------------------------------------------------
 
 int TGraph2::WinOutCode(double x, double y) const {
-  return OutCode(x, y, Ctx.DispX1, Ctx.DispY1, Ctx.DispX2, Ctx.DispY2);
+  return OutCode(x, y, View.DispX1, View.DispY1, View.DispX2, View.DispY2);
 }
 
 int TGraph2::WinClip(double& x1, double& y1, double& x2, double& y2) const {
-  return ClipLine(x1, y1, x2, y2, Ctx.DispX1, Ctx.DispY1, Ctx.DispX2, Ctx.DispY2);
+  return ClipLine(x1, y1, x2, y2, View.DispX1, View.DispY1, View.DispX2, View.DispY2);
 }
 
 TGraph2::Measure TGraph2::MeasureGLPt() const {
   Measure m;
-  const auto& pts = Ctx.GLPt;
+  const auto& pts = GLPt;
   for (size_t i = 1; i < pts.size(); ++i) {
     double x1 = pts[i - 1].X, y1 = pts[i - 1].Y, x2 = pts[i].X, y2 = pts[i].Y;
     const int code = WinClip(x1, y1, x2, y2);
@@ -148,12 +143,12 @@ void TGraph2::DotFallback(const Measure& m) {
 void TGraph2::AppendDevice(double x, double y) {
   double X, Y;
   GLTransPt(x, y, X, Y);
-  Ctx.GPt.push_back({static_cast<float>(X), static_cast<float>(Y)});
+  GPt.push_back({static_cast<float>(X), static_cast<float>(Y)});
 }
 
 void TGraph2::FlushGPt() {
-  if (Ctx.GPt.size() > 1) GPolyline();
-  Ctx.GPt.clear();
+  if (GPt.size() > 1) GPolyline();
+  GPt.clear();
 }
 
 // ---- drawing-coordinate primitives -----------------------------------------
@@ -177,9 +172,9 @@ int32_t TGraph2::GLLine(double x1, double y1, double x2, double y2) {
 int32_t TGraph2::GLBox(double x1, double y1, double x2, double y2) {
   double cx1 = x1, cy1 = y1, cx2 = x2, cy2 = y2;
   if (WinClip(cx1, cy1, cx2, cy2) != 0) {
-    Ctx.GLPt = {{x1, y1}, {x2, y1}, {x2, y2}, {x1, y2}, {x1, y1}};
+    GLPt = {{x1, y1}, {x2, y1}, {x2, y2}, {x1, y2}, {x1, y1}};
     const int32_t res = GLPolyline();
-    Ctx.GLPt.clear();
+    GLPt.clear();
     return res;
   }
   double X1, Y1, X2, Y2;
@@ -199,20 +194,20 @@ int32_t TGraph2::GLBoxA(double x1, double y1, double x2, double y2, double a) {
     const double u = x - x1, v = y - y1;
     return TDPoint{x1 + u * c - v * s, y1 + u * s + v * c};
   };
-  Ctx.GLPt = {{x1, y1}, rot(x2, y1), rot(x2, y2), rot(x1, y2), {x1, y1}};
+  GLPt = {{x1, y1}, rot(x2, y1), rot(x2, y2), rot(x1, y2), {x1, y1}};
   const int32_t res = GLPolyline();
-  Ctx.GLPt.clear();
+  GLPt.clear();
   return res;
 }
 
 bool TGraph2::GLPtFinite() const {
-  for (const TDPoint& p : Ctx.GLPt)
+  for (const TDPoint& p : GLPt)
     if (!std::isfinite(p.X) || !std::isfinite(p.Y)) return false;
   return true;
 }
 
 int32_t TGraph2::GLPolyline() {
-  const auto& pts = Ctx.GLPt;
+  const auto& pts = GLPt;
   if (pts.size() < 2 || !GLPtFinite()) return 3;
   int all = 15;
   for (const TDPoint& p : pts) all &= WinOutCode(p.X, p.Y);
@@ -227,7 +222,7 @@ int32_t TGraph2::GLPolyline() {
 
   // Stroked as one path while it stays inside; a segment cut by the window
   // edge ends the path, so no join is ever drawn across the edge.
-  Ctx.GPt.clear();
+  GPt.clear();
   for (size_t i = 1; i < pts.size(); ++i) {
     double x1 = pts[i - 1].X, y1 = pts[i - 1].Y, x2 = pts[i].X, y2 = pts[i].Y;
     const int code = WinClip(x1, y1, x2, y2);
@@ -235,7 +230,7 @@ int32_t TGraph2::GLPolyline() {
       FlushGPt();
       continue;
     }
-    if (Ctx.GPt.empty()) AppendDevice(x1, y1);
+    if (GPt.empty()) AppendDevice(x1, y1);
     AppendDevice(x2, y2);
     if (code == 1) FlushGPt();
   }
@@ -270,12 +265,12 @@ bool TGraph2::CoversWindow(const std::vector<TDPoint>& pts) const {
     y1 = std::fmin(y1, p.Y);
     y2 = std::fmax(y2, p.Y);
   }
-  if (x1 > Ctx.DispX1 || x2 < Ctx.DispX2 || y1 > Ctx.DispY1 || y2 < Ctx.DispY2) return false;
-  return PolygonContains(pts, (Ctx.DispX1 + Ctx.DispX2) / 2, (Ctx.DispY1 + Ctx.DispY2) / 2);
+  if (x1 > View.DispX1 || x2 < View.DispX2 || y1 > View.DispY1 || y2 < View.DispY2) return false;
+  return PolygonContains(pts, (View.DispX1 + View.DispX2) / 2, (View.DispY1 + View.DispY2) / 2);
 }
 
 int32_t TGraph2::GLSolid() {
-  auto& pts = Ctx.GLPt;
+  auto& pts = GLPt;
   if (pts.size() < 3 || !GLPtFinite()) return 3;
   const TDPoint first = pts.front();
   const TDPoint last = pts.back();
@@ -287,10 +282,10 @@ int32_t TGraph2::GLSolid() {
 
   const Measure m = MeasureGLPt();
   if (m.length > kDotPx || CoversWindow(pts)) {
-    Ctx.GPt.clear();
+    GPt.clear();
     for (const TDPoint& p : pts) AppendDevice(p.X, p.Y);
     GSolid();
-    Ctx.GPt.clear();
+    GPt.clear();
     return 0;
   }
   DotFallback(m);

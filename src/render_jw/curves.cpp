@@ -43,24 +43,24 @@ void TGraph2::ArcPoints(double cx, double cy, double r, double h, double a, doub
     EllipseOffset(r, h, ca, sn, t, u, v);
     TDPoint p{cx + u, cy + v};
     if (blk) blk->Apply(p.X, p.Y, p.X, p.Y);
-    Ctx.GLPt.push_back(p);
+    GLPt.push_back(p);
     t += step;
   }
 }
 
 int32_t TGraph2::GLEllipse(double cx, double cy, double r, double h, double a) {
-  Ctx.GLPt.clear();
+  GLPt.clear();
   ArcPoints(cx, cy, r, h, a, 0, 2 * kPi, nullptr);
   const int32_t res = GLPolyline();
-  Ctx.GLPt.clear();
+  GLPt.clear();
   return res;
 }
 
 int32_t TGraph2::GLEllipseArc(double cx, double cy, double r, double h, double a, double sa, double da) {
-  Ctx.GLPt.clear();
+  GLPt.clear();
   ArcPoints(cx, cy, r, h, a, sa, da, nullptr);
   const int32_t res = GLPolyline();
-  Ctx.GLPt.clear();
+  GLPt.clear();
   return res;
 }
 
@@ -73,22 +73,22 @@ int32_t TGraph2::GLEllipseArcBL(double cx, double cy, double r, double h, double
                                 double bx, double by, double b1, double b2, double b3, double b4, double sc) {
   const Block blk{bx, by, b1, b2, b3, b4, sc};
   if (!blk.Valid()) return 3;
-  Ctx.GLPt.clear();
+  GLPt.clear();
   ArcPoints(cx, cy, r, h, a, sa, da, &blk);
   const int32_t res = GLPolyline();
-  Ctx.GLPt.clear();
+  GLPt.clear();
   return res;
 }
 
 int32_t TGraph2::GLSolidCircle(double cx, double cy, double r) {
-  if (r * Ctx.DispScale > 2.0) {
-    Ctx.GLPt.clear();
+  if (r * View.DispScale > 2.0) {
+    GLPt.clear();
     for (int i = 0; i <= kSteps; ++i) {
       const double t = i * (kPi / 36);
-      Ctx.GLPt.push_back({cx + r * std::cos(t), cy + r * std::sin(t)});
+      GLPt.push_back({cx + r * std::cos(t), cy + r * std::sin(t)});
     }
     const int32_t res = GLSolid();
-    Ctx.GLPt.clear();
+    GLPt.clear();
     return res;
   }
   if (WinOutCode(cx, cy) == 0) {
@@ -148,7 +148,7 @@ void TangentMeet(double r, double h, double sa, double da, double& tx, double& t
 int32_t TGraph2::SolidArcImpl(int32_t sty, double cx, double cy, double r, double h, double a, double sa,
                               double da, double zf, const Block* blk) {
   const bool full = std::fabs(zf - 100) <= kEps;
-  auto& pts = Ctx.GLPt;
+  auto& pts = GLPt;
   const auto place = [&](double x, double y) {
     TDPoint p{x, y};
     if (blk) blk->Apply(x, y, p.X, p.Y);

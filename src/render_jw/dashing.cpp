@@ -40,7 +40,7 @@ int32_t TGraph2::GLLineDT(int32_t lay, int32_t typ, double x1, double y1, double
   const int seg = g.GetAttrTypseg(typ);
   if (seg <= 0) return GLLine(x1, y1, x2, y2);
   // A pattern whose period is 2 pixels or less is drawn solid.
-  if (!(g.GetAttrTyppit(typ) * Ctx.DispScale > 2)) return GLLine(x1, y1, x2, y2);
+  if (!(g.GetAttrTyppit(typ) * View.DispScale > 2)) return GLLine(x1, y1, x2, y2);
   const double amp = g.GetAttrTypamp(typ);
   double pat[TjwvLtype::kMaxSeg] = {};
   g.GetAttrTyppat(typ, pat);
@@ -52,7 +52,7 @@ int32_t TGraph2::GLLineDT(int32_t lay, int32_t typ, double x1, double y1, double
     for (int i = 0; i < seg; ++i)
       if (pat[i] < 0) visible = std::max(visible, -pat[i]);
   }
-  if (visible * Ctx.DispScale < 2) return GLLine(x1, y1, x2, y2);
+  if (visible * View.DispScale < 2) return GLLine(x1, y1, x2, y2);
 
   // The pattern is walked along the visible part only: a line that enters
   // the window starts its pattern at the edge.
@@ -60,7 +60,7 @@ int32_t TGraph2::GLLineDT(int32_t lay, int32_t typ, double x1, double y1, double
   // A line that crosses the window is clipped to at most its diagonal; a
   // piece much longer than that misses the window (its ends some 1e200
   // away), and walking it would take for ever.
-  const double diagonal = std::hypot(Ctx.DispX2 - Ctx.DispX1, Ctx.DispY2 - Ctx.DispY1);
+  const double diagonal = std::hypot(View.DispX2 - View.DispX1, View.DispY2 - View.DispY1);
   if (!(std::hypot(x2 - x1, y2 - y1) <= 4 * diagonal)) return 1;
   double X1, Y1, X2, Y2;
   GLTransPt(x1, y1, X1, Y1);
@@ -140,10 +140,10 @@ int32_t TGraph2::EllipseArcDTImpl(int32_t lay, int32_t typ, double cx, double cy
     double ex, ey;
     blk->Apply(cx, cy, dotX, dotY);
     blk->Apply(cx + r * h, cy + r * h, ex, ey);
-    s = Ctx.DispScale * PtDist(dotX, dotY, ex, ey);
+    s = View.DispScale * PtDist(dotX, dotY, ex, ey);
     limit = 1;
   } else {
-    s = std::fabs(r * da) * (h > 1 ? h : 1) * Ctx.DispScale;
+    s = std::fabs(r * da) * (h > 1 ? h : 1) * View.DispScale;
   }
   if (!std::isfinite(s)) return 3;
   if (s <= limit) {
@@ -183,7 +183,7 @@ int32_t TGraph2::EllipseArcDTImpl(int32_t lay, int32_t typ, double cx, double cy
 int32_t TGraph2::GLEllipseArcDT(int32_t lay, int32_t typ, double cx, double cy, double r, double h, double a,
                                 double sa, double da) {
   const TgraAttribute& g = Ctx.GAtt;
-  if (g.GetAttrTypseg(typ) <= 0 || !(g.GetAttrTyppit(typ) * Ctx.DispScale > 2))
+  if (g.GetAttrTypseg(typ) <= 0 || !(g.GetAttrTyppit(typ) * View.DispScale > 2))
     return GLEllipseArc(cx, cy, r, h, a, sa, da);
   return EllipseArcDTImpl(lay, typ, cx, cy, r, h, a, sa, da, nullptr);
 }
@@ -192,7 +192,7 @@ int32_t TGraph2::GLEllipseArcBLDT(int32_t lay, int32_t typ, double cx, double cy
                                   double sa, double da, double bx, double by, double b1, double b2, double b3,
                                   double b4, double sc) {
   const TgraAttribute& g = Ctx.GAtt;
-  if (g.GetAttrTypseg(typ) <= 0 || !(g.GetAttrTyppit(typ) * Ctx.DispScale > 2))
+  if (g.GetAttrTypseg(typ) <= 0 || !(g.GetAttrTyppit(typ) * View.DispScale > 2))
     return GLEllipseArcBL(cx, cy, r, h, a, sa, da, bx, by, b1, b2, b3, b4, sc);
   const Block blk{bx, by, b1, b2, b3, b4, sc};
   if (!blk.Valid()) return 3;

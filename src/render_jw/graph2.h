@@ -8,8 +8,8 @@
 // single pixel when a figure is too small to see. `GL` operations answer:
 //   0 drawn, 1 wholly outside the window, 2 reduced to one pixel (or too
 //   small), 3 invalid input.
-// Point lists: callers fill ctx.GLPt before GLPolyline / GLSolid and empty it
-// afterwards; ctx.GPt holds device points and is emptied by the renderer.
+// Point lists: callers fill GLPt before GLPolyline / GLSolid and empty it
+// afterwards; GPt holds device points and is emptied by the renderer.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -43,7 +43,8 @@ void GreyBitmap(Bitmap& bmp);
 
 class TGraph2 {
  public:
-  TGraph2(ConversionContext& ctx, Canvas& canvas, TextRules rules = {});
+  // What the renderer cannot honour goes to diag, or to a sink of its own.
+  TGraph2(const ConversionContext& ctx, Canvas& canvas, TextRules rules = {}, DiagnosticSink* diag = nullptr);
   ~TGraph2();
   TGraph2(const TGraph2&) = delete;
   TGraph2& operator=(const TGraph2&) = delete;
@@ -154,8 +155,25 @@ class TGraph2 {
   // ===== State =====
 
   Canvas& C;                // drawn on, not owned
-  ConversionContext& Ctx;   // device transform, window, GAtt, point lists
-  const TextRules Text;     // the text rules of this renderer
+  const ConversionContext& Ctx;  // the render's choices: GAtt, colours, macro texts
+  const TextRules Text;          // the text rules of this renderer
+  // Where this canvas looks at the drawing; set before drawing.
+  DeviceView View;
+  // Point lists: GLPt in drawing units, filled by callers before GLPolyline
+  // or GLSolid and emptied afterwards; GPt in device pixels, built and
+  // emptied by the renderer.
+  std::vector<TDPoint> GLPt;
+  std::vector<FPoint> GPt;
+  // The scale of the layer group being drawn, for the scale macros of texts;
+  // set by the painter before each text.
+  double LgScale = 1;
+
+ private:
+  DiagnosticSink ownDiag_;
+
+ public:
+  // What this pass could not honour (images, ...).
+  DiagnosticSink& Diag;
 
   // Dash continuity (see GLLineDT).
   int32_t LastLay = 0;

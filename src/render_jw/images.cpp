@@ -36,18 +36,18 @@ bool AcceptedExtension(const std::u16string& fn) {
 std::string NameForMessage(const std::u16string& fn) { return QuotedText(fn, 80); }
 
 // The image an image text names, or null after reporting why there is none.
-const scene::ImageSource* ImageOf(const std::u16string& fn, ConversionContext& ctx) {
+const scene::ImageSource* ImageOf(const std::u16string& fn, const scene::ImageMap* images, DiagnosticSink& diag) {
   if (!AcceptedExtension(fn)) {
-    ctx.Diag.Add("image-refused", NameForMessage(fn) + " is of a type zumen does not read");
+    diag.Add("image-refused", NameForMessage(fn) + " is of a type zumen does not read");
     return nullptr;
   }
   const scene::ImageSource* found = nullptr;
-  if (ctx.Images) {
-    const auto it = ctx.Images->find(fn);
-    if (it != ctx.Images->end()) found = &it->second;
+  if (images) {
+    const auto it = images->find(fn);
+    if (it != images->end()) found = &it->second;
   }
   if (!found || (!found->bytes && found->error.empty())) {
-    ctx.Diag.Add("image-missing", NameForMessage(fn));
+    diag.Add("image-missing", NameForMessage(fn));
     return nullptr;
   }
   return found;
@@ -55,7 +55,7 @@ const scene::ImageSource* ImageOf(const std::u16string& fn, ConversionContext& c
 
 // Decodes an image text's image; an image that cannot be read or does not
 // decode is reported.
-LoadedImage LoadImageText(const scene::ImageSource& src, const std::u16string& fn, ConversionContext& ctx) {
+LoadedImage LoadImageText(const scene::ImageSource& src, const std::u16string& fn, DiagnosticSink& diag) {
   LoadedImage img;
   if (src.bytes) {
     img = LoadImageMemory(*src.bytes);
@@ -63,7 +63,7 @@ LoadedImage LoadImageText(const scene::ImageSource& src, const std::u16string& f
   } else {
     img.error = src.error;
   }
-  if (!img.ok()) ctx.Diag.Add("image-refused", NameForMessage(fn) + ": " + img.error);
+  if (!img.ok()) diag.Add("image-refused", NameForMessage(fn) + ": " + img.error);
   return img;
 }
 
@@ -90,13 +90,13 @@ const Bitmap& TGraph2::ShownBitmap(const Bitmap& bmp, Bitmap& grey) const {
 }
 
 int32_t TGraph2::GLImage(double x1, double y1, double x2, double y2, int32_t Fm, const std::u16string& fn) {
-  const scene::ImageSource* src = ImageOf(fn, Ctx);
+  const scene::ImageSource* src = ImageOf(fn, Ctx.Facts->Images, Diag);
   if (!src) return 3;
   double dx = x2 - x1, dy = y2 - y1;
-  if (SizeRefused(dx, dy, Ctx.DispScale)) return 2;
+  if (SizeRefused(dx, dy, View.DispScale)) return 2;
   if ((WinOutCode(x1, y1) & WinOutCode(x1, y2) & WinOutCode(x2, y2) & WinOutCode(x2, y1)) != 0) return 1;
 
-  const LoadedImage img = LoadImageText(*src, fn, Ctx);
+  const LoadedImage img = LoadImageText(*src, fn, Diag);
   if (!img.ok()) return 0;  // a file that cannot be decoded is skipped
   const Bitmap& bmp = img.bitmap;
   if (bmp.width <= 0 || bmp.height <= 0) return 3;
@@ -153,13 +153,13 @@ struct Image2Box {
 };
 
 // The size and window tests of GLImage2: 0 go on (box filled), else the result.
-int32_t Image2Place(const ConversionContext& ctx, double x1, double y1, double x2, double y2, double dan,
+int32_t Image2Place(const DeviceView& view, double x1, double y1, double x2, double y2, double dan,
                     Image2Box& box) {
-  if (SizeRefused(x2 - x1, y2 - y1, ctx.DispScale)) return 2;
+  if (SizeRefused(x2 - x1, y2 - y1, view.DispScale)) return 2;
   box = {std::min(x1, x2), std::max(x1, x2), std::min(y1, y2), std::max(y1, y2), dan};
   // Culled by the corners of the box turned with the image.
-  const auto out = [&ctx](double x, double y) {
-    return OutCode(x, y, ctx.DispX1, ctx.DispY1, ctx.DispX2, ctx.DispY2);
+  const auto out = [&view](double x, double y) {
+    return OutCode(x, y, view.DispX1, view.DispY1, view.DispX2, view.DispY2);
   };
   int all = out(box.left, box.bottom);
   for (const auto& [cx, cy] :
@@ -217,12 +217,12 @@ int32_t DrawImage2(TGraph2& g, const Image2Box& box, double drx, double dry, dou
 
 int32_t TGraph2::GLImage2(double x1, double y1, double x2, double y2, double drx, double dry, double drr,
                           double dan, const std::u16string& fn) {
-  const scene::ImageSource* src = ImageOf(fn, Ctx);
+  const scene::ImageSource* src = ImageOf(fn, Ctx.Facts->Images, Diag);
   if (!src) return 3;
   Image2Box box;
-  if (const int32_t r = Image2Place(Ctx, x1, y1, x2, y2, dan, box)) return r;
+  if (const int32_t r = Image2Place(View, x1, y1, x2, y2, dan, box)) return r;
   // Decoded only once the box is known to be seen.
-  const LoadedImage img = LoadImageText(*src, fn, Ctx);
+  const LoadedImage img = LoadImageText(*src, fn, Diag);
   if (!img.ok()) return 0;  // a file that cannot be decoded is skipped
   return DrawImage2(*this, box, drx, dry, drr, img.bitmap);
 }
@@ -230,13 +230,13 @@ int32_t TGraph2::GLImage2(double x1, double y1, double x2, double y2, double drx
 int32_t TGraph2::GLImage2(double x1, double y1, double x2, double y2, double drx, double dry, double drr,
                           double dan, const Bitmap& bmp) {
   Image2Box box;
-  if (const int32_t r = Image2Place(Ctx, x1, y1, x2, y2, dan, box)) return r;
+  if (const int32_t r = Image2Place(View, x1, y1, x2, y2, dan, box)) return r;
   return DrawImage2(*this, box, drx, dry, drr, bmp);
 }
 
 int32_t TGraph2::GLImage2Box(double x1, double y1, double x2, double y2, double dan) const {
   Image2Box box;
-  return Image2Place(Ctx, x1, y1, x2, y2, dan, box);
+  return Image2Place(View, x1, y1, x2, y2, dan, box);
 }
 
 }  // namespace zumen

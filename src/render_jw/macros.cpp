@@ -134,19 +134,19 @@ bool IsEraCode(u16string_view body) {
 }
 
 // Codes that only exist with the "%" prefix.
-bool PercentOnly(const ConversionContext& ctx, u16string_view body, MacroRules rules, u16string& out) {
+bool PercentOnly(const ConversionContext& ctx, double lgScale, u16string_view body, MacroRules rules, u16string& out) {
   if (body == u"mm") {
-    out = rules == MacroRules::K4 ? ctx.CurTitle : ctx.TextMacroM1 + u"･･" + ctx.TextMacroM2;
+    out = rules == MacroRules::K4 ? ctx.Facts->CurTitle : ctx.TextMacroM1 + u"･･" + ctx.TextMacroM2;
   } else if (body == u"m1") {
-    out = rules == MacroRules::K4 ? ctx.CurTitle : ctx.TextMacroM1;
+    out = rules == MacroRules::K4 ? ctx.Facts->CurTitle : ctx.TextMacroM1;
   } else if (body == u"m2") {
     out = rules == MacroRules::K4 ? u16string(u"%m2") : ctx.TextMacroM2;
   } else if (body == u"SS" || body == u"ss") {
-    out = ScaleText(ctx.LgScale, 1.0, body == u"SS");
+    out = ScaleText(lgScale, 1.0, body == u"SS");
   } else if (body == u"SP" || body == u"sp") {
-    out = ScaleText(ctx.LgScale, ctx.ScaleDiv, body == u"SP");
+    out = ScaleText(lgScale, ctx.ScaleDiv, body == u"SP");
   } else if (body.size() == 2 && body[0] == u'f' && HexDigit(body[1]) > 0) {
-    const u16string name = WithoutExt(FileNamePart(ctx.CurFileName));
+    const u16string name = WithoutExt(FileNamePart(ctx.Facts->CurFileName));
     out = name.substr(0, static_cast<size_t>(HexDigit(body[1])));
   } else {
     return false;
@@ -160,11 +160,11 @@ bool Prefixed(const ConversionContext& ctx, char16_t prefix, u16string_view body
   Prefix p;
   if (!ParsePrefix(prefix, p)) return false;
   const bool current = !p.fileTime;
-  const DateTime t = p.fileTime ? ctx.CurFileTime : (ctx.clock ? ctx.clock->Now() : DateTime{});
+  const DateTime t = p.fileTime ? ctx.FileTime() : ctx.clock->Now();
 
   if (body == u"F") {
     if (current) {
-      out = ctx.CurFileName;
+      out = ctx.Facts->CurFileName;
     } else {
       out = (prefix == u'_' ? DateSpaced(t) : DateZero(t)) + u" " + TimeZero(t);
     }
@@ -172,11 +172,11 @@ bool Prefixed(const ConversionContext& ctx, char16_t prefix, u16string_view body
   }
   if (body.size() == 2 && body[0] == u'F' && body[1] >= u'1' && body[1] <= u'9') {
     if (!current) return false;
-    out = FolderAbove(ctx.CurFileName, body[1] - u'0');
+    out = FolderAbove(ctx.Facts->CurFileName, body[1] - u'0');
     return true;
   }
   if (body == u"f") {
-    const u16string name = FileNamePart(ctx.CurFileName);
+    const u16string name = FileNamePart(ctx.Facts->CurFileName);
     if (prefix == u'%') out = name;
     else if (current) out = WithoutExt(name);
     else out = prefix == u'_' ? DateSpaced(t) : DateZero(t);
@@ -235,11 +235,12 @@ bool Prefixed(const ConversionContext& ctx, char16_t prefix, u16string_view body
 
 }  // namespace
 
-bool ExpandTextMacro(const ConversionContext& ctx, const std::u16string& s, std::u16string& out, MacroRules rules) {
+bool ExpandTextMacro(const ConversionContext& ctx, double lgScale, const std::u16string& s, std::u16string& out,
+                     MacroRules rules) {
   if (s.size() < 2) return false;
   u16string value;
   const u16string_view body = u16string_view(s).substr(1);
-  if (s[0] == u'%' && PercentOnly(ctx, body, rules, value)) {
+  if (s[0] == u'%' && PercentOnly(ctx, lgScale, body, rules, value)) {
     out = std::move(value);
     return true;
   }

@@ -26,7 +26,8 @@ enum class MacroRules { Jw, K4 };
 // drawn as it is, without control sequences. A text beginning with "%%" is
 // always a macro: its reference value, or the text itself when no reference
 // key equals it. Any other text answers false and leaves out unchanged.
-bool ExpandTextMacro(const ConversionContext& ctx, const std::u16string& s, std::u16string& out,
+// lgScale is the scale of the layer group the text lies on (the scale codes).
+bool ExpandTextMacro(const ConversionContext& ctx, double lgScale, const std::u16string& s, std::u16string& out,
                      MacroRules rules = MacroRules::Jw);
 
 }  // namespace zumen

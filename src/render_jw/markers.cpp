@@ -46,7 +46,7 @@ int32_t TGraph2::GLTenMarker(double x, double y, int32_t kf, int32_t pc, double 
   if (kf == 1) {
     // Virtual point: a one-pixel circle of radius 3 pixels at any scale.
     GLPenSet(lay, col, 1, 0, dcol);
-    return GLEllipse(x, y, 3 / Ctx.DispScale, 1, 0);
+    return GLEllipse(x, y, 3 / View.DispScale, 1, 0);
   }
   const double w = wd != 0 ? wd * 0.01 : g.GetAttrColwid(col);
   GLPenSet(lay, col, 1, w, dcol);
@@ -56,8 +56,8 @@ int32_t TGraph2::GLTenMarker(double x, double y, int32_t kf, int32_t pc, double 
 
   const auto line = [&](TDPoint p, TDPoint q) { return GLLine(p.X, p.Y, q.X, q.Y); };
   const auto polygon = [&](std::initializer_list<TDPoint> pts) {
-    Ctx.GLPt.assign(pts);
-    Ctx.GLPt.push_back(*pts.begin());
+    GLPt.assign(pts);
+    GLPt.push_back(*pts.begin());
   };
   // Draws the closed outline in GLPt, then fills it (background colour when
   // asked, the pen colour otherwise); answers the outline's result.
@@ -68,7 +68,7 @@ int32_t TGraph2::GLTenMarker(double x, double y, int32_t kf, int32_t pc, double 
       GLSolid();
       if (background) C.SetFillSolid(C.StrokeColor());
     }
-    Ctx.GLPt.clear();
+    GLPt.clear();
     return res;
   };
   const auto circleAndDisc = [&](bool background) {
@@ -86,7 +86,7 @@ int32_t TGraph2::GLTenMarker(double x, double y, int32_t kf, int32_t pc, double 
       // Plain point: a disc of half the pen width plus the point radius,
       // at least 2 pixels, neither scaled nor turned.
       double r = w / 2 + g.GetAttrColten(col);
-      if (r < 2 / Ctx.DispScale) r = 2 / Ctx.DispScale;
+      if (r < 2 / View.DispScale) r = 2 / View.DispScale;
       GLPenSet(lay, col, 1, 0, dcol);
       return GLSolidCircle(x, y, r);
     }
@@ -98,7 +98,7 @@ int32_t TGraph2::GLTenMarker(double x, double y, int32_t kf, int32_t pc, double 
     case -3: {
       const double cw = g.GetAttrColwid(col);
       double r = cw * ba;
-      if (r < 1 / Ctx.DispScale) r = 1 / Ctx.DispScale;
+      if (r < 1 / View.DispScale) r = 1 / View.DispScale;
       GLPenSet(lay, col, 1, cw, dcol);
       return GLSolidCircle(x, y, r);
     }

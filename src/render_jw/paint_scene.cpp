@@ -31,7 +31,7 @@ double Round4(double x) { return RoundDec(4, 2, x); }
 
 class Painter {
  public:
-  Painter(ConversionContext& ctx, TGraph2& g) : ctx_(ctx), g_(g), dm_(ctx.GAtt.GetDisplayMode()) {}
+  Painter(const ConversionContext& ctx, TGraph2& g) : ctx_(ctx), g_(g), dm_(ctx.GAtt.GetDisplayMode()) {}
 
   bool Shown(const scene::Head& h) const {
     if (h.flags & scene::kNotDrawn) return false;
@@ -86,7 +86,7 @@ class Painter {
   }
 
   void Draw(const scene::Text& e) {
-    ctx_.LgScale = e.macroScale;
+    g_.LgScale = e.macroScale;
     Pen(e.pen);
     g_.GLAText3(e.p1.X, e.p1.Y, e.p2.X, e.p2.Y, e.height, e.width, e.spacing, e.style, e.font, e.text);
   }
@@ -104,9 +104,9 @@ class Painter {
   }
 
   void Draw(const scene::BaseMark& e) {
-    if (!ctx_.GAtt.GetDispKijun() || !(ctx_.DispScale > 0)) return;
+    if (!ctx_.GAtt.GetDispKijun() || !(g_.View.DispScale > 0)) return;
     g_.GPenSet(ctx_.InkColour(0xFFFF0000), 0, 2);
-    g_.GLEllipse(e.p.X, e.p.Y, 5.0 / ctx_.DispScale, 1.0, 0);
+    g_.GLEllipse(e.p.X, e.p.Y, 5.0 / g_.View.DispScale, 1.0, 0);
   }
 
   // ---- members of a placement ----------------------------------------------------
@@ -168,7 +168,7 @@ class Painter {
   }
 
   void Placed(const scene::Text& e, const scene::Placement& p) {
-    ctx_.LgScale = p.ownScale ? e.macroScale : p.groupScale;
+    g_.LgScale = p.ownScale ? e.macroScale : p.groupScale;
     Pen(e.pen);
     PlacedText t = PlaceText(e, p.xf);
     const std::u16string* text = &e.text;
@@ -256,9 +256,9 @@ class Painter {
   }
 
   void Quad(const TDPoint (&p)[4]) {
-    ctx_.GLPt.assign(std::begin(p), std::end(p));
+    g_.GLPt.assign(std::begin(p), std::end(p));
     g_.GLSolid();
-    ctx_.GLPt.clear();
+    g_.GLPt.clear();
   }
 
   // The frame of an image box, turned by deg degrees about (x1, y1), in the
@@ -268,7 +268,7 @@ class Painter {
     g_.GLBoxA(x1, y1, x2, y2, deg * kPi / 180.0);
   }
 
-  ConversionContext& ctx_;
+  const ConversionContext& ctx_;
   TGraph2& g_;
   const bool dm_;
 };
@@ -279,13 +279,13 @@ bool scene::Transform::IsIdentity() const {
   return std::fabs(b1 - 1) <= 1e-14 && std::fabs(b2) <= 1e-14 && std::fabs(b3) <= 1e-14 && std::fabs(b4 - 1) <= 1e-14;
 }
 
-void PaintJwItems(const scene::Scene& s, ConversionContext& ctx, TGraph2& g) {
+void PaintJwItems(const scene::Scene& s, const ConversionContext& ctx, TGraph2& g) {
   Painter painter(ctx, g);
   if (ctx.GAtt.GetDisplayMode()) g.GLSetDT();
   for (const scene::Item& item : s.items)
     if (painter.Shown(scene::HeadOf(item))) painter.Paint(item);
   for (const scene::Placement& p : s.placements) {
-    ctx.LgScale = p.groupScale;
+    g.LgScale = p.groupScale;
     if (p.definition < 0 || static_cast<size_t>(p.definition) >= s.definitions.size()) continue;
     for (const scene::Item& item : s.definitions[static_cast<size_t>(p.definition)].items)
       if (painter.Shown(scene::HeadOf(item))) painter.Place(item, p);

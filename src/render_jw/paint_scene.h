@@ -9,6 +9,6 @@ namespace zumen {
 // Paints the scene's items that the context shows (their layers not hidden,
 // auxiliary ones only when auxiliary lines are shown), then the members of
 // every placement through its transform, then the overlay.
-void PaintJwItems(const scene::Scene& s, ConversionContext& ctx, TGraph2& g);
+void PaintJwItems(const scene::Scene& s, const ConversionContext& ctx, TGraph2& g);
 
 }  // namespace zumen

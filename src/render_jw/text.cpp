@@ -49,7 +49,7 @@ struct Vec {
 
 int32_t TGraph2::GLAText3(double x1, double y1, double x2, double y2, double h, double w, double sp,
                           int32_t Ftyp, const std::u16string& f, const std::u16string& s) {
-  if (const int32_t r = SizeCheck(s, h, w, sp, Ctx.DispScale)) {
+  if (const int32_t r = SizeCheck(s, h, w, sp, View.DispScale)) {
     // The K4 renderer keeps a visible text that cannot be drawn as glyphs as a
     // line along its baseline.
     if (Text.lineForUndrawable && HasVisible(s)) GLLine(x1, y1, x2, y2);
@@ -66,16 +66,16 @@ int32_t TGraph2::GLAText3(double x1, double y1, double x2, double y2, double h, 
       g.C.SetFillSolid(col);
     }
   } drawer(*this, f);
-  return LayOutText(Ctx, Text.macros, x1, y1, x2, y2, h, w, sp, Ftyp, s, drawer);
+  return LayOutText(Ctx, LgScale, Text.macros, x1, y1, x2, y2, h, w, sp, Ftyp, s, drawer);
 }
 
 int32_t TGraph2::GLAText2(double xx, double yy, double ang, double h, double w, double sp, int32_t Ftyp,
                           const std::u16string& f, const std::u16string& s) {
-  if (const int32_t r = SizeCheck(s, h, w, sp, Ctx.DispScale)) return r;
+  if (const int32_t r = SizeCheck(s, h, w, sp, View.DispScale)) return r;
   const size_t turns = GlyphWalker::Turns(f);
   FontSpec font;
   font.family = f.substr(turns);
-  font.sizePx = std::fabs(h) * Ctx.DispScale;
+  font.sizePx = std::fabs(h) * View.DispScale;
   font.bold = Ftyp & 1;
   font.italic = Ftyp & 2;
   font.underline = Ftyp & 4;
@@ -101,7 +101,7 @@ int32_t TGraph2::GLAText1(double x, double y, double h, double w, double a, int3
   if (h < 0) {
     // Mirrored upside down in its own cell: the base point row flips.
     sy = -1;
-    Hm = h * Ctx.DispScale;
+    Hm = h * View.DispScale;
     h = -h;
     if (Fm <= 2) Fm += 6;
     else if (Fm >= 6) Fm -= 6;
@@ -119,12 +119,12 @@ int32_t TGraph2::GLAText1(double x, double y, double h, double w, double a, int3
   const double downX = h * std::cos(a - kPi / 2), downY = h * std::sin(a - kPi / 2);
   const Vec corners[4] = {T, right, {T.x + downX, T.y + downY}, {right.x + downX, right.y + downY}};
   int all = 15;
-  for (const Vec& p : corners) all &= OutCode(p.x, p.y, Ctx.DispX1, Ctx.DispY1, Ctx.DispX2, Ctx.DispY2);
+  for (const Vec& p : corners) all &= OutCode(p.x, p.y, View.DispX1, View.DispY1, View.DispX2, View.DispY2);
   if (all != 0) return 1;
 
   double X, Y;
   GLTransPt(T.x, T.y, X, Y);
-  const double pw = cw * Ctx.DispScale, ph = h * Ctx.DispScale;
+  const double pw = cw * View.DispScale, ph = h * View.DispScale;
   if (!(pw > kMinPx) || !(ph > kMinPx)) {
     GTen(X, Y);
     return 2;

@@ -146,7 +146,7 @@ GlyphCell GlyphWalker::Next(char16_t c) {
   return g;
 }
 
-int32_t LayOutText(const ConversionContext& ctx, MacroRules rules, double x1, double y1, double x2, double y2,
+int32_t LayOutText(const ConversionContext& ctx, double lgScale, MacroRules rules, double x1, double y1, double x2, double y2,
                    double h, double w, double sp, int32_t Ftyp, const std::u16string& s, TextRunSink& sink) {
   double ang = PtAngle(x2 - x1, y2 - y1);
   if (w < 0) {
@@ -161,7 +161,7 @@ int32_t LayOutText(const ConversionContext& ctx, MacroRules rules, double x1, do
   ApplyTrailingDirectives(text, w, sp);
 
   std::u16string value;
-  if (ExpandTextMacro(ctx, text, value, rules)) return sink.Run({x1, y1, ang, h, w, sp, Ftyp, value});
+  if (ExpandTextMacro(ctx, lgScale, text, value, rules)) return sink.Run({x1, y1, ang, h, w, sp, Ftyp, value});
   if (text.find(u'^') == std::u16string::npos) return sink.Run({x1, y1, ang, h, w, sp, Ftyp, text});
 
   // Control sequences.

@@ -68,7 +68,7 @@ class GlyphWalker {
 // GLAText3 answers after its size tests: the code of the single run for a
 // macro or a text without control sequences, else 0 when a run was drawn and
 // 1 when none was.
-int32_t LayOutText(const ConversionContext& ctx, MacroRules rules, double x1, double y1, double x2, double y2,
+int32_t LayOutText(const ConversionContext& ctx, double lgScale, MacroRules rules, double x1, double y1, double x2, double y2,
                    double h, double w, double sp, int32_t Ftyp, const std::u16string& s, TextRunSink& sink);
 
 }  // namespace zumen

@@ -90,7 +90,7 @@ void TGraph::GPolygonBmp(int32_t x, int32_t y, int32_t d, std::span<const uint8_
     pic = std::move(img.bitmap);
     if (Ctx.GAtt.GetAll1ColorState()) GreyBitmap(pic);
   } else {
-    Ctx.Diag.Add("image-refused", "a picture fill: " + (img.ok() ? std::string("no pixels") : img.error));
+    G2.Diag.Add("image-refused", "a picture fill: " + (img.ok() ? std::string("no pixels") : img.error));
     // Data the decoder refuses leaves the picture blank. Its size comes from
     // the record, so it is believed only as far as the pixel bytes could
     // cover it.

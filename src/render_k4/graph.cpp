@@ -15,8 +15,8 @@ namespace {
 constexpr double kDotPx = 2.0;  // figures of this many pixels or less become one pixel
 }  // namespace
 
-TGraph::TGraph(ConversionContext& ctx, Canvas& canvas)
-    : Ctx(ctx), C(canvas), G2(ctx, canvas, TextRules::K4(&TGraph::ColorNumber)) {}
+TGraph::TGraph(const ConversionContext& ctx, Canvas& canvas, DiagnosticSink* diag)
+    : Ctx(ctx), C(canvas), G2(ctx, canvas, TextRules::K4(&TGraph::ColorNumber), diag) {}
 
 uint32_t TGraph::ColorNumber(int32_t co) {
   static constexpr std::array<uint32_t, 16> kTable = {
@@ -60,11 +60,11 @@ void TGraph::GLSetDT() {
 }
 
 bool TGraph::PatternDashes() const {
-  if (LtypPatN == 0 || !(LtypPatP > 1e-10) || !(LtypPatP * Ctx.DispScale > kDotPx)) return false;
+  if (LtypPatN == 0 || !(LtypPatP > 1e-10) || !(LtypPatP * G2.View.DispScale > kDotPx)) return false;
   double gap = 0;
   for (int32_t i = 0; i < LtypPatN; ++i)
     if (LtypPat[static_cast<size_t>(i)] < 0) gap = std::max(gap, -LtypPat[static_cast<size_t>(i)]);
-  return gap * Ctx.DispScale >= 1;
+  return gap * G2.View.DispScale >= 1;
 }
 
 void TGraph::GLPassLtypPat(double l) {
@@ -86,7 +86,7 @@ void TGraph::GLPassLtypPat(double l) {
 
 int32_t TGraph::GLLine4(double x1, double y1, double x2, double y2) {
   double cx1 = x1, cy1 = y1, cx2 = x2, cy2 = y2;
-  if (ClipLine(cx1, cy1, cx2, cy2, Ctx.DispX1, Ctx.DispY1, Ctx.DispX2, Ctx.DispY2) == 2) {
+  if (ClipLine(cx1, cy1, cx2, cy2, G2.View.DispX1, G2.View.DispY1, G2.View.DispX2, G2.View.DispY2) == 2) {
     GLPassLtypPat(PtDist(x1, y1, x2, y2));
     return 1;
   }
@@ -101,14 +101,14 @@ int32_t TGraph::GLLine4(double x1, double y1, double x2, double y2) {
   }
   // Callers test the pattern; a direct call without one (or with a period
   // too fine to walk) draws solid.
-  if (LtypPatN == 0 || !(LtypPatP * Ctx.DispScale > kDotPx)) return GLLine(cx1, cy1, cx2, cy2);
+  if (LtypPatN == 0 || !(LtypPatP * G2.View.DispScale > kDotPx)) return GLLine(cx1, cy1, cx2, cy2);
   if (LastSeg < 0 || LastSeg >= LtypPatN) GLSetDT();
 
   double R = PtDist(cx1, cy1, cx2, cy2);
   // A line that crosses the window is clipped to at most its diagonal; a
   // piece much longer than that misses the window (its ends some 1e200
   // away), and walking it would take for ever.
-  if (!(R <= 4 * std::hypot(Ctx.DispX2 - Ctx.DispX1, Ctx.DispY2 - Ctx.DispY1))) {
+  if (!(R <= 4 * std::hypot(G2.View.DispX2 - G2.View.DispX1, G2.View.DispY2 - G2.View.DispY1))) {
     GLPassLtypPat(PtDist(cx1, cy1, x2, y2));
     return 1;
   }
@@ -163,7 +163,7 @@ int32_t TGraph::GLEllipseArc2(double cx, double cy, double r, double h, double a
   if (!PatternDashes()) return GLEllipseArc(cx, cy, r, h, a, sa, da);
   double L = std::fabs(r * da);
   if (h > 1) L *= h;
-  const double S = L * Ctx.DispScale;
+  const double S = L * G2.View.DispScale;
   if (std::isnan(S) || !std::isfinite(sa) || !std::isfinite(da)) return 3;
   const auto at = [&](double t, double& x, double& y) {
     RotPt(x, y, r * std::cos(t), r * h * std::sin(t), 0, 0, a);
@@ -173,7 +173,7 @@ int32_t TGraph::GLEllipseArc2(double cx, double cy, double r, double h, double a
   if (S <= kDotPx) {
     double x, y;
     at(sa, x, y);
-    if (PtOut(x, y, Ctx.DispX1, Ctx.DispY1, Ctx.DispX2, Ctx.DispY2) == 0) {
+    if (PtOut(x, y, G2.View.DispX1, G2.View.DispY1, G2.View.DispX2, G2.View.DispY2) == 0) {
       double X, Y;
       GLTransPt(x, y, X, Y);
       GTen(X, Y);
@@ -202,9 +202,9 @@ int32_t TGraph::GLEllipse2(double cx, double cy, double r, double h, double a) {
 }
 
 int32_t TGraph::GLPolyline2() {
-  const std::vector<TDPoint> pts = Ctx.GLPt;  // GLLine3 may not change it, but keep a stable copy
+  const std::vector<TDPoint> pts = G2.GLPt;  // GLLine3 may not change it, but keep a stable copy
   if (pts.size() < 2 || !G2.GLPtFinite()) return 3;
-  const double wx1 = Ctx.DispX1, wy1 = Ctx.DispY1, wx2 = Ctx.DispX2, wy2 = Ctx.DispY2;
+  const double wx1 = G2.View.DispX1, wy1 = G2.View.DispY1, wx2 = G2.View.DispX2, wy2 = G2.View.DispY2;
   int all = 15;
   for (const TDPoint& p : pts) all &= OutCode(p.X, p.Y, wx1, wy1, wx2, wy2);
   if (all != 0) return 1;

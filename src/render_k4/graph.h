@@ -24,7 +24,7 @@ namespace zumen {
 
 class TGraph {
  public:
-  TGraph(ConversionContext& ctx, Canvas& canvas);
+  TGraph(const ConversionContext& ctx, Canvas& canvas, DiagnosticSink* diag = nullptr);
   TGraph(const TGraph&) = delete;
   TGraph& operator=(const TGraph&) = delete;
 
@@ -100,7 +100,7 @@ class TGraph {
   int32_t GLLine4(double x1, double y1, double x2, double y2);
   int32_t GLEllipse2(double cx, double cy, double r, double h, double a);
   int32_t GLEllipseArc2(double cx, double cy, double r, double h, double a, double sa, double da);
-  // Patterned open polyline of ctx.GLPt; the phase runs on across segments.
+  // Patterned open polyline of G2.GLPt; the phase runs on across segments.
   int32_t GLPolyline2();
 
   // ---- fills (fills.cpp) ----
@@ -126,7 +126,7 @@ class TGraph {
   static void TransBezierSub(double& xp, double& yp, double t, double x1, double x2, double x3, double x4,
                              double y1, double y2, double y3, double y4);
   // Cubic segments of v[0..num-1] (sharing end points) sampled sp steps each
-  // into ctx.GLPt.
+  // into G2.GLPt.
   void TransBezierToLines(int32_t sp, int32_t num, std::span<const TDPoint> v);
   // The first n points of p, scaled by sc: as a Bezier curve, a patterned
   // polyline, or a filled polygon without outline.
@@ -135,7 +135,7 @@ class TGraph {
   int32_t GLPolygon(int32_t n, std::span<const TDPoint> p, double sc);
 
   // ---- state ----
-  ConversionContext& Ctx;
+  const ConversionContext& Ctx;
   Canvas& C;
   TGraph2 G2;  // the shared core
 

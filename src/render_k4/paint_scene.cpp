@@ -24,7 +24,7 @@ bool KnownImageType(int32_t typ) { return typ == 1 || typ == 2 || typ == 10 || t
 
 class Painter {
  public:
-  Painter(ConversionContext& ctx, TGraph& g, bool ownColours) : ctx_(ctx), g_(g), own_(ownColours) {}
+  Painter(const ConversionContext& ctx, TGraph& g, bool ownColours) : ctx_(ctx), g_(g), own_(ownColours) {}
 
   void Paint(const scene::Item& item) {
     std::visit([this](const auto& i) { Draw(i); }, item);
@@ -64,7 +64,7 @@ class Painter {
   }
 
   void Draw(const scene::K4Text& e) {
-    ctx_.LgScale = e.macroScale;
+    g_.G2.LgScale = e.macroScale;
     Colour(e.palette, e.own);
     g_.GLAText3(e.p1.X, e.p1.Y, e.p2.X, e.p2.Y, e.height, e.width, e.spacing, e.style, e.font, e.text);
   }
@@ -111,7 +111,7 @@ class Painter {
       return;
     }
     if (!KnownImageType(e.type)) {
-      ctx_.Diag.Add("image-refused", "a bitmap object of image type " + std::to_string(e.type));
+      g_.G2.Diag.Add("image-refused", "a bitmap object of image type " + std::to_string(e.type));
       return;
     }
     const TDPoint& q0 = e.corners[0];
@@ -125,7 +125,7 @@ class Painter {
     if (g_.GLImage2Box(p0.X, p0.Y, p0.X + width, p0.Y + height, dan) != 0) return;
     const LoadedImage img = LoadImageMemory(*e.bytes);
     if (!img.ok()) {
-      ctx_.Diag.Add("image-refused", "a bitmap object: " + img.error);
+      g_.G2.Diag.Add("image-refused", "a bitmap object: " + img.error);
       return;
     }
     g_.GLImage2(p0.X, p0.Y, p0.X + width, p0.Y + height, 0, 0, 1, dan, img.bitmap);
@@ -146,7 +146,7 @@ class Painter {
     Colour(p.palette, p.own);
     uint32_t w = 1;
     if (!p.aux && own_) {
-      double x = p.width * ctx_.DispScale;
+      double x = p.width * g_.G2.View.DispScale;
       if (!(x > 1)) x = 1;
       if (x > 400) x = 400;
       w = static_cast<uint32_t>(std::nearbyint(x));
@@ -155,14 +155,14 @@ class Painter {
     LinePattern(p);
   }
 
-  void LinePattern(const scene::K4Pen& p) { SetK4LinePattern(g_, p, ctx_.DispScale); }
+  void LinePattern(const scene::K4Pen& p) { SetK4LinePattern(g_, p, g_.G2.View.DispScale); }
 
   void Mark(const scene::K4Mark& m, uint8_t dir) {
     g_.GLSymbol(m.x, m.y, m.len, m.ox, m.oy, m.r1, m.r2, m.ellipseAngle, m.angle, m.p1, m.p2, m.style, m.extype,
                 m.exattr, dir);
   }
 
-  ConversionContext& ctx_;
+  const ConversionContext& ctx_;
   TGraph& g_;
   const bool own_;
 };
@@ -186,7 +186,7 @@ void SetK4LinePattern(TGraph& g, const scene::K4Pen& p, double dispScale) {
   g.GLPenSetLtypePat(static_cast<int32_t>(pat.size()), pat);
 }
 
-void PaintK4Items(const scene::Scene& s, ConversionContext& ctx, TGraph& g, bool ownColours) {
+void PaintK4Items(const scene::Scene& s, const ConversionContext& ctx, TGraph& g, bool ownColours) {
   g.GPenSet(ctx.InkColour(0xFF000000), 0, 1);
   Painter painter(ctx, g, ownColours);
   const TgraAttribute& att = ctx.GAtt;

@@ -15,6 +15,6 @@ void SetK4LinePattern(TGraph& g, const scene::K4Pen& p, double dispScale);
 // auxiliary lines only when auxiliary lines are shown): objects in their pen
 // numbers' colours and one pixel wide, or with ownColours in their own
 // colours and printed widths.
-void PaintK4Items(const scene::Scene& s, ConversionContext& ctx, TGraph& g, bool ownColours);
+void PaintK4Items(const scene::Scene& s, const ConversionContext& ctx, TGraph& g, bool ownColours);
 
 }  // namespace zumen

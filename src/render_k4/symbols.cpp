@@ -59,14 +59,14 @@ int32_t TGraph::GLSymbol(double sx, double sy, double le, double ox, double oy, 
   const auto fillBack = [&]() { SetFillColor(C.StrokeColor()); };
   // A closed outline in GLPt: filled (optionally white) and/or stroked.
   const auto shape = [&](std::vector<TDPoint> pts, bool fill, bool white) {
-    Ctx.GLPt = std::move(pts);
+    G2.GLPt = std::move(pts);
     if (fill) {
       if (white) fillWhite();
       res = Merge(res, GLSolid());
       if (white) fillBack();
     }
     res = Merge(res, GLPolyline2());
-    Ctx.GLPt.clear();
+    G2.GLPt.clear();
   };
   const std::vector<TDPoint> square = {P(-c, -c), P(c, -c), P(c, c), P(-c, c), P(-c, -c)};
 
@@ -146,7 +146,7 @@ void TGraph::TransBezierSub(double& xp, double& yp, double t, double x1, double 
 }
 
 void TGraph::TransBezierToLines(int32_t sp, int32_t num, std::span<const TDPoint> v) {
-  auto& out = Ctx.GLPt;
+  auto& out = G2.GLPt;
   out.clear();
   num = std::clamp<int32_t>(num, 0, static_cast<int32_t>(std::min<size_t>(v.size(), INT32_MAX)));
   const int32_t s = (num - 1) / 3;
@@ -182,21 +182,21 @@ int32_t TGraph::GLBezier(int32_t n, std::span<const TDPoint> p, double sc) {
   const std::vector<TDPoint> copy = Scaled(n, p, sc);
   TransBezierToLines(10, static_cast<int32_t>(copy.size()), copy);
   const int32_t r = GLPolyline2();
-  Ctx.GLPt.clear();
+  G2.GLPt.clear();
   return r;
 }
 
 int32_t TGraph::GLPolylin(int32_t n, std::span<const TDPoint> p, double sc) {
-  Ctx.GLPt = Scaled(n, p, sc);
+  G2.GLPt = Scaled(n, p, sc);
   const int32_t r = GLPolyline2();
-  Ctx.GLPt.clear();
+  G2.GLPt.clear();
   return r;
 }
 
 int32_t TGraph::GLPolygon(int32_t n, std::span<const TDPoint> p, double sc) {
-  Ctx.GLPt = Scaled(n, p, sc);
+  G2.GLPt = Scaled(n, p, sc);
   const int32_t r = GLSolid();
-  Ctx.GLPt.clear();
+  G2.GLPt.clear();
   return r;
 }
 

@@ -88,7 +88,9 @@ TEST(RefFileOpen, NameWithoutFolderIsLookedForBesideTheDrawingThenTheProgram) {
   EXPECT_EQ(ctx.RefList[0].s2, u"app");
   // After a drawing is read its folder is searched; a name written in another
   // letter case still finds the file.
-  ctx.CurFilePath = drawings.dir() + "plan.jww";
+  DrawingFacts facts;
+  facts.CurFilePath = drawings.dir() + "plan.jww";
+  ctx.Facts = &facts;
   RefFileOpen(ctx, app.dir());
   ASSERT_EQ(ctx.RefList.size(), 1u);
   EXPECT_EQ(ctx.RefList[0].s2, u"drawing");
@@ -150,8 +152,8 @@ TEST(SetUpContext, CurrentFileIsTheFullPathAndTheReferenceFileIsBesideIt) {
     options.reference_folder = app.dir();
     ConversionContext ctx;
     SetUpContext(opened.drawing.impl().loaded, options, ctx);
-    EXPECT_EQ(ctx.CurFileName, c.name);
-    EXPECT_EQ(ctx.CurFilePath.front(), '/');
+    EXPECT_EQ(ctx.Facts->CurFileName, c.name);
+    EXPECT_EQ(ctx.Facts->CurFilePath.front(), '/');
     ASSERT_EQ(ctx.RefList.size(), 1u);
     EXPECT_EQ(ctx.RefList[0].s2, u"beside");
   }

@@ -39,9 +39,8 @@ FrameBox FrameOf(Family f, double papx, double papy, ExtentBox extents = {0, 0, 
   return {s.frame.x1, s.frame.y1, s.frame.x2, s.frame.y2};
 }
 
-TEST(FitFrame, JwwPaperIsCentredOnTheOriginWithAMargin) {
-  ConversionContext ctx;
-  FitFrame(ctx, FrameOf(Family::Jww, 420, 297), 1000, 1000);
+TEST(FitView, JwwPaperIsCentredOnTheOriginWithAMargin) {
+  DeviceView ctx = FitView(FrameOf(Family::Jww, 420, 297), 1000, 1000);
   EXPECT_DOUBLE_EQ(ctx.DispScale, 1000 / (420 * 1.05));
   EXPECT_DOUBLE_EQ(ctx.DispX1, -500 / ctx.DispScale);
   EXPECT_DOUBLE_EQ(ctx.DispX2, 500 / ctx.DispScale);
@@ -49,31 +48,28 @@ TEST(FitFrame, JwwPaperIsCentredOnTheOriginWithAMargin) {
   EXPECT_GT(ctx.DispY2, 297 / 2.0);
 }
 
-TEST(FitFrame, FramesByFamily) {
-  ConversionContext ctx;
+TEST(FitView, FramesByFamily) {
   const ExtentBox extents{-10, -5, 30, 15};
-  FitFrame(ctx, FrameOf(Family::Jwc, 200, 100, extents), 210, 105);  // paper from the origin
+  DeviceView ctx = FitView(FrameOf(Family::Jwc, 200, 100, extents), 210, 105);  // paper from the origin
   EXPECT_NEAR(ctx.DispX1, -5, 1e-9);
   EXPECT_NEAR(ctx.DispY1, -2.5, 1e-9);
-  FitFrame(ctx, FrameOf(Family::Jws, 200, 100, extents), 420, 210);  // the extents
+  ctx = FitView(FrameOf(Family::Jws, 200, 100, extents), 420, 210);  // the extents
   EXPECT_NEAR((ctx.DispX1 + ctx.DispX2) / 2, 10, 1e-9);
   EXPECT_NEAR((ctx.DispY1 + ctx.DispY2) / 2, 5, 1e-9);
   EXPECT_NEAR(ctx.DispScale, 10, 1e-9);
 }
 
-TEST(FitFrame, ZeroSizeFrameKeepsAFiniteScale) {
-  ConversionContext ctx;
-  FitFrame(ctx, FrameOf(Family::Jwk, 0, 0, {3, 4, 3, 4}), 100, 100);
+TEST(FitView, ZeroSizeFrameKeepsAFiniteScale) {
+  DeviceView ctx = FitView(FrameOf(Family::Jwk, 0, 0, {3, 4, 3, 4}), 100, 100);
   EXPECT_DOUBLE_EQ(ctx.DispScale, 100 / 0.001);
   EXPECT_NEAR(ctx.DispX1, 3 - 0.0005, 1e-12);
 }
 
-TEST(FitFrame, MarginIsAShareOfTheFrame) {
-  ConversionContext ctx;
-  FitFrame(ctx, FrameBox{0, 0, 100, 50}, 200, 100, 0);
+TEST(FitView, MarginIsAShareOfTheFrame) {
+  DeviceView ctx = FitView(FrameBox{0, 0, 100, 50}, 200, 100, 0);
   EXPECT_DOUBLE_EQ(ctx.DispScale, 2);
   EXPECT_DOUBLE_EQ(ctx.DispX1, 0);
-  FitFrame(ctx, FrameBox{0, 0, 100, 50}, 200, 100, 1);
+  ctx = FitView(FrameBox{0, 0, 100, 50}, 200, 100, 1);
   EXPECT_DOUBLE_EQ(ctx.DispScale, 1);
   EXPECT_DOUBLE_EQ(ctx.DispX1, -50);
 }

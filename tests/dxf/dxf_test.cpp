@@ -670,10 +670,8 @@ double Coverage(const std::string& path, const TempDir& dir, const std::string& 
   const Run audit = RunCheck("audit " + dxfPath);
   EXPECT_EQ(audit.status, 0) << audit.out;
   // The window zumen drew, in paper units, and the drawing's scale.
-  ConversionContext ctx;
   const LoadedDrawing& loaded = o.drawing.impl().loaded;
-  SetUpContext(loaded, ro, ctx);
-  FitFrame(ctx, FittedFrame(loaded, Fit::Paper), ro.width, ro.height, ro.margin);
+  const DeviceView ctx = FitView(FittedFrame(loaded, Fit::Paper), ro.width, ro.height, ro.margin);
   std::vector<uint8_t> bytes;
   std::ifstream f(path, std::ios::binary);
   bytes.assign(std::istreambuf_iterator<char>(f), {});

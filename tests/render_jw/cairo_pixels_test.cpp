@@ -29,10 +29,10 @@ class CairoPixels : public ::testing::Test {
     auto made = CairoCanvas::Create(400, 400);
     EXPECT_TRUE(made.canvas) << made.error;
     canvas = std::move(made.canvas);
-    ctx.DispX2 = ctx.DispY2 = 40;
-    ctx.DispScale = 10;
-    ctx.DotW = ctx.DotH = 400;
     g = std::make_unique<TGraph2>(ctx, *canvas);
+    g->View.DispX2 = g->View.DispY2 = 40;
+    g->View.DispScale = 10;
+    g->View.DotW = g->View.DotH = 400;
     canvas->BeginScene();
     g->GCls(kWhite);
   }
@@ -82,7 +82,9 @@ TEST_F(CairoPixels, ImageLandsInItsBox) {
   ASSERT_TRUE(EncodeImage(ViewOf(Bitmap(40, 20, kRed)), ImageFormat::Png, png));
   scene::ImageMap images;
   images[u"red.png"].bytes = std::make_shared<const std::vector<uint8_t>>(std::move(png));
-  ctx.Images = &images;
+  DrawingFacts facts;
+  facts.Images = &images;
+  ctx.Facts = &facts;
   ASSERT_EQ(g->GLImage(10, 10, 30, 20, 0, u"red.png"), 0);
   const Bitmap px = Pixels();
   // Box: columns 100-300, rows 200-300.

@@ -77,7 +77,7 @@ TEST_F(Core, PenWidthScaledClampedAndRoundedHalfToEven) {
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.wid << " x " << c.scale << " display " << c.display);
     ctx.GAtt.SetDisplayMode(c.display);
-    ctx.DispScale = c.scale;
+    g.View.DispScale = c.scale;
     g.GLPenSet(0, 2, 1, c.wid);
     EXPECT_EQ(canvas.State().strokeWidth, c.px);
     EXPECT_EQ(canvas.State().dash, DashStyle::Solid);
@@ -163,7 +163,7 @@ TEST_F(Core, GLBoxInsideIsOneRectangleAndClippedIsAPolyline) {
   EXPECT_EQ(polys[0].pts, (std::vector<FPoint>{Dev(50, 50), Dev(100, 50)}));
   EXPECT_EQ(polys[1].pts, (std::vector<FPoint>{Dev(100, 80), Dev(50, 80)}));
   EXPECT_EQ(polys[2].pts, (std::vector<FPoint>{Dev(50, 80), Dev(50, 50)}));
-  EXPECT_TRUE(ctx.GLPt.empty());
+  EXPECT_TRUE(g.GLPt.empty());
 
   canvas.ClearCalls();
   EXPECT_EQ(g.GLBox(50, 50, 50.1, 50.05), 2);
@@ -180,7 +180,7 @@ TEST_F(Core, GLBoxARotatesAboutFirstCorner) {
     EXPECT_NEAR(polys[0].pts[i].X, want[i].X, 1e-3) << i;
     EXPECT_NEAR(polys[0].pts[i].Y, want[i].Y, 1e-3) << i;
   }
-  EXPECT_TRUE(ctx.GLPt.empty());
+  EXPECT_TRUE(g.GLPt.empty());
 }
 
 TEST_F(Core, PolylineLeavingAndReenteringIsStrokedInPieces) {
@@ -193,8 +193,8 @@ TEST_F(Core, PolylineLeavingAndReenteringIsStrokedInPieces) {
   EXPECT_EQ(polys[0].pts, (std::vector<FPoint>{Dev(10, 50), Dev(50, 50), Dev(50, 100)}));
   EXPECT_EQ(polys[1].pts, (std::vector<FPoint>{Dev(60, 100), Dev(60, 50)}));
   EXPECT_EQ(polys[2].pts, (std::vector<FPoint>{Dev(60, 50), Dev(90, 50)}));
-  EXPECT_TRUE(ctx.GPt.empty());
-  EXPECT_EQ(ctx.GLPt.size(), 6u);  // the caller's list is left alone
+  EXPECT_TRUE(g.GPt.empty());
+  EXPECT_EQ(g.GLPt.size(), 6u);  // the caller's list is left alone
 }
 
 TEST_F(Core, PolylineCullingAndInvalidInput) {
@@ -227,17 +227,17 @@ TEST_F(Core, TinyPolylineIsOnePixelAtItsLastVisibleEnd) {
 TEST_F(Core, SolidIsClosedAndFilledWhole) {
   SetPoints({{10, 10}, {200, 10}, {10, 50}});
   EXPECT_EQ(g.GLSolid(), 0);
-  EXPECT_EQ(ctx.GLPt.size(), 4u);  // closed by appending the first point
+  EXPECT_EQ(g.GLPt.size(), 4u);  // closed by appending the first point
   const auto fills = canvas.All<RecPolygon>();
   ASSERT_EQ(fills.size(), 1u);
   // Handed over unclipped: the canvas clips the fill.
   EXPECT_EQ(fills[0].pts, (std::vector<FPoint>{Dev(10, 10), Dev(200, 10), Dev(10, 50), Dev(10, 10)}));
   EXPECT_EQ(canvas.Count<RecPolyline>(), 0u);
-  EXPECT_TRUE(ctx.GPt.empty());
+  EXPECT_TRUE(g.GPt.empty());
 
   SetPoints({{10, 10}, {20, 10}, {10, 20}, {10, 10}});
   EXPECT_EQ(g.GLSolid(), 0);
-  EXPECT_EQ(ctx.GLPt.size(), 4u);  // already closed
+  EXPECT_EQ(g.GLPt.size(), 4u);  // already closed
 }
 
 TEST_F(Core, SolidCullingAndDotRule) {
@@ -266,10 +266,10 @@ TEST_F(Core, SolidEnclosingTheWindowFillsIt) {
 
 TEST_F(Core, DevicePrimitivesUseCanvasState) {
   g.GPenSet(0xFF0000FF, 0, 2);
-  ctx.GPt = {{1, 1}, {5, 5}};
+  g.GPt = {{1, 1}, {5, 5}};
   g.GPolyline();
   g.GSolid();  // needs three points
-  ctx.GPt = {{1, 1}, {5, 5}, {1, 5}};
+  g.GPt = {{1, 1}, {5, 5}, {1, 5}};
   g.GSolid();
   g.GCls(0xFFFFFFFF);
   ASSERT_EQ(canvas.DrawCount(), 3u);

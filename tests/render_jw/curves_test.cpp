@@ -28,7 +28,7 @@ TEST_F(Curves, EllipseIsA72SidedClosedPolygon) {
   ExpectNear(p[18], 50, 60);  // 90 degrees
   ExpectNear(p[36], 40, 50);
   ExpectNear(p[72], 60, 50);
-  EXPECT_TRUE(ctx.GLPt.empty());
+  EXPECT_TRUE(g.GLPt.empty());
 }
 
 TEST_F(Curves, TiltedFlatEllipse) {
@@ -127,7 +127,7 @@ TEST_F(Curves, ArcSolidStyles) {
     const auto lines = canvas.All<RecPolyline>();
     ASSERT_EQ(fills.size(), c.fills);
     ASSERT_EQ(lines.size(), c.outlines);
-    EXPECT_TRUE(ctx.GLPt.empty());
+    EXPECT_TRUE(g.GLPt.empty());
     if (c.points == 0) continue;
     const auto& pts = c.fills ? fills[0].pts : lines[0].pts;
     ExpectNear(pts[0], c.firstX, c.firstY);

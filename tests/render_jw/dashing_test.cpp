@@ -119,7 +119,7 @@ TEST_F(Dashing, SolidFallbacks) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     SetType(c.elems, c.amp);
-    ctx.DispScale = c.scale;
+    g.View.DispScale = c.scale;
     canvas.ClearCalls();
     g.GLSetDT();
     EXPECT_EQ(g.GLLineDT(0, kTyp, 10, 50, 40, 50), 0);

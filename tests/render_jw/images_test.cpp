@@ -27,7 +27,8 @@ class Images : public RenderTest {
     const std::string text = "not an image";
     images_[u"broken.png"].bytes = std::make_shared<const std::vector<uint8_t>>(text.begin(), text.end());
     images_[u"notes.txt"].bytes = images_[u"broken.png"].bytes;
-    ctx.Images = &images_;
+    facts_.Images = &images_;
+    ctx.Facts = &facts_;
   }
 
   void Add(const std::string& name, const Bitmap& bmp, ImageFormat f) {
@@ -45,6 +46,7 @@ class Images : public RenderTest {
   }
 
   scene::ImageMap images_;
+  DrawingFacts facts_;
 };
 
 void ExpectRect(const RecBitmap& b, double l, double t, double r, double bot) {
@@ -92,7 +94,7 @@ TEST_F(Images, NamesAndExtensions) {
   EXPECT_EQ(g.GLImage(10, 10, 90, 90, 0, u"notes.txt"), 3);
   EXPECT_EQ(g.GLImage2(10, 10, 90, 90, 0, 0, 1, 0, u"notes.txt"), 3);
   EXPECT_EQ(g.GLImage2(10, 10, 90, 90, 0, 0, 1, 0, u"missing.gif"), 3);
-  ctx.Images = nullptr;
+  facts_.Images = nullptr;
   EXPECT_EQ(g.GLImage(10, 10, 90, 90, 0, u"wide.png"), 3);
   EXPECT_EQ(canvas.Count<RecBitmap>(), 2u);
 }

@@ -23,8 +23,9 @@ DateTime At(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
 class MacroTest : public ::testing::Test {
  protected:
   MacroTest() {
-    ctx.CurFileName = u"C:\\work\\site\\plan.jww";
-    ctx.CurFileTime = At(2023, 11, 4, 14, 5, 9);
+    ctx.Facts = &facts;
+    facts.CurFileName = u"C:\\work\\site\\plan.jww";
+    facts.FileTime = At(2023, 11, 4, 14, 5, 9);
     SetNow(At(2024, 3, 5, 9, 7, 3));
   }
   void SetNow(const DateTime& t) {
@@ -34,11 +35,13 @@ class MacroTest : public ::testing::Test {
   // The value of a macro; "<none>" when the text is not one.
   std::u16string Expand(const std::u16string& s, MacroRules rules = MacroRules::Jw) {
     std::u16string out = u"<none>";
-    ExpandTextMacro(ctx, s, out, rules);
+    ExpandTextMacro(ctx, lgScale, s, out, rules);
     return out;
   }
 
   ConversionContext ctx;
+  DrawingFacts facts;
+  double lgScale = 1;
   std::unique_ptr<FixedClock> clock;
 };
 
@@ -63,16 +66,16 @@ TEST_F(MacroTest, FileAndNameCodes) {
 }
 
 TEST_F(MacroTest, NetworkAndSlashPaths) {
-  ctx.CurFileName = u"\\\\server\\share\\a.b.jww";
+  facts.CurFileName = u"\\\\server\\share\\a.b.jww";
   EXPECT_EQ(Expand(u"$F1"), u"share");
   EXPECT_EQ(Expand(u"$F2"), u"server");
   EXPECT_EQ(Expand(u"$F3"), u"");  // the empty first part of a network path
   EXPECT_EQ(Expand(u"$f"), u"a.b");
-  ctx.CurFileName = u"/home/u/drawing";
+  facts.CurFileName = u"/home/u/drawing";
   EXPECT_EQ(Expand(u"%f"), u"drawing");
   EXPECT_EQ(Expand(u"$f"), u"drawing");
   EXPECT_EQ(Expand(u"$F1"), u"u");
-  ctx.CurFileName.clear();
+  facts.CurFileName.clear();
   EXPECT_EQ(Expand(u"%F"), u"");
   EXPECT_EQ(Expand(u"$F4"), u"");
   EXPECT_EQ(Expand(u"%f3"), u"");
@@ -154,7 +157,7 @@ TEST_F(MacroTest, ErasAndTheirBoundaries) {
                                        << c.date.month << "-" << c.date.day;
   }
   // "_" and "=" read the file's time.
-  ctx.CurFileTime = At(2019, 4, 30);
+  facts.FileTime = At(2019, 4, 30);
   EXPECT_EQ(Expand(u"=GＧＥ"), u"平成31");
   EXPECT_EQ(Expand(u"_J"), u"平成31年 4月30日");
 }
@@ -169,18 +172,18 @@ TEST_F(MacroTest, Scales) {
       {0.5, u"2/1", u"2"},     {0.3, u"3.3/1", u"3.3"},
   };
   for (const auto& c : cases) {
-    ctx.LgScale = c.lg;
+    lgScale = c.lg;
     EXPECT_EQ(Expand(u"%SS"), c.SS) << c.lg;
     EXPECT_EQ(Expand(u"%ss"), c.ss) << c.lg;
     EXPECT_EQ(Expand(u"%SP"), c.SS) << c.lg;
     EXPECT_EQ(Expand(u"%sp"), c.ss) << c.lg;
   }
-  ctx.LgScale = 100;
+  lgScale = 100;
   ctx.ScaleDiv = 4;
   EXPECT_EQ(Expand(u"%SP"), u"1/25");
   EXPECT_EQ(Expand(u"%SS"), u"1/100");
   // A zero scale is written as it is instead of being inverted.
-  ctx.LgScale = 0;
+  lgScale = 0;
   ctx.ScaleDiv = 1;
   EXPECT_EQ(Expand(u"%SS"), u"1/0");
   EXPECT_EQ(Expand(u"$SS"), u"<none>");
@@ -206,7 +209,7 @@ TEST_F(MacroTest, ProgramTextsAndReferenceTexts) {
 }
 
 TEST_F(MacroTest, K4Rules) {
-  ctx.CurTitle = u"title";
+  facts.CurTitle = u"title";
   ctx.RefList = {{u"%%name", u"first"}};
   ctx.TextMacroT = u"t";
   SetNow(At(2019, 5, 1));

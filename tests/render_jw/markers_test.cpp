@@ -86,7 +86,7 @@ TEST_F(Markers, ShapesAndWhatDrawsThem) {
       EXPECT_EQ(fills[0].st.fillColor, c.backgroundFill ? ctx.GAtt.GetBackColor() : 0xFF112233u);
     }
     EXPECT_EQ(canvas.State().fillColor, canvas.State().strokeColor);
-    EXPECT_TRUE(ctx.GLPt.empty());
+    EXPECT_TRUE(g.GLPt.empty());
   }
 }
 

@@ -18,16 +18,16 @@ class RenderTest : public ::testing::Test {
 
   // Window (x1, y1)-(x2, y2) in drawing units at `scale` pixels per unit.
   void SetWindow(double x1, double y1, double x2, double y2, double scale) {
-    ctx.DispX1 = x1;
-    ctx.DispY1 = y1;
-    ctx.DispX2 = x2;
-    ctx.DispY2 = y2;
-    ctx.DispScale = scale;
-    ctx.DotW = (x2 - x1) * scale;
-    ctx.DotH = (y2 - y1) * scale;
+    g.View.DispX1 = x1;
+    g.View.DispY1 = y1;
+    g.View.DispX2 = x2;
+    g.View.DispY2 = y2;
+    g.View.DispScale = scale;
+    g.View.DotW = (x2 - x1) * scale;
+    g.View.DotH = (y2 - y1) * scale;
   }
 
-  void SetPoints(std::vector<TDPoint> pts) { ctx.GLPt = std::move(pts); }
+  void SetPoints(std::vector<TDPoint> pts) { g.GLPt = std::move(pts); }
 
   ConversionContext ctx;
   RecordingCanvas canvas{1000, 1000};

@@ -39,13 +39,14 @@ struct Cell {
 class TextLayoutTest : public ::testing::Test {
  protected:
   TextLayoutTest() : canvas(1000, 1000), g(ctx, canvas) {
-    ctx.DispScale = 10;
-    ctx.DispX1 = 0;
-    ctx.DispY1 = 0;
-    ctx.DispX2 = 100;
-    ctx.DispY2 = 100;
-    ctx.DotW = 1000;
-    ctx.DotH = 1000;
+    ctx.Facts = &facts;
+    g.View.DispScale = 10;
+    g.View.DispX1 = 0;
+    g.View.DispY1 = 0;
+    g.View.DispX2 = 100;
+    g.View.DispY2 = 100;
+    g.View.DotW = 1000;
+    g.View.DotH = 1000;
   }
 
   int Draw(const std::u16string& s, double h = 4, double w = 2, double sp = 0, int Ftyp = 0,
@@ -70,8 +71,8 @@ class TextLayoutTest : public ::testing::Test {
       for (int i = 0; i < 4; ++i) {
         double dx, dy;
         m.Apply(px[i], py[i], dx, dy);
-        xs[i] = dx / ctx.DispScale + ctx.DispX1;
-        ys[i] = (ctx.DotH - dy) / ctx.DispScale + ctx.DispY1;
+        xs[i] = dx / g.View.DispScale + g.View.DispX1;
+        ys[i] = (g.View.DotH - dy) / g.View.DispScale + g.View.DispY1;
       }
       gl.x1 = *std::min_element(xs, xs + 4);
       gl.x2 = *std::max_element(xs, xs + 4);
@@ -104,6 +105,7 @@ class TextLayoutTest : public ::testing::Test {
     }
   }
 
+  DrawingFacts facts;
   ConversionContext ctx;
   RecordingCanvas canvas;
   TGraph2 g;
@@ -210,7 +212,7 @@ TEST_F(TextLayoutTest, StylesAndColours) {
 }
 
 TEST_F(TextLayoutTest, MacrosAreDrawnWithoutControlSequences) {
-  ctx.CurFileName = u"C:\\a^!b\\x^uy.jww";
+  facts.CurFileName = u"C:\\a^!b\\x^uy.jww";
   EXPECT_EQ(Draw(u"%f"), 0);
   std::u16string drawn;
   for (const auto& gl : Glyphs()) {
@@ -221,7 +223,7 @@ TEST_F(TextLayoutTest, MacrosAreDrawnWithoutControlSequences) {
 
   // The spacing comes from the code: "%F･" spreads two characters over three
   // cells, whatever the path.
-  ctx.CurFileName = u"ABCDE";
+  facts.CurFileName = u"ABCDE";
   Draw(u"%F･");
   ExpectCells({{u'A', 10, 10, 1, 4}, {u'B', 12, 10, 1, 4}, {u'C', 14, 10, 1, 4}, {u'D', 16, 10, 1, 4},
                {u'E', 18, 10, 1, 4}},
@@ -239,6 +241,7 @@ TEST_F(TextLayoutTest, MacrosAreDrawnWithoutControlSequences) {
   ASSERT_EQ(Glyphs().size(), 2u);
   // The K4 rules leave era codes as text.
   TGraph2 k4(ctx, canvas, TextRules::K4(nullptr));
+  k4.View = g.View;
   canvas.ClearCalls();
   k4.GLAText3(10, 10, 30, 10, 4, 2, 0, 0, u"ＭＳ ゴシック", u"$E");
   ASSERT_EQ(Glyphs().size(), 2u);
@@ -363,16 +366,16 @@ TEST_F(TextLayoutTest, SizeLimitsAndCulling) {
   EXPECT_EQ(g.GLAText3(200, 10, 220, 10, 4, 2, 0, 0, u"ＭＳ ゴシック", u"AB"), 1);
   EXPECT_EQ(canvas.DrawCount(), 0u);
   // A cell larger than the window still shows the part inside it.
-  ctx.DispX1 = 40;
-  ctx.DispX2 = 42;
-  ctx.DispY1 = 40;
-  ctx.DispY2 = 42;
+  g.View.DispX1 = 40;
+  g.View.DispX2 = 42;
+  g.View.DispY1 = 40;
+  g.View.DispY2 = 42;
   canvas.ClearCalls();
   EXPECT_EQ(g.GLAText3(30, 30, 50, 30, 100, 100, 0, 0, u"ＭＳ ゴシック", u"図"), 0);
   EXPECT_EQ(canvas.Count<RecText>(), 1u);
   // Invalid numbers are refused before they reach the canvas.
-  ctx.DispX1 = ctx.DispY1 = 0;
-  ctx.DispX2 = ctx.DispY2 = 100;
+  g.View.DispX1 = g.View.DispY1 = 0;
+  g.View.DispX2 = g.View.DispY2 = 100;
   canvas.ClearCalls();
   EXPECT_EQ(g.GLAText1(NAN, 10, 4, 2, 0, 0, u"A"), 3);
   EXPECT_EQ(g.GLAText3(10, 10, 30, 10, 4, 2, INFINITY, 0, u"ＭＳ ゴシック", u"AB"), 0);

@@ -34,9 +34,9 @@ Box InkIn(CairoCanvas& c, int x0, int y0, int x1, int y1) {
 class TextPixelsTest : public ::testing::Test {
  protected:
   TextPixelsTest() : made(CairoCanvas::Create(400, 400)), g(ctx, *made.canvas) {
-    ctx.DispScale = 10;
-    ctx.DispX2 = ctx.DispY2 = 40;
-    ctx.DotW = ctx.DotH = 400;
+    g.View.DispScale = 10;
+    g.View.DispX2 = g.View.DispY2 = 40;
+    g.View.DotW = g.View.DotH = 400;
     made.canvas->Clear(0xFFFFFFFF);
     made.canvas->SetFillSolid(0xFF000000);
   }

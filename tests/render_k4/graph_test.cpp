@@ -30,10 +30,10 @@ class TileCanvas : public RecordingCanvas {
 class K4Graph : public ::testing::Test {
  protected:
   K4Graph() : g(ctx, canvas) {
-    ctx.DotW = ctx.DotH = 1000;
-    ctx.DispScale = 10;
-    ctx.DispX1 = ctx.DispY1 = 0;
-    ctx.DispX2 = ctx.DispY2 = 100;
+    g.G2.View.DotW = g.G2.View.DotH = 1000;
+    g.G2.View.DispScale = 10;
+    g.G2.View.DispX1 = g.G2.View.DispY1 = 0;
+    g.G2.View.DispX2 = g.G2.View.DispY2 = 100;
   }
   void Pattern(std::vector<double> p) { g.GLPenSetLtypePat(static_cast<int32_t>(p.size()), p); }
   // Stroked pieces back in drawing units, x only (for horizontal lines).
@@ -165,15 +165,15 @@ TEST_F(K4Graph, ArcRunsThePatternAroundAndTinyArcIsItsStartPixel) {
 
 TEST_F(K4Graph, PolylineWalksEverySegmentWithOnePhase) {
   Pattern({2, 2});
-  ctx.GLPt = {{10, 50}, {13, 50}, {13, 55}};
+  g.G2.GLPt = {{10, 50}, {13, 50}, {13, 55}};
   EXPECT_EQ(g.GLPolyline2(), 0);
   const auto e = Ends();
   ASSERT_EQ(e.size(), 4u);
   EXPECT_TRUE(Has(e, 10, 50) && Has(e, 12, 50));
   EXPECT_TRUE(Has(e, 13, 51) && Has(e, 13, 53));
-  ctx.GLPt = {{-5, 50}, {-1, 50}};
+  g.G2.GLPt = {{-5, 50}, {-1, 50}};
   EXPECT_EQ(g.GLPolyline2(), 1);
-  ctx.GLPt = {{1, 1}};
+  g.G2.GLPt = {{1, 1}};
   EXPECT_EQ(g.GLPolyline2(), 3);
 }
 
@@ -299,7 +299,7 @@ TEST_F(K4Graph, ClosedArrowAndSquares) {
   EXPECT_EQ(canvas.Segments().size(), 4u);
   for (auto [x, y] : {std::pair{49, 49}, {51, 49}, {51, 51}, {49, 51}}) EXPECT_TRUE(Has(e, x, y));
   EXPECT_EQ(canvas.Count<RecPolygon>(), 0u);
-  EXPECT_TRUE(ctx.GLPt.empty());
+  EXPECT_TRUE(g.G2.GLPt.empty());
   canvas.ClearCalls();
   g.GLSymbol(50, 50, 0, 0, 0, 0, 0, 0, 0, 2, 0, 19, 0, 0, 0);
   EXPECT_EQ(canvas.Count<RecPolygon>(), 1u);
@@ -424,19 +424,19 @@ TEST_F(K4Graph, StemAndMarkEachStartTheirPhase) {
 TEST_F(K4Graph, BezierSampling) {
   const std::vector<TDPoint> four = {{10, 10}, {10, 20}, {20, 20}, {20, 10}};
   g.TransBezierToLines(10, 4, four);
-  ASSERT_EQ(ctx.GLPt.size(), 11u);
-  EXPECT_DOUBLE_EQ(ctx.GLPt[0].X, 10);
-  EXPECT_NEAR(ctx.GLPt[10].X, 20, 1e-9);
-  EXPECT_NEAR(ctx.GLPt[5].X, 15, 1e-9);
-  EXPECT_NEAR(ctx.GLPt[5].Y, 17.5, 1e-9);
+  ASSERT_EQ(g.G2.GLPt.size(), 11u);
+  EXPECT_DOUBLE_EQ(g.G2.GLPt[0].X, 10);
+  EXPECT_NEAR(g.G2.GLPt[10].X, 20, 1e-9);
+  EXPECT_NEAR(g.G2.GLPt[5].X, 15, 1e-9);
+  EXPECT_NEAR(g.G2.GLPt[5].Y, 17.5, 1e-9);
   const std::vector<TDPoint> seven = {{10, 10}, {10, 20}, {20, 20}, {20, 10}, {20, 0}, {30, 0}, {30, 10}, {99, 99}};
   g.TransBezierToLines(10, 7, seven);
-  EXPECT_LE(ctx.GLPt.size(), 21u);
-  EXPECT_GE(ctx.GLPt.size(), 20u);
-  ctx.GLPt.clear();
+  EXPECT_LE(g.G2.GLPt.size(), 21u);
+  EXPECT_GE(g.G2.GLPt.size(), 20u);
+  g.G2.GLPt.clear();
 
   EXPECT_EQ(g.GLBezier(4, four, 1), 0);
-  EXPECT_TRUE(ctx.GLPt.empty());
+  EXPECT_TRUE(g.G2.GLPt.empty());
   EXPECT_EQ(canvas.Segments().size(), 10u);
   canvas.ClearCalls();
   EXPECT_EQ(g.GLBezier(3, four, 1), 3);
@@ -515,7 +515,7 @@ TEST_F(K4Graph, FarPointsWalkOnlyTheVisiblePart) {
 // the dash walk along the infinite piece never ended; now only the visible
 // piece is walked (its phase carried over the 6e233 units before it).
 TEST_F(K4Graph, LineOfAstronomicalLengthWalksOnlyTheVisiblePiece) {
-  ctx.DispX1 = -10.5, ctx.DispY1 = -16.875, ctx.DispX2 = 430.5, ctx.DispY2 = 313.875;
+  g.G2.View.DispX1 = -10.5, g.G2.View.DispY1 = -16.875, g.G2.View.DispX2 = 430.5, g.G2.View.DispY2 = 313.875;
   Pattern({1.3525, -3.1025});
   const auto draw = [&](double x1, double y1) {
     canvas.ClearCalls();
@@ -535,14 +535,14 @@ TEST_F(K4Graph, PolylinAndPolygon) {
   const std::vector<TDPoint> pts = {{5, 25}, {10, 25}, {5, 30}};
   EXPECT_EQ(g.GLPolylin(2, pts, 2), 0);  // scaled: (10, 50)-(20, 50)
   ExpectSpans(XSpans(), {{10, 12}, {14, 16}, {18, 20}});
-  EXPECT_TRUE(ctx.GLPt.empty());
+  EXPECT_TRUE(g.G2.GLPt.empty());
   canvas.ClearCalls();
   EXPECT_EQ(g.GLPolygon(3, pts, 1), 0);
   EXPECT_EQ(canvas.Count<RecPolygon>(), 1u);
   EXPECT_EQ(canvas.Segments().size(), 0u);
   EXPECT_EQ(g.GLPolylin(1, pts, 1), 3);
   EXPECT_EQ(g.GLPolygon(2, pts, 1), 3);
-  EXPECT_TRUE(ctx.GLPt.empty());
+  EXPECT_TRUE(g.G2.GLPt.empty());
 }
 
 }  // namespace
@@ -553,15 +553,15 @@ namespace {
 
 TEST(TGraphPolyline, PointsThatAreNotFiniteAreInvalidInput) {
   ConversionContext ctx;
-  ctx.DotW = ctx.DotH = 100;
-  ctx.DispScale = 1;
-  ctx.DispX1 = ctx.DispY1 = 0;
-  ctx.DispX2 = ctx.DispY2 = 100;
   RecordingCanvas canvas(100, 100);
   TGraph g(ctx, canvas);
-  ctx.GLPt = {{10, 10}, {std::numeric_limits<double>::quiet_NaN(), 20}, {30, 30}};
+  g.G2.View.DotW = g.G2.View.DotH = 100;
+  g.G2.View.DispScale = 1;
+  g.G2.View.DispX1 = g.G2.View.DispY1 = 0;
+  g.G2.View.DispX2 = g.G2.View.DispY2 = 100;
+  g.G2.GLPt = {{10, 10}, {std::numeric_limits<double>::quiet_NaN(), 20}, {30, 30}};
   EXPECT_EQ(g.GLPolyline2(), 3);
-  ctx.GLPt = {{10, 10}, {std::numeric_limits<double>::infinity(), 20}};
+  g.G2.GLPt = {{10, 10}, {std::numeric_limits<double>::infinity(), 20}};
   EXPECT_EQ(g.GLPolyline2(), 3);
   EXPECT_EQ(canvas.DrawCount(), 0u);
 }

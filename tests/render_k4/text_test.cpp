@@ -15,10 +15,12 @@ namespace {
 class K4Text : public ::testing::Test {
  protected:
   K4Text() : k4(ctx, k4Canvas), jw(ctx, jwCanvas) {
-    ctx.DotW = ctx.DotH = 1000;
-    ctx.DispScale = 10;
-    ctx.DispX1 = ctx.DispY1 = 0;
-    ctx.DispX2 = ctx.DispY2 = 100;
+    for (DeviceView* v : {&k4.G2.View, &jw.View}) {
+      v->DotW = v->DotH = 1000;
+      v->DispScale = 10;
+      v->DispX1 = v->DispY1 = 0;
+      v->DispX2 = v->DispY2 = 100;
+    }
   }
 
   ConversionContext ctx;

@@ -59,7 +59,7 @@ void Export(JwDxf& jw, const JwcLists& l, const JwcUnits& u) {
   for (const TEntJwcMoji2& e : l.texts) {
     const TEntJwcMojiType* t = JwcMojiType(l.types, e.no);
     if (!t) continue;
-    jw.ctx().LgScale = u.lgScale(e.lay);
+    jw.SetLgScale(u.lgScale(e.lay));
     double h = t->height * 0.1, w = t->width * 0.1;
     std::u16string font(kFont);
     if (e.flg1 & 0x20) {

@@ -119,7 +119,7 @@ void JwwDxfPass::Ten(const TEntJwwTen& e, std::vector<dxf::Entity>& out) {
 
 void JwwDxfPass::Moji(const TEntJwwMoji& e, std::vector<dxf::Entity>& out) {
   const double s = Scale(e.att);
-  jw_.ctx().LgScale = e.att.nGLayer < 16 ? groups_[e.att.nGLayer].adScale : 1.0;
+  jw_.SetLgScale(e.att.nGLayer < 16 ? groups_[e.att.nGLayer].adScale : 1.0);
   double w = e.dSizeX, h = e.dSizeY;
   std::u16string font = e.strFontName;
   if (e.att.sFlg & kVertical) {
@@ -149,8 +149,8 @@ void JwwDxfPass::Image(const TEntJwwMoji& e, std::vector<dxf::Entity>& out) {
   };
   std::error_code ec;
   std::string source = fn;
-  if (!std::filesystem::is_regular_file(source, ec) && !jw_.ctx().CurFileName.empty()) {
-    source = (std::filesystem::path(Utf16ToUtf8(jw_.ctx().CurFileName)).parent_path() / fn).string();
+  if (!std::filesystem::is_regular_file(source, ec) && !jw_.ctx().Facts->CurFileName.empty()) {
+    source = (std::filesystem::path(Utf16ToUtf8(jw_.ctx().Facts->CurFileName)).parent_path() / fn).string();
   }
   // One of the drawing's own images goes beside the DXF under its bare name.
   const auto own = images_.find(name);

@@ -310,7 +310,7 @@ void K4DxfPass::Run() {
     TK4Data::SepAttr(head->attr, lg, ly, co, ty);
     double c = d_.li.grp[lg].scale;
     if (c == 0 || !std::isfinite(c)) c = 1;
-    ctx_.LgScale = 1 / c;
+    jw_.SetLgScale(1 / c);
     const size_t i = static_cast<size_t>(x);
     const bool line = k != kK4Text && k != kK4TextEx && k != kK4Point && k != kK4Symbol && k != kK4Polygon &&
                       k != kK4PolygonGrad && k != kK4PolygonMapping && k != kK4Bitmap && k != kK4BitmapEx;

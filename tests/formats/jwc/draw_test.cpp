@@ -26,13 +26,16 @@ using test::JwkFile;
 
 struct Scene {
   ConversionContext ctx;
+  DeviceView view;
   RecordingCanvas canvas{1000, 1000};
+  // The scale of the layer group that the painter drew last.
+  double lgScale = 1;
 
   Scene() {
-    ctx.DotW = ctx.DotH = 1000;
-    ctx.DispScale = 10;
-    ctx.DispX1 = ctx.DispY1 = 0;
-    ctx.DispX2 = ctx.DispY2 = 100;
+    view.DotW = view.DotH = 1000;
+    view.DispScale = 10;
+    view.DispX1 = view.DispY1 = 0;
+    view.DispX2 = view.DispY2 = 100;
     ctx.GAtt.SetDisplayMode(true);
     ctx.GAtt.SetDispHojo(1);
     ctx.GAtt.SetDispKijun(0);
@@ -53,7 +56,9 @@ struct Scene {
   }
   void Paint(const scene::Scene& s) {
     TGraph2 g(ctx, canvas);
+    g.View = view;
     PaintJwItems(s, ctx, g);
+    lgScale = g.LgScale;
   }
   // Stroked segments from (x1, y1) to (x2, y2) in drawing units, either way round.
   int Segments(double x1, double y1, double x2, double y2) const {
@@ -234,7 +239,7 @@ TEST(JwkDraw, ASymbolIsDividedByItsScaleAndItsOriginMarked) {
     const auto texts = s.canvas.All<RecText>();
     ASSERT_EQ(texts.size(), 1u);
     EXPECT_NEAR(texts[0].st.font.sizePx, 50, 1e-9);  // the text size is not divided
-    EXPECT_DOUBLE_EQ(s.ctx.LgScale, 1);
+    EXPECT_DOUBLE_EQ(s.lgScale, 1);
     // The reference mark: a red circle of 5 pixels around the origin.
     const auto marks = s.Circles(0, 0, 0.5);
     ASSERT_EQ(marks.size(), static_cast<size_t>(kijun));
@@ -300,7 +305,7 @@ TEST(JwcDraw, TextsSetTheScaleOfTheirLayerGroup) {
   f.Text(10, 80, 30, 80, "A", 5, 0x21);
   Scene s;
   s.Draw(Read(f));
-  EXPECT_DOUBLE_EQ(s.ctx.LgScale, 50);
+  EXPECT_DOUBLE_EQ(s.lgScale, 50);
 }
 
 }  // namespace

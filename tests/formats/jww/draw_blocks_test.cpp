@@ -61,9 +61,9 @@ TEST_F(DrawBlocks, MembersMapOntoTheBlockOperations) {
       g.GLPenSet(0, 1, 1, 0.0, 0);
       g.GLSolidArcBL(105, 1, 1, 2, 1, 0, 0, kPi, 0, 50, 40, b1, b2, b3, b4, 1);
       g.GLPenSet(0, 1, 1, 0.0, 0);
-      g.Ctx.GLPt = {T(0, 0), T(2, 0), T(2, 1), T(0, 1)};
+      g.GLPt = {T(0, 0), T(2, 0), T(2, 1), T(0, 1)};
       g.GLSolid();
-      g.Ctx.GLPt.clear();
+      g.GLPt.clear();
       const double wid = t.ctx.GAtt.GetAttrColwid(1);
       const TDPoint p1 = T(0, 0), p2 = T(4, 1);
       if (dm) g.GLSetDT();
@@ -191,7 +191,7 @@ TEST_F(DrawBlocks, TextScaleComesFromTheInstanceOrWithFlagFromTheTextsGroup) {
     t.w.Insert(1, 20, 20);
     t.Draw();
     EXPECT_EQ(Utf16ToUtf8(DrawnText(t.canvas)), Utf16ToUtf8(c.drawn));
-    EXPECT_EQ(t.ctx.LgScale, c.instanceStyle & 0x40 ? 50 : 20);
+    EXPECT_EQ(t.lgScale, c.instanceStyle & 0x40 ? 50 : 20);
   }
 }
 
@@ -268,7 +268,7 @@ TEST_F(DrawBlocks, ImageFrameInBlockWithoutDisplayMode) {
 }
 
 // (-500, -500)-(1500, 1500) at half a pixel per unit.
-void WideWindow(ConversionContext& c) {
+void WideWindow(DeviceView& c) {
   c.DispScale = 0.5;
   c.DispX1 = c.DispY1 = -500;
   c.DispX2 = c.DispY2 = 1500;
@@ -308,7 +308,7 @@ TEST_F(DrawBlocks, DimensionValueIsRecomputedInScaledBlocks) {
   for (const Case& c : cases) {
     SCOPED_TRACE(Utf16ToUtf8(c.text));
     JwwDrawing t;
-    WideWindow(t.ctx);
+    WideWindow(t.view);
     AddDimensionBlock(t.w, c.f, c.sx, c.rot);
     t.Draw();
     EXPECT_EQ(DrawnText(t.canvas), c.text);
@@ -317,13 +317,13 @@ TEST_F(DrawBlocks, DimensionValueIsRecomputedInScaledBlocks) {
 
 TEST_F(DrawBlocks, RecomputedValueIsCentredOnTheStoredText) {
   AddDimensionBlock(w, 0x42, 4, 0);
-  WideWindow(ctx);
+  WideWindow(view);
   Draw();
   // Stored base line (300, 0)-(320, 0) becomes (1200, 0)-(1280, 0), centre
   // 1240; "2,469" is 5 half-width characters of 40 with spacing 2.
   const double len = 5 * 20 + 4 * 1;
   const auto expected = Expected([&](TGraph2& g) {
-    WideWindow(g.Ctx);
+    WideWindow(g.View);
     const double wid = ctx.GAtt.GetAttrColwid(1);
     g.GLPenSet(0, 1, 1, wid, 0);
     g.GLLine(0, 0, 2469, 0);

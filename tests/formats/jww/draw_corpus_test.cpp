@@ -47,10 +47,9 @@ TEST(JwwCorpusDraw, EveryDrawingDraws) {
     EXPECT_EQ(s.papy, paper.height);
     ConversionContext ctx;
     ctx.GAtt = s.model;
-    FitFrame(ctx, FrameBox{-s.papx / 2, -s.papy / 2, s.papx / 2, s.papy / 2}, 1600, 1131);
-
     RecordingCanvas canvas(1600, 1131);
     TGraph2 g(ctx, canvas);
+    g.View = FitView(FrameBox{-s.papx / 2, -s.papy / 2, s.papx / 2, s.papy / 2}, 1600, 1131);
     PaintJwItems(s, ctx, g);
     EXPECT_GT(canvas.DrawCount(), 0u);
 

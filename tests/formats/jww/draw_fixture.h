@@ -98,10 +98,11 @@ struct JwwDrawing {
   JwwDrawing() {
     for (auto& grp : w.head.EntLgrp) grp.anGLay = 2;
     for (auto& lay : w.head.EntLay) lay.aanLay = 2;
-    Window(ctx);
+    Window(view);
+    ctx.Facts = &facts;
   }
 
-  static void Window(ConversionContext& c) {
+  static void Window(DeviceView& c) {
     c.DispX1 = 0;
     c.DispY1 = 0;
     c.DispX2 = 100;
@@ -118,24 +119,26 @@ struct JwwDrawing {
     JwwSetGAttLayer(d, ctx.GAtt);
     canvas.ClearCalls();
     TGraph2 g(ctx, canvas);
+    g.View = view;
     scene = scene::Scene{};
     scene.model = ctx.GAtt;
     LowerJww(d, false, scene);
     scene.images = d.EmbeddedImages();
     for (const auto& [name, src] : images) scene.images[name] = src;
-    ctx.Images = &scene.images;
+    facts.Images = &scene.images;
     PaintJwItems(scene, ctx, g);
+    lgScale = g.LgScale;
   }
 
   // The calls that `draw` makes directly on a renderer with the same
   // attribute model, for comparison with what the pass drew.
   std::vector<std::string> Expected(const std::function<void(TGraph2&)>& draw) {
     ConversionContext ref;
-    Window(ref);
     ref.GAtt = ctx.GAtt;
-    ref.Images = ctx.Images;
+    ref.Facts = &facts;
     RecordingCanvas rc(1000, 1000);
     TGraph2 g(ref, rc);
+    g.View = view;
     draw(g);
     return Describe(rc);
   }
@@ -144,7 +147,11 @@ struct JwwDrawing {
   scene::ImageMap images;
   scene::Scene scene;
   TJwwData d;
+  DrawingFacts facts;
   ConversionContext ctx;
+  DeviceView view;
+  // The scale of the layer group that the painter drew last.
+  double lgScale = 1;
   RecordingCanvas canvas{1000, 1000};
 };
 

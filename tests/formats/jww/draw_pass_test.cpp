@@ -231,9 +231,9 @@ TEST_F(DrawPass, PaintsKindsInOrderWithTheirMappings) {
       g.GLPenSet(lay, 2, 1, 0.0, 0);
       g.GLSolidArc(101, 30, 70, 5, 1, 0, 0, kPi, 100);
       g.GLPenSet(lay, 2, 1, 0.0, 0);
-      g.Ctx.GLPt = {{10, 60}, {20, 60}, {20, 70}, {10, 70}};
+      g.GLPt = {{10, 60}, {20, 60}, {20, 70}, {10, 70}};
       g.GLSolid();
-      g.Ctx.GLPt.clear();
+      g.GLPt.clear();
       // lines
       if (dm) g.GLSetDT();
       g.GLPenSet(lay, 2, 2, 0.35, 0);

@@ -27,11 +27,14 @@ constexpr double kPi = std::numbers::pi;
 // Window (0, 0)-(100, 100) on a 1000 x 1000 canvas: 10 pixels per unit.
 class K4Draw : public ::testing::Test {
  protected:
-  K4Draw() : gra(ctx, canvas) {
-    ctx.DotW = ctx.DotH = 1000;
-    ctx.DispScale = 10;
-    ctx.DispX1 = ctx.DispY1 = 0;
-    ctx.DispX2 = ctx.DispY2 = 100;
+  K4Draw() : gra(ctx, canvas) { gra.G2.View = Window(); }
+  static DeviceView Window() {
+    DeviceView v;
+    v.DotW = v.DotH = 1000;
+    v.DispScale = 10;
+    v.DispX1 = v.DispY1 = 0;
+    v.DispX2 = v.DispY2 = 100;
+    return v;
   }
   void AddLine(uint16_t attr, double x1, double y1, double x2, double y2, uint32_t color = 0) {
     TK4ObjectLine l;
@@ -226,7 +229,7 @@ TEST_F(K4Draw, GroupScaleAndCircles) {
   EXPECT_NEAR(segs[0].y1, 900, 1e-9);
   EXPECT_NEAR(segs[1].x1, 100, 1e-9);
   EXPECT_NEAR(segs[1].x2, 200, 1e-9);
-  EXPECT_DOUBLE_EQ(ctx.LgScale, 1);
+  EXPECT_DOUBLE_EQ(gra.G2.LgScale, 1);
   const auto paths = canvas.All<RecPolyline>();
   ASSERT_EQ(paths.size(), 2u);
   // Full circle closes on itself; the half circle runs from angle pi to 2 pi (below the centre).
@@ -410,6 +413,7 @@ TEST_F(K4Draw, EveryKindOnTheCairoCanvas) {
   ASSERT_TRUE(made.canvas) << made.error;
   CairoCanvas& cc = *made.canvas;
   TGraph g(ctx, cc);
+  g.G2.View = Window();
   cc.BeginScene();
   g.GCls(0xFFFFFFFF);
   Paint(g);
