@@ -64,34 +64,35 @@ class K4Lowering {
     return p;
   }
 
-  static scene::K4Mark Mark(const TK4SymbolBody& s, double c) {
-    const TDPoint p = Scaled(s.pos, c), o = Scaled(s.o, c);
-    return {p.X,      p.Y,     s.len,      o.X,       o.Y,      s.r[0] * c, s.r[1] * c, s.elipang,
-            s.angle,  s.param[0], s.param[1], s.style, s.extype, s.exattr};
+  static scene::K4Mark Mark(const TK4SymbolBody& s) {
+    return {s.pos.X, s.pos.Y,    s.len,      s.o.X,   s.o.Y,    s.r[0],   s.r[1], s.elipang,
+            s.angle, s.param[0], s.param[1], s.style, s.extype, s.exattr};
   }
+
+  static scene::K4Attr AttrOf(const Attr& a) { return {a.co, a.ty, a.c}; }
 
   scene::K4Stroke Stroke(const scene::Head& h, const Attr& a, scene::K4StrokeKind kind) const {
     scene::K4Stroke st;
     st.h = h;
+    st.attr = AttrOf(a);
     st.pen = Pen(a);
     st.kind = kind;
-    st.scale = a.c;
     return st;
   }
 
   scene::K4Stroke LineOf(const scene::Head& h, const Attr& a, const TK4ObjectLine& o) const {
     scene::K4Stroke st = Stroke(h, a, scene::K4StrokeKind::Line);
-    st.a = Scaled(o.p1, a.c);
-    st.b = Scaled(o.p2, a.c);
+    st.a = o.p1;
+    st.b = o.p2;
     return st;
   }
 
-  // Circles and ellipses: centre, radius (scaled), flattening and turn.
+  // Circles and ellipses: centre, radius, flattening and turn.
   scene::K4Stroke EllipseOf(const scene::Head& h, const Attr& a, const TDPoint& pos, double r, double flat,
                             double tilt, const std::array<double, 2>& arc) const {
     scene::K4Stroke st = Stroke(h, a, scene::K4StrokeKind::Ellipse);
     st.sweep = Sweep(arc[0], arc[1], st.full);
-    st.a = Scaled(pos, a.c);
+    st.a = pos;
     st.r = r;
     st.flat = flat;
     st.tilt = tilt;
@@ -108,16 +109,15 @@ class K4Lowering {
     return st;
   }
 
-  static void Edge(scene::K4Stroke& st, const TK4ObjectEdge& e, double c) {
-    st.edge = std::array<scene::K4Mark, 2>{Mark(e.mark[0], c), Mark(e.mark[1], c)};
+  static void Edge(scene::K4Stroke& st, const TK4ObjectEdge& e) {
+    st.edge = std::array<scene::K4Mark, 2>{Mark(e.mark[0]), Mark(e.mark[1])};
   }
 
   template <typename T>
-  static void PolygonPoints(scene::K4Fill& f, const T& o, double c) {
+  static void PolygonPoints(scene::K4Fill& f, const T& o) {
     const auto pts = Points(o);
     f.points.assign(pts.begin(), pts.end());
     f.count = o.cnt;
-    f.scale = c;
   }
 
   void Object(const TK4EntNo& e, size_t index) {
@@ -146,23 +146,23 @@ class K4Lowering {
         break;
       case kK4LineEx: {
         scene::K4Stroke st = LineOf(line, a, d_.lnx[i]);
-        Edge(st, d_.lnx[i].edge, c);
+        Edge(st, d_.lnx[i].edge);
         out.push_back(std::move(st));
         break;
       }
       case kK4Circle:
       case kK4CircleEx: {
         const TK4ObjectCircle& o = e.INo == kK4Circle ? d_.cr[i] : d_.crx[i];
-        scene::K4Stroke st = EllipseOf(line, a, o.pos, o.r * c, 1, 0, o.arc);
-        if (e.INo == kK4CircleEx && !st.full) Edge(st, d_.crx[i].edge, c);
+        scene::K4Stroke st = EllipseOf(line, a, o.pos, o.r, 1, 0, o.arc);
+        if (e.INo == kK4CircleEx && !st.full) Edge(st, d_.crx[i].edge);
         out.push_back(std::move(st));
         break;
       }
       case kK4Ellipse:
       case kK4EllipseEx: {
         const TK4ObjectEllipse& o = e.INo == kK4Ellipse ? d_.ep[i] : d_.epx[i];
-        scene::K4Stroke st = EllipseOf(line, a, o.pos, o.r[0] * c, flatness(o), o.angle, o.arc);
-        if (e.INo == kK4EllipseEx && !st.full) Edge(st, d_.epx[i].edge, c);
+        scene::K4Stroke st = EllipseOf(line, a, o.pos, o.r[0], flatness(o), o.angle, o.arc);
+        if (e.INo == kK4EllipseEx && !st.full) Edge(st, d_.epx[i].edge);
         out.push_back(std::move(st));
         break;
       }
@@ -171,7 +171,7 @@ class K4Lowering {
         break;
       case kK4PolylineEx: {
         scene::K4Stroke st = PointsOf(line, a, scene::K4StrokeKind::Polyline, d_.plx[i]);
-        Edge(st, d_.plx[i].edge, c);
+        Edge(st, d_.plx[i].edge);
         out.push_back(std::move(st));
         break;
       }
@@ -180,32 +180,40 @@ class K4Lowering {
         break;
       case kK4BezierEx: {
         scene::K4Stroke st = PointsOf(line, a, scene::K4StrokeKind::Bezier, d_.bzx[i]);
-        Edge(st, d_.bzx[i].edge, c);
+        Edge(st, d_.bzx[i].edge);
         out.push_back(std::move(st));
         break;
       }
       case kK4Symbol:
-        out.push_back(scene::K4Symbol{h, Pen(a), Mark(d_.sy[i].sym, c)});
+        out.push_back(scene::K4Symbol{h, AttrOf(a), Pen(a), Mark(d_.sy[i].sym)});
         break;
       case kK4Point: {
         const int32_t pc = d_.symstl.PointColorNo();
         scene::K4Point p;
         p.h = h;
+        p.attr = AttrOf(a);
         Colours(a, pc != 0 ? static_cast<uint8_t>(pc) : a.co, 0, p.palette, p.own);
         p.r = d_.symstl.PointDiameter() / 2;
-        p.p = Scaled(d_.pt[i].pos, c);
+        p.p = d_.pt[i].pos;
         out.push_back(p);
         break;
       }
       case kK4Text:
       case kK4TextEx: {
         const TK4ObjectText& o = e.INo == kK4Text ? d_.tx[i] : d_.txx[i];
-        // A style number past the drawing's 21 styles names no style: nothing to draw.
-        if (e.INo == kK4Text && o.style >= d_.txtstl.size()) break;
-        const TK4TextStyle& st = e.INo == kK4Text ? d_.txtstl[o.style] : d_.txx[i].ex;
         scene::K4Text t;
         t.h = h;
-        Colours(a, st.penno != 0 ? st.penno : a.co, 0, t.palette, t.own);
+        t.attr = AttrOf(a);
+        // A style number past the drawing's 21 styles names no style: nothing
+        // to draw, only its layer and pen to keep.
+        if (e.INo == kK4Text && o.style >= d_.txtstl.size()) {
+          t.h.flags |= scene::kNotDrawn;
+          out.push_back(std::move(t));
+          break;
+        }
+        const TK4TextStyle& st = e.INo == kK4Text ? d_.txtstl[o.style] : d_.txx[i].ex;
+        t.pen = st.penno != 0 ? st.penno : a.co;
+        Colours(a, t.pen, 0, t.palette, t.own);
         t.height = std::fabs(st.hight);
         t.width = std::fabs(st.width);
         if (t.height * 0.1 >= t.width) t.width = t.height;
@@ -223,14 +231,15 @@ class K4Lowering {
       case kK4Polygon: {
         scene::K4Fill f = FillOf(h, a, scene::K4FillKind::Pattern);
         f.pattern = d_.pg[i].ptn;
-        PolygonPoints(f, d_.pg[i], c);
+        PolygonPoints(f, d_.pg[i]);
         out.push_back(std::move(f));
         break;
       }
       case kK4PolygonGrad: {
         const TK4ObjectPolygonGrad& o = d_.pgg[i];
         scene::K4Fill f = FillOf(h, a, scene::K4FillKind::Gradient);
-        PolygonPoints(f, o, c);
+        f.pattern = o.ptn;
+        PolygonPoints(f, o);
         for (size_t j = 0; j < f.points.size(); ++j) {
           const TDPoint& p = f.points[j];
           if (j == 0 || p.X < f.boxX1) f.boxX1 = p.X;
@@ -251,7 +260,7 @@ class K4Lowering {
         const TK4ObjectPolygonMapping& o = d_.pgm[i];
         scene::K4Fill f = FillOf(h, a, scene::K4FillKind::Picture);
         f.pattern = o.ptn;
-        PolygonPoints(f, o, c);
+        PolygonPoints(f, o);
         f.pictureW = o.map.size.X;
         f.pictureH = o.map.size.Y;
         f.pictureDepth = o.map.depth;
@@ -264,12 +273,12 @@ class K4Lowering {
         const TK4ObjectBitmap& o = e.INo == kK4Bitmap ? d_.bm[i] : d_.bmx[i];
         scene::K4Bitmap b;
         b.h = h;
+        b.attr = AttrOf(a);
         uint32_t palette = 0;
         Colours(a, a.co, 0, palette, b.colour);
         b.greyed = a.greyed;
         b.type = o.typ;
         b.corners = o.pos;
-        b.scale = c;
         b.bytes = std::make_shared<const std::vector<uint8_t>>(o.bmp);
         out.push_back(std::move(b));
         break;
@@ -283,6 +292,7 @@ class K4Lowering {
   static scene::K4Fill FillOf(const scene::Head& h, const Attr& a, scene::K4FillKind kind) {
     scene::K4Fill f;
     f.h = h;
+    f.attr = AttrOf(a);
     f.kind = kind;
     uint32_t palette = 0;
     Colours(a, a.co, 0, palette, f.colour);
@@ -325,6 +335,11 @@ void LowerK4(const TK4Data& d, bool complete, scene::Scene& s) {
     const auto& l = g.tab[static_cast<size_t>(n % 16)];
     const int32_t state = g.state == 0 || l.state == 0 ? 3 : g.state == 1 || l.state == 1 ? 2 : 1;
     s.model.SetAttrLayer(n, state, 1.0 / k4::UsableScale(g.scale), g.text, l.text);
+    s.layers[static_cast<size_t>(n)].locked = d.Greyed(static_cast<uint8_t>(n / 16), static_cast<uint8_t>(n % 16));
+  }
+  for (uint8_t k = 0; k < 16; ++k) {
+    s.k4Print.patterns[k] = d.BasePattern(k);
+    s.k4Print.widths[k] = d.prnstl.width[k] * 0.01;
   }
   K4Lowering(d, s).Run();
 }
