@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <set>
 
+#include "dxf/from_scene.h"
+
 namespace zumen {
 
 namespace {
@@ -32,7 +34,7 @@ std::string BuildDxf(const LoadedDrawing& d, ConversionContext& ctx, const std::
                      std::vector<DxfImageCopy>& copies) {
   dxf::Document doc;
   // A drawing read only in part exports what was read, as its picture shows it.
-  if (d.handler) d.handler->ExportDxf(ctx, doc);
+  if (d.scene) ExportSceneDxf(*d.scene, ctx, doc);
   doc.extents = dxf::EstimateExtents(doc);
   namespace fs = std::filesystem;
   std::error_code ec;

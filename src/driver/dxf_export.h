@@ -1,5 +1,5 @@
 #pragma once
-// DXF export of a loaded drawing: the family's DXF pass on a prepared
+// DXF export of a loaded drawing: its scene as a DXF document on a prepared
 // context, then the file text and the images to put beside it.
 #include <cstdint>
 #include <string>
