@@ -9,6 +9,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "common/box.h"
 #include "common/cp932.h"
 #include "formats/k4/objects.h"
 #include "render_k4/graph.h"
@@ -24,6 +25,153 @@ constexpr uint8_t kAuxType = kK4AuxType;
 using k4::Points;
 using k4::Scaled;
 using k4::Sweep;
+
+constexpr double kPi = std::numbers::pi;
+
+// ---- extents and survey: the points that bound every object --------------------
+//
+// Circles, ellipses and their arcs count with their radii, texts with their
+// baseline and height, curves and polygons with their stored points (a
+// Bezier curve with its control polygon), bitmaps with their corners and
+// symbols roughly with their stem length around their point.
+
+// Hands the points that bound an ellipse arc to add: its ends and the points
+// where x or y peaks within the sweep. Point at t: centre + R_a(r cos t, r h sin t).
+template <class Add>
+void EllipseArcPoints(Add& add, const TDPoint& m, double r, double h, double a, double sa, double da, bool full) {
+  const double ca = std::cos(a), sn = std::sin(a);
+  const auto at = [&](double t) {
+    const double x = r * std::cos(t), y = r * h * std::sin(t);
+    add(m.X + x * ca - y * sn, m.Y + x * sn + y * ca);
+  };
+  if (!full) {
+    at(sa);
+    at(sa + da);
+  }
+  const double tx = std::atan2(-h * sn, ca), ty = std::atan2(h * ca, sn);
+  for (const double t : {tx, tx + kPi, ty, ty + kPi}) {
+    double off = std::fmod(t - sa, 2 * kPi);
+    if (off < 0) off += 2 * kPi;
+    if (full || off <= da) at(t);
+  }
+}
+
+// Hands the points that bound the object an entry names to add(x, y), as
+// the painter places it (coordinates at the scale of its layer group); false
+// when it names nothing drawn.
+template <class Add>
+bool ObjectPoints(const TK4Data& d, const TK4EntNo& e, Add& add) {
+  const TK4ObjectHeader* head = d.HeaderOf(e);
+  if (!head) return false;
+  uint8_t lg, ly, co, ty;
+  TK4Data::SepAttr(head->attr, lg, ly, co, ty);
+  const double c = k4::UsableScale(d.li.grp[lg & 15].scale);
+  const size_t i = static_cast<size_t>(e.ENo);
+  const auto point = [&](const TDPoint& p) {
+    const TDPoint q = Scaled(p, c);
+    add(q.X, q.Y);
+  };
+  const auto points = [&](std::span<const TDPoint> pts) {
+    for (const TDPoint& p : pts) point(p);
+  };
+  const auto ellipse = [&](const TDPoint& pos, double r, double h, double a, const std::array<double, 2>& arc) {
+    bool full;
+    const double sweep = k4::Sweep(arc[0], arc[1], full);
+    EllipseArcPoints(add, Scaled(pos, c), r, h, a, arc[0], sweep, full);
+  };
+  const auto text = [&](const TK4ObjectText& o, const TK4TextStyle& st) {
+    const double h = std::fabs(st.hight);
+    double w = std::fabs(st.width);
+    if (h * 0.1 >= w) w = h;
+    const double L = AnsiTextWidth(o.text, w, st.spce);
+    const TDPoint p = Scaled(o.pos, c);
+    const double ux = std::cos(o.angle), uy = std::sin(o.angle);
+    for (const double along : {0.0, L})
+      for (const double up : {0.0, h}) add(p.X + along * ux - up * uy, p.Y + along * uy + up * ux);
+  };
+  switch (e.INo) {
+    case kK4Point: point(d.pt[i].pos); break;
+    case kK4Line: point(d.ln[i].p1), point(d.ln[i].p2); break;
+    case kK4LineEx: point(d.lnx[i].p1), point(d.lnx[i].p2); break;
+    case kK4Circle: ellipse(d.cr[i].pos, d.cr[i].r * c, 1, 0, d.cr[i].arc); break;
+    case kK4CircleEx: ellipse(d.crx[i].pos, d.crx[i].r * c, 1, 0, d.crx[i].arc); break;
+    case kK4Ellipse:
+    case kK4EllipseEx: {
+      const TK4ObjectEllipse& o = e.INo == kK4Ellipse ? d.ep[i] : d.epx[i];
+      ellipse(o.pos, o.r[0] * c, o.r[0] != 0 ? o.r[1] / o.r[0] : 1.0, o.angle, o.arc);
+      break;
+    }
+    case kK4Text:
+      if (d.tx[i].style < d.txtstl.size()) text(d.tx[i], d.txtstl[d.tx[i].style]);
+      break;
+    case kK4TextEx: text(d.txx[i], d.txx[i].ex); break;
+    case kK4Polyline: points(Points(d.pl[i])); break;
+    case kK4PolylineEx: points(Points(d.plx[i])); break;
+    case kK4Bezier: points(Points(d.bz[i])); break;
+    case kK4BezierEx: points(Points(d.bzx[i])); break;
+    case kK4Polygon: points(Points(d.pg[i])); break;
+    case kK4PolygonGrad: points(Points(d.pgg[i])); break;
+    case kK4PolygonMapping: points(Points(d.pgm[i])); break;
+    case kK4Bitmap: points(d.bm[i].pos); break;
+    case kK4BitmapEx: points(d.bmx[i].pos); break;
+    case kK4Symbol: {
+      const TK4SymbolBody& s = d.sy[i].sym;
+      const TDPoint p = Scaled(s.pos, c);
+      const double reach = std::max(std::fabs(s.len), std::fabs(s.param[0]));
+      add(p.X - reach, p.Y - reach);
+      add(p.X + reach, p.Y + reach);
+      break;
+    }
+    default: return false;
+  }
+  return true;
+}
+
+// The kinds drawn with a line pen, of which the auxiliary type marks construction lines.
+bool IsLineKind(int32_t k) {
+  switch (k) {
+    case kK4Line: case kK4LineEx: case kK4Circle: case kK4CircleEx: case kK4Ellipse: case kK4EllipseEx:
+    case kK4Polyline: case kK4PolylineEx: case kK4Bezier: case kK4BezierEx:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The box around every object as the painter places it, whatever the layer
+// states; false (box untouched) when there is none.
+bool Extents(const TK4Data& d, ExtentBox& box) {
+  // One survey entity for all objects: only the box around them counts.
+  EntitySurvey all({});
+  auto add = [&](double x, double y) { all.Add(x, y); };
+  const size_t n = std::min<size_t>(static_cast<size_t>(std::max(d.EntN, 0)), d.Ent.size());
+  all.Begin();
+  for (size_t i = 0; i < n; ++i) ObjectPoints(d, d.Ent[i], add);
+  all.End();
+  if (all.any()) box = all.box();
+  return all.any();
+}
+
+// Hands the points of every object a picture shows, auxiliary lines left
+// out, to survey, object by object.
+void SurveyObjects(const TK4Data& d, EntitySurvey& survey) {
+  auto add = [&](double x, double y) { survey.Add(x, y); };
+  const size_t n = std::min<size_t>(static_cast<size_t>(std::max(d.EntN, 0)), d.Ent.size());
+  for (size_t i = 0; i < n; ++i) {
+    const TK4EntNo& e = d.Ent[i];
+    const TK4ObjectHeader* head = d.HeaderOf(e);
+    if (!head) continue;
+    uint8_t lg, ly, co, ty;
+    TK4Data::SepAttr(head->attr, lg, ly, co, ty);
+    if (d.li.grp[lg].state == 0 || d.li.grp[lg].tab[ly].state == 0) continue;  // hidden
+    if (ty == kK4AuxType && IsLineKind(e.INo)) continue;
+    survey.Begin();
+    ObjectPoints(d, e, add);
+    survey.End();
+  }
+}
+
+// ---- the items ----------------------------------------------------------------
 
 class K4Lowering {
  public:
@@ -316,7 +464,7 @@ void LowerK4(const TK4Data& d, bool complete, scene::Scene& s) {
     if (d.psz.lout == 1) std::swap(s.papx, s.papy);
     // The extents of the objects; the paper for a drawing without any.
     s.extents = {0, 0, s.papx, s.papy};
-    d.Extents(s.extents);
+    Extents(d, s.extents);
   }
   s.painter = scene::Painter::K4;
   s.drawn = d.EntN > 0;
@@ -324,7 +472,7 @@ void LowerK4(const TK4Data& d, bool complete, scene::Scene& s) {
   s.paperFrame = s.frame;
   if (complete) {
     EntitySurvey survey({-s.papx / 2, -s.papy / 2, s.papx * 1.5, s.papy * 1.5});
-    d.SurveyObjects(survey);
+    SurveyObjects(d, survey);
     s.surveyAny = survey.any();
     s.surveyBox = survey.box();
     s.surveyOutside = survey.outside();
