@@ -118,7 +118,7 @@ Opened Load(Family family, std::span<const uint8_t> bytes, const std::string& pa
 
 // A DXF drawing of the drawing, into a file (with its images beside it) or
 // into memory.
-RenderResult RenderDxf(const LoadedDrawing& loaded, ConversionContext& ctx, const Output& output,
+RenderResult RenderDxf(const LoadedDrawing& loaded, const ConversionContext& ctx, const Output& output,
                        std::chrono::steady_clock::time_point start) {
   RenderResult r;
   std::vector<DxfImageCopy> copies;

@@ -4,7 +4,7 @@
 // asks which family that is.
 //
 // The life of a drawing: Check, Read and Lower once; every picture, export
-// and query then reads the scene, from any number of threads.
+// (DXF too) and query then reads the scene, from any number of threads.
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -18,10 +18,6 @@
 #include "zumen/zumen.h"
 
 namespace zumen {
-
-namespace dxf {
-struct Document;
-}
 
 // A rectangle in drawing units.
 struct FrameBox {
@@ -63,16 +59,6 @@ class DrawingHandler {
   virtual void Describe(const scene::Scene& s, DrawingInfo& info) const = 0;
   // What reading found that cannot be honoured (block instances left out, ...).
   virtual void Diagnostics(std::vector<Diagnostic>& out) const { (void)out; }
-
-  // DXF export: writes the drawing into out, in millimetres of the drawing.
-  // ctx is a prepared context (the file's pens, line types and layer states);
-  // the pass sets ctx.LgScale for every text as the drawing pass does, so
-  // that the text macros read as they are drawn. Images the drawing places
-  // are listed in out.images with the files they come from.
-  virtual void ExportDxf(ConversionContext& ctx, dxf::Document& out) const {
-    (void)ctx;
-    (void)out;
-  }
 };
 
 }  // namespace zumen

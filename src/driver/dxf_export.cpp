@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <set>
 
+#include "dxf/from_scene.h"
+
 namespace zumen {
 
 namespace {
@@ -28,11 +30,11 @@ std::string UniqueName(const std::string& name, std::set<std::string>& taken) {
 
 }  // namespace
 
-std::string BuildDxf(const LoadedDrawing& d, ConversionContext& ctx, const std::string& destination,
+std::string BuildDxf(const LoadedDrawing& d, const ConversionContext& ctx, const std::string& destination,
                      std::vector<DxfImageCopy>& copies) {
   dxf::Document doc;
   // A drawing read only in part exports what was read, as its picture shows it.
-  if (d.handler) d.handler->ExportDxf(ctx, doc);
+  if (d.scene) ExportSceneDxf(*d.scene, ctx, doc);
   doc.extents = dxf::EstimateExtents(doc);
   namespace fs = std::filesystem;
   std::error_code ec;

@@ -1,5 +1,5 @@
 #pragma once
-// DXF export of a loaded drawing: the family's DXF pass on a prepared
+// DXF export of a loaded drawing: its scene as a DXF document on a prepared
 // context, then the file text and the images to put beside it.
 #include <cstdint>
 #include <string>
@@ -24,7 +24,7 @@ struct DxfImageCopy {
 // one (a DXF in memory) images found as files are named by their absolute
 // paths, and images kept in the drawing by their bare names (nothing is
 // written for them).
-std::string BuildDxf(const LoadedDrawing& d, ConversionContext& ctx, const std::string& destination,
+std::string BuildDxf(const LoadedDrawing& d, const ConversionContext& ctx, const std::string& destination,
                      std::vector<DxfImageCopy>& copies);
 
 }  // namespace zumen

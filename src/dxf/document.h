@@ -4,7 +4,7 @@
 // The document holds what a DXF file carries: a few header variables, the
 // tables (line types, layers, text styles), block definitions, the entities of
 // model space and the image files they place. It knows nothing about the
-// drawings zumen reads; the drawing passes of the formats fill it. Write()
+// drawings zumen reads; the export of a scene fills it. Write()
 // turns it into an AutoCAD 2013 (AC1027) DXF file: every text is UTF-8, true
 // colours, lineweights and gradient hatches are available, and every handle,
 // owner and dictionary a reader expects is present.

@@ -273,6 +273,25 @@ class Painter {
   const bool dm_;
 };
 
+// An item of a scene whose coordinates the painter divides by d (a JWK
+// symbol's): its points and radii divided, sizes on paper kept.
+scene::Item Divided(const scene::Item& item, double d) {
+  scene::Item out = item;
+  if (auto* e = std::get_if<scene::Line>(&out)) {
+    e->p1 = {e->p1.X / d, e->p1.Y / d};
+    e->p2 = {e->p2.X / d, e->p2.Y / d};
+  } else if (auto* a = std::get_if<scene::Arc>(&out)) {
+    a->c = {a->c.X / d, a->c.Y / d};
+    a->r = a->r / d;
+  } else if (auto* t = std::get_if<scene::Text>(&out)) {
+    t->p1 = {t->p1.X / d, t->p1.Y / d};
+    t->p2 = {t->p2.X / d, t->p2.Y / d};
+  } else if (auto* m = std::get_if<scene::Marker>(&out)) {
+    m->p = {m->p.X / d, m->p.Y / d};
+  }
+  return out;
+}
+
 }  // namespace
 
 bool scene::Transform::IsIdentity() const {
@@ -282,8 +301,13 @@ bool scene::Transform::IsIdentity() const {
 void PaintJwItems(const scene::Scene& s, const ConversionContext& ctx, TGraph2& g) {
   Painter painter(ctx, g);
   if (ctx.GAtt.GetDisplayMode()) g.GLSetDT();
-  for (const scene::Item& item : s.items)
-    if (painter.Shown(scene::HeadOf(item))) painter.Paint(item);
+  for (const scene::Item& item : s.items) {
+    if (!painter.Shown(scene::HeadOf(item))) continue;
+    if (s.divisor != 1)
+      painter.Paint(Divided(item, s.divisor));
+    else
+      painter.Paint(item);
+  }
   for (const scene::Placement& p : s.placements) {
     g.LgScale = p.groupScale;
     if (p.definition < 0 || static_cast<size_t>(p.definition) >= s.definitions.size()) continue;

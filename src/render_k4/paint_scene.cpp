@@ -36,31 +36,33 @@ class Painter {
 
   void Draw(const scene::K4Stroke& e) {
     LinePen(e.pen);
+    const double c = e.attr.scale;
     switch (e.kind) {
-      case scene::K4StrokeKind::Line: g_.GLLine2(e.a.X, e.a.Y, e.b.X, e.b.Y); break;
+      case scene::K4StrokeKind::Line: g_.GLLine2(e.a.X * c, e.a.Y * c, e.b.X * c, e.b.Y * c); break;
       case scene::K4StrokeKind::Ellipse:
-        if (e.full) g_.GLEllipse2(e.a.X, e.a.Y, e.r, e.flat, e.tilt);
-        else g_.GLEllipseArc2(e.a.X, e.a.Y, e.r, e.flat, e.tilt, e.start, e.sweep);
+        if (e.full) g_.GLEllipse2(e.a.X * c, e.a.Y * c, e.r * c, e.flat, e.tilt);
+        else g_.GLEllipseArc2(e.a.X * c, e.a.Y * c, e.r * c, e.flat, e.tilt, e.start, e.sweep);
         break;
-      case scene::K4StrokeKind::Polyline: g_.GLPolylin(e.count, e.points, e.scale); break;
-      case scene::K4StrokeKind::Bezier: g_.GLBezier(e.count, e.points, e.scale); break;
+      case scene::K4StrokeKind::Polyline: g_.GLPolylin(e.count, e.points, c); break;
+      case scene::K4StrokeKind::Bezier: g_.GLBezier(e.count, e.points, c); break;
     }
     if (!e.edge) return;
     for (uint8_t dir = 1; dir <= 2; ++dir) {
       LinePattern(e.pen);
-      Mark((*e.edge)[dir - 1], dir);
+      Mark((*e.edge)[dir - 1], c, dir);
     }
   }
 
   void Draw(const scene::K4Symbol& e) {
     LinePen(e.pen);
-    Mark(e.mark, 0);
+    Mark(e.mark, e.attr.scale, 0);
   }
 
   void Draw(const scene::K4Point& e) {
     Colour(e.palette, e.own);
-    g_.GLSolidCircle(e.p.X, e.p.Y, e.r);
-    g_.GLEllipse(e.p.X, e.p.Y, e.r, 1, 0);
+    const double x = e.p.X * e.attr.scale, y = e.p.Y * e.attr.scale;
+    g_.GLSolidCircle(x, y, e.r);
+    g_.GLEllipse(x, y, e.r, 1, 0);
   }
 
   void Draw(const scene::K4Text& e) {
@@ -74,7 +76,7 @@ class Painter {
       case scene::K4FillKind::Pattern: {
         const uint32_t fc = FillColour(e.colour);
         g_.GPolygonPattern(e.pattern, fc);
-        g_.GLPolygon(e.count, e.points, e.scale);
+        g_.GLPolygon(e.count, e.points, e.attr.scale);
         g_.GPenSet(fc, 0, 1);
         break;
       }
@@ -87,7 +89,7 @@ class Painter {
                           e.boxY2, e.gradAngle);
         }
         const uint32_t fc = g_.C.FillColor();
-        g_.GLPolygon(e.count, e.points, e.scale);
+        g_.GLPolygon(e.count, e.points, e.attr.scale);
         g_.GPenSet(fc, 0, 1);
         break;
       }
@@ -96,7 +98,7 @@ class Painter {
         g_.GPolygonPattern(e.pattern, fc);
         if (e.greyed) g_.GPenSetColor(ctx_.InkColour(kGrey));
         else g_.GPolygonBmp(e.pictureW, e.pictureH, e.pictureDepth, *e.picture);
-        g_.GLPolygon(e.count, e.points, e.scale);
+        g_.GLPolygon(e.count, e.points, e.attr.scale);
         g_.GPenSet(e.greyed ? ctx_.InkColour(kGrey) : fc, 0, 1);
         break;
       }
@@ -107,17 +109,18 @@ class Painter {
     FillColour(e.colour);
     if (e.greyed) {
       g_.GPenSetColor(ctx_.InkColour(kGrey));
-      g_.GLPolygon(4, e.corners, e.scale);
+      g_.GLPolygon(4, e.corners, e.attr.scale);
       return;
     }
     if (!KnownImageType(e.type)) {
       g_.G2.Diag.Add("image-refused", "a bitmap object of image type " + std::to_string(e.type));
       return;
     }
+    const double c = e.attr.scale;
     const TDPoint& q0 = e.corners[0];
-    const TDPoint p0{q0.X * e.scale, q0.Y * e.scale};
-    const double width = PtDist(q0.X, q0.Y, e.corners[1].X, e.corners[1].Y) * e.scale;
-    const double height = PtDist(q0.X, q0.Y, e.corners[3].X, e.corners[3].Y) * e.scale;
+    const TDPoint p0{q0.X * c, q0.Y * c};
+    const double width = PtDist(q0.X, q0.Y, e.corners[1].X, e.corners[1].Y) * c;
+    const double height = PtDist(q0.X, q0.Y, e.corners[3].X, e.corners[3].Y) * c;
     const double dan = PtAngle(e.corners[1].X - q0.X, e.corners[1].Y - q0.Y) / (kPi / 180);
     // Decoded from the object's own bytes, and only when the image will be
     // seen; an image that does not decode is skipped like a file that cannot
@@ -157,9 +160,10 @@ class Painter {
 
   void LinePattern(const scene::K4Pen& p) { SetK4LinePattern(g_, p, g_.G2.View.DispScale); }
 
-  void Mark(const scene::K4Mark& m, uint8_t dir) {
-    g_.GLSymbol(m.x, m.y, m.len, m.ox, m.oy, m.r1, m.r2, m.ellipseAngle, m.angle, m.p1, m.p2, m.style, m.extype,
-                m.exattr, dir);
+  // A mark as stored, put on paper at the group scale c.
+  void Mark(const scene::K4Mark& m, double c, uint8_t dir) {
+    g_.GLSymbol(m.x * c, m.y * c, m.len, m.ox * c, m.oy * c, m.r1 * c, m.r2 * c, m.ellipseAngle, m.angle, m.p1, m.p2,
+                m.style, m.extype, m.exattr, dir);
   }
 
   const ConversionContext& ctx_;
@@ -192,7 +196,7 @@ void PaintK4Items(const scene::Scene& s, const ConversionContext& ctx, TGraph& g
   const TgraAttribute& att = ctx.GAtt;
   for (const scene::Item& item : s.items) {
     const scene::Head& h = scene::HeadOf(item);
-    if (h.layer < 0 || att.GetAttrLayerState(h.layer) == 3) continue;
+    if ((h.flags & scene::kNotDrawn) || h.layer < 0 || att.GetAttrLayerState(h.layer) == 3) continue;
     if ((h.flags & scene::kAux) && !att.GetDispHojo()) continue;
     painter.Paint(item);
   }

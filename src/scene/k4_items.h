@@ -1,10 +1,10 @@
 #pragma once
 // Items of the K4 renderer (TGraph): strokes with a pen of their own colour,
 // printed width and dash pattern, end marks, symbols, points, texts, pattern,
-// gradient and picture fills, and bitmaps. Coordinates are those the K4
-// renderer's operations take: most already multiplied by the scale of the
-// object's layer group, polylines, curves and polygons as stored with the
-// scale beside them.
+// gradient and picture fills, and bitmaps. Coordinates are stored ones,
+// millimetres of the drawing, with the scale of the object's layer group
+// beside them, which the painter multiplies them by to put them on paper;
+// only a text's base line is on paper already.
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -16,6 +16,21 @@
 #include "scene/head.h"
 
 namespace zumen::scene {
+
+// What an object's attribute word says of its pen (pen colour number and
+// line type, 0..15), and the scale of its layer group (a usable one).
+struct K4Attr {
+  uint8_t colour = 0, type = 0;
+  double scale = 1;
+};
+
+// The drawing's print styles: the base dash pattern of every line type in
+// millimetres (empty: solid) and the printed width of every pen colour
+// number in millimetres.
+struct K4Print {
+  std::array<std::vector<double>, 16> patterns;
+  std::array<double, 16> widths{};
+};
 
 // A K4 pen: its colour as the drawing's pen number shows it (palette) and as
 // the object's own colour (own), each already grey for a greyed layer or an
@@ -30,7 +45,7 @@ struct K4Pen {
 };
 
 // An end mark or symbol: a stem (straight, circular or elliptic arc) and the
-// mark of its style at (x, y), turned by angle.
+// mark of its style at (x, y), turned by angle. Positions and radii as stored.
 struct K4Mark {
   double x = 0, y = 0, len = 0, ox = 0, oy = 0, r1 = 0, r2 = 0, ellipseAngle = 0, angle = 0, p1 = 0, p2 = 0;
   uint8_t style = 0, extype = 0, exattr = 0;
@@ -42,33 +57,39 @@ enum class K4StrokeKind : uint8_t { Line, Ellipse, Polyline, Bezier };
 // the marks at their two ends when they have them.
 struct K4Stroke {
   Head h;
+  K4Attr attr;
   K4Pen pen;
   K4StrokeKind kind = K4StrokeKind::Line;
   TDPoint a, b;  // a line's ends; an ellipse's centre in a
   double r = 0, flat = 1, tilt = 0, start = 0, sweep = 0;
   bool full = false;
-  std::vector<TDPoint> points;  // polyline and curve points as stored
+  std::vector<TDPoint> points;  // polyline and curve points
   int32_t count = 0;
-  double scale = 1;
   std::optional<std::array<K4Mark, 2>> edge;
 };
 
 struct K4Symbol {
   Head h;
+  K4Attr attr;
   K4Pen pen;
   K4Mark mark;
 };
 
-// A point: a filled circle of radius r with its outline.
+// A point: a filled circle of radius r (on paper) with its outline.
 struct K4Point {
   Head h;
+  K4Attr attr;
   uint32_t palette = 0xFF000000, own = 0xFF000000;
   TDPoint p;
   double r = 0;
 };
 
+// A text along its base line p1-p2 on paper, in pen colour number pen. One
+// whose style the drawing lacks is kept, not drawn (kNotDrawn).
 struct K4Text {
   Head h;
+  K4Attr attr;
+  uint8_t pen = 0;
   uint32_t palette = 0xFF000000, own = 0xFF000000;
   TDPoint p1, p2;
   double height = 0, width = 0, spacing = 0;
@@ -81,15 +102,16 @@ enum class K4FillKind : uint8_t { Pattern, Gradient, Picture };
 
 // A polygon filled with a dot pattern of its colour, a gradient between two
 // file colours, or a picture of raw pixel rows; grey on a greyed layer.
+// A greyed gradient polygon keeps its pattern number for the DXF's plain fill.
 struct K4Fill {
   Head h;
+  K4Attr attr;
   K4FillKind kind = K4FillKind::Pattern;
   uint32_t colour = 0xFF000000;
   bool greyed = false;
   int32_t pattern = 0;
   std::vector<TDPoint> points;
   int32_t count = 0;
-  double scale = 1;
   int32_t gradType = 0;
   uint32_t gradColour1 = 0, gradColour2 = 0;
   TDPoint gradP1, gradP2;
@@ -102,11 +124,11 @@ struct K4Fill {
 // 2 PNG, 10 GIF, 11 TIFF, 12 BMP); a greyed one is a grey box.
 struct K4Bitmap {
   Head h;
+  K4Attr attr;
   uint32_t colour = 0xFF000000;
   bool greyed = false;
   int32_t type = 0;
   std::array<TDPoint, 4> corners;
-  double scale = 1;
   std::shared_ptr<const std::vector<uint8_t>> bytes;
 };
 

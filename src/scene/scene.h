@@ -42,12 +42,15 @@ namespace scene {
 
 // A pen of the Jw renderer: its layer (which greys it on a display-only
 // layer), pen colour number, line type and width in drawing units (0: one
-// pixel).
+// pixel); and the millimetres of the drawing per drawing unit of the item
+// drawn with it (the scale of its entity's layer group; 1 for a JWK symbol,
+// whose coordinates are millimetres of the drawing already).
 struct JwPen {
   int32_t lay = 0;
   int32_t col = 0;
   int32_t typ = 1;
   double wid = 0;
+  double unit = 1;
 };
 
 // A block transform: a definition point (u, v) lands at
@@ -108,6 +111,7 @@ struct Marker {
   int32_t code = 0;
   double angle = 0, scale = 1;
   int32_t lay = 0, col = 0, width = 0;  // width in hundredths of a millimetre, 0: the pen's
+  double unit = 1;                      // millimetres of the drawing per drawing unit (see JwPen)
 };
 
 // How a dimension's value is written for a placed length (a family's own
@@ -186,6 +190,7 @@ struct Instance {
   uint32_t number = 0;
   TDPoint at;
   double scaleX = 1, scaleY = 1, rotation = 0;
+  double unit = 1;  // millimetres of the drawing per drawing unit (see JwPen)
 };
 
 struct Definition {
@@ -197,7 +202,8 @@ struct Definition {
 
 // A dimension: its own head (layer, auxiliary), the line it measures (a-b,
 // drawn on layer lineLayer) and its text's base line (textA-textB on layer
-// textLayer) and text as stored.
+// textLayer) and text as stored; the millimetres of the drawing per drawing
+// unit of the line and of the text (see JwPen).
 struct Dimension {
   Head h;
   TDPoint a, b;
@@ -205,11 +211,13 @@ struct Dimension {
   TDPoint textA, textB;
   int32_t textLayer = 0;
   std::u16string text;
+  double lineUnit = 1, textUnit = 1;
 };
 
-// A layer as the drawing defines it: names, state, the scale of its group
+// A layer as the drawing defines it: names (as the attribute model keeps
+// them, after a prefix of four characters), state, the scale of its group
 // (millimetres of the drawing per drawing unit) and whether it is locked
-// against editing.
+// against editing (K4: greyed, by its group or itself).
 struct LayerDef {
   std::u16string name, groupName;
   int32_t state = 1;  // 1 normal, 2 display only, 3 hidden
@@ -239,6 +247,12 @@ struct Scene {
   std::vector<LayerDef> layers = std::vector<LayerDef>(256);
   // A symbol's base point (DXF's insertion base).
   std::optional<TDPoint> basePoint;
+  // What the Jw painter divides the coordinates of the items by to put them
+  // on paper: a JWK symbol's scale (its items keep their coordinates as
+  // stored, millimetres of the drawing); 1 for every other drawing.
+  double divisor = 1;
+  // K4: the print styles the pens of the items name.
+  K4Print k4Print;
 
   std::vector<Item> items;
   std::vector<Placement> placements;  // painted after the items, in this order

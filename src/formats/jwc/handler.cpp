@@ -6,7 +6,6 @@
 #include "common/diagnostics.h"
 #include "common/paper.h"
 #include "formats/jwc/extents.h"
-#include "formats/jwc/dxf_pass.h"
 #include "formats/jwc/jwc_data.h"
 #include "formats/jwc/jwk_data.h"
 #include "formats/jwc/lowering.h"
@@ -33,8 +32,6 @@ class JwcHandler final : public DrawingHandler {
   }
 
   void Lower(bool complete, scene::Scene& s) const override { LowerJwc(d_, complete, s); }
-
-  void ExportDxf(ConversionContext& ctx, dxf::Document& out) const override { JwcExportDxf(d_, ctx, out); }
 
   void Describe(const scene::Scene&, DrawingInfo& info) const override {
     const auto& h = d_.Enthd;
@@ -70,8 +67,6 @@ class JwkHandler final : public DrawingHandler {
   }
 
   void Lower(bool complete, scene::Scene& s) const override { LowerJwk(d_, complete, s); }
-
-  void ExportDxf(ConversionContext& ctx, dxf::Document& out) const override { JwkExportDxf(d_, ctx, out); }
 
   void Describe(const scene::Scene& s, DrawingInfo& info) const override {
     const auto& h = d_.Enthd;

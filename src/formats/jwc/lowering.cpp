@@ -33,29 +33,30 @@ scene::Head HeadOf(int layer, bool aux, uint8_t kind, size_t index) {
   return h;
 }
 
-// The entities of a drawing or symbol, their coordinates divided by scale;
-// macroScale gives the scale the scale macros of a text print.
-template <typename Data, typename MacroScale>
-void LowerEntities(const Data& d, double scale, const TgraAttribute& model, MacroScale macroScale,
+// The entities of a drawing or symbol with their coordinates as stored;
+// unit gives the millimetres of the drawing per unit of a layer's
+// coordinates, macroScale the scale the scale macros of a text print.
+template <typename Data, typename Unit, typename MacroScale>
+void LowerEntities(const Data& d, const TgraAttribute& model, Unit unit, MacroScale macroScale,
                    std::vector<scene::Item>& out) {
   for (size_t i = 0; i < d.EntLine.size(); ++i) {
     const TEntJwcLine& e = d.EntLine[i];
     out.push_back(scene::Line{HeadOf(e.lay, e.typ == kAuxType, kLine, i),
-                              {e.lay, e.col, e.typ, model.GetAttrColwid(e.col)},
-                              {e.x1 / scale, e.y1 / scale},
-                              {e.x2 / scale, e.y2 / scale}});
+                              {e.lay, e.col, e.typ, model.GetAttrColwid(e.col), unit(e.lay)},
+                              {e.x1, e.y1},
+                              {e.x2, e.y2}});
   }
   for (size_t i = 0; i < d.EntArc.size(); ++i) {
     const TEntJwcArc2& e = d.EntArc[i];
     scene::Arc a;
     a.h = HeadOf(e.lay, e.typ == kAuxType, kArc, i);
-    a.pen = {e.lay, e.col, e.typ, model.GetAttrColwid(e.col)};
+    a.pen = {e.lay, e.col, e.typ, model.GetAttrColwid(e.col), unit(e.lay)};
     // The sweep taken into [0, 360]; an empty or whole turn is a full ellipse.
     double sweep = std::fmod(double{e.et} - e.st, 360.0);
     if (sweep < 0) sweep += 360.0;
     a.whole = std::fabs(sweep) < 1e-14 || std::fabs(sweep - 360.0) < 1e-14;
-    a.c = {e.x / scale, e.y / scale};
-    a.r = e.r / scale;
+    a.c = {e.x, e.y};
+    a.r = e.r;
     a.flat = e.h;
     a.tilt = e.tt * kDeg;
     a.start = a.whole ? 0.0 : e.st * kDeg;
@@ -69,9 +70,9 @@ void LowerEntities(const Data& d, double scale, const TgraAttribute& model, Macr
     if (t == nullptr) continue;
     scene::Text x;
     x.h = HeadOf(e.lay, false, kText, i);
-    x.pen = {e.lay, t->penNo, 1, 0};
-    x.p1 = {e.x1 / scale, e.y1 / scale};
-    x.p2 = {e.x2 / scale, e.y2 / scale};
+    x.pen = {e.lay, t->penNo, 1, 0, unit(e.lay)};
+    x.p1 = {e.x1, e.y1};
+    x.p2 = {e.x2, e.y2};
     x.height = t->height * 0.1;
     x.width = t->width * 0.1;
     x.spacing = t->dist * 0.1;
@@ -88,9 +89,10 @@ void LowerEntities(const Data& d, double scale, const TgraAttribute& model, Macr
     const TEntJwcTen& e = d.EntTen[i];
     scene::Marker m;
     m.h = HeadOf(e.lay, false, kPoint, i);
-    m.p = {e.x / scale, e.y / scale};
+    m.p = {e.x, e.y};
     m.lay = e.lay;
     m.col = e.col;
+    m.unit = unit(e.lay);
     out.push_back(m);
   }
 }
@@ -119,6 +121,7 @@ void LowerJwc(const TJwcData& d, bool complete, scene::Scene& s) {
     const double g = d.EntLgrp[static_cast<size_t>(n / 16)].scale;
     s.layers[static_cast<size_t>(n)].groupScale = g > 0 && std::isfinite(g) ? g : 1.0;
   }
+  const auto unit = [&s](int lay) { return s.layers[static_cast<size_t>(lay & 255)].groupScale; };
   s.frame = {0, 0, s.papx, s.papy};
   s.paperFrame = s.frame;
   if (complete) {
@@ -132,7 +135,7 @@ void LowerJwc(const TJwcData& d, bool complete, scene::Scene& s) {
   // table of groups the last one printed stays.
   double last = 1;
   LowerEntities(
-      d, 1.0, s.model,
+      d, s.model, unit,
       [&](const TEntJwcMoji2& e) {
         const size_t group = e.lay / 16u;
         if (group < d.EntLgrp.size()) last = d.EntLgrp[group].scale;
@@ -149,6 +152,7 @@ void LowerJwc(const TJwcData& d, bool complete, scene::Scene& s) {
     m.kf = 1;
     m.lay = -1;
     m.col = 2;
+    m.unit = unit(e.lay);
     s.items.push_back(m);
   }
 }
@@ -164,7 +168,10 @@ void LowerJwk(const TJwkData& d, bool complete, scene::Scene& s) {
   }
   s.drawn = true;
   s.frame = {s.extents.minx, s.extents.miny, s.extents.maxx, s.extents.maxy};
-  LowerEntities(d, d.Enthd.scale, s.model, [](const TEntJwcMoji2&) { return 1.0; }, s.items);
+  // The symbol's coordinates are millimetres of the drawing; its paper is
+  // the drawing divided by its scale, which the painter divides them by.
+  s.divisor = d.Enthd.scale;
+  LowerEntities(d, s.model, [](int) { return 1.0; }, [](const TEntJwcMoji2&) { return 1.0; }, s.items);
   s.overlay.push_back(scene::BaseMark{{}, {0, 0}});
 }
 

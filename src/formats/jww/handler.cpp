@@ -6,7 +6,6 @@
 
 #include "common/diagnostics.h"
 #include "common/paper.h"
-#include "formats/jww/dxf_pass.h"
 #include "formats/jww/jws_data.h"
 #include "formats/jww/jww_data.h"
 #include "formats/jww/lowering.h"
@@ -98,8 +97,6 @@ class JwwHandler final : public DrawingHandler {
     BodyDiagnostics(d_.Body, out);
   }
 
-  void ExportDxf(ConversionContext& ctx, dxf::Document& out) const override { JwwExportDxf(d_, ctx, out); }
-
   void Lower(bool complete, scene::Scene& s) const override {
     LowerJww(d_, complete, s);
     s.images = d_.EmbeddedImages();
@@ -138,8 +135,6 @@ class JwsHandler final : public DrawingHandler {
     BlockTreeDiagnostics(d_.Body, d_.BlockTreeWorkLimit, out);
     BodyDiagnostics(d_.Body, out);
   }
-
-  void ExportDxf(ConversionContext& ctx, dxf::Document& out) const override { JwsExportDxf(d_, ctx, out); }
 
   void Lower(bool complete, scene::Scene& s) const override { LowerJws(d_, complete, s); }
 

@@ -268,6 +268,12 @@ class JwwLowering {
   }
 
   double GroupScale(int group) const { return group >= 0 && group < 16 ? groups_[group].adScale : 1.0; }
+  // Millimetres of the drawing per drawing unit of an entity: the scale of
+  // its layer group, 1 for a scale that is not a positive number.
+  double Unit(const TEntJwwAttr& a) const {
+    const double s = GroupScale(a.nGLayer);
+    return s > 0 && std::isfinite(s) ? s : 1.0;
+  }
 
   scene::Instance InstanceOf(const TEntJwwBlock& b, size_t index) const {
     scene::Instance ins;
@@ -281,16 +287,17 @@ class JwwLowering {
     ins.scaleX = b.dBairitsuX;
     ins.scaleY = b.dBairitsuY;
     ins.rotation = b.radKaitenKaku;
+    ins.unit = Unit(b.att);
     return ins;
   }
 
   // Pen of lines and arcs: the entity's own width, else its pen colour's.
   scene::JwPen LinePen(const TEntJwwAttr& a) const {
     const double wid = a.nPenWidth != 0 ? a.nPenWidth * 0.01 : s_.model.GetAttrColwid(a.nPenColor);
-    return {a.LayerNo(), a.nPenColor, a.nPenStyle, wid};
+    return {a.LayerNo(), a.nPenColor, a.nPenStyle, wid, Unit(a)};
   }
   // Pen of texts, solids and image frames.
-  static scene::JwPen PlainPen(const TEntJwwAttr& a) { return {a.LayerNo(), a.nPenColor, 1, 0.0}; }
+  scene::JwPen PlainPen(const TEntJwwAttr& a) const { return {a.LayerNo(), a.nPenColor, 1, 0.0, Unit(a)}; }
 
   scene::Line LineOf(const TEntJwwLine& e, const scene::Head& h) const {
     return scene::Line{h, LinePen(e.att), {e.start_x, e.start_y}, {e.end_x, e.end_y}};
@@ -310,7 +317,7 @@ class JwwLowering {
     out.push_back(a);
   }
 
-  static scene::Marker MarkerOf(const TEntJwwTen& e, const scene::Head& h) {
+  scene::Marker MarkerOf(const TEntJwwTen& e, const scene::Head& h) const {
     scene::Marker m;
     m.h = h;
     m.p = {e.start_x, e.start_y};
@@ -324,6 +331,7 @@ class JwwLowering {
     m.lay = e.att.LayerNo();
     m.col = e.att.nPenColor;
     m.width = e.att.nPenWidth;
+    m.unit = Unit(e.att);
     return m;
   }
 
@@ -404,6 +412,8 @@ class JwwLowering {
     dim.textB = {e.Moji.end_x, e.Moji.end_y};
     dim.textLayer = e.Moji.att.LayerNo();
     dim.text = e.Moji.str;
+    dim.lineUnit = Unit(e.Sen.att);
+    dim.textUnit = Unit(e.Moji.att);
     const int32_t index = static_cast<int32_t>(s_.dimensions.size());
     s_.dimensions.push_back(dim);
     const auto part = [&](const TEntJwwAttr& a, bool lineLike) {

@@ -6,7 +6,6 @@
 
 #include "common/diagnostics.h"
 #include "common/text.h"
-#include "formats/k4/dxf_pass.h"
 #include "formats/k4/k4data.h"
 #include "formats/k4/lowering.h"
 
@@ -31,8 +30,6 @@ class K4Handler final : public DrawingHandler {
     error = d_.LastError();
     return false;
   }
-
-  void ExportDxf(ConversionContext& ctx, dxf::Document& out) const override { K4ExportDxf(d_, ctx, out); }
 
   void Lower(bool complete, scene::Scene& s) const override { LowerK4(d_, complete, s); }
 

@@ -57,13 +57,6 @@ class TK4Data {
   // (empty: solid). Auxiliary lines have a pattern of their own.
   std::vector<double> BasePattern(uint8_t ty) const;
 
-  // The box around every object as the drawing pass places it, whatever the
-  // layer states; false (box untouched) when there is none.
-  bool Extents(ExtentBox& box) const;
-  // Hands the points of every object the drawing pass shows, auxiliary lines
-  // left out, to survey, object by object.
-  void SurveyObjects(EntitySurvey& survey) const;
-
   // Object counts by kind, for reports.
   std::vector<std::pair<const char*, int32_t>> KindCounts() const;
 
@@ -126,11 +119,6 @@ class TK4Data {
   bool HeaderChunk(const ChunkHead& h, std::span<const uint8_t> payload, bool& known);
   bool ObjectChunk(const ChunkHead& h, std::span<const uint8_t> payload, bool& known);
   void AddEntNo(int32_t tag, int32_t version, int32_t index);
-
-  // Hands the points that bound the object an entry names to add(x, y);
-  // false when it names nothing drawn (extents.cpp).
-  template <class Add>
-  bool ObjectPoints(const TK4EntNo& e, Add& add) const;
 
   bool ReadWholeFile(const std::filesystem::path& FName, std::vector<uint8_t>& data);
   std::string LastError_;

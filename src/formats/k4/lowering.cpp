@@ -9,6 +9,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "common/box.h"
 #include "common/cp932.h"
 #include "formats/k4/objects.h"
 #include "render_k4/graph.h"
@@ -24,6 +25,153 @@ constexpr uint8_t kAuxType = kK4AuxType;
 using k4::Points;
 using k4::Scaled;
 using k4::Sweep;
+
+constexpr double kPi = std::numbers::pi;
+
+// ---- extents and survey: the points that bound every object --------------------
+//
+// Circles, ellipses and their arcs count with their radii, texts with their
+// baseline and height, curves and polygons with their stored points (a
+// Bezier curve with its control polygon), bitmaps with their corners and
+// symbols roughly with their stem length around their point.
+
+// Hands the points that bound an ellipse arc to add: its ends and the points
+// where x or y peaks within the sweep. Point at t: centre + R_a(r cos t, r h sin t).
+template <class Add>
+void EllipseArcPoints(Add& add, const TDPoint& m, double r, double h, double a, double sa, double da, bool full) {
+  const double ca = std::cos(a), sn = std::sin(a);
+  const auto at = [&](double t) {
+    const double x = r * std::cos(t), y = r * h * std::sin(t);
+    add(m.X + x * ca - y * sn, m.Y + x * sn + y * ca);
+  };
+  if (!full) {
+    at(sa);
+    at(sa + da);
+  }
+  const double tx = std::atan2(-h * sn, ca), ty = std::atan2(h * ca, sn);
+  for (const double t : {tx, tx + kPi, ty, ty + kPi}) {
+    double off = std::fmod(t - sa, 2 * kPi);
+    if (off < 0) off += 2 * kPi;
+    if (full || off <= da) at(t);
+  }
+}
+
+// Hands the points that bound the object an entry names to add(x, y), as
+// the painter places it (coordinates at the scale of its layer group); false
+// when it names nothing drawn.
+template <class Add>
+bool ObjectPoints(const TK4Data& d, const TK4EntNo& e, Add& add) {
+  const TK4ObjectHeader* head = d.HeaderOf(e);
+  if (!head) return false;
+  uint8_t lg, ly, co, ty;
+  TK4Data::SepAttr(head->attr, lg, ly, co, ty);
+  const double c = k4::UsableScale(d.li.grp[lg & 15].scale);
+  const size_t i = static_cast<size_t>(e.ENo);
+  const auto point = [&](const TDPoint& p) {
+    const TDPoint q = Scaled(p, c);
+    add(q.X, q.Y);
+  };
+  const auto points = [&](std::span<const TDPoint> pts) {
+    for (const TDPoint& p : pts) point(p);
+  };
+  const auto ellipse = [&](const TDPoint& pos, double r, double h, double a, const std::array<double, 2>& arc) {
+    bool full;
+    const double sweep = k4::Sweep(arc[0], arc[1], full);
+    EllipseArcPoints(add, Scaled(pos, c), r, h, a, arc[0], sweep, full);
+  };
+  const auto text = [&](const TK4ObjectText& o, const TK4TextStyle& st) {
+    const double h = std::fabs(st.hight);
+    double w = std::fabs(st.width);
+    if (h * 0.1 >= w) w = h;
+    const double L = AnsiTextWidth(o.text, w, st.spce);
+    const TDPoint p = Scaled(o.pos, c);
+    const double ux = std::cos(o.angle), uy = std::sin(o.angle);
+    for (const double along : {0.0, L})
+      for (const double up : {0.0, h}) add(p.X + along * ux - up * uy, p.Y + along * uy + up * ux);
+  };
+  switch (e.INo) {
+    case kK4Point: point(d.pt[i].pos); break;
+    case kK4Line: point(d.ln[i].p1), point(d.ln[i].p2); break;
+    case kK4LineEx: point(d.lnx[i].p1), point(d.lnx[i].p2); break;
+    case kK4Circle: ellipse(d.cr[i].pos, d.cr[i].r * c, 1, 0, d.cr[i].arc); break;
+    case kK4CircleEx: ellipse(d.crx[i].pos, d.crx[i].r * c, 1, 0, d.crx[i].arc); break;
+    case kK4Ellipse:
+    case kK4EllipseEx: {
+      const TK4ObjectEllipse& o = e.INo == kK4Ellipse ? d.ep[i] : d.epx[i];
+      ellipse(o.pos, o.r[0] * c, o.r[0] != 0 ? o.r[1] / o.r[0] : 1.0, o.angle, o.arc);
+      break;
+    }
+    case kK4Text:
+      if (d.tx[i].style < d.txtstl.size()) text(d.tx[i], d.txtstl[d.tx[i].style]);
+      break;
+    case kK4TextEx: text(d.txx[i], d.txx[i].ex); break;
+    case kK4Polyline: points(Points(d.pl[i])); break;
+    case kK4PolylineEx: points(Points(d.plx[i])); break;
+    case kK4Bezier: points(Points(d.bz[i])); break;
+    case kK4BezierEx: points(Points(d.bzx[i])); break;
+    case kK4Polygon: points(Points(d.pg[i])); break;
+    case kK4PolygonGrad: points(Points(d.pgg[i])); break;
+    case kK4PolygonMapping: points(Points(d.pgm[i])); break;
+    case kK4Bitmap: points(d.bm[i].pos); break;
+    case kK4BitmapEx: points(d.bmx[i].pos); break;
+    case kK4Symbol: {
+      const TK4SymbolBody& s = d.sy[i].sym;
+      const TDPoint p = Scaled(s.pos, c);
+      const double reach = std::max(std::fabs(s.len), std::fabs(s.param[0]));
+      add(p.X - reach, p.Y - reach);
+      add(p.X + reach, p.Y + reach);
+      break;
+    }
+    default: return false;
+  }
+  return true;
+}
+
+// The kinds drawn with a line pen, of which the auxiliary type marks construction lines.
+bool IsLineKind(int32_t k) {
+  switch (k) {
+    case kK4Line: case kK4LineEx: case kK4Circle: case kK4CircleEx: case kK4Ellipse: case kK4EllipseEx:
+    case kK4Polyline: case kK4PolylineEx: case kK4Bezier: case kK4BezierEx:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The box around every object as the painter places it, whatever the layer
+// states; false (box untouched) when there is none.
+bool Extents(const TK4Data& d, ExtentBox& box) {
+  // One survey entity for all objects: only the box around them counts.
+  EntitySurvey all({});
+  auto add = [&](double x, double y) { all.Add(x, y); };
+  const size_t n = std::min<size_t>(static_cast<size_t>(std::max(d.EntN, 0)), d.Ent.size());
+  all.Begin();
+  for (size_t i = 0; i < n; ++i) ObjectPoints(d, d.Ent[i], add);
+  all.End();
+  if (all.any()) box = all.box();
+  return all.any();
+}
+
+// Hands the points of every object a picture shows, auxiliary lines left
+// out, to survey, object by object.
+void SurveyObjects(const TK4Data& d, EntitySurvey& survey) {
+  auto add = [&](double x, double y) { survey.Add(x, y); };
+  const size_t n = std::min<size_t>(static_cast<size_t>(std::max(d.EntN, 0)), d.Ent.size());
+  for (size_t i = 0; i < n; ++i) {
+    const TK4EntNo& e = d.Ent[i];
+    const TK4ObjectHeader* head = d.HeaderOf(e);
+    if (!head) continue;
+    uint8_t lg, ly, co, ty;
+    TK4Data::SepAttr(head->attr, lg, ly, co, ty);
+    if (d.li.grp[lg].state == 0 || d.li.grp[lg].tab[ly].state == 0) continue;  // hidden
+    if (ty == kK4AuxType && IsLineKind(e.INo)) continue;
+    survey.Begin();
+    ObjectPoints(d, e, add);
+    survey.End();
+  }
+}
+
+// ---- the items ----------------------------------------------------------------
 
 class K4Lowering {
  public:
@@ -64,34 +212,35 @@ class K4Lowering {
     return p;
   }
 
-  static scene::K4Mark Mark(const TK4SymbolBody& s, double c) {
-    const TDPoint p = Scaled(s.pos, c), o = Scaled(s.o, c);
-    return {p.X,      p.Y,     s.len,      o.X,       o.Y,      s.r[0] * c, s.r[1] * c, s.elipang,
-            s.angle,  s.param[0], s.param[1], s.style, s.extype, s.exattr};
+  static scene::K4Mark Mark(const TK4SymbolBody& s) {
+    return {s.pos.X, s.pos.Y,    s.len,      s.o.X,   s.o.Y,    s.r[0],   s.r[1], s.elipang,
+            s.angle, s.param[0], s.param[1], s.style, s.extype, s.exattr};
   }
+
+  static scene::K4Attr AttrOf(const Attr& a) { return {a.co, a.ty, a.c}; }
 
   scene::K4Stroke Stroke(const scene::Head& h, const Attr& a, scene::K4StrokeKind kind) const {
     scene::K4Stroke st;
     st.h = h;
+    st.attr = AttrOf(a);
     st.pen = Pen(a);
     st.kind = kind;
-    st.scale = a.c;
     return st;
   }
 
   scene::K4Stroke LineOf(const scene::Head& h, const Attr& a, const TK4ObjectLine& o) const {
     scene::K4Stroke st = Stroke(h, a, scene::K4StrokeKind::Line);
-    st.a = Scaled(o.p1, a.c);
-    st.b = Scaled(o.p2, a.c);
+    st.a = o.p1;
+    st.b = o.p2;
     return st;
   }
 
-  // Circles and ellipses: centre, radius (scaled), flattening and turn.
+  // Circles and ellipses: centre, radius, flattening and turn.
   scene::K4Stroke EllipseOf(const scene::Head& h, const Attr& a, const TDPoint& pos, double r, double flat,
                             double tilt, const std::array<double, 2>& arc) const {
     scene::K4Stroke st = Stroke(h, a, scene::K4StrokeKind::Ellipse);
     st.sweep = Sweep(arc[0], arc[1], st.full);
-    st.a = Scaled(pos, a.c);
+    st.a = pos;
     st.r = r;
     st.flat = flat;
     st.tilt = tilt;
@@ -108,16 +257,15 @@ class K4Lowering {
     return st;
   }
 
-  static void Edge(scene::K4Stroke& st, const TK4ObjectEdge& e, double c) {
-    st.edge = std::array<scene::K4Mark, 2>{Mark(e.mark[0], c), Mark(e.mark[1], c)};
+  static void Edge(scene::K4Stroke& st, const TK4ObjectEdge& e) {
+    st.edge = std::array<scene::K4Mark, 2>{Mark(e.mark[0]), Mark(e.mark[1])};
   }
 
   template <typename T>
-  static void PolygonPoints(scene::K4Fill& f, const T& o, double c) {
+  static void PolygonPoints(scene::K4Fill& f, const T& o) {
     const auto pts = Points(o);
     f.points.assign(pts.begin(), pts.end());
     f.count = o.cnt;
-    f.scale = c;
   }
 
   void Object(const TK4EntNo& e, size_t index) {
@@ -146,23 +294,23 @@ class K4Lowering {
         break;
       case kK4LineEx: {
         scene::K4Stroke st = LineOf(line, a, d_.lnx[i]);
-        Edge(st, d_.lnx[i].edge, c);
+        Edge(st, d_.lnx[i].edge);
         out.push_back(std::move(st));
         break;
       }
       case kK4Circle:
       case kK4CircleEx: {
         const TK4ObjectCircle& o = e.INo == kK4Circle ? d_.cr[i] : d_.crx[i];
-        scene::K4Stroke st = EllipseOf(line, a, o.pos, o.r * c, 1, 0, o.arc);
-        if (e.INo == kK4CircleEx && !st.full) Edge(st, d_.crx[i].edge, c);
+        scene::K4Stroke st = EllipseOf(line, a, o.pos, o.r, 1, 0, o.arc);
+        if (e.INo == kK4CircleEx && !st.full) Edge(st, d_.crx[i].edge);
         out.push_back(std::move(st));
         break;
       }
       case kK4Ellipse:
       case kK4EllipseEx: {
         const TK4ObjectEllipse& o = e.INo == kK4Ellipse ? d_.ep[i] : d_.epx[i];
-        scene::K4Stroke st = EllipseOf(line, a, o.pos, o.r[0] * c, flatness(o), o.angle, o.arc);
-        if (e.INo == kK4EllipseEx && !st.full) Edge(st, d_.epx[i].edge, c);
+        scene::K4Stroke st = EllipseOf(line, a, o.pos, o.r[0], flatness(o), o.angle, o.arc);
+        if (e.INo == kK4EllipseEx && !st.full) Edge(st, d_.epx[i].edge);
         out.push_back(std::move(st));
         break;
       }
@@ -171,7 +319,7 @@ class K4Lowering {
         break;
       case kK4PolylineEx: {
         scene::K4Stroke st = PointsOf(line, a, scene::K4StrokeKind::Polyline, d_.plx[i]);
-        Edge(st, d_.plx[i].edge, c);
+        Edge(st, d_.plx[i].edge);
         out.push_back(std::move(st));
         break;
       }
@@ -180,32 +328,40 @@ class K4Lowering {
         break;
       case kK4BezierEx: {
         scene::K4Stroke st = PointsOf(line, a, scene::K4StrokeKind::Bezier, d_.bzx[i]);
-        Edge(st, d_.bzx[i].edge, c);
+        Edge(st, d_.bzx[i].edge);
         out.push_back(std::move(st));
         break;
       }
       case kK4Symbol:
-        out.push_back(scene::K4Symbol{h, Pen(a), Mark(d_.sy[i].sym, c)});
+        out.push_back(scene::K4Symbol{h, AttrOf(a), Pen(a), Mark(d_.sy[i].sym)});
         break;
       case kK4Point: {
         const int32_t pc = d_.symstl.PointColorNo();
         scene::K4Point p;
         p.h = h;
+        p.attr = AttrOf(a);
         Colours(a, pc != 0 ? static_cast<uint8_t>(pc) : a.co, 0, p.palette, p.own);
         p.r = d_.symstl.PointDiameter() / 2;
-        p.p = Scaled(d_.pt[i].pos, c);
+        p.p = d_.pt[i].pos;
         out.push_back(p);
         break;
       }
       case kK4Text:
       case kK4TextEx: {
         const TK4ObjectText& o = e.INo == kK4Text ? d_.tx[i] : d_.txx[i];
-        // A style number past the drawing's 21 styles names no style: nothing to draw.
-        if (e.INo == kK4Text && o.style >= d_.txtstl.size()) break;
-        const TK4TextStyle& st = e.INo == kK4Text ? d_.txtstl[o.style] : d_.txx[i].ex;
         scene::K4Text t;
         t.h = h;
-        Colours(a, st.penno != 0 ? st.penno : a.co, 0, t.palette, t.own);
+        t.attr = AttrOf(a);
+        // A style number past the drawing's 21 styles names no style: nothing
+        // to draw, only its layer and pen to keep.
+        if (e.INo == kK4Text && o.style >= d_.txtstl.size()) {
+          t.h.flags |= scene::kNotDrawn;
+          out.push_back(std::move(t));
+          break;
+        }
+        const TK4TextStyle& st = e.INo == kK4Text ? d_.txtstl[o.style] : d_.txx[i].ex;
+        t.pen = st.penno != 0 ? st.penno : a.co;
+        Colours(a, t.pen, 0, t.palette, t.own);
         t.height = std::fabs(st.hight);
         t.width = std::fabs(st.width);
         if (t.height * 0.1 >= t.width) t.width = t.height;
@@ -223,14 +379,15 @@ class K4Lowering {
       case kK4Polygon: {
         scene::K4Fill f = FillOf(h, a, scene::K4FillKind::Pattern);
         f.pattern = d_.pg[i].ptn;
-        PolygonPoints(f, d_.pg[i], c);
+        PolygonPoints(f, d_.pg[i]);
         out.push_back(std::move(f));
         break;
       }
       case kK4PolygonGrad: {
         const TK4ObjectPolygonGrad& o = d_.pgg[i];
         scene::K4Fill f = FillOf(h, a, scene::K4FillKind::Gradient);
-        PolygonPoints(f, o, c);
+        f.pattern = o.ptn;
+        PolygonPoints(f, o);
         for (size_t j = 0; j < f.points.size(); ++j) {
           const TDPoint& p = f.points[j];
           if (j == 0 || p.X < f.boxX1) f.boxX1 = p.X;
@@ -251,7 +408,7 @@ class K4Lowering {
         const TK4ObjectPolygonMapping& o = d_.pgm[i];
         scene::K4Fill f = FillOf(h, a, scene::K4FillKind::Picture);
         f.pattern = o.ptn;
-        PolygonPoints(f, o, c);
+        PolygonPoints(f, o);
         f.pictureW = o.map.size.X;
         f.pictureH = o.map.size.Y;
         f.pictureDepth = o.map.depth;
@@ -264,12 +421,12 @@ class K4Lowering {
         const TK4ObjectBitmap& o = e.INo == kK4Bitmap ? d_.bm[i] : d_.bmx[i];
         scene::K4Bitmap b;
         b.h = h;
+        b.attr = AttrOf(a);
         uint32_t palette = 0;
         Colours(a, a.co, 0, palette, b.colour);
         b.greyed = a.greyed;
         b.type = o.typ;
         b.corners = o.pos;
-        b.scale = c;
         b.bytes = std::make_shared<const std::vector<uint8_t>>(o.bmp);
         out.push_back(std::move(b));
         break;
@@ -283,6 +440,7 @@ class K4Lowering {
   static scene::K4Fill FillOf(const scene::Head& h, const Attr& a, scene::K4FillKind kind) {
     scene::K4Fill f;
     f.h = h;
+    f.attr = AttrOf(a);
     f.kind = kind;
     uint32_t palette = 0;
     Colours(a, a.co, 0, palette, f.colour);
@@ -306,7 +464,7 @@ void LowerK4(const TK4Data& d, bool complete, scene::Scene& s) {
     if (d.psz.lout == 1) std::swap(s.papx, s.papy);
     // The extents of the objects; the paper for a drawing without any.
     s.extents = {0, 0, s.papx, s.papy};
-    d.Extents(s.extents);
+    Extents(d, s.extents);
   }
   s.painter = scene::Painter::K4;
   s.drawn = d.EntN > 0;
@@ -314,7 +472,7 @@ void LowerK4(const TK4Data& d, bool complete, scene::Scene& s) {
   s.paperFrame = s.frame;
   if (complete) {
     EntitySurvey survey({-s.papx / 2, -s.papy / 2, s.papx * 1.5, s.papy * 1.5});
-    d.SurveyObjects(survey);
+    SurveyObjects(d, survey);
     s.surveyAny = survey.any();
     s.surveyBox = survey.box();
     s.surveyOutside = survey.outside();
@@ -325,6 +483,11 @@ void LowerK4(const TK4Data& d, bool complete, scene::Scene& s) {
     const auto& l = g.tab[static_cast<size_t>(n % 16)];
     const int32_t state = g.state == 0 || l.state == 0 ? 3 : g.state == 1 || l.state == 1 ? 2 : 1;
     s.model.SetAttrLayer(n, state, 1.0 / k4::UsableScale(g.scale), g.text, l.text);
+    s.layers[static_cast<size_t>(n)].locked = d.Greyed(static_cast<uint8_t>(n / 16), static_cast<uint8_t>(n % 16));
+  }
+  for (uint8_t k = 0; k < 16; ++k) {
+    s.k4Print.patterns[k] = d.BasePattern(k);
+    s.k4Print.widths[k] = d.prnstl.width[k] * 0.01;
   }
   K4Lowering(d, s).Run();
 }

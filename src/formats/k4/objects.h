@@ -1,5 +1,5 @@
 #pragma once
-// Reading K4 objects the way the drawing pass draws them, for the pass and
+// Reading K4 objects the way the painter draws them, for the lowering and
 // for the extents: coordinates scaled by the layer group's scale, arc sweeps,
 // the points a count covers.
 #include <algorithm>

@@ -472,6 +472,7 @@ class JwsDraw : public JwwDrawTest {
     JwsSetGAttLayer(s, ctx.GAtt);
     canvas.ClearCalls();
     TGraph2 g(ctx, canvas);
+    g.View = view;
     scene::Scene sc;
     sc.model = ctx.GAtt;
     LowerJws(s, false, sc);

@@ -1,6 +1,6 @@
 // Layers, pens, line types, texts, curves, solids and markers of the
 // Jw-family drawings as DXF entities.
-#include "dxf_jw/jw_dxf.h"
+#include "dxf/jw_dxf.h"
 
 #include <algorithm>
 #include <cmath>
@@ -88,22 +88,23 @@ dxf::Color DxfColour(uint32_t argb) {
   return {dxf::NearestAci(rgb), rgb};
 }
 
-JwDxf::JwDxf(ConversionContext& ctx, dxf::Document& doc, MacroRules rules) : ctx_(ctx), doc_(doc), rules_(rules) {}
+JwDxf::JwDxf(const scene::Scene& s, const ConversionContext& ctx, dxf::Document& doc, MacroRules rules)
+    : s_(s), ctx_(ctx), doc_(doc), rules_(rules) {}
 
 std::string JwDxf::Layer(int n) {
   if (n < 0 || n > 255) return "0";
   if (!layerNames_[n].empty()) return layerNames_[n];
   static const char kHex[] = "0123456789ABCDEF";
   const std::string number = std::string(1, kHex[n / 16]) + "-" + kHex[n % 16];
-  const TjwvLayer& L = ctx_.GAtt.jwvLay[static_cast<size_t>(n)];
-  // The model keeps "[g] name" and "(l) name"; the names follow the prefix.
+  const scene::LayerDef& L = s_.layers[static_cast<size_t>(n)];
+  // The names are kept as "[g] name" and "(l) name"; the names follow the prefix.
   auto own = [](const std::u16string& s) {
     std::u16string v = s.size() >= 4 && s[3] == u' ' ? s.substr(4) : s;
     while (!v.empty() && (v.back() == u' ' || v.back() == u'　')) v.pop_back();
     while (!v.empty() && (v.front() == u' ' || v.front() == u'　')) v.erase(0, 1);
     return v;
   };
-  const std::u16string g = own(L.gna), l = own(L.nam);
+  const std::u16string g = own(L.groupName), l = own(L.name);
   std::string name = number;
   if (!g.empty() || !l.empty()) {
     name = dxf::SafeName((g.empty() ? std::string(1, kHex[n / 16]) : Utf16ToUtf8(g)) + "-" +
@@ -115,9 +116,8 @@ std::string JwDxf::Layer(int n) {
   }
   dxf::Layer layer;
   layer.name = name;
-  const int32_t st = ctx_.GAtt.GetAttrLayerState(n);
-  layer.off = st == 3;
-  layer.locked = st == 2 || locked_[static_cast<size_t>(n)];
+  layer.off = L.state == 3;
+  layer.locked = L.state == 2 || L.locked;
   doc_.layers.push_back(layer);
   layerNames_[static_cast<size_t>(n)] = name;
   return name;

@@ -1,10 +1,10 @@
 #pragma once
-// What the DXF passes of the Jw-family drawings (JWW, JWS, JWC, JWK) share:
-// layers, pens, line types, text styles and texts taken from the attribute
-// model, and the curves, solids and markers that the Jw renderer builds, all
-// in the drawing's millimetres. A drawing coordinate times the scale of the
-// entity's layer group is a millimetre of the drawing; pen widths stay
-// millimetres of paper (DXF lineweights are plotted widths).
+// The DXF entities of a scene's items: layers from the scene's layers, pens,
+// line types and text styles from the attribute model, texts as the renderer
+// lays them out, and the curves, solids and markers that the Jw renderer
+// builds, all in the drawing's millimetres. A drawing coordinate times the
+// scale of the entity's layer group is a millimetre of the drawing; pen
+// widths stay millimetres of paper (DXF lineweights are plotted widths).
 #include <array>
 #include <cstdint>
 #include <map>
@@ -15,21 +15,20 @@
 #include "context/context.h"
 #include "dxf/document.h"
 #include "render_jw/macros.h"
+#include "scene/scene.h"
 
 namespace zumen {
 
-// The builder one DXF pass of a Jw-family drawing works with. Every member
-// that takes a scale multiplies the drawing coordinates it is given by it.
+// The builder the DXF export of a scene works with. Every member that takes
+// a scale multiplies the drawing coordinates it is given by it.
 class JwDxf {
  public:
-  JwDxf(ConversionContext& ctx, dxf::Document& doc, MacroRules rules = MacroRules::Jw);
+  JwDxf(const scene::Scene& s, const ConversionContext& ctx, dxf::Document& doc, MacroRules rules = MacroRules::Jw);
 
   // Layer n (0..255; others go to layer "0"): made on first use, named from
-  // the model's group and layer names, off when the layer is hidden, locked
-  // when it is display-only or marked locked.
+  // the scene's group and layer names, off when the layer is hidden, locked
+  // when it is display-only or locked against editing.
   std::string Layer(int n);
-  // Layers made later are locked (the drawing's own protection flags).
-  void SetLocked(int n, bool locked) { locked_[n & 255] = locked; }
 
   // Properties of a line or arc: layer, pen colour (true colour and nearest
   // index), lineweight of widthMm, line type jn at scale.
@@ -69,19 +68,19 @@ class JwDxf {
   // A filled polygon: SOLID for a convex one of three or four corners, else HATCH.
   static void AddSolid(std::vector<dxf::Entity>& out, const dxf::Props& p, std::vector<TDPoint> pts, double scale);
 
-  ConversionContext& ctx() const { return ctx_; }
+  const ConversionContext& ctx() const { return ctx_; }
   void SetLgScale(double s) { lgScale_ = s; }
   dxf::Document& doc() { return doc_; }
 
  private:
   std::string Style(const std::u16string& font, int32_t Ftyp);
 
-  ConversionContext& ctx_;
+  const scene::Scene& s_;
+  const ConversionContext& ctx_;
   double lgScale_ = 1;
   dxf::Document& doc_;
   MacroRules rules_;
   std::array<std::string, 256> layerNames_{};
-  std::array<bool, 256> locked_{};
   std::map<std::pair<int, double>, std::string> linetypes_;
   std::map<std::pair<std::u16string, int32_t>, std::string> styles_;
 };
