@@ -4,6 +4,7 @@
 // the reference texts, the point lists, the private temporary folder and the
 // clock. The driver creates one per conversion and passes it by reference, so
 // conversions can run side by side in one process.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,12 @@ struct ConversionContext {
 
   // What this picture could not honour (images, fonts, ...).
   DiagnosticSink Diag;
+
+  // The caller's question whether to stop (RenderOptions::cancelled); null or
+  // empty: never. The painters ask it now and then and stop early; the
+  // output then delivers nothing.
+  const std::function<bool()>* Cancel = nullptr;
+  bool CancelAsked() const { return Cancel && *Cancel && (*Cancel)(); }
 
   // The colour that ink of colour c is drawn in on this picture: with SwapInk,
   // a colour close to the background becomes the foreground colour; in the

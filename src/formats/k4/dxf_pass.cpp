@@ -81,7 +81,8 @@ std::string K4DxfPass::Layer(uint8_t lg, uint8_t ly) {
   }
   dxf::Layer layer;
   layer.name = name;
-  layer.off = g.state == 0 || l.state == 0;
+  // Off as the picture hides it (the context holds the layer selection).
+  layer.off = ly < 16 ? ctx_.GAtt.GetAttrLayerState((lg & 15) * 16 + ly) == 3 : g.state == 0 || l.state == 0;
   layer.locked = g.state == 1 || l.state == 1;
   doc_.layers.push_back(layer);
   layers_[key] = name;
