@@ -13,6 +13,7 @@
 #include "cli/arguments.h"
 #include "cli/convert_command.h"
 #include "cli/info.h"
+#include "cli/text.h"
 #include "cli/thumbnail.h"
 #include "serve/serve_command.h"
 #include "zumen/zumen.h"
@@ -43,6 +44,11 @@ int Delivered(int status) {
 }
 
 }  // namespace
+
+// What --layers takes, for every command that has it.
+constexpr const char* kLayersHelp =
+    "Only these layers (hidden ones among them too): comma-separated G-L (layer L of group G) or G (every layer "
+    "of group G), G and L hex digits 0-F, e.g. 0,1-2,A-F (default: the drawing's own choice)";
 
 int main(int argc, char** argv) try {
   zumen::InstallSignalCleanup();
@@ -124,6 +130,7 @@ int main(int argc, char** argv) try {
   convert->add_option("--quality", c.quality, "JPEG and WebP quality, 1-100 (default: JPEG 90, WebP lossless)")
       ->type_name("N")
       ->check(Check(CheckQuality));
+  convert->add_option("--layers", c.layers, kLayersHelp)->type_name("LIST")->check(Check(CheckLayers));
 
   std::vector<std::string> infoSources;
   InfoSettings i;
@@ -135,6 +142,23 @@ int main(int argc, char** argv) try {
   info->add_flag("-r,--recursive", i.recursive, "The drawings in subfolders of the folders too");
   info->add_flag("--json", i.json, "Print one JSON object per drawing, one per line");
   info->add_option("--from", infoFrom, "Format of drawings named without their extension or read from standard input: " +
+                                           formats)
+      ->type_name("FORMAT")
+      ->check(Check(CheckFormat));
+
+  std::vector<std::string> textSources;
+  TextSettings t;
+  std::optional<std::string> textFrom, textLayers;
+  auto* text = app.add_subcommand("text", "List the texts drawings show, as drawn (macros expanded).");
+  text->footer("Plain output: one line per text, tab-separated: source, layer (G-L), x, y, height, angle (degrees),\n"
+               "block path (names joined by /, - for none), text. --json: one object per drawing on a line,\n"
+               "{\"source\", \"status\", \"texts\": [...]} (see the README for the fields).\n"
+               "Exit status: 0 done; 1 a drawing could not be read; 2 wrong usage; 3 a drawing was read only in part.");
+  text->add_option("SRC", textSources, "Drawings, folders of drawings, - for standard input")->type_name("")->required();
+  text->add_flag("-r,--recursive", t.recursive, "The drawings in subfolders of the folders too");
+  text->add_flag("--json", t.json, "Print one JSON object per drawing, one per line");
+  text->add_option("--layers", textLayers, kLayersHelp)->type_name("LIST")->check(Check(CheckLayers));
+  text->add_option("--from", textFrom, "Format of drawings named without their extension or read from standard input: " +
                                            formats)
       ->type_name("FORMAT")
       ->check(Check(CheckFormat));
@@ -157,6 +181,8 @@ int main(int argc, char** argv) try {
       ->type_name("")
       ->required()
       ->check(Check(CheckThumbnailSize));
+  std::optional<std::string> thumbLayers;
+  thumbnail->add_option("--layers", thumbLayers, kLayersHelp)->type_name("LIST")->check(Check(CheckLayers));
 
   zumen_serve::ServeArgs sv;
   auto* serve = app.add_subcommand(
@@ -194,8 +220,8 @@ int main(int argc, char** argv) try {
 
   // The first word that is not an option names the subcommand.
   if (argc > 1 && argv[1][0] != '-' && argv[1] != convert->get_name() && argv[1] != info->get_name() &&
-      argv[1] != thumbnail->get_name() && argv[1] != serve->get_name()) {
-    std::cerr << "zumen: unknown subcommand \"" << argv[1] << "\" (use convert, info, thumbnail or serve; see --help)\n";
+      argv[1] != text->get_name() && argv[1] != thumbnail->get_name() && argv[1] != serve->get_name()) {
+    std::cerr << "zumen: unknown subcommand \"" << argv[1] << "\" (use convert, info, text, thumbnail or serve; see --help)\n";
     return 2;
   }
   try {
@@ -219,8 +245,18 @@ int main(int argc, char** argv) try {
     }
     return Delivered(RunInfo(infoSources, i, std::cout, std::cerr));
   }
+  if (*text) {
+    if (textFrom) t.load.format = zumen::FormatFromName(*textFrom);
+    if (textLayers) t.layers = ParseLayers(*textLayers);
+    if (std::find(textSources.begin(), textSources.end(), "-") != textSources.end() && isatty(STDIN_FILENO)) {
+      std::cerr << "zumen: standard input is a terminal: pipe the drawing in (zumen text - < plan.jww)\n";
+      return 2;
+    }
+    return Delivered(RunText(textSources, t, std::cout, std::cerr));
+  }
   if (*thumbnail) {
-    return RunThumbnail(thumbSource, thumbDestination, std::stoi(thumbSize), isatty(STDOUT_FILENO), std::cerr);
+    return RunThumbnail(thumbSource, thumbDestination, std::stoi(thumbSize), isatty(STDOUT_FILENO), std::cerr,
+                        thumbLayers ? ParseLayers(*thumbLayers) : std::nullopt);
   }
   if (*serve) return zumen_serve::RunServe(sv, std::cerr);
   return 2;

@@ -1,5 +1,6 @@
 #include "arguments.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -118,6 +119,39 @@ std::optional<zumen::Fit> FitFromName(const std::string& text) {
   if (t == "paper") return zumen::Fit::Paper;
   if (t == "extents") return zumen::Fit::Extents;
   return std::nullopt;
+}
+
+std::optional<std::vector<int>> ParseLayers(const std::string& text) {
+  const auto hex = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  std::vector<int> out;
+  size_t at = 0;
+  while (true) {
+    const size_t comma = text.find(',', at);
+    const std::string item = text.substr(at, comma == std::string::npos ? std::string::npos : comma - at);
+    if (item.size() == 1 && hex(item[0]) >= 0) {
+      for (int l = 0; l < 16; ++l) out.push_back(hex(item[0]) * 16 + l);
+    } else if (item.size() == 3 && item[1] == '-' && hex(item[0]) >= 0 && hex(item[2]) >= 0) {
+      out.push_back(hex(item[0]) * 16 + hex(item[2]));
+    } else {
+      return std::nullopt;
+    }
+    if (comma == std::string::npos) break;
+    at = comma + 1;
+  }
+  std::sort(out.begin(), out.end());
+  out.erase(std::unique(out.begin(), out.end()), out.end());
+  return out;
+}
+
+std::string CheckLayers(const std::string& text) {
+  if (ParseLayers(text)) return {};
+  return "takes layers separated by commas, each G-L (layer L of group G) or G (a whole group), G and L hex "
+         "digits 0-F, such as 0,1-2,A-F; not \"" + text + "\"";
 }
 
 std::string OutputTypeChoices(const std::string& separator) {

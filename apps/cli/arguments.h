@@ -3,6 +3,7 @@
 // lists of choices the library offers.
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "zumen/zumen.h"
 
@@ -20,11 +21,17 @@ std::string CheckOutputType(const std::string& text);
 std::string CheckFormat(const std::string& text);
 std::string CheckBackground(const std::string& text);
 std::string CheckFit(const std::string& text);
+std::string CheckLayers(const std::string& text);
 
 // WIDTHxHEIGHT in pixels.
 bool ParseSize(const std::string& text, int& w, int& h);
 std::optional<zumen::Background> BackgroundFromName(const std::string& text);
 std::optional<zumen::Fit> FitFromName(const std::string& text);
+// The layers a --layers list names, as layer numbers (group x 16 + layer):
+// comma-separated items, each "G-L" (layer L of group G) or "G" (every layer
+// of group G), G and L hexadecimal digits 0-F in either case. Nothing for a
+// list that is empty or has an item of another form.
+std::optional<std::vector<int>> ParseLayers(const std::string& text);
 
 // "bmp|png|jpg|..." from the library's list of output types (separator between).
 std::string OutputTypeChoices(const std::string& separator = "|");

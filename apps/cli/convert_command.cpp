@@ -39,6 +39,7 @@ std::optional<int> MakeSettings(const ConvertArgs& a, ConvertSettings& s, std::o
   s.render.monochrome = a.monochrome;
   s.render.encoder.quality = a.quality;
   if (a.threads) s.render.threads = *a.threads;
+  if (a.layers) s.render.layers = ParseLayers(*a.layers);
   if (a.from) s.load.format = zumen::FormatFromName(*a.from);
   if (a.format) s.output = zumen::OutputTypeFromName(*a.format);
   return std::nullopt;

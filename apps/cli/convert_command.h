@@ -32,6 +32,7 @@ struct ConvertArgs {
   bool no_frame = false;
   bool monochrome = false;
   std::optional<int> quality;
+  std::optional<std::string> layers;  // --layers LIST (see ParseLayers)
   // Where the standard streams go (decides the progress bar and refuses
   // pictures on a terminal).
   bool stdin_terminal = false;

@@ -82,7 +82,7 @@ zumen::RenderOptions ThumbnailOptions(const zumen::Drawing& d, int size) {
 }
 
 int RunThumbnail(const std::string& source, const std::string& destination, int size, bool stdoutTerminal,
-                 std::ostream& err) {
+                 std::ostream& err, const std::optional<std::vector<int>>& layers) {
   const bool toStdout = destination == kStandardStream;
   if (toStdout && stdoutTerminal) {
     err << "zumen: will not write a png picture to a terminal: redirect standard output (zumen thumbnail IN - SIZE > "
@@ -95,8 +95,10 @@ int RunThumbnail(const std::string& source, const std::string& destination, int 
     return 1;
   }
   std::vector<uint8_t> bytes;
+  zumen::RenderOptions options = ThumbnailOptions(opened.drawing, size);
+  options.layers = layers;
   const zumen::RenderResult r = zumen::Render(
-      opened.drawing, ThumbnailOptions(opened.drawing, size),
+      opened.drawing, options,
       toStdout ? zumen::Output::Memory(zumen::OutputType::Png, bytes) : zumen::Output::File(destination, zumen::OutputType::Png));
   if (!r) {
     err << "zumen: " << source << ": " << r.status.message << '\n';

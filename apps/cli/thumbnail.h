@@ -2,7 +2,9 @@
 // `zumen thumbnail IN OUT SIZE`: a small PNG picture of a drawing for file
 // managers, as a freedesktop thumbnailer runs it.
 #include <iosfwd>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "zumen/zumen.h"
 
@@ -21,10 +23,11 @@ zumen::RenderOptions ThumbnailOptions(const zumen::Drawing& d, int size);
 
 // Writes the thumbnail of the drawing source into destination as PNG
 // (whatever its extension), or to standard output for "-" (never to a
-// terminal); the file is replaced only by a complete picture. Returns 0 when
+// terminal), showing the layers given (empty: the drawing's own choice);
+// the file is replaced only by a complete picture. Returns 0 when
 // written (a drawing read only in part gives the picture of what was read),
 // 2 for a terminal, else 1 with the reason on err.
 int RunThumbnail(const std::string& source, const std::string& destination, int size, bool stdoutTerminal,
-                 std::ostream& err);
+                 std::ostream& err, const std::optional<std::vector<int>>& layers = std::nullopt);
 
 }  // namespace zumen_cli

@@ -268,7 +268,10 @@ struct Text {
   double angle = 0;     // of its base line, degrees counter-clockwise
   bool vertical = false;  // written top to bottom
   Box box;           // the cells it is drawn in, in drawing units
-  int layer = 0;     // its layer's number
+  int layer = 0;     // its layer's number (group x 16 + layer)
+  int group = 0;     // its layer group, 0..15
+  std::string layer_name;  // UTF-8; empty when the drawing names none
+  std::string group_name;  // UTF-8; empty when the drawing names none
   // The blocks it is placed through, outermost first (their names, or "#n"
   // for a block without a name); empty for a text of the drawing itself.
   std::vector<std::string> block_path;
@@ -328,7 +331,7 @@ class ZUMEN_API Drawing {
 ZUMEN_API std::string InfoJson(const DrawingInfo& info);
 // The texts as one JSON array in UTF-8, one object per text: {"text", "x",
 // "y", "height", "angle", "vertical", "box": {min_x, min_y, max_x, max_y},
-// "layer", "block_path": [...]}.
+// "layer", "group", "layer_name", "group_name", "block_path": [...]}.
 ZUMEN_API std::string TextsJson(const std::vector<Text>& texts);
 // The layers as one JSON array in UTF-8: {"number", "group", "name",
 // "group_name", "state": "normal" | "display-only" | "hidden", "items"}.

@@ -68,6 +68,9 @@ std::string TextsJson(const std::vector<Text>& texts) {
     j["box"] = {{"min_x", Number(t.box.min_x)}, {"min_y", Number(t.box.min_y)}, {"max_x", Number(t.box.max_x)},
                 {"max_y", Number(t.box.max_y)}};
     j["layer"] = t.layer;
+    j["group"] = t.group;
+    j["layer_name"] = t.layer_name;
+    j["group_name"] = t.group_name;
     j["block_path"] = t.block_path;
     list.push_back(std::move(j));
   }

@@ -21,6 +21,7 @@
 #include "driver/dxf_export.h"
 #include "driver/reference.h"
 #include "driver/sizing.h"
+#include "driver/texts.h"
 #include "formats/jwc/jwc_data.h"
 #include "formats/jwc/jwk_data.h"
 #include "formats/jww/jws_data.h"
@@ -101,6 +102,10 @@ Status CheckOptions(const RenderOptions& o) {
     return invalid("the quality must be a whole number from 1 to 100");
   }
   if (o.max_side == 0) return invalid("the longest side allowed must be at least 1 pixel");
+  if (o.layers) {
+    for (int n : *o.layers)
+      if (n < 0 || n > 255) return invalid("a layer number must be from 0 to 255 (group x 16 + layer), not " + std::to_string(n));
+  }
   return {};
 }
 
@@ -125,6 +130,10 @@ RenderResult RenderDxf(const LoadedDrawing& loaded, const ConversionContext& ctx
   const bool toFile = output.kind() == Output::Kind::File;
   const std::string text = BuildDxf(loaded, ctx, toFile ? output.path() : std::string(), copies);
   r.draw_ms = Milliseconds(start);
+  if (ctx.CancelAsked()) {
+    r.status = Status::Error(StatusCode::Cancelled, "cancelled");
+    return r;
+  }
   const auto saving = std::chrono::steady_clock::now();
   const auto bytes = std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size());
   if (!toFile) {
@@ -274,8 +283,8 @@ const DrawingInfo& Drawing::Info() const { return impl_->loaded.info; }
 const std::vector<Diagnostic>& Drawing::Diagnostics() const { return impl_->loaded.diagnostics; }
 const std::vector<Layer>& Drawing::Layers() const { return impl_->loaded.layers; }
 std::vector<Text> Drawing::Texts(const RenderOptions& options) const {
-  (void)options;
-  return {};
+  if (!impl_) return {};
+  return CollectTexts(impl_->loaded, options);
 }
 
 // ---------------------------------------------------------------- rendering
@@ -402,6 +411,10 @@ RenderResult RenderWith(const Drawing& d, const RenderOptions& asked, const Outp
   for (const auto& [from, to] : spans) {
     drawing += std::max(0.0, to - std::max(from, reached));
     reached = std::max(reached, to);
+  }
+  if (e == kCancelledMessage) {
+    r.status = Status::Error(StatusCode::Cancelled, "cancelled");
+    return r;
   }
   if (!e.empty()) {
     r.status = Status::Error(StatusCode::WriteFailed, e);

@@ -11,6 +11,7 @@
 // the layer group being drawn and what a pass could not honour belong to the
 // renderer drawing on one canvas.
 #include <optional>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,12 @@ struct ConversionContext {
   bool KeepMasks = false;
   // Characters drawn less than this many pixels high become bars (0: none).
   double TextBarsBelowPx = 0;
+
+  // The caller's question whether to stop (RenderOptions::cancelled); null or
+  // empty: never. The painters ask it now and then and stop early; the
+  // output then delivers nothing.
+  const std::function<bool()>* Cancel = nullptr;
+  bool CancelAsked() const { return Cancel && *Cancel && (*Cancel)(); }
 
   // The colour that ink of colour c is drawn in on this picture: with SwapInk,
   // a colour close to the background becomes the foreground colour; in the

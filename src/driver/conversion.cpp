@@ -73,6 +73,12 @@ const char* FamilyName(Family f) {
 
 LoadedDrawing::~LoadedDrawing() = default;
 
+std::string OwnLayerName(const std::u16string& name, char16_t open, char16_t close) {
+  std::u16string_view v = name;
+  if (v.size() >= 4 && v[0] == open && v[2] == close && v[3] == u' ') v.remove_prefix(4);
+  return Utf16ToUtf8(v);
+}
+
 namespace {
 
 // Reads the image files the scene's image texts place (those not among the
@@ -148,12 +154,39 @@ void BuildScene(LoadedDrawing& d) {
   }
 }
 
+// The 256 layers with their names and states, and the items the scene
+// paints on each (a definition's members once for each placement).
+void DescribeLayers(const scene::Scene& s, std::vector<Layer>& out) {
+  out.assign(TgraAttribute::kLayerCount, Layer{});
+  for (int n = 0; n < TgraAttribute::kLayerCount; ++n) {
+    Layer& l = out[static_cast<size_t>(n)];
+    const scene::LayerDef& def = s.layers[static_cast<size_t>(n)];
+    l.number = n;
+    l.group = n / 16;
+    l.name = OwnLayerName(def.name, u'(', u')');
+    l.group_name = OwnLayerName(def.groupName, u'[', u']');
+    l.state = def.state == 3 ? LayerState::Hidden : def.state == 2 ? LayerState::DisplayOnly : LayerState::Normal;
+  }
+  const auto count = [&](const std::vector<scene::Item>& items) {
+    for (const scene::Item& item : items) {
+      const scene::Head& h = scene::HeadOf(item);
+      if (h.layer >= 0 && h.layer < TgraAttribute::kLayerCount && !(h.flags & scene::kNotDrawn))
+        ++out[static_cast<size_t>(h.layer)].items;
+    }
+  };
+  count(s.items);
+  for (const scene::Placement& p : s.placements)
+    if (p.definition >= 0 && static_cast<size_t>(p.definition) < s.definitions.size())
+      count(s.definitions[static_cast<size_t>(p.definition)].items);
+}
+
 // What the drawing holds, with its extents, for Info().
 void Describe(LoadedDrawing& d) {
   DrawingInfo& info = d.info;
   info = DrawingInfo{};
   info.format = FormatOf(d.family);
   d.handler->Describe(*d.scene, info);
+  DescribeLayers(*d.scene, d.layers);
   info.read_ok = d.read;
   info.read_error = d.read ? std::string() : d.error;
   const ExtentBox& e = d.scene->extents;
@@ -201,6 +234,19 @@ void EmptyDrawing(Family family, LoadedDrawing& out) {
   out.info = DrawingInfo{};
   out.info.format = FormatOf(family);
   BuildScene(out);
+  DescribeLayers(*out.scene, out.layers);
+}
+
+void SelectLayers(TgraAttribute& a, const std::vector<int>& shown) {
+  std::vector<bool> in(TgraAttribute::kLayerCount, false);
+  for (int n : shown)
+    if (n >= 0 && n < TgraAttribute::kLayerCount) in[static_cast<size_t>(n)] = true;
+  for (int n = 0; n < TgraAttribute::kLayerCount && n < a.jwvLayN; ++n) {
+    TjwvLayer& l = a.jwvLay[static_cast<size_t>(n)];
+    // A display-only layer keeps its grey; a hidden one named is drawn normally.
+    if (!in[static_cast<size_t>(n)]) l.sta = 3;
+    else if (l.sta == 3) l.sta = 1;
+  }
 }
 
 void SetUpContext(const LoadedDrawing& d, const RenderOptions& options, ConversionContext& ctx, const Clock* clock) {
@@ -210,6 +256,8 @@ void SetUpContext(const LoadedDrawing& d, const RenderOptions& options, Conversi
   a = s.model;
   a.SetDispHojo(options.auxiliary_lines ? 1 : 0);
   ctx.Facts = &d.facts;
+  if (options.layers) SelectLayers(a, *options.layers);
+  ctx.Cancel = options.cancelled ? &options.cancelled : nullptr;
   ctx.RefFileName = Utf8ToUtf16(options.reference_file);
   RefFileOpen(ctx, options.reference_folder);
   // The background: the drawing's own (white, or black for a JWW drawing that

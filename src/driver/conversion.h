@@ -26,6 +26,11 @@ Format FormatOf(Family f);
 Family FamilyOfPath(const std::string& path);
 const char* FamilyName(Family f);
 
+// A layer's or group's name as the drawing gives it: the model's display
+// name without the "(l) " or "[g] " the model puts before it (open and close
+// are the brackets).
+std::string OwnLayerName(const std::u16string& name, char16_t open, char16_t close);
+
 // A drawing as read: its handler holding the model, what the reading gave,
 // and its scene.
 struct LoadedDrawing {
@@ -68,6 +73,10 @@ void EmptyDrawing(Family family, LoadedDrawing& out);
 // family's preparation (after a complete read), and the background choice.
 void SetUpContext(const LoadedDrawing& d, const RenderOptions& options, ConversionContext& ctx,
                   const Clock* clock = nullptr);
+// Shows exactly the layers named (numbers 0..255, others ignored): those
+// not named become hidden, hidden ones named become normal, display-only ones
+// named stay display-only.
+void SelectLayers(TgraAttribute& a, const std::vector<int>& shown);
 // The per-format modes the options choose.
 DrawModes ModesOf(const RenderOptions& options);
 

@@ -97,7 +97,8 @@ std::string K4SceneDxf::Layer(int n) {
   }
   dxf::Layer layer;
   layer.name = name;
-  layer.off = L.state == 3;
+  // Off as the picture hides it (the context holds the layer selection).
+  layer.off = ctx_.GAtt.GetAttrLayerState(n & 255) == 3;
   layer.locked = L.locked;
   doc_.layers.push_back(layer);
   layers_[n] = name;

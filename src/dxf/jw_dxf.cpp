@@ -116,8 +116,10 @@ std::string JwDxf::Layer(int n) {
   }
   dxf::Layer layer;
   layer.name = name;
-  layer.off = L.state == 3;
-  layer.locked = L.state == 2 || L.locked;
+  // States as the picture shows them (the context holds the layer selection).
+  const int32_t st = ctx_.GAtt.GetAttrLayerState(n);
+  layer.off = st == 3;
+  layer.locked = st == 2 || L.locked;
   doc_.layers.push_back(layer);
   layerNames_[static_cast<size_t>(n)] = name;
   return name;

@@ -198,10 +198,12 @@ class RasterTarget final : public PictureTarget {
         type_(type),
         encode_(EncodeSettingsOf(options)),
         threads_(ThreadsFor(options.threads)),
-        fontConfig_(options.fonts_config) {}
+        fontConfig_(options.fonts_config),
+        cancelled_(options.cancelled) {}
 
   std::string Paint(const std::function<void(Canvas&)>& draw) override {
     DrawInStrips(draw);
+    if (cancelled_ && cancelled_()) return std::string(kCancelledMessage);
     const PixelView v = canvas_->Pixels();
     if (output_.kind() == Output::Kind::Pixels) {
       PixelsWriter(output_).WriteRows(v);
@@ -294,6 +296,7 @@ class RasterTarget final : public PictureTarget {
   EncodeSettings encode_;
   int threads_;
   std::string fontConfig_;
+  std::function<bool()> cancelled_;
 };
 
 // A picture too large for one bitmap: drawn in bands of rows (and, wider
@@ -311,7 +314,8 @@ class BandedTarget final : public PictureTarget {
         alpha_(options.background == Background::Transparent),
         encode_(EncodeSettingsOf(options)),
         banding_(banding),
-        fontConfig_(options.fonts_config) {}
+        fontConfig_(options.fonts_config),
+        cancelled_(options.cancelled) {}
 
   std::string Paint(const std::function<void(Canvas&)>& draw) override {
     std::unique_ptr<FileOutput> file;
@@ -369,6 +373,7 @@ class BandedTarget final : public PictureTarget {
       tiles.push_back(std::move(made.canvas));
     }
     for (int y0 = 0; y0 < height_; y0 += bandRows) {
+      if (cancelled_ && cancelled_()) return Cancelled();
       const int y1 = std::min(height_, y0 + bandRows);
       const int sy0 = std::max(0, y0 - margin), sy1 = std::min(height_, y1 + margin);
       PixelView v;
@@ -396,11 +401,18 @@ class BandedTarget final : public PictureTarget {
       }
       if (!encoder->WriteRows(v)) return Failed(*encoder, file.get());
     }
+    if (cancelled_ && cancelled_()) return Cancelled();
     if (!encoder->Finish()) return Failed(*encoder, file.get());
     return file ? file->Commit() : std::string();
   }
 
  private:
+  // Stopped: the temporary file goes with its FileOutput, memory is emptied.
+  std::string Cancelled() const {
+    if (output_.kind() == Output::Kind::Memory) output_.bytes()->clear();
+    return std::string(kCancelledMessage);
+  }
+
   std::string Failed(const RowEncoder& encoder, const FileOutput* file) const {
     if (output_.kind() == Output::Kind::Memory) output_.bytes()->clear();
     return EncoderFailure(encoder, file);
@@ -413,6 +425,7 @@ class BandedTarget final : public PictureTarget {
   EncodeSettings encode_;
   Banding banding_;
   std::string fontConfig_;
+  std::function<bool()> cancelled_;
 };
 
 constexpr double kPointsPerMm = 72 / 25.4;
@@ -498,7 +511,8 @@ std::vector<uint8_t> RenumberSvgIds(std::span<const uint8_t> bytes) {
 class VectorTarget final : public PictureTarget {
  public:
   static std::unique_ptr<VectorTarget> Make(const Output& output, OutputType type, int width, int height,
-                                            const VectorPage& page, std::string& error) {
+                                            const VectorPage& page, const RenderOptions& options,
+                                            std::string& error) {
     if (!(page.width_mm <= kMaxPageMm && page.height_mm <= kMaxPageMm)) {
       char size[80];
       std::snprintf(size, sizeof size, "%.0f x %.0f mm", page.width_mm, page.height_mm);
@@ -506,7 +520,7 @@ class VectorTarget final : public PictureTarget {
               std::to_string(static_cast<int>(kMaxPageMm)) + " mm";
       return nullptr;
     }
-    std::unique_ptr<VectorTarget> t(new VectorTarget(output, type));
+    std::unique_ptr<VectorTarget> t(new VectorTarget(output, type, options.cancelled));
     t->page_width_mm_ = std::max(page.width_mm, kMinPageMm);
     t->page_height_mm_ = std::max(page.height_mm, kMinPageMm);
     const double pageW = t->page_width_mm_ * kPointsPerMm;
@@ -541,6 +555,7 @@ class VectorTarget final : public PictureTarget {
 
   std::string Paint(const std::function<void(Canvas&)>& draw) override {
     draw(*canvas_);
+    if (cancelled_ && cancelled_()) return std::string(kCancelledMessage);
     cairo_surface_finish(surface_);
     if (const cairo_status_t st = cairo_surface_status(surface_); st != CAIRO_STATUS_SUCCESS) {
       return std::string("cannot make the ") + OutputTypeName(type_) + " page: " + cairo_status_to_string(st);
@@ -553,10 +568,12 @@ class VectorTarget final : public PictureTarget {
   }
 
  private:
-  VectorTarget(const Output& output, OutputType type) : output_(output), type_(type) {}
+  VectorTarget(const Output& output, OutputType type, std::function<bool()> cancelled)
+      : output_(output), type_(type), cancelled_(std::move(cancelled)) {}
 
   Output output_;
   OutputType type_;
+  std::function<bool()> cancelled_;
   double page_width_mm_ = 0;
   double page_height_mm_ = 0;
   std::vector<uint8_t> bytes_;
@@ -607,7 +624,7 @@ std::unique_ptr<PictureTarget> MakeTarget(const Output& output, int width, int h
         p.width_mm = width / p.px_per_mm;
         p.height_mm = height / p.px_per_mm;
       }
-      return VectorTarget::Make(output, type, width, height, p, error);
+      return VectorTarget::Make(output, type, width, height, p, options, error);
     }
     error = CheckFormatSize(CodecFormat(type), static_cast<uint64_t>(width), static_cast<uint64_t>(height));
     if (!error.empty()) return nullptr;

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "canvas/canvas.h"
 #include "zumen/zumen.h"
@@ -24,9 +25,14 @@ class PictureTarget {
   // Has draw draw the whole picture on a canvas of the picture's grid (once
   // for each band of a banded picture, each time on a fresh canvas) and
   // delivers the picture; an error message, empty on success. A file is
-  // replaced only by a complete picture.
+  // replaced only by a complete picture. When the options' cancel question
+  // answers true after drawing (or between bands), nothing is delivered and
+  // the answer is kCancelledMessage.
   virtual std::string Paint(const std::function<void(Canvas&)>& draw) = 0;
 };
+
+// What PictureTarget::Paint answers for a picture the caller cancelled.
+inline constexpr std::string_view kCancelledMessage = "cancelled";
 
 // When a raster picture is drawn in bands, and how large they are.
 struct Banding {

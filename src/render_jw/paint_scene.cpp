@@ -31,7 +31,15 @@ double Round4(double x) { return RoundDec(4, 2, x); }
 
 class Painter {
  public:
-  Painter(const ConversionContext& ctx, TGraph2& g) : ctx_(ctx), g_(g), dm_(ctx.GAtt.GetDisplayMode()) {}
+  // Paints on g; with a visitor, hands the texts to it instead and paints nothing.
+  Painter(const ConversionContext& ctx, TGraph2* g, TextVisitor* visitor = nullptr)
+      : ctx_(ctx), g_(g), visitor_(visitor), dm_(ctx.GAtt.GetDisplayMode()) {}
+
+  // The scale of the layer group of what is drawn next (the texts' scale macros).
+  void SetLgScale(double v) {
+    lgScale_ = v;
+    if (g_) g_->LgScale = v;
+  }
 
   bool Shown(const scene::Head& h) const {
     if (h.flags & scene::kNotDrawn) return false;
@@ -42,6 +50,7 @@ class Painter {
   // ---- items of the drawing itself -------------------------------------------
 
   void Paint(const scene::Item& item) {
+    if (visitor_ && !std::holds_alternative<scene::Text>(item)) return;
     std::visit([this](const auto& i) { Draw(i); }, item);
   }
 
@@ -52,23 +61,23 @@ class Painter {
   void Placed(const T&, const scene::Placement&) {}
 
   void Draw(const scene::Line& e) {
-    if (dm_) g_.GLSetDT();
+    if (dm_) g_->GLSetDT();
     Pen(e.pen);
     if (dm_)
-      g_.GLLineDT(e.pen.lay, e.pen.typ, e.p1.X, e.p1.Y, e.p2.X, e.p2.Y);
+      g_->GLLineDT(e.pen.lay, e.pen.typ, e.p1.X, e.p1.Y, e.p2.X, e.p2.Y);
     else
-      g_.GLLine(e.p1.X, e.p1.Y, e.p2.X, e.p2.Y);
+      g_->GLLine(e.p1.X, e.p1.Y, e.p2.X, e.p2.Y);
   }
 
   void Draw(const scene::Arc& e) {
-    if (dm_) g_.GLSetDT();
+    if (dm_) g_->GLSetDT();
     Pen(e.pen);
     if (dm_)
-      g_.GLEllipseArcDT(e.pen.lay, e.pen.typ, e.c.X, e.c.Y, e.r, e.flat, e.tilt, e.start, e.sweep);
+      g_->GLEllipseArcDT(e.pen.lay, e.pen.typ, e.c.X, e.c.Y, e.r, e.flat, e.tilt, e.start, e.sweep);
     else if (e.whole)
-      g_.GLEllipse(e.c.X, e.c.Y, e.r, e.flat, e.tilt);
+      g_->GLEllipse(e.c.X, e.c.Y, e.r, e.flat, e.tilt);
     else
-      g_.GLEllipseArc(e.c.X, e.c.Y, e.r, e.flat, e.tilt, e.start, e.sweep);
+      g_->GLEllipseArc(e.c.X, e.c.Y, e.r, e.flat, e.tilt, e.start, e.sweep);
   }
 
   void Draw(const scene::Solid& e) {
@@ -78,24 +87,28 @@ class Painter {
 
   void Draw(const scene::SolidArc& e) {
     FillPen(e.pen, e.own);
-    g_.GLSolidArc(e.style, e.v[0], e.v[1], e.v[2], e.v[3], e.v[4], e.v[5], e.v[6], e.v[7]);
+    g_->GLSolidArc(e.style, e.v[0], e.v[1], e.v[2], e.v[3], e.v[4], e.v[5], e.v[6], e.v[7]);
   }
 
   void Draw(const scene::Marker& e) {
-    g_.GLTenMarker(e.p.X, e.p.Y, e.kf, e.code, e.angle, e.scale, e.lay, e.col, e.width, 0);
+    g_->GLTenMarker(e.p.X, e.p.Y, e.kf, e.code, e.angle, e.scale, e.lay, e.col, e.width, 0);
   }
 
   void Draw(const scene::Text& e) {
-    g_.LgScale = e.macroScale;
+    SetLgScale(e.macroScale);
+    if (visitor_) {
+      visitor_->Visit({e.h, nullptr, e.p1, e.p2, e.height, e.width, e.spacing, e.style, e.font, e.text, lgScale_});
+      return;
+    }
     Pen(e.pen);
-    g_.GLAText3(e.p1.X, e.p1.Y, e.p2.X, e.p2.Y, e.height, e.width, e.spacing, e.style, e.font, e.text);
+    g_->GLAText3(e.p1.X, e.p1.Y, e.p2.X, e.p2.Y, e.height, e.width, e.spacing, e.style, e.font, e.text);
   }
 
   void Draw(const scene::Image& e) {
     const double x1 = e.p1.X, y1 = e.p1.Y, x2 = x1 + e.w, y2 = y1 + e.hgt;
     if (dm_) {
-      const int32_t r = e.longForm ? g_.GLImage2(x1, y1, x2, y2, e.X, e.Y, e.R, e.A, e.file)
-                                   : g_.GLImage(x1, y1, x2, y2, 1, e.file);
+      const int32_t r = e.longForm ? g_->GLImage2(x1, y1, x2, y2, e.X, e.Y, e.R, e.A, e.file)
+                                   : g_->GLImage(x1, y1, x2, y2, 1, e.file);
       // A file that is missing, of a type not read or without pixels leaves
       // the frame, so that the picture shows where the image belongs.
       if (r != kImageNotShown) return;
@@ -104,38 +117,39 @@ class Painter {
   }
 
   void Draw(const scene::BaseMark& e) {
-    if (!ctx_.GAtt.GetDispKijun() || !(g_.View.DispScale > 0)) return;
-    g_.GPenSet(ctx_.InkColour(0xFFFF0000), 0, 2);
-    g_.GLEllipse(e.p.X, e.p.Y, 5.0 / g_.View.DispScale, 1.0, 0);
+    if (!ctx_.GAtt.GetDispKijun() || !(g_->View.DispScale > 0)) return;
+    g_->GPenSet(ctx_.InkColour(0xFFFF0000), 0, 2);
+    g_->GLEllipse(e.p.X, e.p.Y, 5.0 / g_->View.DispScale, 1.0, 0);
   }
 
   // ---- members of a placement ----------------------------------------------------
 
   void Place(const scene::Item& item, const scene::Placement& p) {
+    if (visitor_ && !std::holds_alternative<scene::Text>(item)) return;
     std::visit([&](const auto& i) { Placed(i, p); }, item);
   }
 
   void Placed(const scene::Line& e, const scene::Placement& p) {
-    if (dm_) g_.GLSetDT();
+    if (dm_) g_->GLSetDT();
     Pen(e.pen);
     const TDPoint a = p.xf.T(e.p1.X, e.p1.Y), b = p.xf.T(e.p2.X, e.p2.Y);
     if (dm_)
-      g_.GLLineDT(e.pen.lay, e.pen.typ, a.X, a.Y, b.X, b.Y);
+      g_->GLLineDT(e.pen.lay, e.pen.typ, a.X, a.Y, b.X, b.Y);
     else
-      g_.GLLine(a.X, a.Y, b.X, b.Y);
+      g_->GLLine(a.X, a.Y, b.X, b.Y);
   }
 
   void Placed(const scene::Arc& e, const scene::Placement& p) {
-    if (dm_) g_.GLSetDT();
+    if (dm_) g_->GLSetDT();
     Pen(e.pen);
     const scene::Transform& x = p.xf;
     if (dm_) {
-      g_.GLEllipseArcBLDT(e.pen.lay, e.pen.typ, e.c.X, e.c.Y, e.r, e.flat, e.tilt, e.start, e.sweep, x.bx, x.by,
+      g_->GLEllipseArcBLDT(e.pen.lay, e.pen.typ, e.c.X, e.c.Y, e.r, e.flat, e.tilt, e.start, e.sweep, x.bx, x.by,
                           x.b1, x.b2, x.b3, x.b4, x.sc);
     } else if (e.whole) {
-      g_.GLEllipseBL(e.c.X, e.c.Y, e.r, e.flat, e.tilt, x.bx, x.by, x.b1, x.b2, x.b3, x.b4, x.sc);
+      g_->GLEllipseBL(e.c.X, e.c.Y, e.r, e.flat, e.tilt, x.bx, x.by, x.b1, x.b2, x.b3, x.b4, x.sc);
     } else {
-      g_.GLEllipseArcBL(e.c.X, e.c.Y, e.r, e.flat, e.tilt, e.start, e.sweep, x.bx, x.by, x.b1, x.b2, x.b3, x.b4,
+      g_->GLEllipseArcBL(e.c.X, e.c.Y, e.r, e.flat, e.tilt, e.start, e.sweep, x.bx, x.by, x.b1, x.b2, x.b3, x.b4,
                         x.sc);
     }
   }
@@ -150,7 +164,7 @@ class Painter {
   void Placed(const scene::SolidArc& e, const scene::Placement& p) {
     FillPen(e.pen, e.own);
     const scene::Transform& x = p.xf;
-    g_.GLSolidArcBL(e.style, e.v[0], e.v[1], e.v[2], e.v[3], e.v[4], e.v[5], e.v[6], e.v[7], x.bx, x.by, x.b1, x.b2,
+    g_->GLSolidArcBL(e.style, e.v[0], e.v[1], e.v[2], e.v[3], e.v[4], e.v[5], e.v[6], e.v[7], x.bx, x.by, x.b1, x.b2,
                     x.b3, x.b4, x.sc);
   }
 
@@ -164,12 +178,11 @@ class Painter {
       // 90 degrees, where b1 is negative too) only turns it.
       a = e.angle + Dir(at, p.xf.T(e.p.X + 10, e.p.Y)) + (p.xf.Mirrors() && p.xf.b1 < 0 ? kPi : 0.0);
     }
-    g_.GLTenMarker(at.X, at.Y, e.kf, e.code, a, e.scale, e.lay, e.col, e.width, 0);
+    g_->GLTenMarker(at.X, at.Y, e.kf, e.code, a, e.scale, e.lay, e.col, e.width, 0);
   }
 
   void Placed(const scene::Text& e, const scene::Placement& p) {
-    g_.LgScale = p.ownScale ? e.macroScale : p.groupScale;
-    Pen(e.pen);
+    SetLgScale(p.ownScale ? e.macroScale : p.groupScale);
     PlacedText t = PlaceText(e, p.xf);
     const std::u16string* text = &e.text;
     std::u16string value;
@@ -191,7 +204,12 @@ class Painter {
       t.p1 = {m.X - cx, m.Y - cy};
       t.p2 = {m.X + cx, m.Y + cy};
     }
-    g_.GLAText3(t.p1.X, t.p1.Y, t.p2.X, t.p2.Y, t.h, t.w, t.sp, e.style, e.font, *text);
+    if (visitor_) {
+      visitor_->Visit({e.h, &p, t.p1, t.p2, t.h, t.w, t.sp, e.style, e.font, *text, lgScale_});
+      return;
+    }
+    Pen(e.pen);
+    g_->GLAText3(t.p1.X, t.p1.Y, t.p2.X, t.p2.Y, t.h, t.w, t.sp, e.style, e.font, *text);
   }
 
   void Placed(const scene::Image& e, const scene::Placement& p) {
@@ -203,7 +221,7 @@ class Painter {
     double a = Dir(p1, p.xf.T(e.p1.X + e.w * std::cos(ar), e.p1.Y + e.w * std::sin(ar))) * 180 / kPi;
     a = std::fmod(a, 360.0);
     if (a < 0) a += 360;
-    if (dm_ && g_.GLImage2(p1.X, p1.Y, p1.X + w, p1.Y + h, e.X, e.Y, e.R, a, e.file) != kImageNotShown) return;
+    if (dm_ && g_->GLImage2(p1.X, p1.Y, p1.X + w, p1.Y + h, e.X, e.Y, e.R, a, e.file) != kImageNotShown) return;
     ImageFrame(e.pen, p1.X, p1.Y, p1.X + w, p1.Y + h, a);
   }
 
@@ -240,7 +258,7 @@ class Painter {
     return t;
   }
 
-  void Pen(const scene::JwPen& p) { g_.GLPenSet(p.lay, p.col, p.typ, p.wid, 0); }
+  void Pen(const scene::JwPen& p) { g_->GLPenSet(p.lay, p.col, p.typ, p.wid, 0); }
 
   // A fill in the pen, or in its own colour greyed as a pen colour is on a
   // display-only layer (and the background's on a hidden one).
@@ -252,25 +270,27 @@ class Painter {
     const TgraAttribute& at = ctx_.GAtt;
     const int32_t st = at.GetAttrLayerState(p.lay);
     const uint32_t col = st == 2 ? at.GetGrayColor() : st == 3 ? at.GetBackColor() : *own;
-    g_.GPenSet(ctx_.InkColour(col), 0, 1);
+    g_->GPenSet(ctx_.InkColour(col), 0, 1);
   }
 
   void Quad(const TDPoint (&p)[4]) {
-    g_.GLPt.assign(std::begin(p), std::end(p));
-    g_.GLSolid();
-    g_.GLPt.clear();
+    g_->GLPt.assign(std::begin(p), std::end(p));
+    g_->GLSolid();
+    g_->GLPt.clear();
   }
 
   // The frame of an image box, turned by deg degrees about (x1, y1), in the
   // pen of the image text: drawn in place of an image that is not shown.
   void ImageFrame(const scene::JwPen& pen, double x1, double y1, double x2, double y2, double deg) {
     Pen(pen);
-    g_.GLBoxA(x1, y1, x2, y2, deg * kPi / 180.0);
+    g_->GLBoxA(x1, y1, x2, y2, deg * kPi / 180.0);
   }
 
   const ConversionContext& ctx_;
-  TGraph2& g_;
+  TGraph2* g_;
+  TextVisitor* visitor_;
   const bool dm_;
+  double lgScale_ = 1;
 };
 
 // An item of a scene whose coordinates the painter divides by d (a JWK
@@ -292,16 +312,14 @@ scene::Item Divided(const scene::Item& item, double d) {
   return out;
 }
 
-}  // namespace
-
-bool scene::Transform::IsIdentity() const {
-  return std::fabs(b1 - 1) <= 1e-14 && std::fabs(b2) <= 1e-14 && std::fabs(b3) <= 1e-14 && std::fabs(b4 - 1) <= 1e-14;
-}
-
-void PaintJwItems(const scene::Scene& s, const ConversionContext& ctx, TGraph2& g) {
-  Painter painter(ctx, g);
-  if (ctx.GAtt.GetDisplayMode()) g.GLSetDT();
+// Every item the context shows, in painting order, through the painter;
+// stops early when the caller asks to cancel (checked every kCancelEvery items).
+void Walk(const scene::Scene& s, const ConversionContext& ctx, Painter& painter, bool overlay) {
+  constexpr unsigned kCancelEvery = 256;
+  unsigned n = 0;
+  const auto stop = [&] { return ++n % kCancelEvery == 0 && ctx.CancelAsked(); };
   for (const scene::Item& item : s.items) {
+    if (stop()) return;
     if (!painter.Shown(scene::HeadOf(item))) continue;
     if (s.divisor != 1)
       painter.Paint(Divided(item, s.divisor));
@@ -309,12 +327,32 @@ void PaintJwItems(const scene::Scene& s, const ConversionContext& ctx, TGraph2& 
       painter.Paint(item);
   }
   for (const scene::Placement& p : s.placements) {
-    g.LgScale = p.groupScale;
+    painter.SetLgScale(p.groupScale);
     if (p.definition < 0 || static_cast<size_t>(p.definition) >= s.definitions.size()) continue;
-    for (const scene::Item& item : s.definitions[static_cast<size_t>(p.definition)].items)
+    for (const scene::Item& item : s.definitions[static_cast<size_t>(p.definition)].items) {
+      if (stop()) return;
       if (painter.Shown(scene::HeadOf(item))) painter.Place(item, p);
+    }
   }
-  for (const scene::Item& item : s.overlay) painter.Paint(item);
+  if (overlay)
+    for (const scene::Item& item : s.overlay) painter.Paint(item);
+}
+
+}  // namespace
+
+bool scene::Transform::IsIdentity() const {
+  return std::fabs(b1 - 1) <= 1e-14 && std::fabs(b2) <= 1e-14 && std::fabs(b3) <= 1e-14 && std::fabs(b4 - 1) <= 1e-14;
+}
+
+void PaintJwItems(const scene::Scene& s, const ConversionContext& ctx, TGraph2& g) {
+  Painter painter(ctx, &g);
+  if (ctx.GAtt.GetDisplayMode()) g.GLSetDT();
+  Walk(s, ctx, painter, true);
+}
+
+void VisitJwTexts(const scene::Scene& s, const ConversionContext& ctx, TextVisitor& visitor) {
+  Painter painter(ctx, nullptr, &visitor);
+  Walk(s, ctx, painter, false);
 }
 
 }  // namespace zumen

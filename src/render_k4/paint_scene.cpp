@@ -24,9 +24,12 @@ bool KnownImageType(int32_t typ) { return typ == 1 || typ == 2 || typ == 10 || t
 
 class Painter {
  public:
-  Painter(const ConversionContext& ctx, TGraph& g, bool ownColours) : ctx_(ctx), g_(g), own_(ownColours) {}
+  // Paints on g; with a visitor, hands the texts to it instead and paints nothing.
+  Painter(const ConversionContext& ctx, TGraph* g, bool ownColours, TextVisitor* visitor = nullptr)
+      : ctx_(ctx), g_(g), own_(ownColours), visitor_(visitor) {}
 
   void Paint(const scene::Item& item) {
+    if (visitor_ && !std::holds_alternative<scene::K4Text>(item)) return;
     std::visit([this](const auto& i) { Draw(i); }, item);
   }
 
@@ -38,13 +41,13 @@ class Painter {
     LinePen(e.pen);
     const double c = e.attr.scale;
     switch (e.kind) {
-      case scene::K4StrokeKind::Line: g_.GLLine2(e.a.X * c, e.a.Y * c, e.b.X * c, e.b.Y * c); break;
+      case scene::K4StrokeKind::Line: g_->GLLine2(e.a.X * c, e.a.Y * c, e.b.X * c, e.b.Y * c); break;
       case scene::K4StrokeKind::Ellipse:
-        if (e.full) g_.GLEllipse2(e.a.X * c, e.a.Y * c, e.r * c, e.flat, e.tilt);
-        else g_.GLEllipseArc2(e.a.X * c, e.a.Y * c, e.r * c, e.flat, e.tilt, e.start, e.sweep);
+        if (e.full) g_->GLEllipse2(e.a.X * c, e.a.Y * c, e.r * c, e.flat, e.tilt);
+        else g_->GLEllipseArc2(e.a.X * c, e.a.Y * c, e.r * c, e.flat, e.tilt, e.start, e.sweep);
         break;
-      case scene::K4StrokeKind::Polyline: g_.GLPolylin(e.count, e.points, c); break;
-      case scene::K4StrokeKind::Bezier: g_.GLBezier(e.count, e.points, c); break;
+      case scene::K4StrokeKind::Polyline: g_->GLPolylin(e.count, e.points, c); break;
+      case scene::K4StrokeKind::Bezier: g_->GLBezier(e.count, e.points, c); break;
     }
     if (!e.edge) return;
     for (uint8_t dir = 1; dir <= 2; ++dir) {
@@ -61,45 +64,50 @@ class Painter {
   void Draw(const scene::K4Point& e) {
     Colour(e.palette, e.own);
     const double x = e.p.X * e.attr.scale, y = e.p.Y * e.attr.scale;
-    g_.GLSolidCircle(x, y, e.r);
-    g_.GLEllipse(x, y, e.r, 1, 0);
+    g_->GLSolidCircle(x, y, e.r);
+    g_->GLEllipse(x, y, e.r, 1, 0);
   }
 
   void Draw(const scene::K4Text& e) {
-    g_.G2.LgScale = e.macroScale;
+    if (visitor_) {
+      visitor_->Visit({e.h, nullptr, e.p1, e.p2, e.height, e.width, e.spacing, e.style, e.font, e.text,
+                       e.macroScale, MacroRules::K4, true});
+      return;
+    }
+    g_->G2.LgScale = e.macroScale;
     Colour(e.palette, e.own);
-    g_.GLAText3(e.p1.X, e.p1.Y, e.p2.X, e.p2.Y, e.height, e.width, e.spacing, e.style, e.font, e.text);
+    g_->GLAText3(e.p1.X, e.p1.Y, e.p2.X, e.p2.Y, e.height, e.width, e.spacing, e.style, e.font, e.text);
   }
 
   void Draw(const scene::K4Fill& e) {
     switch (e.kind) {
       case scene::K4FillKind::Pattern: {
         const uint32_t fc = FillColour(e.colour);
-        g_.GPolygonPattern(e.pattern, fc);
-        g_.GLPolygon(e.count, e.points, e.attr.scale);
-        g_.GPenSet(fc, 0, 1);
+        g_->GPolygonPattern(e.pattern, fc);
+        g_->GLPolygon(e.count, e.points, e.attr.scale);
+        g_->GPenSet(fc, 0, 1);
         break;
       }
       case scene::K4FillKind::Gradient: {
         if (e.greyed || ctx_.GAtt.GetAll1ColorState()) {
           // Greyed, or in one colour: a plain fill.
-          g_.GPenSetColor(ctx_.InkColour(kGrey));
+          g_->GPenSetColor(ctx_.InkColour(kGrey));
         } else {
-          g_.GPolygonGrad(e.gradType, e.gradColour1, e.gradColour2, e.gradP1, e.gradP2, e.boxX1, e.boxY1, e.boxX2,
+          g_->GPolygonGrad(e.gradType, e.gradColour1, e.gradColour2, e.gradP1, e.gradP2, e.boxX1, e.boxY1, e.boxX2,
                           e.boxY2, e.gradAngle);
         }
-        const uint32_t fc = g_.C.FillColor();
-        g_.GLPolygon(e.count, e.points, e.attr.scale);
-        g_.GPenSet(fc, 0, 1);
+        const uint32_t fc = g_->C.FillColor();
+        g_->GLPolygon(e.count, e.points, e.attr.scale);
+        g_->GPenSet(fc, 0, 1);
         break;
       }
       case scene::K4FillKind::Picture: {
         const uint32_t fc = FillColour(e.colour);
-        g_.GPolygonPattern(e.pattern, fc);
-        if (e.greyed) g_.GPenSetColor(ctx_.InkColour(kGrey));
-        else g_.GPolygonBmp(e.pictureW, e.pictureH, e.pictureDepth, *e.picture);
-        g_.GLPolygon(e.count, e.points, e.attr.scale);
-        g_.GPenSet(e.greyed ? ctx_.InkColour(kGrey) : fc, 0, 1);
+        g_->GPolygonPattern(e.pattern, fc);
+        if (e.greyed) g_->GPenSetColor(ctx_.InkColour(kGrey));
+        else g_->GPolygonBmp(e.pictureW, e.pictureH, e.pictureDepth, *e.picture);
+        g_->GLPolygon(e.count, e.points, e.attr.scale);
+        g_->GPenSet(e.greyed ? ctx_.InkColour(kGrey) : fc, 0, 1);
         break;
       }
     }
@@ -108,12 +116,12 @@ class Painter {
   void Draw(const scene::K4Bitmap& e) {
     FillColour(e.colour);
     if (e.greyed) {
-      g_.GPenSetColor(ctx_.InkColour(kGrey));
-      g_.GLPolygon(4, e.corners, e.attr.scale);
+      g_->GPenSetColor(ctx_.InkColour(kGrey));
+      g_->GLPolygon(4, e.corners, e.attr.scale);
       return;
     }
     if (!KnownImageType(e.type)) {
-      g_.G2.Diag.Add("image-refused", "a bitmap object of image type " + std::to_string(e.type));
+      g_->G2.Diag.Add("image-refused", "a bitmap object of image type " + std::to_string(e.type));
       return;
     }
     const double c = e.attr.scale;
@@ -125,22 +133,22 @@ class Painter {
     // Decoded from the object's own bytes, and only when the image will be
     // seen; an image that does not decode is skipped like a file that cannot
     // be read.
-    if (g_.GLImage2Box(p0.X, p0.Y, p0.X + width, p0.Y + height, dan) != 0) return;
+    if (g_->GLImage2Box(p0.X, p0.Y, p0.X + width, p0.Y + height, dan) != 0) return;
     const LoadedImage img = LoadImageMemory(*e.bytes);
     if (!img.ok()) {
-      g_.G2.Diag.Add("image-refused", "a bitmap object: " + img.error);
+      g_->G2.Diag.Add("image-refused", "a bitmap object: " + img.error);
       return;
     }
-    g_.GLImage2(p0.X, p0.Y, p0.X + width, p0.Y + height, 0, 0, 1, dan, img.bitmap);
+    g_->GLImage2(p0.X, p0.Y, p0.X + width, p0.Y + height, 0, 0, 1, dan, img.bitmap);
   }
 
  private:
-  void Colour(uint32_t palette, uint32_t own) { g_.GPenSetColor(ctx_.InkColour(own_ ? own : palette)); }
+  void Colour(uint32_t palette, uint32_t own) { g_->GPenSetColor(ctx_.InkColour(own_ ? own : palette)); }
 
   // Fills take the object's own colour.
   uint32_t FillColour(uint32_t colour) {
-    g_.GPenSetColor(ctx_.InkColour(colour));
-    return g_.C.FillColor();
+    g_->GPenSetColor(ctx_.InkColour(colour));
+    return g_->C.FillColor();
   }
 
   // The pen's colour, width (printed widths in the own colours' mode, one
@@ -149,26 +157,27 @@ class Painter {
     Colour(p.palette, p.own);
     uint32_t w = 1;
     if (!p.aux && own_) {
-      double x = p.width * g_.G2.View.DispScale;
+      double x = p.width * g_->G2.View.DispScale;
       if (!(x > 1)) x = 1;
       if (x > 400) x = 400;
       w = static_cast<uint32_t>(std::nearbyint(x));
     }
-    g_.GPenSetWidth(w);
+    g_->GPenSetWidth(w);
     LinePattern(p);
   }
 
-  void LinePattern(const scene::K4Pen& p) { SetK4LinePattern(g_, p, g_.G2.View.DispScale); }
+  void LinePattern(const scene::K4Pen& p) { SetK4LinePattern(*g_, p, g_->G2.View.DispScale); }
 
   // A mark as stored, put on paper at the group scale c.
   void Mark(const scene::K4Mark& m, double c, uint8_t dir) {
-    g_.GLSymbol(m.x * c, m.y * c, m.len, m.ox * c, m.oy * c, m.r1 * c, m.r2 * c, m.ellipseAngle, m.angle, m.p1, m.p2,
+    g_->GLSymbol(m.x * c, m.y * c, m.len, m.ox * c, m.oy * c, m.r1 * c, m.r2 * c, m.ellipseAngle, m.angle, m.p1, m.p2,
                 m.style, m.extype, m.exattr, dir);
   }
 
   const ConversionContext& ctx_;
-  TGraph& g_;
+  TGraph* g_;
   const bool own_;
+  TextVisitor* visitor_;
 };
 
 }  // namespace
@@ -190,16 +199,33 @@ void SetK4LinePattern(TGraph& g, const scene::K4Pen& p, double dispScale) {
   g.GLPenSetLtypePat(static_cast<int32_t>(pat.size()), pat);
 }
 
-void PaintK4Items(const scene::Scene& s, const ConversionContext& ctx, TGraph& g, bool ownColours) {
-  g.GPenSet(ctx.InkColour(0xFF000000), 0, 1);
-  Painter painter(ctx, g, ownColours);
+namespace {
+
+// Every item the context shows, in painting order, through the painter;
+// stops early when the caller asks to cancel (checked every 256 items).
+void Walk(const scene::Scene& s, const ConversionContext& ctx, Painter& painter) {
   const TgraAttribute& att = ctx.GAtt;
+  unsigned n = 0;
   for (const scene::Item& item : s.items) {
+    if (++n % 256 == 0 && ctx.CancelAsked()) return;
     const scene::Head& h = scene::HeadOf(item);
     if ((h.flags & scene::kNotDrawn) || h.layer < 0 || att.GetAttrLayerState(h.layer) == 3) continue;
     if ((h.flags & scene::kAux) && !att.GetDispHojo()) continue;
     painter.Paint(item);
   }
+}
+
+}  // namespace
+
+void PaintK4Items(const scene::Scene& s, const ConversionContext& ctx, TGraph& g, bool ownColours) {
+  g.GPenSet(ctx.InkColour(0xFF000000), 0, 1);
+  Painter painter(ctx, &g, ownColours);
+  Walk(s, ctx, painter);
+}
+
+void VisitK4Texts(const scene::Scene& s, const ConversionContext& ctx, TextVisitor& visitor) {
+  Painter painter(ctx, nullptr, false, &visitor);
+  Walk(s, ctx, painter);
 }
 
 }  // namespace zumen

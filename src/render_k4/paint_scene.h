@@ -1,6 +1,7 @@
 #pragma once
 // The K4 renderer's walk over a scene.
 #include "context/context.h"
+#include "render_jw/paint_scene.h"
 #include "render_k4/graph.h"
 #include "scene/scene.h"
 
@@ -15,6 +16,11 @@ void SetK4LinePattern(TGraph& g, const scene::K4Pen& p, double dispScale);
 // auxiliary lines only when auxiliary lines are shown): objects in their pen
 // numbers' colours and one pixel wide, or with ownColours in their own
 // colours and printed widths.
+// Stops early when the context's cancel question answers true.
 void PaintK4Items(const scene::Scene& s, const ConversionContext& ctx, TGraph& g, bool ownColours);
+
+// The same walk, handing every text that would be painted to the visitor
+// (with the K4 renderer's text rules) and painting nothing.
+void VisitK4Texts(const scene::Scene& s, const ConversionContext& ctx, TextVisitor& visitor);
 
 }  // namespace zumen

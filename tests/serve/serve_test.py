@@ -185,7 +185,8 @@ class Endpoints(unittest.TestCase):
         if not texts:
             self.skipTest("the library lists no texts yet (Drawing::Texts)")
         for t in texts:
-            self.assertEqual(set(t), {"text", "x", "y", "height", "angle", "vertical", "box", "layer", "block_path"})
+            self.assertEqual(set(t), {"text", "x", "y", "height", "angle", "vertical", "box", "layer", "group",
+                                      "layer_name", "group_name", "block_path"})
         # Texts of layers left out are not listed.
         shown = {t["layer"] for t in texts}
         hidden = self.server.post("text", src.read_bytes(), name=src.name,
@@ -365,11 +366,6 @@ class Budgets(unittest.TestCase):
             self.assertEqual(m['zumen_requests_total{endpoint="/v1/convert",code="504"}'], 1)
             self.assertEqual(m["zumen_in_flight"], 0)
 
-    # The library does not yet ask RenderOptions::cancelled inside its
-    # drawing loop (it comes with the scene work), so the dense drawing is
-    # drawn to its end and answered 200. Remove this mark when it does: the
-    # run then reports an unexpected success.
-    @unittest.expectedFailure
     def test_the_time_budget_stops_a_dense_drawing(self):
         with tempfile.TemporaryDirectory() as t:
             dense = make_dense(t)
