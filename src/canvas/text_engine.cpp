@@ -461,6 +461,37 @@ std::string TextEngine::FamilyFor(const FontSpec& font, char32_t c) {
   return g.font >= 0 ? FamilyOf(e->sorted->fonts[g.font]) : std::string();
 }
 
+namespace {
+
+void ReportMissing(DiagnosticSink* sink, char32_t c) {
+  char code[16];
+  std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
+  sink->Add("glyph-missing", code);
+}
+
+}  // namespace
+
+TextEngine::Extent TextEngine::Measure(const FontSpec& font, const std::u16string& text, bool report) {
+  Extent x;
+  if (text.empty() || !(font.sizePx > 0)) return x;
+  FontEntry* e = impl_->Lookup(font);
+  if (e->Count() == 0) return x;
+  DiagnosticSink* sink = report ? impl_->diagnostics : nullptr;
+  if (sink && e->fellBack && impl_->reportedFamilies.insert(font.family).second)
+    sink->Add("font-fallback", QuotedText(font.family) + " drawn with " + e->standIn);
+  const double size = font.sizePx;
+  for (char32_t c : CodePoints(text)) {
+    const GlyphRef& g = impl_->Glyph(*e, c);
+    if (g.font < 0) continue;
+    if (g.missing && sink) ReportMissing(sink, c);
+    x.advance += g.advance * size;
+  }
+  x.drawn = true;
+  x.ascent = e->ascent * size;
+  x.descent = e->descent * size;
+  return x;
+}
+
 void TextEngine::Draw(cairo_t* cr, const FontSpec& font, double left, double top,
                       const std::u16string& text, uint32_t argb, double opacity) {
   if (text.empty() || !(font.sizePx > 0)) return;
@@ -494,11 +525,7 @@ void TextEngine::Draw(cairo_t* cr, const FontSpec& font, double left, double top
   for (char32_t c : CodePoints(text)) {
     const GlyphRef& g = impl_->Glyph(*e, c);
     if (g.font < 0) continue;
-    if (g.missing && sink) {
-      char code[16];
-      std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
-      sink->Add("glyph-missing", code);
-    }
+    if (g.missing && sink) ReportMissing(sink, c);
     if (g.font != current) {
       run.Show(cr);
       const std::lock_guard<std::mutex> lock(FontLock());
