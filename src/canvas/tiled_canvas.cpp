@@ -104,16 +104,20 @@ void TiledCanvas::SetDiagnostics(DiagnosticSink* sink) {
 // ---- State ------------------------------------------------------------------
 
 void TiledCanvas::SetStroke(uint32_t argb, double widthPx, DashStyle dash) {
-  pen_ = {argb, std::isfinite(widthPx) && widthPx > 0 ? widthPx : 1.0, dash};
+  const StrokePen pen{argb, std::isfinite(widthPx) && widthPx > 0 ? widthPx : 1.0, dash};
+  if (pen.argb == pen_.argb && pen.width == pen_.width && pen.dash == pen_.dash) return;
+  pen_ = pen;
   penDirty_ = true;
 }
 
 void TiledCanvas::SetStrokeColor(uint32_t argb) {
+  if (argb == pen_.argb) return;
   pen_.argb = argb;
   penDirty_ = true;
 }
 
 void TiledCanvas::SetFillSolid(uint32_t argb) {
+  if (fill_.kind == FillKind::Solid && fill_.argb == argb) return;
   fill_.kind = FillKind::Solid;
   fill_.argb = argb;
   fillDirty_ = true;
@@ -145,11 +149,13 @@ void TiledCanvas::SetFillRadialGradient(double cx, double cy, const std::vector<
 }
 
 void TiledCanvas::SetTransform(const Matrix& m) {
+  if (m == transform_) return;
   transform_ = m;
   transformDirty_ = true;
 }
 
 void TiledCanvas::SetFont(const FontSpec& font) {
+  if (font == font_) return;
   font_ = font;
   fontDirty_ = true;
 }
@@ -270,8 +276,19 @@ void TiledCanvas::RecordStroke(Op op, const Point* pts, size_t n, bool closed, d
   }
   const double half = pen_.width * ScaleBound(transform_) / 2;
   const double pad = (n > 2 ? kMitreReach * half : half) + 2;
-  for (size_t i = 1; i < n; ++i) BinSegment(dev[i - 1].x, dev[i - 1].y, dev[i].x, dev[i].y, pad);
-  if (closed) BinSegment(dev[n - 1].x, dev[n - 1].y, dev[0].x, dev[0].y, pad);
+  double x0 = dev[0].x, y0 = dev[0].y, x1 = x0, y1 = y0;
+  for (size_t i = 1; i < n; ++i) {
+    x0 = std::min(x0, dev[i].x);
+    y0 = std::min(y0, dev[i].y);
+    x1 = std::max(x1, dev[i].x);
+    y1 = std::max(y1, dev[i].y);
+  }
+  if (TileOf(x0 - pad, tilesX_) == TileOf(x1 + pad, tilesX_) && TileOf(y0 - pad, tilesY_) == TileOf(y1 + pad, tilesY_)) {
+    BinBox(x0 - pad, y0 - pad, x1 + pad, y1 + pad);  // within one tile (or none)
+  } else {
+    for (size_t i = 1; i < n; ++i) BinSegment(dev[i - 1].x, dev[i - 1].y, dev[i].x, dev[i].y, pad);
+    if (closed) BinSegment(dev[n - 1].x, dev[n - 1].y, dev[0].x, dev[0].y, pad);
+  }
   FlushIfLarge();
 }
 
@@ -450,8 +467,19 @@ void TiledCanvas::Replay(size_t tile, Worker& w) {
   t.width = width_;
   t.height = height_;
   t.clip = {tx * kTile, ty * kTile, std::min(width_, (tx + 1) * kTile), std::min(height_, (ty + 1) * kTile)};
-  for (const uint32_t i : tiles_[tile]) {
-    const Call& c = calls_[i];
+  const std::vector<uint32_t>& list = tiles_[tile];
+  for (size_t k = 0; k < list.size(); ++k) {
+    // A tile's calls lie far apart in the recording: fetch ahead.
+    if (k + 4 < list.size()) {
+      const Call& ahead = calls_[list[k + 4]];
+      __builtin_prefetch(&ahead);
+      if (k + 2 < list.size()) {
+        const Call& next = calls_[list[k + 2]];
+        __builtin_prefetch(next.op == Op::Polyline || next.op == Op::Polygon ? static_cast<const void*>(points_.data() + next.data)
+                                                                             : static_cast<const void*>(numbers_.data() + next.data));
+      }
+    }
+    const Call& c = calls_[list[k]];
     switch (c.op) {
       case Op::Clear: {
         const uint32_t p = SolidPixel(c.argb, 1.0);

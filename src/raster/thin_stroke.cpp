@@ -26,12 +26,15 @@ constexpr double kDashEpsilon = 1.0 / 512;
 // Points closer than this in both coordinates are one point (Cairo's
 // fixed-point resolution).
 constexpr double kSamePoint = 1.0 / 256;
+// Device coordinates a subpath may have (what the canvas calls leave after
+// clipping far points is well inside); pixel indices stay within int.
+constexpr double kLargestDeviceCoord = 1 << 26;
 // A vertex this close to the line through its neighbours may be dropped.
 constexpr double kStraight = 1e-3;
 // Cairo approximates a dash pattern shorter than this on the device by a
 // fainter solid line; such strokes are left to Cairo.
 constexpr double kShortestDashPeriod = kTolerance;
-// Cell rows per pixel row where the pieces of a stroke overlap.
+// Sample lines per pixel row on which overlapping pieces are scanned.
 constexpr int kSubRows = 16;
 // Cells accumulated at once; taller strokes are drawn in bands of rows.
 constexpr size_t kMaxCells = size_t{1} << 18;
@@ -216,7 +219,7 @@ void ThinStroker::AddSubpath(const Vec* in, size_t n, bool closed) {
   if (src_ == 0) return;  // a colour Cairo leaves out: nothing would change
   path_.clear();
   for (size_t i = 0; i < n; ++i) {
-    if (!std::isfinite(in[i].x) || !std::isfinite(in[i].y)) return;
+    if (!(std::abs(in[i].x) < kLargestDeviceCoord) || !(std::abs(in[i].y) < kLargestDeviceCoord)) return;
     if (!path_.empty() && std::abs(in[i].x - path_.back().x) < kSamePoint &&
         std::abs(in[i].y - path_.back().y) < kSamePoint)
       continue;
@@ -814,6 +817,20 @@ void ThinStroker::CellSpan(size_t r, double x0, double x1, int c0, double d) {
   const double a0 = 0.5 * s * (1 - x0f) * (1 - x0f);
   const double x1f = x1 - c1 + 1;
   const double am = 0.5 * s * x1f * x1f;
+  if (c0 >= 0 && c1 < width_) {  // all inside the band, the usual case
+    cells[c0] += d * a0;
+    if (c1 == c0 + 2) {
+      cells[c0 + 1] += d * (1 - a0 - am);
+    } else {
+      const double a1 = s * (1.5 - x0f), ds = d * s;
+      cells[c0 + 1] += d * (a1 - a0);
+      for (int k = c0 + 2; k < c1 - 1; ++k) cells[k] += ds;
+      cells[c1 - 1] += d * (1 - (a1 + (c1 - c0 - 3) * s) - am);
+    }
+    cells[c1] += d * am;
+    Mark(r, c0, c1);
+    return;
+  }
   const auto add = [&](int k, double v) {
     if (k < 0) {
       carry += v;

@@ -87,7 +87,9 @@ class ThinStroker {
   // One stroke in device space, of one or more subpaths: BeginStroke, then
   // AddSubpath for each, then EndStroke draws it. dashes: on/off lengths in
   // device pixels (count even, 0 for solid). The round caps are Cairo's pen
-  // for half the width at its default tolerance.
+  // for half the width at its default tolerance. A subpath with a point that
+  // is not a number or lies 2^26 pixels or more out is left out (the canvas
+  // calls clip far points first, as the Cairo canvas does).
   void BeginStroke(const PixelTarget& t, uint32_t argb, double opacity, double widthPx, const double* dashes,
                    int dashCount);
   void AddSubpath(const Vec* pts, size_t n, bool closed);
