@@ -15,7 +15,7 @@
 // The outline of a polyline is built as the boundary of the stroke itself:
 // the two offset sides meet at the intersection of their offset lines on the
 // inside of a join and at the mitre tip (or the bevel) outside, so abutting
-// segments share edges and leave neither seam nor overlap. Where that
+// segments meet along one boundary and leave neither seam nor overlap. Where that
 // boundary is not simple (segments shorter than the join needs, a path that
 // turns back on itself or crosses itself) the stroke is drawn as overlapping
 // convex pieces instead (segment quads, join wedges, caps), and their union
