@@ -7,6 +7,7 @@
 
 namespace zumen_cli {
 
+// The library's description (zumen::InfoJson) as an object to add fields to.
 nlohmann::ordered_json InfoJson(const zumen::DrawingInfo& info);
 // One "key: value" line per leaf, nested keys joined by '.', null as "none".
 std::string TextLines(const nlohmann::ordered_json& j);

@@ -3,7 +3,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <string>
 
@@ -26,9 +29,21 @@ bool IsTerminal(int fd) {
   return term == nullptr || std::string(term) != "dumb";
 }
 
+// What the command gives, once what it printed on standard output is out: a
+// report that could not be written (a full disk, a closed stream) is a
+// failure, not a success with nothing to show.
+int Delivered(int status) {
+  errno = 0;
+  std::cout.flush();
+  if (std::cout.good() && std::fflush(stdout) == 0) return status;
+  const int e = errno;
+  std::cerr << "zumen: cannot write to standard output" << (e != 0 ? std::string(": ") + std::strerror(e) : "") << '\n';
+  return 1;
+}
+
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv) try {
   zumen::InstallSignalCleanup();
   const std::string types = OutputTypeChoices();
   const std::string formats = FormatChoices();
@@ -91,6 +106,10 @@ int main(int argc, char** argv) {
   convert->add_option("--max-pixels", c.max_pixels, "Refuse pictures with more pixels than this (default 4294967296)")
       ->type_name("N")
       ->check(Check(CheckPixelCount));
+  convert->add_option("--max-side", c.max_side,
+                      "Refuse pictures with a side longer than this many pixels (default 65535)")
+      ->type_name("N")
+      ->check(Check(CheckSideLength));
   convert->add_option("--background", c.background,
                       "white, black, transparent (where the type has transparency) or drawing (the default: "
                       "the drawing's own)")
@@ -125,13 +144,13 @@ int main(int argc, char** argv) {
       "thumbnail", "Make a small PNG picture of a drawing for file managers (the desktop's thumbnailer runs it).");
   thumbnail->footer(
       "The drawing's extents fill the picture, on white, without the paper's frame; the picture is SIZE pixels\n"
-      "on its long side. OUT is written as PNG whatever its extension.\n"
+      "on its long side. OUT is written as PNG whatever its extension, - to standard output.\n"
       "Exit status: 0 done (a drawing read only in part shows what was read); 1 the drawing could not be read\n"
       "or the picture not written; 2 wrong usage.\n"
       "Example:\n"
       "  zumen thumbnail plan.jww plan-thumbnail.png 256");
   thumbnail->add_option("IN", thumbSource, "The drawing (" + DrawingExtensions() + ")")->type_name("")->required();
-  thumbnail->add_option("OUT", thumbDestination, "The PNG picture to write")->type_name("")->required();
+  thumbnail->add_option("OUT", thumbDestination, "The PNG picture to write (- for standard output)")->type_name("")->required();
   thumbnail->add_option("SIZE", thumbSize, "Pixels on the picture's long side, 1 to " +
                                                std::to_string(kMaxThumbnailSize))
       ->type_name("")
@@ -155,7 +174,7 @@ int main(int argc, char** argv) {
     c.stdin_terminal = isatty(STDIN_FILENO);
     c.stdout_terminal = isatty(STDOUT_FILENO);
     c.stderr_terminal = IsTerminal(STDERR_FILENO);
-    return RunConvert(c, std::cout, std::cerr);
+    return Delivered(RunConvert(c, std::cout, std::cerr));
   }
   if (*info) {
     if (infoFrom) i.load.format = zumen::FormatFromName(*infoFrom);
@@ -163,8 +182,15 @@ int main(int argc, char** argv) {
       std::cerr << "zumen: standard input is a terminal: pipe the drawing in (zumen info - < plan.jww)\n";
       return 2;
     }
-    return RunInfo(infoSources, i, std::cout, std::cerr);
+    return Delivered(RunInfo(infoSources, i, std::cout, std::cerr));
   }
-  if (*thumbnail) return RunThumbnail(thumbSource, thumbDestination, std::stoi(thumbSize), std::cerr);
+  if (*thumbnail) {
+    return RunThumbnail(thumbSource, thumbDestination, std::stoi(thumbSize), isatty(STDOUT_FILENO), std::cerr);
+  }
   return 2;
+} catch (const std::exception& e) {
+  // A fault inside zumen ends the command in order: what it made is removed
+  // as the stack unwinds, and it says so.
+  std::cerr << "zumen: internal error: " << e.what() << '\n';
+  return 1;
 }

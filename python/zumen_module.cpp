@@ -27,14 +27,29 @@ namespace py = pybind11;
 
 namespace {
 
-// A failure reported by the library; becomes zumen.Error.
+// A failure reported by the library; becomes zumen.Error, or ValueError for
+// an option out of its range.
 class ZumenError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  ZumenError(const std::string& message, bool invalidArgument)
+      : std::runtime_error(message), invalidArgument_(invalidArgument) {}
+  bool invalidArgument() const { return invalidArgument_; }
+
+ private:
+  bool invalidArgument_;
 };
 
 void Check(const zumen::Status& s) {
-  if (!s) throw ZumenError(s.message);
+  if (!s) throw ZumenError(s.message, s.code == zumen::StatusCode::InvalidArgument);
+}
+
+// Text from the library as a Python str. Messages name files, and a file
+// name need not be UTF-8: its other bytes become the lone surrogates of
+// Python's "surrogateescape", as os.fsdecode gives them.
+py::str Text(const std::string& s) {
+  PyObject* o = PyUnicode_DecodeUTF8(s.data(), static_cast<Py_ssize_t>(s.size()), "surrogateescape");
+  if (!o) throw py::error_already_set();
+  return py::reinterpret_steal<py::str>(o);
 }
 
 std::string Lower(std::string s) {
@@ -89,10 +104,16 @@ void SetOption(zumen::RenderOptions& o, const std::string& k, const py::handle& 
     o.height = py::cast<int>(value);
   } else if (k == "size") {
     const auto wh = py::cast<std::pair<int, int>>(value);
+    if (wh.first < 1 || wh.second < 1) {
+      throw py::value_error("size: takes (width, height) of at least 1 pixel each, not (" + std::to_string(wh.first) +
+                            ", " + std::to_string(wh.second) + ")");
+    }
     o.width = wh.first;
     o.height = wh.second;
   } else if (k == "max_pixels") {
     o.max_pixels = py::cast<uint64_t>(value);
+  } else if (k == "max_side") {
+    o.max_side = py::cast<uint32_t>(value);
   } else if (k == "margin") {
     o.margin = py::cast<double>(value);
   } else if (k == "background") {
@@ -142,41 +163,15 @@ py::list DiagnosticsOf(const std::vector<zumen::Diagnostic>& ds) {
     py::dict e;
     e["code"] = d.code;
     e["count"] = d.count;
-    e["message"] = d.message;
+    e["message"] = Text(d.message);
     out.append(std::move(e));
   }
   return out;
 }
 
-py::object Optional(const auto& v) { return v ? py::cast(*v) : py::none(); }
-
+// The description in the shape `zumen info --json` has.
 py::dict InfoOf(const zumen::DrawingInfo& i) {
-  py::dict d;
-  d["format"] = zumen::FormatName(i.format);
-  d["version"] = Optional(i.version);
-  d["title"] = i.title;
-  d["paper_code"] = Optional(i.paper_code);
-  d["paper_width_mm"] = i.paper_width_mm;
-  d["paper_height_mm"] = i.paper_height_mm;
-  d["objects_announced"] = i.objects_announced;
-  d["objects_read"] = i.objects_read;
-  py::dict entities;
-  for (const auto& [kind, count] : i.entities) entities[py::str(kind)] = count;
-  d["entities"] = entities;
-  d["block_definitions"] = i.block_definitions;
-  d["block_instances"] = i.block_instances;
-  d["block_tree_nodes"] = i.block_tree_nodes;
-  d["block_tree_work"] = i.block_tree_work;
-  d["block_instances_cut"] = i.block_instances_cut;
-  d["images"] = i.images;
-  d["scale"] = Optional(i.scale);
-  d["base_point"] = Optional(i.base_point);
-  d["extents"] = i.extents ? py::cast(std::make_tuple(i.extents->min_x, i.extents->min_y, i.extents->max_x,
-                                                      i.extents->max_y))
-                           : py::none();
-  d["read_ok"] = i.read_ok;
-  d["read_error"] = i.read_error;
-  return d;
+  return py::module_::import("json").attr("loads")(Text(zumen::InfoJson(i)));
 }
 
 py::dict ResultOf(const zumen::RenderResult& r) {
@@ -236,7 +231,8 @@ zumen::Output FileOutput(const std::filesystem::path& path, const std::optional<
 }
 
 const char* const kOptionsDoc =
-    "Options (keywords): dpi (150), width and height or size=(w, h) in pixels, max_pixels, margin (0.05),\n"
+    "Options (keywords): dpi (150), width and height or size=(w, h) in pixels, max_pixels, max_side (65535),\n"
+    "margin (0.05),\n"
     "background ('drawing', 'white', 'black', 'transparent'), frame (True), fit ('paper', 'extents'),\n"
     "monochrome (False), auxiliary_lines (True), fonts_config, reference_file, reference_folder,\n"
     "quality (JPEG and WebP, 1-100), threads (0: one for each core).";
@@ -255,7 +251,15 @@ PYBIND11_MODULE(zumen, m) {
       "    zumen.convert('plan.jww', 'plan.pdf', monochrome=True)\n\n"
       "Failures raise zumen.Error; reading and rendering release the GIL.";
   m.attr("__version__") = zumen::Version();
-  py::register_exception<ZumenError>(m, "Error", PyExc_RuntimeError);
+  static py::exception<ZumenError> error(m, "Error", PyExc_RuntimeError);
+  py::register_exception_translator([](std::exception_ptr p) {
+    try {
+      if (p) std::rethrow_exception(p);
+    } catch (const ZumenError& e) {
+      const py::str message = Text(e.what());
+      PyErr_SetObject(e.invalidArgument() ? PyExc_ValueError : error.ptr(), message.ptr());
+    }
+  });
 
   py::class_<zumen::Drawing>(m, "Drawing", "An opened drawing; read-only, safe to render from several threads.")
       .def_property_readonly(
@@ -263,7 +267,9 @@ PYBIND11_MODULE(zumen, m) {
           "'JWW', 'JWS', 'JWC', 'JWK' or 'K4'.")
       .def_property_readonly(
           "info", [](const zumen::Drawing& d) { return InfoOf(d.Info()); },
-          "What the drawing holds, as a dict: format, version, title, paper size, entity counts, extents, ...")
+          "What the drawing holds, as a dict of the fields `zumen info --json` prints: format, version, title,\n"
+          "paper {code, width_mm, height_mm}, objects {announced, read}, entities, blocks, images, scale,\n"
+          "base_point {x, y}, extents {min_x, min_y, max_x, max_y}, read_ok, error.")
       .def_property_readonly(
           "diagnostics", [](const zumen::Drawing& d) { return DiagnosticsOf(d.Diagnostics()); },
           "What reading found that cannot be honoured: a list of dicts with code, count and message.")
@@ -296,7 +302,7 @@ PYBIND11_MODULE(zumen, m) {
           },
           py::arg("format"), Doc("The picture encoded as the type named ('png', 'webp', 'pdf', ...), as bytes.").c_str())
       .def("__repr__", [](const zumen::Drawing& d) {
-        return "<zumen.Drawing " + std::string(zumen::FormatName(d.format())) + " \"" + d.Info().title + "\">";
+        return Text("<zumen.Drawing " + std::string(zumen::FormatName(d.format())) + " \"" + d.Info().title + "\">");
       });
 
   m.def("open", &Open, py::arg("path"), py::arg("format") = py::none(),

@@ -54,6 +54,11 @@ std::string CheckPixelCount(const std::string& text) {
   return {};
 }
 
+std::string CheckSideLength(const std::string& text) {
+  if (!WholeNumber(text, 1, 2147483647)) return "takes a whole number of pixels from 1 to 2147483647, not \"" + text + "\"";
+  return {};
+}
+
 std::string CheckQuality(const std::string& text) {
   if (!WholeNumber(text, 1, 100)) return "takes a quality from 1 to 100, not \"" + text + "\"";
   return {};

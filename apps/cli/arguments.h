@@ -12,6 +12,7 @@ namespace zumen_cli {
 // follow the option's name ("--dpi: takes ...").
 std::string CheckDpi(const std::string& text);
 std::string CheckPixelCount(const std::string& text);
+std::string CheckSideLength(const std::string& text);
 std::string CheckQuality(const std::string& text);
 std::string CheckJobs(const std::string& text);
 std::string CheckThreads(const std::string& text);

@@ -8,6 +8,7 @@
 #include <system_error>
 #include <thread>
 
+#include "json_line.h"
 #include "signals.h"
 
 namespace zumen_cli {
@@ -83,7 +84,7 @@ void Reporter::Done(size_t index, JobResult result) {
   ++done_;
   if (result.outcome == Outcome::Failed) ++failed_;
   if (result.outcome == Outcome::Partial) ++partial_;
-  if (settings_.json) out_ << ResultJson(job, result).dump() << '\n' << std::flush;
+  if (settings_.json) out_ << JsonLine(ResultJson(job, result)) << '\n' << std::flush;
   std::string text = WarningLines(job.source, result.warnings);
   if (settings_.progress == Progress::Lines) {
     text += "[" + std::to_string(done_) + "/" + std::to_string(jobs_.size()) + "] " + job.source;
@@ -152,6 +153,24 @@ int Reporter::Finish() {
   return ExitStatusOf(outcomes);
 }
 
+namespace {
+
+// One conversion whose failure of any kind, a fault inside zumen included,
+// is this drawing's failure alone: the batch goes on, and the drawing's
+// files are cleaned up as its conversion unwinds.
+JobResult ConvertGuarded(const Job& job, const ConvertSettings& convert) {
+  try {
+    return ConvertOne(job, convert);
+  } catch (const std::exception& e) {
+    JobResult r;
+    r.outcome = Outcome::Failed;
+    r.error = std::string("internal error: ") + e.what();
+    return r;
+  }
+}
+
+}  // namespace
+
 int RunBatch(const std::vector<Job>& jobs, const ConvertSettings& convert, const BatchSettings& settings,
              std::ostream& out, std::ostream& err) {
   Reporter reporter(jobs, settings, out, err);
@@ -160,7 +179,7 @@ int RunBatch(const std::vector<Job>& jobs, const ConvertSettings& convert, const
     const unsigned workers = std::max(1u, std::min<unsigned>(settings.workers, static_cast<unsigned>(jobs.size())));
     auto work = [&] {
       size_t i = 0;
-      while (reporter.Next(i)) reporter.Done(i, ConvertOne(jobs[i], convert));
+      while (reporter.Next(i)) reporter.Done(i, ConvertGuarded(jobs[i], convert));
     };
     std::vector<std::thread> threads;
     try {

@@ -31,11 +31,6 @@ bool ReadStandardInput(uint64_t limit, std::vector<uint8_t>& bytes) {
   return !std::ferror(stdin);
 }
 
-// Writes the picture to standard output.
-bool WriteStandardOutput(const std::vector<uint8_t>& bytes) {
-  return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() && std::fflush(stdout) == 0;
-}
-
 // Rounded to a tenth of a millisecond: enough for people and programs.
 Json Milliseconds(double ms) { return Json(static_cast<double>(static_cast<int64_t>(ms * 10 + 0.5)) / 10); }
 
@@ -93,6 +88,10 @@ JobResult Convert(const Job& job, const ConvertSettings& settings) {
 }
 
 }  // namespace
+
+bool WriteStandardOutput(const std::vector<uint8_t>& bytes) {
+  return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() && std::fflush(stdout) == 0;
+}
 
 zumen::Opened OpenSource(const std::string& source, const zumen::LoadOptions& load, double& read_ms) {
   const auto start = std::chrono::steady_clock::now();

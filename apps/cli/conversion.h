@@ -40,6 +40,10 @@ struct JobResult {
   std::vector<zumen::Diagnostic> warnings;
 };
 
+// Writes a picture's bytes to standard output; false when they could not all
+// be written.
+bool WriteStandardOutput(const std::vector<uint8_t>& bytes);
+
 // Reads the drawing, draws it and delivers the picture (a file replaced only
 // by a complete picture, or standard output). Never throws.
 JobResult ConvertOne(const Job& job, const ConvertSettings& settings);

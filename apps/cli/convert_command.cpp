@@ -7,6 +7,7 @@
 #include "arguments.h"
 #include "batch.h"
 #include "conversion.h"
+#include "json_line.h"
 #include "sources.h"
 
 namespace zumen_cli {
@@ -23,6 +24,7 @@ constexpr size_t kCollisionsShown = 5;
 std::optional<int> MakeSettings(const ConvertArgs& a, ConvertSettings& s, std::ostream& err) {
   s.render = BaseOptions();
   if (a.max_pixels != 0) s.render.max_pixels = a.max_pixels;
+  if (a.max_side != 0) s.render.max_side = static_cast<uint32_t>(a.max_side);
   if (a.size) {
     if (!ParseSize(*a.size, s.render.width, s.render.height)) {
       err << "zumen: --size takes WIDTHxHEIGHT in pixels, such as 1600x1131\n";
@@ -113,7 +115,7 @@ int Single(const ConvertArgs& a, ConvertSettings& s, std::ostream& out, std::ost
   if (const auto usage = CheckQualityApplies(a, *s.output, err)) return *usage;
 
   const JobResult r = ConvertOne(job, s);
-  if (a.json) out << ResultJson(job, r).dump() << '\n' << std::flush;
+  if (a.json) out << JsonLine(ResultJson(job, r)) << '\n' << std::flush;
   if (r.outcome == Outcome::Failed) err << "zumen: " << r.error << '\n';
   err << WarningLines(job.source, r.warnings);
   return ExitStatusOf(r.outcome);

@@ -26,6 +26,7 @@ struct ConvertArgs {
   std::optional<std::string> size;
   std::optional<double> dpi;
   unsigned long long max_pixels = 0;  // 0: the library's default
+  unsigned long long max_side = 0;    // 0: the library's default
   std::optional<std::string> background;
   std::optional<std::string> fit;
   bool no_frame = false;

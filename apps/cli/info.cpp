@@ -4,6 +4,7 @@
 
 #include "arguments.h"
 #include "info_json.h"
+#include "json_line.h"
 #include "sources.h"
 
 namespace zumen_cli {
@@ -23,7 +24,7 @@ Json DescriptionJson(const std::string& source, const zumen::Opened& opened) {
   const Outcome outcome = OutcomeOf(warnings);
   j["status"] = OutcomeName(outcome);
   j["exit_status"] = ExitStatusOf(outcome);
-  const Json fields = InfoJson(opened.drawing.Info());
+  const Json fields = zumen_cli::InfoJson(opened.drawing.Info());
   for (const auto& [key, value] : fields.items()) j[key] = value;
   j["warnings"] = WarningsJson(warnings);
   return j;
@@ -52,14 +53,14 @@ int RunInfo(const std::vector<std::string>& operands, const InfoSettings& settin
     if (!opened) {
       err << "zumen: " << opened.status.message << '\n';
       outcomes.push_back(Outcome::Failed);
-      if (settings.json) out << j.dump() << '\n';
+      if (settings.json) out << JsonLine(j) << '\n';
       continue;
     }
     const auto& warnings = opened.drawing.Diagnostics();
     err << WarningLines(s.path, warnings);
     outcomes.push_back(OutcomeOf(warnings));
     if (settings.json) {
-      out << j.dump() << '\n';
+      out << JsonLine(j) << '\n';
     } else {
       Json shown = j;
       shown.erase("warnings");  // told on standard error, one line each

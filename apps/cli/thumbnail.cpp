@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "arguments.h"
+#include "conversion.h"
 
 namespace zumen_cli {
 
@@ -80,16 +81,29 @@ zumen::RenderOptions ThumbnailOptions(const zumen::Drawing& d, int size) {
   return o;
 }
 
-int RunThumbnail(const std::string& source, const std::string& destination, int size, std::ostream& err) {
+int RunThumbnail(const std::string& source, const std::string& destination, int size, bool stdoutTerminal,
+                 std::ostream& err) {
+  const bool toStdout = destination == kStandardStream;
+  if (toStdout && stdoutTerminal) {
+    err << "zumen: will not write a png picture to a terminal: redirect standard output (zumen thumbnail IN - SIZE > "
+           "picture.png)\n";
+    return 2;
+  }
   const zumen::Opened opened = zumen::Drawing::Open(source, LoadOptionsFor(source));
   if (!opened) {
     err << "zumen: " << source << ": " << opened.status.message << '\n';
     return 1;
   }
-  const zumen::RenderResult r = zumen::Render(opened.drawing, ThumbnailOptions(opened.drawing, size),
-                                              zumen::Output::File(destination, zumen::OutputType::Png));
+  std::vector<uint8_t> bytes;
+  const zumen::RenderResult r = zumen::Render(
+      opened.drawing, ThumbnailOptions(opened.drawing, size),
+      toStdout ? zumen::Output::Memory(zumen::OutputType::Png, bytes) : zumen::Output::File(destination, zumen::OutputType::Png));
   if (!r) {
     err << "zumen: " << source << ": " << r.status.message << '\n';
+    return 1;
+  }
+  if (toStdout && !WriteStandardOutput(bytes)) {
+    err << "zumen: cannot write the picture to standard output\n";
     return 1;
   }
   return 0;

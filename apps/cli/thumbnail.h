@@ -20,9 +20,11 @@ std::string CheckThumbnailSize(const std::string& text);
 zumen::RenderOptions ThumbnailOptions(const zumen::Drawing& d, int size);
 
 // Writes the thumbnail of the drawing source into destination as PNG
-// (whatever its extension); the file is replaced only by a complete picture.
-// Returns 0 when written (a drawing read only in part gives the picture of
-// what was read), else 1 with the reason on err.
-int RunThumbnail(const std::string& source, const std::string& destination, int size, std::ostream& err);
+// (whatever its extension), or to standard output for "-" (never to a
+// terminal); the file is replaced only by a complete picture. Returns 0 when
+// written (a drawing read only in part gives the picture of what was read),
+// 2 for a terminal, else 1 with the reason on err.
+int RunThumbnail(const std::string& source, const std::string& destination, int size, bool stdoutTerminal,
+                 std::ostream& err);
 
 }  // namespace zumen_cli

@@ -15,6 +15,7 @@
 // failures come back as a Status.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -47,6 +48,7 @@ enum class StatusCode {
   WriteFailed,      // the picture could not be written
   InvalidArgument,  // an option out of its range
   Internal,         // a fault inside zumen
+  Cancelled,        // RenderOptions::cancelled asked to stop
 };
 
 struct Status {
@@ -116,8 +118,9 @@ struct LoadOptions {
   // whose block places itself would otherwise cost hours; a drawing that
   // needs more is drawn in part, with a warning.
   uint64_t max_block_work = 100'000;
-  // Folder under which the drawing's private folder for its embedded images is
-  // made; empty: the system's temporary folder.
+  // Not used: a drawing and the images it carries or places are read into
+  // memory when it is opened, and no file is written for them. Kept so that
+  // programs that set it still build.
   std::string temp_folder;
 };
 
@@ -137,8 +140,9 @@ struct EncoderOptions {
 };
 
 struct RenderOptions {
-  // Picture size: width x height pixels when both are above 0; else the paper
-  // (for symbols: their extents) at dpi dots per inch.
+  // Picture size: width x height pixels when both are above 0; else (both 0)
+  // the paper (for symbols: their extents) at dpi dots per inch. One without
+  // the other, or a negative one, is refused with InvalidArgument.
   int width = 0;
   int height = 0;
   double dpi = 150;
@@ -146,7 +150,13 @@ struct RenderOptions {
   // are drawn in bands, so memory does not grow with them; the default takes
   // A0 at 1200 dpi.
   uint64_t max_pixels = uint64_t{1} << 32;
-  // Room around the fitted frame, as a share of its size (0.05: 2.5 % on each side).
+  // Pictures with a side longer than this many pixels are refused at once:
+  // 65,535 is the most JPEG and GIF hold and more than any viewer shows (A0
+  // at 1200 dpi is 56,160 pixels long); a longer side mostly comes from a
+  // damaged coordinate. PNG and TIFF hold up to 2^31 - 1.
+  uint32_t max_side = 65535;
+  // Room around the fitted frame, as a share of its size (0.05: 2.5 % on each
+  // side); a finite number of 0 or more.
   double margin = 0.05;
   Background background = Background::Drawing;
   // The blue frame of the paper.
@@ -176,6 +186,16 @@ struct RenderOptions {
   // in parallel. 0: one for each core; a batch converting several drawings
   // at once gives each its share of the cores.
   int threads = 0;
+  // The layers drawn, by number (layer group x 16 + layer, 0..255). Empty:
+  // the drawing's own choice, its hidden layers left out. Given: exactly
+  // these layers are drawn, hidden ones among them; display-only layers keep
+  // their grey. Applies to pictures, pages and DXF alike.
+  std::optional<std::vector<int>> layers;
+  // Asked now and then while a picture is drawn and encoded (it must be
+  // cheap and safe to call from the rendering threads); when it answers
+  // true, Render stops, writes nothing and answers StatusCode::Cancelled.
+  // For time budgets and callers that went away.
+  std::function<bool()> cancelled;
 };
 
 // The reference file that a front-end's "Jw_win.jwf" in folder names
@@ -226,6 +246,34 @@ struct DrawingInfo {
   std::string read_error;            // why not
 };
 
+// How a drawing shows a layer: normally, in grey (display only), or not at all.
+enum class LayerState { Normal, DisplayOnly, Hidden };
+
+// A layer of the drawing (JWW, JWS, JWC, JWK and K4 drawings have 16 layer
+// groups of 16 layers each).
+struct Layer {
+  int number = 0;          // layer group x 16 + layer, 0..255
+  int group = 0;           // 0..15
+  std::string name;        // UTF-8; empty when the drawing names none
+  std::string group_name;  // UTF-8; empty when the drawing names none
+  LayerState state = LayerState::Normal;
+  int64_t items = 0;       // entities on it (block members counted once for each placement)
+};
+
+// A text as the drawing shows it.
+struct Text {
+  std::string text;  // as drawn, UTF-8: macros expanded (file name, date, scale, reference texts), control sequences applied
+  double x = 0, y = 0;  // the start of its base line, in drawing units
+  double height = 0;    // of its characters, in drawing units
+  double angle = 0;     // of its base line, degrees counter-clockwise
+  bool vertical = false;  // written top to bottom
+  Box box;           // the cells it is drawn in, in drawing units
+  int layer = 0;     // its layer's number
+  // The blocks it is placed through, outermost first (their names, or "#n"
+  // for a block without a name); empty for a text of the drawing itself.
+  std::vector<std::string> block_path;
+};
+
 class Drawing;
 
 // A drawing, or the status of why there is none.
@@ -254,6 +302,13 @@ class ZUMEN_API Drawing {
   // What reading found that cannot be honoured (a partial read, texts that
   // did not decode, blocks left out or missing, ...).
   const std::vector<Diagnostic>& Diagnostics() const;
+  // The layers, all 256 of them, in order of their numbers.
+  const std::vector<Layer>& Layers() const;
+  // Every text the drawing shows, in drawing order: what a search index of
+  // drawings needs. Macros are expanded for this moment, with the reference
+  // file of options (its other fields are not used); texts of hidden layers
+  // are left out unless options.layers names them.
+  std::vector<Text> Texts(const RenderOptions& options = {}) const;
 
   // The library's own view of the drawing.
   struct Impl;
@@ -263,6 +318,21 @@ class ZUMEN_API Drawing {
  private:
   std::shared_ptr<const Impl> impl_;  // shared by copies: the drawing is read-only
 };
+
+// The description as one JSON object in UTF-8, the fields `zumen info
+// --json` prints besides source, status and warnings: format, version,
+// title, paper {code, width_mm, height_mm}, objects {announced, read},
+// entities {kind: count}, blocks {definitions, instances, tree_nodes, work,
+// instances_cut}, images, scale, base_point {x, y}, extents {min_x, min_y,
+// max_x, max_y}, read_ok, error; null where the format has no such field.
+ZUMEN_API std::string InfoJson(const DrawingInfo& info);
+// The texts as one JSON array in UTF-8, one object per text: {"text", "x",
+// "y", "height", "angle", "vertical", "box": {min_x, min_y, max_x, max_y},
+// "layer", "block_path": [...]}.
+ZUMEN_API std::string TextsJson(const std::vector<Text>& texts);
+// The layers as one JSON array in UTF-8: {"number", "group", "name",
+// "group_name", "state": "normal" | "display-only" | "hidden", "items"}.
+ZUMEN_API std::string LayersJson(const std::vector<Layer>& layers);
 
 struct Opened {
   Drawing drawing;  // valid() only when status is Ok
@@ -312,6 +382,12 @@ struct RenderResult {
   int height = 0;
   double draw_ms = 0;  // drawing, and encoding with writing
   double save_ms = 0;
+  // Where the drawing lies in the picture: the window of drawing
+  // coordinates it shows (left, bottom, right, top edges) and the pixels
+  // per drawing unit. A point (x, y) lands at column (x - window.min_x) *
+  // scale and row (window.max_y - y) * scale. Zero for DXF.
+  Box window;
+  double scale = 0;
   // What drawing found that could not be honoured (missing images, fonts
   // that fell back, entities far outside the paper, ...), besides the
   // drawing's own Diagnostics().

@@ -65,6 +65,10 @@ double Milliseconds(std::chrono::steady_clock::time_point since) {
 Status ReadSource(const std::string& path, uint64_t maxBytes, std::vector<uint8_t>& bytes) {
   std::error_code ec;
   const auto st = std::filesystem::status(path, ec);
+  if (ec && ec != std::errc::no_such_file_or_directory && ec != std::errc::not_a_directory) {
+    // A loop of symbolic links, a folder that may not be searched, ...
+    return Status::Error(StatusCode::NotFound, "cannot read \"" + path + "\": " + ec.message());
+  }
   if (ec || !std::filesystem::exists(st)) {
     return Status::Error(StatusCode::NotFound, "cannot read \"" + path + "\": no such file");
   }
@@ -80,6 +84,24 @@ Status ReadSource(const std::string& path, uint64_t maxBytes, std::vector<uint8_
   if (!ReadFileBytes(path, static_cast<size_t>(maxBytes), bytes, &why)) {
     return Status::Error(StatusCode::NotFound, "cannot read \"" + path + "\"" + (why.empty() ? "" : ": " + why));
   }
+  return {};
+}
+
+// Options no picture can honour: refused with a message rather than drawn
+// as something else.
+Status CheckOptions(const RenderOptions& o) {
+  const auto invalid = [](std::string m) { return Status::Error(StatusCode::InvalidArgument, std::move(m)); };
+  if (o.width < 0 || o.height < 0 || (o.width > 0) != (o.height > 0)) {
+    return invalid("the picture size needs a width and a height of at least 1 pixel, not " +
+                   std::to_string(o.width) + " x " + std::to_string(o.height));
+  }
+  if (!std::isfinite(o.margin) || o.margin < 0) {
+    return invalid("the margin must be a number of 0 or more (0.05: 2.5 % on each side)");
+  }
+  if (o.encoder.quality && (*o.encoder.quality < 1 || *o.encoder.quality > 100)) {
+    return invalid("the quality must be a whole number from 1 to 100");
+  }
+  if (o.max_side == 0) return invalid("the longest side allowed must be at least 1 pixel");
   return {};
 }
 
@@ -251,6 +273,11 @@ Drawing Drawing::Empty(Format f) {
 Format Drawing::format() const { return impl_->loaded.info.format; }
 const DrawingInfo& Drawing::Info() const { return impl_->loaded.info; }
 const std::vector<Diagnostic>& Drawing::Diagnostics() const { return impl_->loaded.diagnostics; }
+const std::vector<Layer>& Drawing::Layers() const { return impl_->loaded.layers; }
+std::vector<Text> Drawing::Texts(const RenderOptions& options) const {
+  (void)options;
+  return {};
+}
 
 // ---------------------------------------------------------------- rendering
 
@@ -282,6 +309,7 @@ Output Output::Pixels(uint8_t* rgba, int width, int height, size_t stride) {
 
 Status PictureSize(const Drawing& d, const RenderOptions& options, int& width, int& height) {
   if (!d.valid()) return Status::Error(StatusCode::InvalidArgument, "no drawing");
+  if (Status s = CheckOptions(options); !s) return s;
   ConversionContext ctx;
   SetUpContext(d.impl().loaded, options, ctx);
   return PictureSizeOf(d.impl().loaded, ctx, options, width, height);
@@ -293,8 +321,12 @@ RenderResult RenderWith(const Drawing& d, const RenderOptions& asked, const Outp
     r.status = Status::Error(StatusCode::InvalidArgument, "no drawing");
     return r;
   }
-  if (asked.encoder.quality && (*asked.encoder.quality < 1 || *asked.encoder.quality > 100)) {
-    r.status = Status::Error(StatusCode::InvalidArgument, "the quality must be a whole number from 1 to 100");
+  if (Status s = CheckOptions(asked); !s) {
+    r.status = s;
+    return r;
+  }
+  if (asked.cancelled && asked.cancelled()) {
+    r.status = Status::Error(StatusCode::Cancelled, "cancelled");
     return r;
   }
   const RenderOptions options =
@@ -379,6 +411,8 @@ RenderResult RenderWith(const Drawing& d, const RenderOptions& asked, const Outp
   // Diagnostics are those of the first drawing: further bands draw the same
   // entities again.
   r.diagnostics = ctx.Diag.List();
+  r.window = Box{ctx.DispX1, ctx.DispY1, ctx.DispX2, ctx.DispY2};
+  r.scale = ctx.DispScale;
   r.draw_ms = before + drawing;
   r.save_ms = Milliseconds(painting) - drawing;
   r.width = width;

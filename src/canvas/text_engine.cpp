@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -215,6 +216,62 @@ struct TextRun {
     clusters.clear();
   }
 };
+
+// Draws one glyph on an image surface through a coverage mask of its own:
+// the glyph is drawn whole on a small A8 surface, which then masks cr's
+// source. Cairo composites a glyph that crosses the clip or the surface's
+// edge by another way than one that lies inside them, which changes its edge
+// pixels; through the mask every pixel is the same wherever the clip and the
+// edges lie, so a picture drawn in strips, tiles or bands is the picture
+// drawn in one piece (and that one is unchanged: the mask holds the very
+// coverage Cairo composites).
+void ShowGlyphMasked(cairo_t* cr, const cairo_glyph_t& g) {
+  cairo_text_extents_t te;
+  cairo_glyph_extents(cr, &g, 1, &te);
+  if (te.width <= 0 || te.height <= 0) return;  // a blank glyph
+  cairo_matrix_t m;
+  cairo_get_matrix(cr, &m);
+  double dox = 0, doy = 0;
+  cairo_surface_get_device_offset(cairo_get_target(cr), &dox, &doy);
+  double x0 = HUGE_VAL, y0 = HUGE_VAL, x1 = -HUGE_VAL, y1 = -HUGE_VAL;
+  for (int corner = 0; corner < 4; ++corner) {
+    double x = g.x + te.x_bearing + ((corner & 1) ? te.width : 0);
+    double y = g.y + te.y_bearing + ((corner & 2) ? te.height : 0);
+    cairo_matrix_transform_point(&m, &x, &y);
+    x0 = std::min(x0, x + dox);
+    y0 = std::min(y0, y + doy);
+    x1 = std::max(x1, x + dox);
+    y1 = std::max(y1, y + doy);
+  }
+  // Two pixels of room: the ink box is measured, the glyph's image is placed
+  // at its rounded origin.
+  constexpr double kMaxMaskSide = 8192;
+  if (!(x1 - x0 < kMaxMaskSide && y1 - y0 < kMaxMaskSide) || !(std::fabs(x0) < 1e9 && std::fabs(y0) < 1e9)) {
+    cairo_show_glyphs(cr, &g, 1);  // beyond any mask: as Cairo draws it
+    return;
+  }
+  const double px0 = std::floor(x0) - 2, py0 = std::floor(y0) - 2;
+  const int w = static_cast<int>(std::ceil(x1) + 2 - px0), h = static_cast<int>(std::ceil(y1) + 2 - py0);
+  cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A8, w, h);
+  if (cairo_surface_status(mask) != CAIRO_STATUS_SUCCESS) {
+    cairo_surface_destroy(mask);
+    return;
+  }
+  // The mask's pixel (0, 0) is the target's pixel (px0, py0).
+  cairo_surface_set_device_offset(mask, dox - px0, doy - py0);
+  cairo_t* mc = cairo_create(mask);
+  cairo_set_matrix(mc, &m);
+  cairo_set_scaled_font(mc, cairo_get_scaled_font(cr));
+  cairo_show_glyphs(mc, &g, 1);
+  cairo_destroy(mc);
+  cairo_surface_flush(mask);
+  cairo_surface_set_device_offset(mask, 0, 0);
+  cairo_save(cr);
+  cairo_identity_matrix(cr);
+  cairo_mask_surface(cr, mask, px0 - dox, py0 - doy);
+  cairo_restore(cr);
+  cairo_surface_destroy(mask);
+}
 
 // The family of a font pattern at index i (empty when it has none).
 std::string FamilyOf(FcPattern* p, int i = 0) {
@@ -515,7 +572,8 @@ void TextEngine::Draw(cairo_t* cr, const FontSpec& font, double left, double top
   // writes as one text element; those that keep text (PDF) get the run's
   // characters with it, one cluster per character, so that the text can be
   // searched and copied. Pictures get the glyphs one by one, as they always
-  // have (a run would composite overlapping glyph edges differently).
+  // have (a run would composite overlapping glyph edges differently), each
+  // through its own mask.
   cairo_surface_t* target = cairo_get_target(cr);
   TextRun run;
   run.keepText = cairo_surface_has_show_text_glyphs(target);
@@ -540,7 +598,7 @@ void TextEngine::Draw(cairo_t* cr, const FontSpec& font, double left, double top
       run.Add(glyph, c);
     } else {
       const std::lock_guard<std::mutex> lock(FontLock());
-      cairo_show_glyphs(cr, &glyph, 1);
+      ShowGlyphMasked(cr, glyph);
     }
     x += g.advance * size;
   }

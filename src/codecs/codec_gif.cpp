@@ -7,7 +7,10 @@
 #include <libimagequant.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
+#include <mutex>
+#include <new>
 #include <unordered_map>
 
 #include "codecs/codecs.h"
@@ -109,6 +112,66 @@ void LiqRow(liq_color out[], int row, int width, void* user) {
   }
 }
 
+// libimagequant 2.17 leaves a buffer of each image of more than about four
+// million pixels unfreed when the image is destroyed. Its allocations go
+// through this allocator, which remembers every block with the quantization
+// it was made for (the one its thread runs); what the library still holds
+// once that quantization's objects are destroyed is freed then.
+class LiqBlocks {
+ public:
+  LiqBlocks() : previous_(current_) { current_ = this; }
+  ~LiqBlocks() {
+    current_ = previous_;
+    const std::lock_guard<std::mutex> lock(Lock());
+    for (auto it = Live().begin(); it != Live().end();) {
+      if (it->second == this) {
+        std::free(it->first);
+        it = Live().erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+  LiqBlocks(const LiqBlocks&) = delete;
+  LiqBlocks& operator=(const LiqBlocks&) = delete;
+
+  static void* Malloc(size_t n) {
+    void* p = std::malloc(n);
+    if (p && current_) {
+      try {
+        const std::lock_guard<std::mutex> lock(Lock());
+        Live().emplace(p, current_);
+      } catch (const std::bad_alloc&) {
+        std::free(p);
+        return nullptr;
+      }
+    }
+    return p;
+  }
+  static void Free(void* p) {
+    if (!p) return;
+    {
+      const std::lock_guard<std::mutex> lock(Lock());
+      Live().erase(p);
+    }
+    std::free(p);
+  }
+
+ private:
+  static std::mutex& Lock() {
+    static std::mutex m;
+    return m;
+  }
+  static std::unordered_map<void*, const LiqBlocks*>& Live() {
+    static auto* live = new std::unordered_map<void*, const LiqBlocks*>;  // outlives every encoder
+    return *live;
+  }
+  static thread_local const LiqBlocks* current_;
+  const LiqBlocks* previous_;
+};
+
+thread_local const LiqBlocks* LiqBlocks::current_ = nullptr;
+
 struct LiqDeleter {
   void operator()(liq_attr* p) const { liq_attr_destroy(p); }
   void operator()(liq_image* p) const { liq_image_destroy(p); }
@@ -121,7 +184,9 @@ bool QuantizedPalette(const PixelView& v, Palette& pal, std::vector<uint8_t>& in
     const uint32_t* row = v.row(y);
     for (int x = 0; x < v.width && !anyTransparent; ++x) anyTransparent = Transparent(row[x]);
   }
-  std::unique_ptr<liq_attr, LiqDeleter> attr(liq_attr_create());
+  // Destroyed after the library's objects below, freeing what they left.
+  const LiqBlocks blocks;
+  std::unique_ptr<liq_attr, LiqDeleter> attr(liq_attr_create_with_allocator(LiqBlocks::Malloc, LiqBlocks::Free));
   if (!attr) {
     error = "cannot start the colour quantizer";
     return false;

@@ -195,26 +195,24 @@ LoadedImage LoadImageMemory(std::span<const uint8_t> bytes) {
   return r;
 }
 
-LoadedImage LoadImageFile(const std::string& path) {
-  LoadedImage r;
+std::string ReadImageFile(const std::string& path, std::vector<uint8_t>& bytes) {
   std::error_code ec;
   const uintmax_t size = std::filesystem::file_size(path, ec);
-  if (ec) {
-    r.error = "cannot read " + path + ": " + ec.message();
-    return r;
-  }
-  if (size > kMaxImageFileBytes) {
-    r.error = "cannot read " + path + ": the file is too large for an image";
-    return r;
-  }
+  if (ec) return "cannot read " + path + ": " + ec.message();
+  if (size > kMaxImageFileBytes) return "cannot read " + path + ": the file is too large for an image";
   std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path.c_str(), "rb"));
-  if (!f) {
-    r.error = "cannot open " + path + ": " + std::strerror(errno);
-    return r;
-  }
-  std::vector<uint8_t> bytes(static_cast<size_t>(size));
+  if (!f) return "cannot open " + path + ": " + std::strerror(errno);
+  bytes.resize(static_cast<size_t>(size));
   const size_t got = std::fread(bytes.data(), 1, bytes.size(), f.get());
   bytes.resize(got);
+  return {};
+}
+
+LoadedImage LoadImageFile(const std::string& path) {
+  LoadedImage r;
+  std::vector<uint8_t> bytes;
+  r.error = ReadImageFile(path, bytes);
+  if (!r.error.empty()) return r;
   r = LoadImageMemory(bytes);
   if (!r.ok()) r.error = path + ": " + r.error;
   return r;

@@ -70,6 +70,9 @@ ImageStatus SaveImageFile(const PixelView& pixels, const std::string& path);
 ImageStatus SaveImageFile(const Bitmap& bmp, const std::string& path);
 
 LoadedImage LoadImageMemory(std::span<const uint8_t> bytes);
+// Reads an image file's bytes (at most kMaxImageFileBytes); an error message
+// naming the path, empty on success.
+std::string ReadImageFile(const std::string& path, std::vector<uint8_t>& bytes);
 LoadedImage LoadImageFile(const std::string& path);
 
 // libpng's encoder under chosen settings, kept for measuring the alternatives

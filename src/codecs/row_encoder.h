@@ -36,9 +36,19 @@ class MemoryOutput final : public ByteOutput {
   std::vector<uint8_t>& bytes_;
 };
 
-// Every band but the last must have a multiple of this many rows (TIFF's
-// strips and PNG's deflate segments are cut at fixed rows).
+// Every band but the last must have a multiple of BandRowUnit(width) rows:
+// TIFF's strips and PNG's deflate segments are cut at fixed rows, a power of
+// two of them up to kBandRowAlignment, with at most 512 KiB of data each.
 inline constexpr int kBandRowAlignment = 256;
+// kBandRowAlignment rows, or for rows so wide that 256 of them hold more than
+// a MiB of 32-bit pixels the largest power of two of rows that holds at most
+// that (at least one): always a multiple of the rows of a strip or segment.
+inline int BandRowUnit(int width) {
+  int unit = kBandRowAlignment;
+  while (unit > 1 && uint64_t{4} * static_cast<uint64_t>(width) * static_cast<uint64_t>(unit) > (uint64_t{1} << 20))
+    unit /= 2;
+  return unit;
+}
 
 class RowEncoder {
  public:

@@ -1,10 +1,8 @@
 #include "common/cleanup.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
-#include <stdlib.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -20,7 +18,6 @@ constexpr int kStopSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGPIPE, SIGAL
 
 struct Entry {
   std::string path;  // built before registration, never changed while registered
-  bool folder = false;
 };
 
 // The registered paths. The signal handler reads the slots without a lock
@@ -74,8 +71,8 @@ class StopSignalsHeld {
   sigset_t old_;
 };
 
-int Register(std::string path, bool folder) {
-  auto* entry = new Entry{std::move(path), folder};
+int Register(std::string path) {
+  auto* entry = new Entry{std::move(path)};
   const std::lock_guard lock(g_writers);
   for (int i = 0; i < kSlots; ++i) {
     if (g_slots[i].load() == nullptr) {
@@ -87,42 +84,12 @@ int Register(std::string path, bool folder) {
   return -1;
 }
 
-// Removes the files directly inside the folder, then the folder. Uses only
-// async-signal-safe calls. Entries removed while the folder is read may make
-// the reading skip others, and another thread may still be adding files, so
-// the folder is read again until it can be removed (a bounded number of
-// times).
-void RemoveFolderNow(const char* path) {
-  for (int round = 0; round < 16; ++round) {
-    const int fd = ::open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) return;
-    alignas(8) char buf[4096];
-    ssize_t n;
-    while ((n = getdents64(fd, buf, sizeof buf)) > 0) {
-      for (ssize_t off = 0; off < n;) {
-        const auto* d = reinterpret_cast<const struct dirent64*>(buf + off);
-        off += d->d_reclen;
-        const char* name = d->d_name;
-        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
-        if (::unlinkat(fd, name, 0) != 0 && (errno == EISDIR || errno == EPERM)) ::unlinkat(fd, name, AT_REMOVEDIR);
-      }
-    }
-    ::close(fd);
-    if (::rmdir(path) == 0 || errno != ENOTEMPTY) return;
-  }
-}
-
 extern "C" void OnStopSignal(int sig) {
   g_stopping.store(true);
   WaitForCreations();
   for (auto& slot : g_slots) {
     const Entry* e = slot.load();
-    if (e == nullptr) continue;
-    if (e->folder) {
-      RemoveFolderNow(e->path.c_str());
-    } else {
-      ::unlink(e->path.c_str());
-    }
+    if (e != nullptr) ::unlink(e->path.c_str());
   }
   // End the process by the same signal, so that the exit status shows it.
   struct sigaction dfl {};
@@ -172,18 +139,8 @@ int CreateFileRemovedOnSignal(const std::string& path, int flags, RemovedOnSigna
     return -1;
   }
   const int fd = ::open(path.c_str(), flags | O_CREAT | O_CLOEXEC, 0666);
-  if (fd >= 0) guard.slot_ = Register(path, false);
+  if (fd >= 0) guard.slot_ = Register(path);
   return fd;
-}
-
-std::string MakeFolderRemovedOnSignal(const std::string& pattern, RemovedOnSignal& guard) {
-  guard.Release();
-  std::string path = pattern;
-  const StopSignalsHeld held;
-  const Creating creating;
-  if (g_stopping.load() || mkdtemp(path.data()) == nullptr) return {};
-  guard.slot_ = Register(path, true);
-  return path;
 }
 
 void RemoveCreatedFilesOnSignals() {

@@ -1,7 +1,7 @@
 #pragma once
-// Files and folders that a conversion creates and that must not outlive the
-// process when a signal stops it: the private folder of extracted images,
-// the temporary file beside a destination, a destination being written.
+// Files that a conversion creates and that must not outlive the process when
+// a signal stops it: the temporary file beside a destination, a destination
+// being written. (A drawing is read in memory and makes no file.)
 //
 // The list of these paths is the one process-wide thing here, because it
 // mirrors what the process itself created. Registration is thread-safe, so
@@ -31,7 +31,6 @@ class RemovedOnSignal {
 
  private:
   friend int CreateFileRemovedOnSignal(const std::string&, int, RemovedOnSignal&);
-  friend std::string MakeFolderRemovedOnSignal(const std::string&, RemovedOnSignal&);
   int slot_ = -1;
 };
 
@@ -40,11 +39,6 @@ class RemovedOnSignal {
 // -1 (errno set). When the list is full the file is made all the same, but
 // it is not registered.
 int CreateFileRemovedOnSignal(const std::string& path, int flags, RemovedOnSignal& guard);
-
-// mkdtemp(pattern) (pattern ends in "XXXXXX") with the new folder registered
-// for removal together with the files directly inside it. The folder's path,
-// or empty text when none could be made.
-std::string MakeFolderRemovedOnSignal(const std::string& pattern, RemovedOnSignal& guard);
 
 // Installs the handler for the signals that stop a process from outside
 // (SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGPIPE, SIGALRM, SIGXCPU, SIGXFSZ);

@@ -338,4 +338,16 @@ bool FileTimeLocal(const std::string& path, DateTime& out) {
   return true;
 }
 
+std::string FindPlacedFile(const std::u16string& fn, const std::string& drawing) {
+  if (FileExist(fn)) return Utf16ToUtf8(fn);
+  if (drawing.empty()) return {};
+  const size_t cut = drawing.find_last_of('/');
+  const std::string folder = cut == std::string::npos ? std::string{} : drawing.substr(0, cut + 1);
+  if (!folder.empty() && FileExist(folder + Utf16ToUtf8(fn))) return folder + Utf16ToUtf8(fn);
+  const size_t last = fn.find_last_of(u"/\\");
+  if (last == std::u16string::npos || last + 1 == fn.size()) return {};
+  const std::string beside = folder + Utf16ToUtf8(fn.substr(last + 1));
+  return FileExist(beside) ? beside : std::string{};
+}
+
 }  // namespace zumen

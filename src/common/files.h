@@ -108,4 +108,10 @@ std::u16string PathToText(std::string_view path);
 // seconds and zero milliseconds (the resolution of a packed date-time stamp).
 bool FileTimeLocal(const std::string& path, DateTime& out);
 
+// A file a drawing places (an image): as named, else the same name in the
+// folder of the drawing (whose path is in the system's bytes), else its last
+// path component there (drawings written on Windows name paths such as
+// "C:\data\photo.jpg" that do not exist here); empty when none exists.
+std::string FindPlacedFile(const std::u16string& name, const std::string& drawing);
+
 }  // namespace zumen

@@ -12,6 +12,7 @@
 #include "common/clock.h"
 #include "common/diagnostics.h"
 #include "common/types.h"
+#include "scene/images.h"
 
 namespace zumen {
 
@@ -56,9 +57,9 @@ struct ConversionContext {
   std::vector<TDPoint> GLPt;
   std::vector<FPoint> GPt;
 
-  // Folder private to this conversion for extracted and temporary images
-  // (with a trailing separator); empty when none was created.
-  std::string TempFolder;
+  // The images the drawing carries or places, by the names its image texts
+  // give them.
+  const scene::ImageMap* Images = nullptr;
 
   const Clock* clock = &system_clock_;
 

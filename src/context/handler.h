@@ -16,6 +16,7 @@
 #include "canvas/canvas.h"
 #include "common/box.h"
 #include "context/context.h"
+#include "scene/scene.h"
 #include "zumen/zumen.h"
 
 namespace zumen {
@@ -33,9 +34,6 @@ struct FrameBox {
 struct ReadLimits {
   uint64_t maxEmbeddedImageBytes = uint64_t{256} << 20;
   uint64_t maxBlockWork = 100'000;
-  // Folder (with a trailing '/') private to the drawing, for the images it
-  // carries; empty: they are not written out.
-  std::string imageFolder;
 };
 
 // How a picture is drawn: the per-format modes that RenderOptions chooses.
@@ -63,7 +61,11 @@ class DrawingHandler {
   virtual FrameBox Frame(const ConversionContext& ctx) const = 0;
   // Clears the canvas to the background and draws the drawing, when it has
   // anything to draw.
-  virtual void Draw(ConversionContext& ctx, Canvas& canvas, const DrawModes& modes) const = 0;
+  virtual void Draw(ConversionContext& ctx, Canvas& canvas, const DrawModes& modes) const {
+    (void)ctx;
+    (void)canvas;
+    (void)modes;
+  }
   // Fills what the format knows of the drawing into info; ctx is a prepared
   // context (extents and paper are taken by the caller).
   virtual void Describe(const ConversionContext& ctx, DrawingInfo& info) const = 0;
@@ -78,6 +80,14 @@ class DrawingHandler {
   virtual void SurveyEntities(const ConversionContext& ctx, EntitySurvey& survey) const {
     (void)ctx;
     (void)survey;
+  }
+
+  // Lowers the drawing into its scene: the items, definitions, placements,
+  // whether and how it is drawn (s.model, the paper and the extents are set
+  // from a prepared context first). False when the family draws without one.
+  virtual bool Lower(scene::Scene& s) const {
+    (void)s;
+    return false;
   }
 
   // DXF export: writes the drawing into out, in millimetres of the drawing.

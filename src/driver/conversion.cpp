@@ -6,32 +6,16 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "codecs/image_io.h"
 #include "common/files.h"
 #include "common/text.h"
 #include "driver/reference.h"
+#include "render_jw/paint_scene.h"
 #include "formats/jwc/handler.h"
 #include "formats/jww/handler.h"
 #include "formats/k4/handler.h"
 
 namespace zumen {
-
-namespace {
-
-// Creates a folder private to one drawing under base (or the system's
-// temporary folder), registered for removal should a signal stop the
-// process; empty text when none can be made.
-std::string MakePrivateFolder(const std::string& base, RemovedOnSignal& guard) {
-  std::filesystem::path dir = base;
-  if (dir.empty()) {
-    std::error_code ec;
-    dir = std::filesystem::temp_directory_path(ec);
-    if (ec) dir = "/tmp";
-  }
-  const std::string folder = MakeFolderRemovedOnSignal((dir / "zumen-XXXXXX").string(), guard);
-  return folder.empty() ? folder : folder + "/";
-}
-
-}  // namespace
 
 std::unique_ptr<DrawingHandler> MakeHandler(Family f) {
   switch (f) {
@@ -86,16 +70,50 @@ const char* FamilyName(Family f) {
   }
 }
 
-LoadedDrawing::~LoadedDrawing() {
-  handler.reset();  // deletes the images it wrote
-  if (!imageFolder.empty()) {
-    std::error_code ec;
-    std::filesystem::remove_all(imageFolder, ec);
-  }
-  imageFolderGuard.Release();
-}
+LoadedDrawing::~LoadedDrawing() = default;
 
 namespace {
+
+// Reads the image files the scene's image texts place (those not among the
+// drawing's own images), found as named, beside the drawing or by their last
+// path component there: a drawing is read whole when it is opened, and no
+// picture of it reads a file. Names of types zumen does not read are left
+// for the picture to refuse.
+void LoadPlacedImages(scene::Scene& s, const std::string& drawingPath) {
+  const auto load = [&](const std::vector<scene::Item>& items) {
+    for (const scene::Item& item : items) {
+      const auto* image = std::get_if<scene::Image>(&item);
+      if (!image || s.images.count(image->file) != 0) continue;
+      const std::u16string ext = FileExtLower(image->file);
+      static constexpr std::u16string_view kRead[] = {u".bmp", u".png", u".tif", u".tiff", u".jpg", u".jpeg", u".gif"};
+      if (std::find(std::begin(kRead), std::end(kRead), ext) == std::end(kRead)) continue;
+      const std::string path = FindPlacedFile(image->file, drawingPath);
+      if (path.empty()) continue;  // missing
+      scene::ImageSource& src = s.images[image->file];
+      src.path = path;
+      auto bytes = std::make_shared<std::vector<uint8_t>>();
+      src.error = ReadImageFile(path, *bytes);
+      if (src.error.empty()) src.bytes = std::move(bytes);
+    }
+  };
+  load(s.items);
+  for (const scene::Definition& def : s.definitions) load(def.items);
+}
+
+// Lowers the drawing into its scene, with the attribute model, paper and
+// extents a context prepared for it holds.
+void BuildScene(LoadedDrawing& d) {
+  auto s = std::make_shared<scene::Scene>();
+  ConversionContext ctx;
+  SetUpContext(d, RenderOptions{}, ctx);
+  s->model = ctx.GAtt;
+  s->papx = ctx.papx;
+  s->papy = ctx.papy;
+  s->extents = {ctx.MinX, ctx.MinY, ctx.MaxX, ctx.MaxY};
+  if (!d.handler->Lower(*s)) return;
+  LoadPlacedImages(*s, d.read ? d.absolutePath : std::string());
+  d.scene = std::move(s);
+}
 
 // What the drawing holds, with its extents, for Info().
 void Describe(LoadedDrawing& d) {
@@ -131,15 +149,14 @@ Status LoadDrawing(Family family, std::span<const uint8_t> bytes, const std::str
     out.error = std::string("not a ") + FamilyName(family) + " file (its signature or version is wrong)";
     return Status::Error(StatusCode::BadSignature, out.error);
   }
-  out.imageFolder = MakePrivateFolder(options.temp_folder, out.imageFolderGuard);
   ReadLimits limits;
   limits.maxEmbeddedImageBytes = options.max_embedded_image_bytes;
   limits.maxBlockWork = options.max_block_work;
-  limits.imageFolder = out.imageFolder;
   std::string error;
   out.read = out.handler->Read(bytes, limits, error);
   if (!out.read) out.error = error.empty() ? "File I/O Error" : error;
   if (!path.empty()) out.haveFileTime = FileTimeLocal(path, out.fileTime);
+  BuildScene(out);
   Describe(out);
   return {};
 }
@@ -152,6 +169,7 @@ void EmptyDrawing(Family family, LoadedDrawing& out) {
   out.error = "nothing was read";
   out.info = DrawingInfo{};
   out.info.format = FormatOf(family);
+  BuildScene(out);
 }
 
 void SetUpContext(const LoadedDrawing& d, const RenderOptions& options, ConversionContext& ctx, const Clock* clock) {
@@ -169,7 +187,7 @@ void SetUpContext(const LoadedDrawing& d, const RenderOptions& options, Conversi
   a.SetGrayColor(0xFF808080);
   a.SetAll1Color(false);
   ctx.CurFileTime = ctx.clock->Now();
-  ctx.TempFolder = d.imageFolder;
+  if (d.scene) ctx.Images = &d.scene->images;
   ctx.RefFileName = Utf8ToUtf16(options.reference_file);
   RefFileOpen(ctx, options.reference_folder);
   if (d.read) {
@@ -246,7 +264,7 @@ Status PictureSizeOf(const LoadedDrawing& d, const ConversionContext& ctx, const
       DotSizeAtDpi(ctx.papx, ctx.papy, options.dpi, sx, sy);
     }
   }
-  if (std::string e = CheckBitmapSize(sx, sy, options.max_pixels); !e.empty()) {
+  if (std::string e = CheckBitmapSize(sx, sy, options.max_pixels, options.max_side); !e.empty()) {
     return Status::Error(StatusCode::TooLarge, e);
   }
   width = static_cast<int>(sx);
@@ -275,6 +293,19 @@ void ReportFarOffPaper(const LoadedDrawing& d, ConversionContext& ctx) {
 
 }  // namespace
 
+void DrawScene(const scene::Scene& s, ConversionContext& ctx, Canvas& canvas, const DrawModes& modes) {
+  if (!s.drawn) return;
+  TGraph2 g(ctx, canvas);
+  canvas.BeginScene();
+  g.GCls(modes.background.value_or(ctx.GAtt.GetBackColor()));
+  if (modes.frame && s.paperFrame) {
+    g.GPenSet(ctx.InkColour(0xFF0000FF), 1, 1);
+    g.GLBox(s.paperFrame->x1, s.paperFrame->y1, s.paperFrame->x2, s.paperFrame->y2);
+  }
+  PaintJwItems(s, ctx, g);
+  canvas.EndScene();
+}
+
 FrameBox PictureFrame(const LoadedDrawing& d, const ConversionContext& ctx, const RenderOptions& options) {
   return FittedFrame(d, ctx, options.fit);
 }
@@ -286,7 +317,11 @@ void DrawOnCanvas(const LoadedDrawing& d, ConversionContext& ctx, const RenderOp
   canvas.Clear(modes.background.value_or(0xFFFFFFFF));
   FitFrame(ctx, PictureFrame(d, ctx, options), canvas.Width(), canvas.Height(), options.margin);
   canvas.SetDiagnostics(&ctx.Diag);
-  d.handler->Draw(ctx, canvas, modes);
+  if (d.scene) {
+    DrawScene(*d.scene, ctx, canvas, modes);
+  } else {
+    d.handler->Draw(ctx, canvas, modes);
+  }
   canvas.SetDiagnostics(nullptr);
   if (options.fit == Fit::Paper && d.read) ReportFarOffPaper(d, ctx);
 }

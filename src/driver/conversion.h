@@ -27,7 +27,7 @@ Family FamilyOfPath(const std::string& path);
 const char* FamilyName(Family f);
 
 // A drawing as read: its handler holding the model, what the reading gave,
-// and the private folder of its images (removed with it).
+// and its scene.
 struct LoadedDrawing {
   Family family = Family::None;
   std::unique_ptr<DrawingHandler> handler;
@@ -41,10 +41,12 @@ struct LoadedDrawing {
   std::string absolutePath;
   bool haveFileTime = false;
   DateTime fileTime;     // the file's modification time, local
-  std::string imageFolder;
-  RemovedOnSignal imageFolderGuard;  // the image folder, while it exists
   DrawingInfo info;
   std::vector<Diagnostic> diagnostics;
+  std::vector<Layer> layers;
+  // The drawing lowered once for every picture, export and query; null for a
+  // family that draws without one.
+  std::shared_ptr<const scene::Scene> scene;
 
   LoadedDrawing() = default;
   LoadedDrawing(const LoadedDrawing&) = delete;
@@ -81,6 +83,10 @@ RenderOptions OptionsForOutput(const RenderOptions& options, std::optional<Outpu
 // with a resolution, the fitted frame at that resolution.
 Status PictureSizeOf(const LoadedDrawing& d, const ConversionContext& ctx, const RenderOptions& options,
                      int& width, int& height);
+
+// Clears the canvas and draws the scene on it (nothing at all for a scene
+// that is not drawn): the background, the paper's frame, the items.
+void DrawScene(const scene::Scene& s, ConversionContext& ctx, Canvas& canvas, const DrawModes& modes);
 
 // The frame that is fitted into the picture.
 FrameBox PictureFrame(const LoadedDrawing& d, const ConversionContext& ctx, const RenderOptions& options);

@@ -59,12 +59,17 @@ void FitFrame(ConversionContext& ctx, const FrameBox& frame, double x, double y,
   ctx.DispY2 = cy + hh;
 }
 
-std::string CheckBitmapSize(double width, double height, uint64_t maxPixels) {
+std::string CheckBitmapSize(double width, double height, uint64_t maxPixels, uint64_t maxSide) {
   const double pixels = width * height;
   char buf[200];
   if (!(pixels <= static_cast<double>(maxPixels))) {
     std::snprintf(buf, sizeof buf, "a bitmap of %.0f x %.0f pixels is larger than the limit of %llu pixels", width,
                   height, static_cast<unsigned long long>(maxPixels));
+    return buf;
+  }
+  if (!(width <= static_cast<double>(maxSide) && height <= static_cast<double>(maxSide))) {
+    std::snprintf(buf, sizeof buf, "a bitmap of %.0f x %.0f pixels is too large: a side may have at most %llu pixels",
+                  width, height, static_cast<unsigned long long>(maxSide));
     return buf;
   }
   // What each picture type holds is checked with the output; no picture

@@ -35,8 +35,8 @@ double FitScale(const FrameBox& frame, double x, double y, double margin);
 // the frame's size) around it, publishing DispScale and DispX1 .. DispY2.
 void FitFrame(ConversionContext& ctx, const FrameBox& frame, double x, double y, double margin = 0.05);
 
-// Checks the pixel count against the limit and the sides against what any
-// picture type holds; an error message when it is over.
-std::string CheckBitmapSize(double width, double height, uint64_t maxPixels);
+// Checks the pixel count and the sides against their limits, and the sides
+// against what any picture type holds; an error message when over.
+std::string CheckBitmapSize(double width, double height, uint64_t maxPixels, uint64_t maxSide);
 
 }  // namespace zumen

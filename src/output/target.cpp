@@ -226,33 +226,45 @@ class RasterTarget final : public PictureTarget {
   }
 
  private:
-  // Large pictures are drawn by several threads, each on its own canvas over
-  // the one bitmap with rows of its own (the whole drawing each time: Cairo
-  // skips what falls outside a canvas's rows). Small ones, where starting
-  // threads and their fonts would cost more than it saves, by this thread.
+  // Large pictures are drawn in strips of rows, each on a canvas over the one
+  // bitmap clipped to its rows (the whole drawing each time: Cairo skips what
+  // falls outside them), by as many threads as there are strips and threads
+  // to spare; small ones, where starting threads and their fonts would cost
+  // more than it saves, in one piece. The strips follow from the picture's
+  // size alone, never from the number of threads, so the picture is the same
+  // whatever that number: what Cairo draws across a strip's edge (a polygon
+  // it clips there) may differ in its last bit from what it draws in one
+  // piece, but it is the same edge for every number of threads.
   void DrawInStrips(const std::function<void(Canvas&)>& draw) {
     const int width = canvas_->Width(), height = canvas_->Height();
-    const uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
-    const int strips = static_cast<int>(
-        std::min<uint64_t>({static_cast<uint64_t>(threads_), pixels / kPixelsPerStrip, static_cast<uint64_t>(height)}));
+    const int strips = StripsOf(width, height);
     if (strips <= 1) {
       draw(*canvas_);
       return;
     }
+    const int workers = std::min(strips, threads_);
+    // Every further worker draws on a surface object of its own over the same
+    // pixels: Cairo keeps the clip of a drawing in progress on the surface
+    // object, so threads sharing one would take each other's clip.
+    cairo_surface_t* main = canvas_->Surface();
+    cairo_surface_flush(main);
     std::vector<std::unique_ptr<CairoCanvas>> others;
-    for (int i = 1; i < strips; ++i) {
-      CairoCanvasOrError made = CairoCanvas::CreateOn(canvas_->Surface(), width, height);
-      if (!made.canvas) break;  // fewer strips, as many as there are canvases
+    for (int i = 1; i < workers; ++i) {
+      cairo_surface_t* own = cairo_image_surface_create_for_data(
+          cairo_image_surface_get_data(main), CAIRO_FORMAT_ARGB32, width, height, cairo_image_surface_get_stride(main));
+      CairoCanvasOrError made = CairoCanvas::CreateOn(own, width, height);
+      cairo_surface_destroy(own);
+      if (!made.canvas) break;  // fewer workers, as many as there are canvases
       made.canvas->SetFontConfigFile(fontConfig_);
       others.push_back(std::move(made.canvas));
     }
-    const int n = static_cast<int>(others.size()) + 1;
-    const auto canvasOf = [&](int i) -> CairoCanvas& { return i == 0 ? *canvas_ : *others[static_cast<size_t>(i - 1)]; };
-    for (int i = 0; i < n; ++i) canvasOf(i).ClipRows(height * i / n, height * (i + 1) / n);
+    const auto canvasOf = [&](size_t i) -> CairoCanvas& { return i == 0 ? *canvas_ : *others[i - 1]; };
     std::exception_ptr failure;
     std::mutex failureLock;
-    RunParallel(static_cast<size_t>(n), n, [&](size_t i, size_t) {
-      CairoCanvas& c = canvasOf(static_cast<int>(i));
+    RunParallel(static_cast<size_t>(strips), static_cast<int>(others.size()) + 1, [&](size_t strip, size_t worker) {
+      CairoCanvas& c = canvasOf(worker);
+      const int s = static_cast<int>(strip);
+      c.ClipRows(static_cast<int>(int64_t{height} * s / strips), static_cast<int>(int64_t{height} * (s + 1) / strips));
       try {
         draw(c);
       } catch (...) {
@@ -261,12 +273,20 @@ class RasterTarget final : public PictureTarget {
       }
       c.EndScene();
     });
+    others.clear();
+    cairo_surface_mark_dirty(main);
     canvas_->ClipRows(0, 0);
     if (failure) std::rethrow_exception(failure);
   }
 
-  // The fewest pixels for which a further thread draws.
+  // The strips of a picture: one for every kPixelsPerStrip pixels, at most
+  // kMaxStrips (each strip draws the whole drawing again).
+  static int StripsOf(int width, int height) {
+    const uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
+    return static_cast<int>(std::min<uint64_t>({kMaxStrips, pixels / kPixelsPerStrip, static_cast<uint64_t>(height)}));
+  }
   static constexpr uint64_t kPixelsPerStrip = uint64_t{1} << 21;
+  static constexpr uint64_t kMaxStrips = 2;
 
   std::unique_ptr<CairoCanvas> canvas_;
   Output output_;
@@ -315,9 +335,14 @@ class BandedTarget final : public PictureTarget {
     if (!encoder->error().empty()) return Failed(*encoder, file.get());
 
     const int margin = std::max(0, banding_.margin);
+    // Bands of about band_bytes of bitmap whatever the picture's shape, in
+    // whole units of rows (one row at least), no taller than a surface holds
+    // with its margins.
     const uint64_t rowBytes = uint64_t{4} * static_cast<uint64_t>(width_);
-    uint64_t rows = banding_.band_bytes / rowBytes / kBandRowAlignment * kBandRowAlignment;
-    rows = std::clamp<uint64_t>(rows, kBandRowAlignment, uint64_t{16} * kBandRowAlignment);
+    const uint64_t unit = static_cast<uint64_t>(BandRowUnit(width_));
+    const uint64_t room = std::max<int64_t>(0, int64_t{CairoCanvas::kMaxSide} - 2 * int64_t{margin});
+    const uint64_t tallest = std::max<uint64_t>(unit, room / unit * unit);
+    const uint64_t rows = std::clamp<uint64_t>(banding_.band_bytes / rowBytes / unit * unit, unit, tallest);
     const int bandRows = static_cast<int>(std::min<uint64_t>(rows, static_cast<uint64_t>(height_)));
     const int tileWidth = std::clamp(banding_.max_tile_width - 2 * margin, 1, width_);
     const bool tiled = tileWidth < width_;

@@ -33,7 +33,7 @@ struct Banding {
   // Pictures whose bitmap is larger than this are drawn in bands.
   uint64_t max_bitmap_bytes = uint64_t{128} << 20;
   // The bitmap of one band: about this many bytes, in whole multiples of
-  // kBandRowAlignment rows.
+  // BandRowUnit rows (one unit at least).
   uint64_t band_bytes = uint64_t{64} << 20;
   // Widest bitmap in one piece; wider bands are drawn in tiles side by side.
   int max_tile_width = 32767;

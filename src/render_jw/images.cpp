@@ -32,46 +32,38 @@ bool AcceptedExtension(const std::u16string& fn) {
   return std::find(kExts.begin(), kExts.end(), ext) != kExts.end();
 }
 
-// The file as named, else the same name in the folder of the drawing (whose
-// path is in the system's bytes), else its last path component there (image
-// texts written on Windows name paths such as "C:\data\photo.jpg" that do
-// not exist here); empty when none exists.
-std::string FindImageFile(const std::u16string& fn, const std::string& drawing) {
-  if (FileExist(fn)) return Utf16ToUtf8(fn);
-  if (drawing.empty()) return {};
-  const size_t cut = drawing.find_last_of('/');
-  const std::string folder = cut == std::string::npos ? std::string{} : drawing.substr(0, cut + 1);
-  if (!folder.empty() && FileExist(folder + Utf16ToUtf8(fn))) return folder + Utf16ToUtf8(fn);
-  const size_t last = fn.find_last_of(u"/\\");
-  if (last == std::u16string::npos || last + 1 == fn.size()) return {};
-  const std::string beside = folder + Utf16ToUtf8(fn.substr(last + 1));
-  return FileExist(beside) ? beside : std::string{};
-}
+// The name of an image for a message, as the drawing writes it.
+std::string NameForMessage(const std::u16string& fn) { return QuotedText(fn, 80); }
 
-// The file name for a message: as the drawing wrote it, with the private
-// folder of the drawing's embedded images shown as "%temp%".
-std::string NameForMessage(const std::u16string& fn, const std::string& imageFolder) {
-  const std::u16string folder = Utf8ToUtf16(imageFolder);
-  if (!folder.empty() && fn.compare(0, folder.size(), folder) == 0)
-    return QuotedText(u"%temp%" + fn.substr(folder.size()), 80);
-  return QuotedText(fn, 80);
-}
-
-// The file of an image text, or empty after reporting why there is none.
-std::string ImagePath(const std::u16string& fn, ConversionContext& ctx) {
+// The image an image text names, or null after reporting why there is none.
+const scene::ImageSource* ImageOf(const std::u16string& fn, ConversionContext& ctx) {
   if (!AcceptedExtension(fn)) {
-    ctx.Diag.Add("image-refused", NameForMessage(fn, ctx.TempFolder) + " is of a type zumen does not read");
-    return {};
+    ctx.Diag.Add("image-refused", NameForMessage(fn) + " is of a type zumen does not read");
+    return nullptr;
   }
-  std::string path = FindImageFile(fn, ctx.CurFilePath);
-  if (path.empty()) ctx.Diag.Add("image-missing", NameForMessage(fn, ctx.TempFolder));
-  return path;
+  const scene::ImageSource* found = nullptr;
+  if (ctx.Images) {
+    const auto it = ctx.Images->find(fn);
+    if (it != ctx.Images->end()) found = &it->second;
+  }
+  if (!found || (!found->bytes && found->error.empty())) {
+    ctx.Diag.Add("image-missing", NameForMessage(fn));
+    return nullptr;
+  }
+  return found;
 }
 
-// Decodes the file of an image text; a file that does not decode is reported.
-LoadedImage LoadImageText(const std::string& path, const std::u16string& fn, ConversionContext& ctx) {
-  LoadedImage img = LoadImageFile(path);
-  if (!img.ok()) ctx.Diag.Add("image-refused", NameForMessage(fn, ctx.TempFolder) + ": " + img.error);
+// Decodes an image text's image; an image that cannot be read or does not
+// decode is reported.
+LoadedImage LoadImageText(const scene::ImageSource& src, const std::u16string& fn, ConversionContext& ctx) {
+  LoadedImage img;
+  if (src.bytes) {
+    img = LoadImageMemory(*src.bytes);
+    if (!img.ok() && !src.path.empty()) img.error = src.path + ": " + img.error;
+  } else {
+    img.error = src.error;
+  }
+  if (!img.ok()) ctx.Diag.Add("image-refused", NameForMessage(fn) + ": " + img.error);
   return img;
 }
 
@@ -98,13 +90,13 @@ const Bitmap& TGraph2::ShownBitmap(const Bitmap& bmp, Bitmap& grey) const {
 }
 
 int32_t TGraph2::GLImage(double x1, double y1, double x2, double y2, int32_t Fm, const std::u16string& fn) {
-  const std::string path = ImagePath(fn, Ctx);
-  if (path.empty()) return 3;
+  const scene::ImageSource* src = ImageOf(fn, Ctx);
+  if (!src) return 3;
   double dx = x2 - x1, dy = y2 - y1;
   if (SizeRefused(dx, dy, Ctx.DispScale)) return 2;
   if ((WinOutCode(x1, y1) & WinOutCode(x1, y2) & WinOutCode(x2, y2) & WinOutCode(x2, y1)) != 0) return 1;
 
-  const LoadedImage img = LoadImageText(path, fn, Ctx);
+  const LoadedImage img = LoadImageText(*src, fn, Ctx);
   if (!img.ok()) return 0;  // a file that cannot be decoded is skipped
   const Bitmap& bmp = img.bitmap;
   if (bmp.width <= 0 || bmp.height <= 0) return 3;
@@ -225,12 +217,12 @@ int32_t DrawImage2(TGraph2& g, const Image2Box& box, double drx, double dry, dou
 
 int32_t TGraph2::GLImage2(double x1, double y1, double x2, double y2, double drx, double dry, double drr,
                           double dan, const std::u16string& fn) {
-  const std::string path = ImagePath(fn, Ctx);
-  if (path.empty()) return 3;
+  const scene::ImageSource* src = ImageOf(fn, Ctx);
+  if (!src) return 3;
   Image2Box box;
   if (const int32_t r = Image2Place(Ctx, x1, y1, x2, y2, dan, box)) return r;
   // Decoded only once the box is known to be seen.
-  const LoadedImage img = LoadImageText(path, fn, Ctx);
+  const LoadedImage img = LoadImageText(*src, fn, Ctx);
   if (!img.ok()) return 0;  // a file that cannot be decoded is skipped
   return DrawImage2(*this, box, drx, dry, drr, img.bitmap);
 }

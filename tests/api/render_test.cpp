@@ -86,6 +86,7 @@ TEST(Render, FailuresExplainThemselvesAndWriteNothing) {
   const std::string good = t.Write("plan.jww", Plan());
   const std::string bad = t.Write("bad.jww", "JwwData. but nothing else");
   const std::string dxf = t.Write("plan.dxf", "0\n");
+  std::filesystem::create_symlink(t / "loop.jww", t / "loop.jww");
   struct Case {
     std::string src, dst;
     RenderOptions options;
@@ -94,12 +95,14 @@ TEST(Render, FailuresExplainThemselvesAndWriteNothing) {
   } cases[] = {
       {t / "none.jww", t / "a.png", Pixels(10, 10), StatusCode::NotFound, "no such file"},
       {t.dir(), t / "a.png", Pixels(10, 10), StatusCode::NotAFile, "it is a folder"},
+      {t / "loop.jww", t / "a.png", Pixels(10, 10), StatusCode::NotFound, "Too many levels of symbolic links"},
       {dxf, t / "a.png", Pixels(10, 10), StatusCode::UnknownFormat, "not a drawing zumen reads"},
       {good, t / "a.webm", Pixels(10, 10), StatusCode::UnknownOutput, "unknown image type"},
       {bad, t / "a.png", Pixels(10, 10), StatusCode::BadSignature, "not a JWW file"},
       {good, t / "no/such/folder/a.png", Pixels(10, 10), StatusCode::WriteFailed, "cannot write"},
       {good, t / "a.png", [] { auto o = Pixels(2000, 2000); o.max_pixels = 1000000; return o; }(),
        StatusCode::TooLarge, "larger than the limit"},
+      {good, t / "a.png", Pixels(70000, 10), StatusCode::TooLarge, "a side may have at most 65535 pixels"},
   };
   for (const Case& c : cases) {
     const Converted r = Convert(c.src, c.dst, c.options);

@@ -6,6 +6,7 @@
 // decoders open the raster pictures.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -211,9 +212,10 @@ PageFigures CheckPages(const Drawing& d, const RenderOptions& options, const std
     const auto size = type == OutputType::Svg ? testing::SvgPageSize(testing::ReadAll(file)) : testing::PdfPageSize(file);
     EXPECT_TRUE(size);
     if (size) {
-      // pdfinfo prints two decimals.
-      EXPECT_NEAR(size->first, info.paper_width_mm * kPt, 0.01);
-      EXPECT_NEAR(size->second, info.paper_height_mm * kPt, 0.01);
+      // pdfinfo prints two decimals. A page is at least 1 mm a side (a
+      // symbol of one point or one straight line has no extent across).
+      EXPECT_NEAR(size->first, std::max(info.paper_width_mm, 1.0) * kPt, 0.01);
+      EXPECT_NEAR(size->second, std::max(info.paper_height_mm, 1.0) * kPt, 0.01);
     }
     const Bitmap theirs = type == OutputType::Svg ? testing::RasteriseSvg(file, png.width, png.height, t.dir())
                                                   : testing::RasterisePdf(file, png.width, png.height, t.dir());

@@ -1,12 +1,14 @@
 // The two executables run as a user or a front-end runs them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <limits>
 #include <nlohmann/json.hpp>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -66,6 +68,9 @@ TEST(ZumenCommand, ExitStatusAndOneLineMessagePerProblem) {
       {"convert " + Q(t / "none.jww") + " " + Q(t / "a.png"), 1, "no such file"},
       {"convert " + Q(src) + " " + Q(t / "a.xyz"), 1, "unknown image type"},
       {"convert " + Q(src) + " " + Q(t / "a.png") + " --size 5000x5000 --max-pixels 1000", 1, "larger than the limit"},
+      {"convert " + Q(src) + " " + Q(t / "a.png") + " --size 70000x10", 1, "a side may have at most 65535 pixels"},
+      {"convert " + Q(src) + " " + Q(t / "a.png") + " --size 300x300 --max-side 200", 1,
+       "a side may have at most 200 pixels"},
       {"convert " + Q(src) + " " + Q(t / "a.png") + " --size 300", 2, "WIDTHxHEIGHT"},
       {"convert " + Q(src) + " " + Q(t / "a.png") + " --size 30x20 --dpi 100", 2, "excludes"},
       {"convert " + Q(t / "cut.jww") + " " + Q(t / "b.png") + " --size 30x20", 3, "warning"},
@@ -103,12 +108,15 @@ TEST(ZumenCommand, CommandLineEdgesAreRefusedWithTheirOwnMessage) {
       {"convert " + Q(src) + " " + out + " --max-pixels 0", 2, "--max-pixels: takes a whole number of pixels"},
       {"convert " + Q(src) + " " + out + " --max-pixels -1", 2, "--max-pixels: takes a whole number of pixels"},
       {"convert " + Q(src) + " " + out + " --max-pixels 99999999999999999999", 2, "--max-pixels: takes a whole number"},
+      {"convert " + Q(src) + " " + out + " --max-side 0", 2, "--max-side: takes a whole number of pixels from 1"},
+      {"convert " + Q(src) + " " + out + " --max-side 2147483648", 2, "--max-side: takes a whole number of pixels"},
       {"convert " + Q(t / "folder.jww") + " " + out, 1, "cannot read \"" + t / "folder.jww" + "\": it is a folder"},
       {"info " + Q(t / "folder.jww"), 0, "zumen: no drawing (.jww .jws .jwc .jwk .k4) in \"" + t / "folder.jww" + "\""},
       {"conver " + Q(src) + " " + out, 2, "zumen: unknown subcommand \"conver\""},
-      // Each picture type holds its own sizes; PNG, TIFF, BMP and JPEG are
-      // drawn in bands, the others in one Cairo surface.
-      {"convert " + Q(src) + " " + Q(t / "a.jpg") + " --size 1x100000", 1,
+      // Each picture type holds its own sizes (under a raised --max-side);
+      // PNG, TIFF, BMP and JPEG are drawn in bands, the others in one Cairo
+      // surface.
+      {"convert " + Q(src) + " " + Q(t / "a.jpg") + " --size 1x100000 --max-side 2147483647", 1,
        "zumen: a JPEG picture of 1 x 100000 pixels is too large: a side may have at most 65500 pixels"},
       {"convert " + Q(src) + " " + Q(t / "a.gif") + " --size 40000x2", 1, "a side may have at most 32767 pixels"},
       {"convert " + Q(src) + " " + Q(t / "a.webp") + " --size 17000x2", 1, "a side may have at most 16383 pixels"},
@@ -156,6 +164,79 @@ void ExpectFiniteNumbers(const nlohmann::json& j, const std::string& where) {
   } else if (j.is_number_float()) {
     EXPECT_TRUE(std::isfinite(j.get<double>())) << where;
   }
+}
+
+// File names in another encoding than UTF-8 (here code page 932's 図面, and
+// a stray byte): every command with --json prints valid JSON, the bytes that
+// are not UTF-8 as "\udcXX" escapes, and leaves no temporary file behind.
+TEST(ZumenCommand, FileNamesThatAreNotUtf8GiveJsonWithTheirBytesEscaped) {
+  TempDir t;
+  std::filesystem::create_directories(t / "tmp");
+  std::filesystem::create_directories(t / "in");
+  const std::string plan = Drawing(t, "\x90\x7D\x96\xCA.jww");
+  Drawing(t, "in/a\xFF.jww");
+  Drawing(t, "in/b.jww");
+  const std::string env = "TMPDIR=" + Q(t / "tmp") + " ";
+  const std::string zumen = env + ZUMEN_EXE;
+  struct Case {
+    std::string args;
+    std::vector<std::string> escaped;  // what each line's source must be, in order of the names
+  } cases[] = {
+      {"info --json " + Q(plan), {"\\udc90}\\udc96\\udcca.jww"}},
+      {"convert " + Q(plan) + " " + Q(t / "one.png") + " --json", {"\\udc90}\\udc96\\udcca.jww"}},
+      {"convert " + Q(t / "in") + " -o " + Q(t / "out") + " -j 2 --json -q", {"a\\udcff.jww", "in/b.jww"}},
+  };
+  for (const Case& c : cases) {
+    const Result r = Exec(t, zumen + " " + c.args);
+    EXPECT_EQ(r.status, 0) << c.args << "\n" << r.err;
+    std::vector<std::string> lines;
+    for (size_t at = 0, end; (end = r.out.find('\n', at)) != std::string::npos; at = end + 1)
+      lines.push_back(r.out.substr(at, end - at));
+    ASSERT_EQ(lines.size(), c.escaped.size()) << r.out;
+    for (const std::string& escaped : c.escaped) {
+      EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const std::string& l) {
+        return l.find(escaped) != std::string::npos;
+      })) << escaped << "\n" << r.out;
+    }
+    for (std::string line : lines) {
+      // The escapes are JSON's own; the parser here refuses lone surrogates,
+      // so they are read as other characters to check the rest.
+      for (size_t at; (at = line.find("\\udc")) != std::string::npos;) line.replace(at, 4, "\\u00");
+      EXPECT_TRUE(nlohmann::json::accept(line)) << line;
+    }
+  }
+  EXPECT_TRUE(Entries(t / "tmp").empty());
+  std::vector<std::string> out = Entries(t / "out");
+  std::sort(out.begin(), out.end());
+  EXPECT_EQ(out, (std::vector<std::string>{"a\xFF.png", "b.png"}));
+}
+
+// A report that cannot be written (a full disk, a closed stream) fails the
+// command with a message, as a picture written there does.
+TEST(ZumenCommand, AReportThatCannotBeWrittenFailsTheCommand) {
+  TempDir t;
+  const std::string src = Drawing(t);
+  for (const std::string& args : {"info --json " + Q(src), "info " + Q(src),
+                                  "convert " + Q(src) + " " + Q(t / "a.png") + " --json"}) {
+    for (const char* to : {">/dev/full", ">&-"}) {
+      const std::string err = t / "err.txt";
+      const int raw = std::system((std::string(ZUMEN_EXE) + " " + args + " " + to + " 2>" + Q(err)).c_str());
+      EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 1) << args << " " << to;
+      EXPECT_NE(ReadAll(err).find("zumen: cannot write to standard output"), std::string::npos) << args << " " << to;
+    }
+  }
+}
+
+TEST(ZumenCommand, ThumbnailToStandardOutput) {
+  TempDir t;
+  const std::string src = Drawing(t);
+  const Result r = Exec(t, "cd " + Q(t.dir()) + " && " + ZUMEN_EXE + " thumbnail " + Q(src) + " - 64");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_FALSE(FileExist(t / "-"));
+  const std::string png = r.out;
+  const LoadedImage img = LoadImageMemory(std::span(reinterpret_cast<const uint8_t*>(png.data()), png.size()));
+  ASSERT_TRUE(img.ok()) << img.error;
+  EXPECT_EQ(img.bitmap.width, 64);
 }
 
 TEST(ZumenCommand, InfoJsonOfDamagedFilesIsJson) {
@@ -247,7 +328,6 @@ TEST(ZumenChild, FirstLogLineIsTheExecutablesOwnPath) {
 
 // The moments at which the tests stop a conversion.
 enum class Moment {
-  kImageExtracted,     // the private folder holds the extracted image
   kWritingBeside,      // the temporary file beside the destination exists
   kWritingPastLimit,   // a write past the file-size limit: SIGXFSZ from the system
 };
@@ -277,10 +357,7 @@ void ExpectNothingLeft(const StopCase& c, const std::function<std::vector<std::s
       caught = true;
     } else {
       Running p(command, t / "tmp");
-      caught = p.StopWhen([&] {
-        return c.moment == Moment::kWritingBeside ? HasEntryStartingWith(t / "out", ".zumen-")
-                                                  : PrivateFolderHasFiles(t / "tmp");
-      });
+      caught = p.StopWhen([&] { return HasEntryStartingWith(t / "out", ".zumen-"); });
       status = caught ? p.SignalAndWait(c.sig) : p.Wait();
     }
     if (!caught) continue;
@@ -291,12 +368,13 @@ void ExpectNothingLeft(const StopCase& c, const std::function<std::vector<std::s
   EXPECT_TRUE(caught) << "the process was never stopped at that moment";
 }
 
-// A signal that stops `zumen convert` leaves neither its private folder
-// with the extracted image nor the partial temporary file beside the
-// destination, and the exit status shows the signal.
+// A signal that stops `zumen convert` leaves no partial temporary file
+// beside the destination (and nothing in the temporary folder: a drawing
+// with embedded images is read in memory), and the exit status shows the
+// signal.
 TEST(ZumenCommand, StoppedBySignalLeavesNothingBehind) {
   const StopCase cases[] = {
-      {"SIGTERM while the private folder holds the extracted image", Moment::kImageExtracted, SIGTERM},
+      {"SIGTERM while the temporary file is written", Moment::kWritingBeside, SIGTERM},
       {"SIGINT while the temporary file is written", Moment::kWritingBeside, SIGINT},
       {"SIGXFSZ in the middle of writing the temporary file", Moment::kWritingPastLimit, SIGXFSZ},
   };
@@ -308,11 +386,9 @@ TEST(ZumenCommand, StoppedBySignalLeavesNothingBehind) {
 }
 
 // zumen-child writes its destination directly: a signal that stops it while
-// it writes removes the partial destination, and one that stops it earlier
-// its private folder.
+// it writes removes the partial destination.
 TEST(ZumenChild, StoppedBySignalLeavesNothingBehind) {
   const StopCase cases[] = {
-      {"SIGTERM while the private folder holds the extracted image", Moment::kImageExtracted, SIGTERM},
       {"SIGXFSZ in the middle of writing the destination", Moment::kWritingPastLimit, SIGXFSZ},
   };
   for (const StopCase& c : cases) {

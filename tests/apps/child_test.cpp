@@ -60,6 +60,18 @@ TEST(Child, FourArgumentsLogTheChecksAndWriteTheImageInEveryFormat) {
   }
 }
 
+TEST(Child, APictureWithASideBeyond65535PixelsIsRefusedWithItsLogLine) {
+  TempDir app, work;
+  app.Write("Plotvane.dat", SettingsText("70000", "100"));
+  const std::string src = work.Write("plan.jww", SmallDrawing());
+  const std::string dst = work / "out.png";
+  const ChildRun r = RunWith(app, {"exe", "a", "b", src, dst});
+  const std::vector<std::string> want = {"exe", "a", "b", src, dst, "CHECK1:OK", "CHECK4:OK", "CHECK5:OK"};
+  EXPECT_EQ(r.lines, want);
+  EXPECT_EQ(r.err, "zumen-child: a bitmap of 70000 x 100 pixels is too large: a side may have at most 65535 pixels\n");
+  EXPECT_FALSE(FileExist(dst));
+}
+
 TEST(Child, CutBlockTreeIsToldOnStandardErrorOnly) {
   TempDir app, work;
   app.Write("Plotvane.dat", SettingsText("100", "100"));

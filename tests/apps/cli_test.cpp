@@ -11,6 +11,7 @@
 #include "cli/batch.h"
 #include "cli/convert_command.h"
 #include "cli/conversion.h"
+#include "cli/json_line.h"
 #include "cli/sources.h"
 #include "support/temp_dir.h"
 
@@ -175,6 +176,8 @@ TEST(ConvertSettings, EachOptionFillsItsField) {
       {"--dpi 72", [](ConvertArgs& a) { a.dpi = 72; }, [](const ConvertSettings& s) { return s.render.dpi == 72; }},
       {"--max-pixels 99", [](ConvertArgs& a) { a.max_pixels = 99; },
        [](const ConvertSettings& s) { return s.render.max_pixels == 99; }},
+      {"--max-side 99", [](ConvertArgs& a) { a.max_side = 99; },
+       [](const ConvertSettings& s) { return s.render.max_side == 99u; }},
       {"--from k4", [](ConvertArgs& a) { a.from = "k4"; },
        [](const ConvertSettings& s) { return s.load.format == zumen::Format::K4; }},
       {"--format tiff", [](ConvertArgs& a) { a.format = "tiff"; },
@@ -199,6 +202,28 @@ JobResult Finished(Outcome o, const std::string& error = "") {
 
 // Away from a terminal: one line per drawing as it finishes, its warnings
 // before it, and at the end every failure and the count.
+TEST(JsonLine, BytesThatAreNotUtf8BecomeSurrogateEscapesAndTheRestStays) {
+  struct Case {
+    std::string in, out;
+  } cases[] = {
+      {"plan.jww", R"("plan.jww")"},
+      {"\xE5\x9B\xB3\xE9\x9D\xA2.jww", "\"\xE5\x9B\xB3\xE9\x9D\xA2.jww\""},   // 図面: UTF-8 as it is
+      {"plan\xFF.jww", R"("plan\udcff.jww")"},                          // a byte of no sequence
+      {"\x90\x7D\x96\xCA.jww", R"("\udc90}\udc96\udcca.jww")"},         // code page 932
+      {"a\xE5\x9B", R"("a\udce5\udc9b")"},                             // cut short
+      {"\xC0\xAF", R"("\udcc0\udcaf")"},                                // overlong
+      {"\xED\xA0\x80", R"("\udced\udca0\udc80")"},                      // a surrogate
+      {"a\xEF\xBF\xBF\xFF", R"("a\uffff\udcff")"},                      // U+FFFF of its own
+      {"q\"\\", R"("q\"\\")"},
+  };
+  for (const Case& c : cases) {
+    nlohmann::ordered_json j;
+    j["s"] = c.in;
+    j["list"] = {c.in};
+    EXPECT_EQ(JsonLine(j), R"({"s":)" + c.out + R"(,"list":[)" + c.out + "]}") << c.out;
+  }
+}
+
 TEST(Reporter, OneLinePerDrawingThenTheFailuresAndTheSummary) {
   const std::vector<Job> jobs{{"a.jww", "o/a.png", true, ""}, {"b.jww", "o/b.png", true, ""}, {"c.jww", "o/c.png", true, ""}};
   BatchSettings settings;

@@ -156,16 +156,8 @@ inline bool HasEntryStartingWith(const std::string& folder, const std::string& p
   return false;
 }
 
-// A private folder "zumen-XXXXXX" that holds at least one file.
-inline bool PrivateFolderHasFiles(const std::string& tmpdir) {
-  for (const std::string& n : Entries(tmpdir)) {
-    if (n.rfind("zumen-", 0) == 0 && n.find('/') != std::string::npos) return true;
-  }
-  return false;
-}
-
-// An A3 drawing with an embedded image, which the conversion extracts into
-// its private folder; drawn at 300 dpi it makes a BMP file of about 50 MB.
+// An A3 drawing with an embedded image; drawn at 300 dpi it makes a BMP file
+// of about 50 MB.
 inline std::string DrawingWithImage(const TempDir& t) {
   JwwWriter w(700);
   w.head.Enthd.nZumen = 3;

@@ -49,17 +49,11 @@ class RemovedOnSignalTest : public ::testing::Test {
   std::string dir_;
 };
 
-void Touch(const std::string& path) { ::close(::open(path.c_str(), O_WRONLY | O_CREAT, 0600)); }
-
 TEST_F(RemovedOnSignalTest, RegisteredPathsGoAndTheSignalEndsTheProcess) {
   for (const int sig : {SIGTERM, SIGINT, SIGHUP}) {
     SCOPED_TRACE(strsignal(sig));
     const int status = InChild([&] {
-      RemovedOnSignal folderGuard, fileGuard, keptGuard;
-      const std::string folder = MakeFolderRemovedOnSignal(dir_ + "/priv-XXXXXX", folderGuard);
-      // Files written into the registered folder go with it.
-      Touch(folder + "/image.png");
-      Touch(folder + "/image.png.gz");
+      RemovedOnSignal fileGuard, keptGuard;
       ::close(CreateFileRemovedOnSignal(dir_ + "/.partial.tmp", O_WRONLY | O_EXCL, fileGuard));
       // A path released before the signal is left alone.
       ::close(CreateFileRemovedOnSignal(dir_ + "/done.png", O_WRONLY, keptGuard));

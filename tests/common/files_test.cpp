@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -238,6 +239,31 @@ TEST_F(FilesTest, ModificationTimeToEvenSeconds) {
   want.second = 30;
   EXPECT_EQ(d, want);
   EXPECT_FALSE(FileTimeLocal(dir_ + "/none", d));
+}
+
+// A placed file is found as named, beside the drawing, or by its last path
+// component beside the drawing (drawings written on Windows name paths that
+// do not exist here); without a drawing only as named.
+TEST_F(FilesTest, PlacedFilesAreFoundBesideTheDrawing) {
+  const std::string dir = dir_ + "/";
+  std::ofstream(dir + "wide.png") << "x";
+  std::ofstream(dir + "photo.jpeg") << "x";
+  const std::string drawing = dir + "drawing.jww";
+  struct Case {
+    std::u16string name;
+    std::string found;
+  } cases[] = {
+      {u"wide.png", dir + "wide.png"},
+      {u"C:\\data\\wide.png", dir + "wide.png"},
+      {u"..\\pics\\photo.jpeg", dir + "photo.jpeg"},
+      {u"/nowhere/wide.png", dir + "wide.png"},
+      {Utf8ToUtf16(dir + "wide.png"), dir + "wide.png"},
+      {u"C:\\data\\missing.png", ""},
+      {u"C:\\data\\", ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(FindPlacedFile(c.name, drawing), c.found) << Utf16ToUtf8(c.name);
+  EXPECT_EQ(FindPlacedFile(u"C:\\data\\wide.png", ""), "");
+  EXPECT_EQ(FindPlacedFile(Utf8ToUtf16(dir + "wide.png"), ""), dir + "wide.png");
 }
 
 }  // namespace

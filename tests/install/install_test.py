@@ -86,7 +86,7 @@ class Installed(unittest.TestCase):
         # library's templates.
         public = {"FormatName", "FormatFromName", "FormatFromSignature", "IsSymbol", "IsVector", "OutputTypes",
                   "OutputTypeFromName", "OutputTypeExtension", "OutputTypeName", "ReferenceFileOf", "PictureSize",
-                  "Render", "ReadChildSettings", "InstallSignalCleanup", "Version", "Drawing", "Output", "Opened",
+                  "Render", "ReadChildSettings", "InstallSignalCleanup", "Version", "InfoJson", "TextsJson", "LayersJson", "Layer", "LayerState", "Text", "Drawing", "Output", "Opened",
                   "Status", "StatusCode", "Format", "OutputType", "LoadOptions", "RenderOptions", "EncoderOptions",
                   "Background", "Fit", "Diagnostic", "Box", "DrawingInfo", "RenderResult", "ChildSettings"}
         named = {m for n in cxx for m in re.findall(r"\bzumen::(\w+)", n)}

@@ -4,8 +4,10 @@ Run by CTest with the module's folder on PYTHONPATH and ZUMEN_SOURCE_DIR set:
     python3 -m unittest -v test_zumen
 """
 
+import json
 import os
 import struct
+import subprocess
 import tempfile
 import threading
 import unittest
@@ -16,6 +18,7 @@ import zumen
 
 SOURCE = Path(os.environ.get("ZUMEN_SOURCE_DIR", Path(__file__).resolve().parents[2]))
 EXAMPLE = SOURCE / "examples" / "example.jww"
+ZUMEN_EXE = os.environ.get("ZUMEN_EXE", str(SOURCE / "build" / "zumen"))
 CORPUS = Path(os.environ.get("ZUMEN_CORPUS_DIR", SOURCE.parent / "shared" / "corpus"))
 
 
@@ -32,17 +35,35 @@ class Opening(unittest.TestCase):
         self.assertEqual(info["format"], "JWW")
         self.assertEqual(info["title"], zumen.open(str(EXAMPLE)).info["title"])
         self.assertTrue(info["read_ok"])
-        self.assertEqual(info["read_error"], "")
-        self.assertGreater(info["objects_read"], 0)
+        self.assertIsNone(info["error"])
+        self.assertGreater(info["objects"]["read"], 0)
         self.assertGreater(sum(info["entities"].values()), 0)
         self.assertIn("line", info["entities"])
-        min_x, min_y, max_x, max_y = info["extents"]
-        self.assertLess(min_x, max_x)
-        self.assertLess(min_y, max_y)
-        self.assertGreater(info["paper_width_mm"], info["paper_height_mm"])
+        e = info["extents"]
+        self.assertLess(e["min_x"], e["max_x"])
+        self.assertLess(e["min_y"], e["max_y"])
+        self.assertGreater(info["paper"]["width_mm"], info["paper"]["height_mm"])
         self.assertIsNone(info["scale"])  # a drawing, not a symbol
         self.assertEqual(d.diagnostics, [])
         self.assertIn("JWW", repr(d))
+
+    def test_info_has_the_shape_of_the_command_lines_json(self):
+        line = subprocess.run([ZUMEN_EXE, "info", "--json", str(EXAMPLE)], capture_output=True, check=True).stdout
+        printed = json.loads(line)
+        for key in ("source", "status", "exit_status", "warnings"):
+            del printed[key]
+        self.assertEqual(zumen.open(EXAMPLE).info, printed)
+
+    def test_a_file_name_that_is_not_utf8(self):
+        with tempfile.TemporaryDirectory() as t:
+            name = os.path.join(os.fsencode(t), b"plan\xff.jww")
+            missing = os.fsdecode(name)
+            with self.assertRaises(zumen.Error) as e:
+                zumen.open(missing)
+            self.assertIn("plan\udcff.jww", str(e.exception))
+            Path(missing).write_bytes(EXAMPLE.read_bytes())
+            for path in (missing, name):
+                self.assertEqual(zumen.open(path).info["format"], "JWW")
 
     def test_open_bytes_is_open(self):
         data = EXAMPLE.read_bytes()
@@ -88,6 +109,13 @@ class Opening(unittest.TestCase):
             d.render(dpi="high")
         with self.assertRaisesRegex(TypeError, "size"):
             d.render(size=3)
+        for kw in [{"size": (0, 0)}, {"size": (-1, 5)}, {"width": 100}, {"height": 100}, {"width": -3, "height": 4},
+                   {"margin": float("nan")}, {"margin": -0.1}, {"quality": 0}, {"max_side": 0}]:
+            with self.subTest(**kw), self.assertRaises(ValueError) as e:
+                d.render(**kw)
+            self.assertNotEqual(str(e.exception), "")
+        with self.assertRaisesRegex(zumen.Error, "a side may have at most 100 pixels"):
+            d.render(size=(200, 50), max_side=100)
 
 
 class Rendering(unittest.TestCase):
@@ -186,6 +214,12 @@ class Threads(unittest.TestCase):
         self.assertEqual(len(results), 2 * 3 * len(drawings))
         for (k, round, p), data in results.items():
             self.assertEqual(data, alone[p], (k, round, p))
+
+    def test_the_picture_does_not_depend_on_the_threads_drawing_it(self):
+        d = zumen.open(EXAMPLE)
+        one = d.render(size=(2400, 1800), threads=1)
+        for threads in (0, 2, 3):
+            numpy.testing.assert_array_equal(d.render(size=(2400, 1800), threads=threads), one)
 
     def test_one_drawing_rendered_by_two_threads(self):
         d = zumen.open(EXAMPLE)

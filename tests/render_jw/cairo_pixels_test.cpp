@@ -78,13 +78,13 @@ TEST_F(CairoPixels, FilledRingLeavesItsHoleEmpty) {
 }
 
 TEST_F(CairoPixels, ImageLandsInItsBox) {
-  const auto dir = std::filesystem::path(::testing::TempDir()) / "zumen_cairo_image";
-  std::filesystem::create_directories(dir);
-  const std::string file = (dir / "red.png").string();
-  ASSERT_TRUE(SaveImageFile(Bitmap(40, 20, kRed), file));
-  ASSERT_EQ(g->GLImage(10, 10, 30, 20, 0, Utf8ToUtf16(file)), 0);
+  std::vector<uint8_t> png;
+  ASSERT_TRUE(EncodeImage(ViewOf(Bitmap(40, 20, kRed)), ImageFormat::Png, png));
+  scene::ImageMap images;
+  images[u"red.png"].bytes = std::make_shared<const std::vector<uint8_t>>(std::move(png));
+  ctx.Images = &images;
+  ASSERT_EQ(g->GLImage(10, 10, 30, 20, 0, u"red.png"), 0);
   const Bitmap px = Pixels();
-  std::filesystem::remove_all(dir);
   // Box: columns 100-300, rows 200-300.
   EXPECT_EQ(px.at(105, 205), kRed);
   EXPECT_EQ(px.at(295, 295), kRed);

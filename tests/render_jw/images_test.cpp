@@ -17,23 +17,26 @@ namespace {
 namespace fs = std::filesystem;
 constexpr uint32_t kBlue = 0xFF0000FF;
 
-// Image files in a folder of their own: "wide.png" (400 x 200) and friends.
+// The images a drawing carries, by name: "wide.png" (400 x 200) and friends.
 class Images : public RenderTest {
  protected:
   Images() {
-    dir_ = fs::path(::testing::TempDir()) /
-           ("zumen_images_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
     const Bitmap wide(400, 200, 0xFF336699);
-    EXPECT_TRUE(SaveImageFile(wide, (dir_ / "wide.png").string()));
-    EXPECT_TRUE(SaveImageFile(wide, (dir_ / "photo.jpeg").string()));
-    std::ofstream((dir_ / "broken.png").string()) << "not an image";
-    std::ofstream((dir_ / "notes.txt").string()) << "text";
+    Add("wide.png", wide, ImageFormat::Png);
+    Add("photo.jpeg", wide, ImageFormat::Jpeg);
+    const std::string text = "not an image";
+    images_[u"broken.png"].bytes = std::make_shared<const std::vector<uint8_t>>(text.begin(), text.end());
+    images_[u"notes.txt"].bytes = images_[u"broken.png"].bytes;
+    ctx.Images = &images_;
   }
-  ~Images() override { fs::remove_all(dir_); }
 
-  std::u16string Path(const std::string& name) const { return Utf8ToUtf16((dir_ / name).string()); }
+  void Add(const std::string& name, const Bitmap& bmp, ImageFormat f) {
+    std::vector<uint8_t> bytes;
+    EXPECT_TRUE(EncodeImage(ViewOf(bmp), f, bytes));
+    images_[Utf8ToUtf16(name)].bytes = std::make_shared<const std::vector<uint8_t>>(std::move(bytes));
+  }
+
+  static std::u16string Path(const std::string& name) { return Utf8ToUtf16(name); }
 
   RecBitmap OnlyBitmap() const {
     const auto b = canvas.All<RecBitmap>();
@@ -41,7 +44,7 @@ class Images : public RenderTest {
     return b.empty() ? RecBitmap{} : b[0];
   }
 
-  fs::path dir_;
+  scene::ImageMap images_;
 };
 
 void ExpectRect(const RecBitmap& b, double l, double t, double r, double bot) {
@@ -81,9 +84,7 @@ TEST_F(Images, FittingModes) {
   }
 }
 
-TEST_F(Images, FileLookupAndExtensions) {
-  // Not in the working folder: found beside the drawing.
-  ctx.CurFilePath = (dir_ / "drawing.jww").string();
+TEST_F(Images, NamesAndExtensions) {
   EXPECT_EQ(g.GLImage(10, 10, 90, 90, 0, u"wide.png"), 0);
   EXPECT_EQ(g.GLImage(10, 10, 90, 90, 0, u"photo.jpeg"), 0);  // lower-case ".JPEG"
   EXPECT_EQ(canvas.Count<RecBitmap>(), 2u);
@@ -91,38 +92,13 @@ TEST_F(Images, FileLookupAndExtensions) {
   EXPECT_EQ(g.GLImage(10, 10, 90, 90, 0, u"notes.txt"), 3);
   EXPECT_EQ(g.GLImage2(10, 10, 90, 90, 0, 0, 1, 0, u"notes.txt"), 3);
   EXPECT_EQ(g.GLImage2(10, 10, 90, 90, 0, 0, 1, 0, u"missing.gif"), 3);
-  ctx.CurFilePath.clear();
+  ctx.Images = nullptr;
   EXPECT_EQ(g.GLImage(10, 10, 90, 90, 0, u"wide.png"), 3);
   EXPECT_EQ(canvas.Count<RecBitmap>(), 2u);
 }
 
-TEST_F(Images, WindowsPathsAreFoundByTheirLastComponentBesideTheDrawing) {
-  ctx.CurFilePath = (dir_ / "drawing.jww").string();
-  struct Case {
-    std::u16string name;
-    int32_t result;
-  };
-  const Case cases[] = {
-      {u"C:\\data\\wide.png", 0},
-      {u"..\\pics\\photo.jpeg", 0},
-      {u"/nowhere/wide.png", 0},
-      {u"C:\\data\\missing.png", 3},
-      {u"C:\\data\\", 3},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(Utf16ToUtf8(c.name));
-    canvas.ClearCalls();
-    EXPECT_EQ(g.GLImage(10, 10, 90, 90, 0, c.name), c.result);
-    EXPECT_EQ(g.GLImage2(10, 10, 90, 90, 0, 0, 1, 0, c.name), c.result);
-    EXPECT_EQ(canvas.Count<RecBitmap>(), c.result == 0 ? 2u : 0u);
-  }
-  // Only beside the drawing: without one the last component is not tried.
-  ctx.CurFilePath.clear();
-  EXPECT_EQ(g.GLImage(10, 10, 90, 90, 0, u"C:\\data\\wide.png"), 3);
-}
-
 TEST_F(Images, Image2FromADecodedBitmapPlacesLikeTheFile) {
-  const LoadedImage img = LoadImageFile(Utf16ToUtf8(Path("wide.png")));
+  const LoadedImage img = LoadImageMemory(*images_.at(u"wide.png").bytes);
   ASSERT_TRUE(img.ok());
   struct Case {
     const char* name;

@@ -10,7 +10,7 @@
 #include "common/geometry.h"
 #include "common/text.h"
 #include "dxf_jw/jw_dxf.h"
-#include "formats/jww/draw_entities.h"
+#include "formats/jww/lowering.h"
 #include "formats/jww/image_text.h"
 
 namespace zumen {
@@ -24,9 +24,9 @@ constexpr uint16_t kVertical = 0x20;
 
 class JwwDxfPass {
  public:
-  JwwDxfPass(const TJwwBody& body, const std::array<TEntJwwLayerGroup, 16>& groups, std::string imageFolder,
+  JwwDxfPass(const TJwwBody& body, const std::array<TEntJwwLayerGroup, 16>& groups, scene::ImageMap images,
              ConversionContext& ctx, dxf::Document& doc)
-      : body_(body), groups_(groups), imageFolder_(std::move(imageFolder)), jw_(ctx, doc), doc_(doc) {}
+      : body_(body), groups_(groups), images_(std::move(images)), jw_(ctx, doc), doc_(doc) {}
 
   JwDxf& jw() { return jw_; }
   void Run();
@@ -55,7 +55,7 @@ class JwwDxfPass {
 
   const TJwwBody& body_;
   const std::array<TEntJwwLayerGroup, 16>& groups_;
-  std::string imageFolder_;
+  scene::ImageMap images_;  // the drawing's own
   JwDxf jw_;
   dxf::Document& doc_;
   int dims_ = 0;
@@ -134,7 +134,8 @@ void JwwDxfPass::Image(const TEntJwwMoji& e, std::vector<dxf::Entity>& out) {
   JwImageText im;
   if (!ParseImageText(e.str, im) || im.file.empty()) return;
   const double s = Scale(e.att);
-  const std::string fn = Utf16ToUtf8(ResolveImageFile(im.file, imageFolder_));
+  const std::u16string name = ResolveImageFile(im.file);
+  const std::string fn = Utf16ToUtf8(name);
   const dxf::Props p = jw_.PenProps(e.att.LayerNo(), e.att.nPenColor);
   const double x1 = e.start_x, y1 = e.start_y;
   const double ar = im.A * kPi / 180;
@@ -151,20 +152,30 @@ void JwwDxfPass::Image(const TEntJwwMoji& e, std::vector<dxf::Entity>& out) {
   if (!std::filesystem::is_regular_file(source, ec) && !jw_.ctx().CurFileName.empty()) {
     source = (std::filesystem::path(Utf16ToUtf8(jw_.ctx().CurFileName)).parent_path() / fn).string();
   }
+  // One of the drawing's own images goes beside the DXF under its bare name.
+  const auto own = images_.find(name);
+  if (own != images_.end()) source = fn;
   size_t def;
   if (auto it = imageOfSource_.find(source); it != imageOfSource_.end()) {
     def = it->second;
   } else {
-    const LoadedImage img = std::filesystem::is_regular_file(source, ec) && FormatFromExtension(source)
-                                ? LoadImageFile(source)
-                                : LoadedImage{{}, "missing"};
+    LoadedImage img{{}, "missing"};
+    if (own != images_.end()) {
+      if (own->second.bytes && FormatFromExtension(fn)) img = LoadImageMemory(*own->second.bytes);
+    } else if (std::filesystem::is_regular_file(source, ec) && FormatFromExtension(source)) {
+      img = LoadImageFile(source);
+    }
     if (!img.ok() || img.bitmap.width <= 0 || img.bitmap.height <= 0) {
       frame(im.W, im.H);  // what the drawing shows without its image
       return;
     }
     def = doc_.images.size();
-    doc_.images.push_back({std::filesystem::path(source).filename().string(), img.bitmap.width, img.bitmap.height,
-                           source, {}});
+    if (own != images_.end()) {
+      doc_.images.push_back({Utf16ToUtf8(name.substr(6)), img.bitmap.width, img.bitmap.height, {}, *own->second.bytes});
+    } else {
+      doc_.images.push_back({std::filesystem::path(source).filename().string(), img.bitmap.width, img.bitmap.height,
+                             source, {}});
+    }
     imageOfSource_[source] = def;
   }
   const double W = doc_.images[def].width, H = doc_.images[def].height;
@@ -323,8 +334,7 @@ void JwwDxfPass::Run() {
 }  // namespace
 
 void JwwExportDxf(const TJwwData& d, ConversionContext& ctx, dxf::Document& doc) {
-  const std::string& folder = d.BindImageFolder.empty() ? ctx.TempFolder : d.BindImageFolder;
-  JwwDxfPass pass(d.Body, d.EntLgrp, folder, ctx, doc);
+  JwwDxfPass pass(d.Body, d.EntLgrp, d.EmbeddedImages(), ctx, doc);
   for (int n = 0; n < 256; ++n)
     pass.jw().SetLocked(n, d.EntLay[static_cast<size_t>(n)].aanLayProtect != 0 ||
                                d.EntLgrp[static_cast<size_t>(n / 16)].anGLayProtect != 0);
@@ -332,8 +342,7 @@ void JwwExportDxf(const TJwwData& d, ConversionContext& ctx, dxf::Document& doc)
 }
 
 void JwsExportDxf(const TJwsData& d, ConversionContext& ctx, dxf::Document& doc) {
-  const std::string& folder = d.BindImageFolder.empty() ? ctx.TempFolder : d.BindImageFolder;
-  JwwDxfPass(d.Body, d.EntLgrp, folder, ctx, doc).Run();
+  JwwDxfPass(d.Body, d.EntLgrp, {}, ctx, doc).Run();
   const double s = d.EntLgrp[0].adScale > 0 ? d.EntLgrp[0].adScale : 1.0;
   doc.insbase = {d.Enthd.BasePoint_x * s, d.Enthd.BasePoint_y * s};
 }

@@ -6,8 +6,8 @@
 #include <numbers>
 
 #include "common/box.h"
-#include "formats/jww/draw_entities.h"
-#include "formats/jww/draw_pass.h"
+#include "formats/jww/extents.h"
+#include "formats/jww/lowering.h"
 #include "formats/jww/image_text.h"
 
 namespace zumen {

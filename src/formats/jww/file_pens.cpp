@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "formats/jww/jws_data.h"
 #include "formats/jww/jww_data.h"
 
 namespace zumen {
@@ -95,6 +96,36 @@ void JwwFileLtypeSet(const TJwwData& jw, TgraAttribute& att) {
       att.SetAttrTyppa1_(index, k, k % 2 == 0 ? len : -len);
     }
     att.SetAttrTypPit_(index);
+  }
+}
+
+namespace {
+
+// Layer state stored in the attribute model for group state g and layer state l.
+int32_t JwwLayerState(int32_t g, int32_t l) {
+  if (g == 0 || l == 0) return 3;
+  if (g == 1 || l == 1) return 2;
+  return 1;
+}
+
+}  // namespace
+
+void JwwSetGAttLayer(const TJwwData& d, TgraAttribute& att) {
+  att.SetDefaultLayer();
+  for (int n = 0; n < 256; ++n) {
+    const TEntJwwLayerGroup& grp = d.EntLgrp[n / 16];
+    // A zero or negative group scale would give an infinite layer scale; the
+    // model then keeps its default of 1.
+    const double sc = grp.adScale > 0 ? 1.0 / grp.adScale : 1.0;
+    att.SetAttrLayer(n, JwwLayerState(grp.anGLay, d.EntLay[n].aanLay), sc, grp.aStrGLayName, d.EntLay[n].aStrLayName);
+  }
+}
+
+void JwsSetGAttLayer(const TJwsData& d, TgraAttribute& att) {
+  att.SetDefaultLayer();
+  for (int n = 0; n < 256; ++n) {
+    const double s = d.EntLgrp[n / 16].adScale;
+    att.SetAttrLayer(n, 1, s > 0 ? 1.0 / s : 1.0);
   }
 }
 

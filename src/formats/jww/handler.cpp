@@ -6,12 +6,12 @@
 
 #include "common/diagnostics.h"
 #include "common/paper.h"
-#include "formats/jww/draw_pass.h"
+#include "formats/jww/extents.h"
 #include "formats/jww/dxf_pass.h"
 #include "formats/jww/file_pens.h"
 #include "formats/jww/jws_data.h"
 #include "formats/jww/jww_data.h"
-#include "render_jw/graph2.h"
+#include "formats/jww/lowering.h"
 
 namespace zumen {
 
@@ -68,23 +68,12 @@ void BodyDiagnostics(const TJwwBody& b, std::vector<Diagnostic>& out) {
 // The work limit of the reader from the load options.
 int64_t WorkLimit(uint64_t v) { return static_cast<int64_t>(std::min<uint64_t>(v, INT64_MAX)); }
 
-void PaperFrame(TGraph2& g, double x1, double y1, double x2, double y2) {
-  g.GPenSet(g.Ctx.InkColour(0xFF0000FF), 1, 1);
-  g.GLBox(x1, y1, x2, y2);
-}
-
 class JwwHandler final : public DrawingHandler {
  public:
-  ~JwwHandler() override {
-    d_.BindImageDeleteGzFile();
-    d_.BindImageDeleteNonGzFile();
-  }
-
   bool Check(std::span<const uint8_t> bytes) const override { return TJwwData::FileCheckBytes(bytes); }
 
   bool Read(std::span<const uint8_t> bytes, const ReadLimits& limits, std::string& error) override {
-    d_.BindImageFolder = limits.imageFolder;
-    d_.BindImageExp = !limits.imageFolder.empty();
+    d_.BindImageExp = true;
     d_.BindImageExr = true;
     d_.BindImageMaxInflated = limits.maxEmbeddedImageBytes;
     d_.BlockTreeWorkLimit = WorkLimit(limits.maxBlockWork);
@@ -92,14 +81,13 @@ class JwwHandler final : public DrawingHandler {
       error = d_.LastError();
       return false;
     }
-    d_.BindImageExplode();
     return true;
   }
 
   void Prepare(ConversionContext& ctx) const override {
     JwwFileColorSet(d_, ctx.GAtt);
     JwwFileLtypeSet(d_, ctx.GAtt);
-    JwwSetGAttLayer(d_, ctx);
+    JwwSetGAttLayer(d_, ctx.GAtt);
     JwwGetMinMaxZahyo(d_, ctx);
     const PaperSize p = PaperSizeOfCode(d_.Enthd.nZumen);
     ctx.papx = p.width;
@@ -108,16 +96,6 @@ class JwwHandler final : public DrawingHandler {
 
   FrameBox Frame(const ConversionContext& ctx) const override {
     return {-ctx.papx / 2, -ctx.papy / 2, ctx.papx / 2, ctx.papy / 2};
-  }
-
-  void Draw(ConversionContext& ctx, Canvas& canvas, const DrawModes& modes) const override {
-    if (d_.Enthd.n1 <= 0) return;
-    TGraph2 g(ctx, canvas);
-    canvas.BeginScene();
-    g.GCls(modes.background.value_or(ctx.GAtt.GetBackColor()));
-    if (modes.frame) PaperFrame(g, -ctx.papx / 2, -ctx.papy / 2, ctx.papx / 2, ctx.papy / 2);
-    JwwGLDrawALL(d_, ctx, g);
-    canvas.EndScene();
   }
 
   void Describe(const ConversionContext&, DrawingInfo& info) const override {
@@ -142,6 +120,12 @@ class JwwHandler final : public DrawingHandler {
 
   void ExportDxf(ConversionContext& ctx, dxf::Document& out) const override { JwwExportDxf(d_, ctx, out); }
 
+  bool Lower(scene::Scene& s) const override {
+    LowerJww(d_, s);
+    s.images = d_.EmbeddedImages();
+    return true;
+  }
+
  private:
   TJwwData d_;
 };
@@ -151,8 +135,7 @@ class JwsHandler final : public DrawingHandler {
   bool Check(std::span<const uint8_t> bytes) const override { return TJwsData::FileCheckBytes(bytes); }
 
   bool Read(std::span<const uint8_t> bytes, const ReadLimits& limits, std::string& error) override {
-    // Images embedded in symbols are neither listed nor written out.
-    d_.BindImageFolder = limits.imageFolder;
+    // Images embedded in symbols are neither listed nor kept.
     d_.BindImageExp = false;
     d_.BindImageExr = false;
     d_.BlockTreeWorkLimit = WorkLimit(limits.maxBlockWork);
@@ -166,22 +149,13 @@ class JwsHandler final : public DrawingHandler {
   void Prepare(ConversionContext& ctx) const override {
     DefaultFileColorSet(ctx.GAtt);
     DefaultFileLtypeSet(ctx.GAtt);
-    JwsSetGAttLayer(d_, ctx);
+    JwsSetGAttLayer(d_, ctx.GAtt);
     JwsGetMinMaxZahyo(d_, ctx);
     ctx.papx = std::abs(ctx.MaxX - ctx.MinX);
     ctx.papy = std::abs(ctx.MaxY - ctx.MinY);
   }
 
   FrameBox Frame(const ConversionContext& ctx) const override { return {ctx.MinX, ctx.MinY, ctx.MaxX, ctx.MaxY}; }
-
-  void Draw(ConversionContext& ctx, Canvas& canvas, const DrawModes& modes) const override {
-    if (d_.Enthd.n1 <= 0) return;
-    TGraph2 g(ctx, canvas);
-    canvas.BeginScene();
-    g.GCls(modes.background.value_or(ctx.GAtt.GetBackColor()));
-    JwsGLDrawALL(d_, ctx, g);
-    canvas.EndScene();
-  }
 
   void Describe(const ConversionContext& ctx, DrawingInfo& info) const override {
     const auto& h = d_.Enthd;
@@ -198,6 +172,11 @@ class JwsHandler final : public DrawingHandler {
   }
 
   void ExportDxf(ConversionContext& ctx, dxf::Document& out) const override { JwsExportDxf(d_, ctx, out); }
+
+  bool Lower(scene::Scene& s) const override {
+    LowerJws(d_, s);
+    return true;
+  }
 
  private:
   TJwsData d_;

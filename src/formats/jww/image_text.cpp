@@ -34,9 +34,9 @@ bool ParseImageText(std::u16string_view s, JwImageText& out) {
   return true;
 }
 
-std::u16string ResolveImageFile(std::u16string_view file, const std::string& folder) {
+std::u16string ResolveImageFile(std::u16string_view file) {
   if (!file.starts_with(kTempPrefix)) return std::u16string(file);
-  return Utf8ToUtf16(folder) + BindImageSafeName(file.substr(kTempPrefix.size()));
+  return std::u16string(kTempPrefix) + BindImageSafeName(file.substr(kTempPrefix.size()));
 }
 
 }  // namespace zumen

@@ -25,10 +25,10 @@ bool IsImageText(std::u16string_view s);
 // parse count as 0.
 bool ParseImageText(std::u16string_view s, JwImageText& out);
 
-// The file name with a leading "%temp%" replaced by the image folder (UTF-8,
-// ending in a separator). Only the last component of what follows "%temp%"
-// is kept, so that a name cannot reach outside the folder; this is the name
-// the reader gave the extracted copy.
-std::u16string ResolveImageFile(std::u16string_view file, const std::string& folder);
+// The name of an image: a leading "%temp%" names one of the drawing's own,
+// of which only the last component of what follows is kept (the name the
+// drawing's images go by, see TJwwData::EmbeddedImages); any other name is
+// a file's, as written.
+std::u16string ResolveImageFile(std::u16string_view file);
 
 }  // namespace zumen

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "formats/jww/records.h"
+#include "scene/images.h"
 
 namespace zumen {
 
@@ -15,7 +16,7 @@ class ByteReader;
 
 // Largest drawing file the readers accept.
 inline constexpr size_t kJwwMaxFileSize = size_t{1} << 30;
-// Largest image that BindImageExplode writes when inflating one stored image.
+// Largest inflated copy of one stored image.
 inline constexpr uint64_t kBindImageMaxInflated = uint64_t{256} << 20;
 
 class TJwwData {
@@ -35,15 +36,13 @@ class TJwwData {
 
   TJwwBody Body;
 
-  // Embedded images. BindImageFolder (UTF-8, set by the caller, one private
-  // folder per conversion) receives the stored images while reading when
-  // BindImageExp is set; BindImageExr alone reads the list and skips the bytes.
-  std::string BindImageFolder;
+  // Embedded images: the list, and with BindImageExp the bytes stored for
+  // each entry; BindImageExr alone reads the list and skips the bytes.
   bool BindImageExp = false;
   bool BindImageExr = true;
   std::vector<TBindImageType> BindImage;
   size_t BindImageN() const { return BindImage.size(); }
-  // Largest inflated copy BindImageExplode writes; a larger one is removed.
+  // Largest inflated copy of one stored image; a larger one is left out.
   uint64_t BindImageMaxInflated = kBindImageMaxInflated;
 
   // Most members drawn through block instances, summed over the block tree
@@ -54,7 +53,7 @@ class TJwwData {
   int32_t FileOutOpt = 0;
   std::vector<std::u16string> FontNames;
 
-  // Resets to the empty drawing; the image folder and flags stay.
+  // Resets to the empty drawing; the image flags and limits stay.
   void DataInit();
   void DataFree();
   void MakeBlockTree() { Body.MakeBlockTree(BlockTreeWorkLimit); }
@@ -72,17 +71,15 @@ class TJwwData {
   // and nothing follows).
   size_t BytesRead = 0;
 
-  // Embedded-image life cycle. Stored names are reduced to plain file names
-  // inside BindImageFolder (BindImageSafeName); entries whose name reduces to
-  // nothing are skipped.
   void BindImageInit() { BindImage.clear(); }
-  void BindImageExplode() const;
-  void BindImageDeleteGzFile() const;
-  void BindImageDeleteNonGzFile() const;
-  // Path of the stored copy of an entry, and of its inflated copy (the stored
-  // path without ".gz"); empty when the name is unusable or no folder is set.
-  std::string BindImageStoredPath(const TBindImageType& img) const;
-  std::string BindImageInflatedPath(const TBindImageType& img) const;
+  // The stored images as image texts name them: "%temp%" and the entry's
+  // name reduced to a plain file name (BindImageSafeName; entries whose name
+  // reduces to nothing are left out) for the stored bytes, and for a
+  // gzip-compressed entry also its name without ".gz" for the inflated
+  // bytes (none when they would exceed BindImageMaxInflated; a stream that
+  // breaks off gives what it inflated). A later entry of the same name
+  // replaces an earlier one; inflated copies replace stored ones.
+  scene::ImageMap EmbeddedImages() const;
 
  private:
   const char* ReadHeader(ByteReader& r);

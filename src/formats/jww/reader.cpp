@@ -20,8 +20,6 @@
 
 namespace zumen {
 
-// Writes one stored image into the image folder (embedded_images.cpp).
-bool BindImageWrite(const std::string& path, std::span<const uint8_t> data);
 
 namespace {
 
@@ -468,11 +466,8 @@ const char* TJwwData::ReadImages(ByteReader& r) {
     img.Fsize = static_cast<int32_t>(size);
     std::span<const uint8_t> data;
     if (!img.Fname.empty() && size != 0 && !r.view(size, data)) return kIoError;
-    BindImage.push_back(img);
-    if (BindImageExp && !data.empty()) {
-      const std::string path = BindImageStoredPath(img);
-      if (!path.empty()) BindImageWrite(path, data);  // a failed write is skipped
-    }
+    if (BindImageExp) img.data.assign(data.begin(), data.end());
+    BindImage.push_back(std::move(img));
   }
   return nullptr;
 }

@@ -165,6 +165,7 @@ struct TBindImageType {
   std::u16string Fname;  // name as stored in the drawing
   int32_t Fsize = 0;     // byte count of the stored image
   bool exf = false;      // carried
+  std::vector<uint8_t> data;  // the stored bytes, when they were kept
 };
 
 // Header tables.

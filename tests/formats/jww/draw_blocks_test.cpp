@@ -6,7 +6,7 @@
 #include "codecs/image_io.h"
 #include "common/text.h"
 #include "draw_fixture.h"
-#include "formats/jww/draw_entities.h"
+#include "formats/jww/lowering.h"
 
 namespace zumen::testing {
 namespace {
@@ -223,13 +223,12 @@ TEST_F(DrawBlocks, MarkersTurnWithTheBlockAndKeepTheirScale) {
 // The image turns with the block; a missing image file leaves the frame of
 // its box, turned alike, in the pen of the text.
 TEST_F(DrawBlocks, ImageInRotatedBlockTurnsWithIt) {
-  const std::string dir = ::testing::TempDir() + "jwwdraw_block_image/";
-  std::filesystem::create_directories(dir);
-  ASSERT_TRUE(SaveImageFile(Bitmap(4, 2, 0xFF0000FF), dir + "img.png").ok);
+  std::vector<uint8_t> png;
+  ASSERT_TRUE(EncodeImage(ViewOf(Bitmap(4, 2, 0xFF0000FF)), ImageFormat::Png, png).ok);
   for (const bool missing : {false, true}) {
     SCOPED_TRACE(missing ? "missing file" : "image");
     JwwDrawing t;
-    t.d.BindImageFolder = dir;
+    t.images[u"%temp%img.png"].bytes = std::make_shared<const std::vector<uint8_t>>(png);
     t.ctx.GAtt.SetDisplayMode(true);
     t.w.BeginBlockDef(1, u"i");
     TEntJwwMoji im = Member(t.w.att);
@@ -241,7 +240,7 @@ TEST_F(DrawBlocks, ImageInRotatedBlockTurnsWithIt) {
     const auto expected = t.Expected([&](TGraph2& g) {
       g.GLSetDT();
       if (!missing) {
-        g.GLImage2(50, 20, 60, 25, 0, 0, 1, 20, Utf8ToUtf16(dir) + u"img.png");
+        g.GLImage2(50, 20, 60, 25, 0, 0, 1, 20, u"%temp%img.png");
         return;
       }
       g.GLPenSet(0, 1, 1, 0.0, 0);

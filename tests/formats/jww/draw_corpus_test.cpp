@@ -11,7 +11,10 @@
 #include "canvas/recording_canvas.h"
 #include "common/paper.h"
 #include "driver/sizing.h"
-#include "formats/jww/draw_pass.h"
+#include "formats/jww/lowering.h"
+#include "render_jw/paint_scene.h"
+#include "formats/jww/extents.h"
+#include "formats/jww/file_pens.h"
 #include "formats/jww/jww_data.h"
 
 namespace zumen {
@@ -35,7 +38,7 @@ TEST(JwwCorpusDraw, EveryDrawingDraws) {
     auto d = std::make_unique<TJwwData>();
     ASSERT_TRUE(d->FileIn(path)) << d->LastError();
     ConversionContext ctx;
-    JwwSetGAttLayer(*d, ctx);
+    JwwSetGAttLayer(*d, ctx.GAtt);
     JwwGetMinMaxZahyo(*d, ctx);
     EXPECT_LE(ctx.MinX, ctx.MaxX);
     EXPECT_LE(ctx.MinY, ctx.MaxY);
@@ -48,7 +51,10 @@ TEST(JwwCorpusDraw, EveryDrawingDraws) {
 
     RecordingCanvas canvas(1600, 1131);
     TGraph2 g(ctx, canvas);
-    JwwGLDrawALL(*d, ctx, g);
+    scene::Scene s;
+    s.model = ctx.GAtt;
+    LowerJww(*d, s);
+    PaintJwItems(s, ctx, g);
     EXPECT_GT(canvas.DrawCount(), 0u);
 
     bool visibleText = false;

@@ -13,7 +13,10 @@
 #include "canvas/recording_canvas.h"
 #include "common/text.h"
 #include "context/context.h"
-#include "formats/jww/draw_pass.h"
+#include "formats/jww/extents.h"
+#include "formats/jww/file_pens.h"
+#include "formats/jww/lowering.h"
+#include "render_jw/paint_scene.h"
 #include "formats/jww/jww_data.h"
 #include "render_jw/graph2.h"
 #include "support/jww_writer.h"
@@ -109,13 +112,20 @@ struct JwwDrawing {
     c.DotH = 1000;
   }
 
-  // Reads what was written and draws it on `canvas`.
+  // Reads what was written and draws it on `canvas`, with the images of
+  // `images` besides the drawing's own.
   void Draw() {
     ASSERT_TRUE(d.FileInBytes(w.Finish())) << d.LastError();
-    JwwSetGAttLayer(d, ctx);
+    JwwSetGAttLayer(d, ctx.GAtt);
     canvas.ClearCalls();
     TGraph2 g(ctx, canvas);
-    JwwGLDrawALL(d, ctx, g);
+    scene = scene::Scene{};
+    scene.model = ctx.GAtt;
+    LowerJww(d, scene);
+    scene.images = d.EmbeddedImages();
+    for (const auto& [name, src] : images) scene.images[name] = src;
+    ctx.Images = &scene.images;
+    PaintJwItems(scene, ctx, g);
   }
 
   // The calls that `draw` makes directly on a renderer with the same
@@ -124,7 +134,7 @@ struct JwwDrawing {
     ConversionContext ref;
     Window(ref);
     ref.GAtt = ctx.GAtt;
-    ref.TempFolder = ctx.TempFolder;
+    ref.Images = ctx.Images;
     RecordingCanvas rc(1000, 1000);
     TGraph2 g(ref, rc);
     draw(g);
@@ -132,6 +142,8 @@ struct JwwDrawing {
   }
 
   JwwWriter w{700};
+  scene::ImageMap images;
+  scene::Scene scene;
   TJwwData d;
   ConversionContext ctx;
   RecordingCanvas canvas{1000, 1000};

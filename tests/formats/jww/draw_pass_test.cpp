@@ -8,7 +8,7 @@
 #include "codecs/image_io.h"
 #include "common/text.h"
 #include "draw_fixture.h"
-#include "formats/jww/draw_entities.h"
+#include "formats/jww/lowering.h"
 #include "formats/jww/image_text.h"
 
 namespace zumen::testing {
@@ -163,13 +163,12 @@ TEST_F(DrawPass, DimensionWithoutSxfPartsDrawsLineAndText) {
   EXPECT_TRUE(SameCalls(Describe(canvas), expected));
 }
 
-// Writes a small PNG into a folder of its own; the folder ends in a separator.
-std::string ImageFolder(const std::string& name) {
-  const std::string dir = ::testing::TempDir() + "jwwdraw_" + name + "/";
-  std::filesystem::create_directories(dir);
-  Bitmap bmp(4, 2, 0xFF00FF00);
-  EXPECT_TRUE(SaveImageFile(bmp, dir + "img.png").ok);
-  return dir;
+// A small PNG image as the drawing's own image "%temp%img.png" (or another
+// name) holds it.
+scene::ImageSource Png() {
+  std::vector<uint8_t> png;
+  EXPECT_TRUE(EncodeImage(ViewOf(Bitmap(4, 2, 0xFF00FF00)), ImageFormat::Png, png).ok);
+  return {std::make_shared<const std::vector<uint8_t>>(std::move(png)), {}, {}};
 }
 
 // Every kind is written in the reverse of the painting order; the pass paints
@@ -179,7 +178,7 @@ TEST_F(DrawPass, PaintsKindsInOrderWithTheirMappings) {
   for (bool dm : {false, true}) {
     SCOPED_TRACE(dm ? "display mode" : "plain mode");
     JwwDrawing t;
-    t.d.BindImageFolder = ImageFolder("order");
+    t.images[u"%temp%img.png"] = Png();
     t.ctx.GAtt.SetDisplayMode(dm);
     JwwWriter& wr = t.w;
     wr.att.nPenColor = 2;
@@ -213,7 +212,7 @@ TEST_F(DrawPass, PaintsKindsInOrderWithTheirMappings) {
     wr.Text(5, 30, u"^@BM%temp%img.png,12");
     t.Draw();
 
-    const std::u16string fn = Utf8ToUtf16(t.d.BindImageFolder) + u"img.png";
+    const std::u16string fn = u"%temp%img.png";
     const int lay = 3;
     const auto expected = t.Expected([&](TGraph2& g) {
       if (dm) g.GLSetDT();
@@ -393,17 +392,20 @@ TEST(JwwImageText, ParsesShortAndLongForms) {
   }
 }
 
-TEST(JwwImageText, TempNamesStayInsideTheImageFolder) {
-  EXPECT_EQ(ResolveImageFile(u"%temp%photo.jpg", "/tmp/conv/"), u"/tmp/conv/photo.jpg");
-  EXPECT_EQ(ResolveImageFile(u"%temp%..\\..\\etc\\passwd", "/tmp/conv/"), u"/tmp/conv/passwd");
-  EXPECT_EQ(ResolveImageFile(u"%temp%../x/y.png", "/tmp/conv/"), u"/tmp/conv/y.png");
-  EXPECT_EQ(ResolveImageFile(u"C:\\pics\\a.bmp", "/tmp/conv/"), u"C:\\pics\\a.bmp");
+TEST(JwwImageText, TempNamesAreTheDrawingsOwnImagesByTheirFileName) {
+  EXPECT_EQ(ResolveImageFile(u"%temp%photo.jpg"), u"%temp%photo.jpg");
+  EXPECT_EQ(ResolveImageFile(u"%temp%..\\..\\etc\\passwd"), u"%temp%passwd");
+  EXPECT_EQ(ResolveImageFile(u"%temp%../x/y.png"), u"%temp%y.png");
+  EXPECT_EQ(ResolveImageFile(u"C:\\pics\\a.bmp"), u"C:\\pics\\a.bmp");
 }
 
-TEST_F(DrawPass, TempImagesFallBackToTheConversionFolder) {
-  ctx.TempFolder = ImageFolder("ctxfolder");
+TEST_F(DrawPass, TheDrawingsOwnImagesAreDrawnFromItsBytes) {
   ctx.GAtt.SetDisplayMode(true);
   w.Text(10, 10, u"^@BM%temp%img.png,10");
+  std::vector<uint8_t> png;
+  ASSERT_TRUE(EncodeImage(ViewOf(Bitmap(4, 2, 0xFF00FF00)), ImageFormat::Png, png).ok);
+  w.Image(u"img.png.gz", png);
+  d.BindImageExp = true;
   Draw();
   EXPECT_EQ(canvas.Count<RecBitmap>(), 1u);
 }
@@ -413,11 +415,7 @@ TEST_F(DrawPass, TempImagesFallBackToTheConversionFolder) {
 // an image skipped for its size or place, or a file that does not decode,
 // draws nothing.
 TEST_F(DrawPass, ImagesThatCannotBeShownLeaveTheirFrame) {
-  const std::string dir = ImageFolder("unseen");
-  {
-    std::ofstream broken(dir + "broken.png", std::ios::binary);
-    broken << "not an image";
-  }
+  const std::string text = "not an image";
   struct Case {
     const char* what;
     std::u16string str;
@@ -437,7 +435,8 @@ TEST_F(DrawPass, ImagesThatCannotBeShownLeaveTheirFrame) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     JwwDrawing t;
-    t.d.BindImageFolder = dir;
+    t.images[u"%temp%img.png"] = Png();
+    t.images[u"%temp%broken.png"].bytes = std::make_shared<const std::vector<uint8_t>>(text.begin(), text.end());
     t.ctx.GAtt.SetDisplayMode(true);
     t.ctx.GAtt.SetAttrCol(3, 0xFF112233, 0.3, 0.2);
     t.w.att.nPenColor = 3;
@@ -446,7 +445,7 @@ TEST_F(DrawPass, ImagesThatCannotBeShownLeaveTheirFrame) {
     t.Draw();
     const auto expected = t.Expected([&](TGraph2& g) {
       g.GLSetDT();
-      if (c.shown) g.GLImage(c.x, c.y, c.x + c.W, c.y + c.H, 1, Utf8ToUtf16(dir) + u"img.png");
+      if (c.shown) g.GLImage(c.x, c.y, c.x + c.W, c.y + c.H, 1, u"%temp%img.png");
       if (!c.frame) return;
       g.GLPenSet(2, 3, 1, 0.0, 0);
       g.GLBoxA(c.x, c.y, c.x + c.W, c.y + c.H, c.A * kPi / 180);
@@ -469,10 +468,13 @@ class JwsDraw : public JwwDrawTest {
   void DrawJws() {
     s = TJwsData();
     ASSERT_TRUE(s.FileInBytes(w.Finish())) << s.LastError();
-    JwsSetGAttLayer(s, ctx);
+    JwsSetGAttLayer(s, ctx.GAtt);
     canvas.ClearCalls();
     TGraph2 g(ctx, canvas);
-    JwsGLDrawALL(s, ctx, g);
+    scene::Scene sc;
+    sc.model = ctx.GAtt;
+    LowerJws(s, sc);
+    PaintJwItems(sc, ctx, g);
   }
   TJwsData s;
 };

@@ -4,7 +4,8 @@
 #include <numbers>
 
 #include "context/context.h"
-#include "formats/jww/draw_pass.h"
+#include "formats/jww/extents.h"
+#include "formats/jww/file_pens.h"
 #include "formats/jww/jws_data.h"
 #include "formats/jww/jww_data.h"
 #include "support/jww_writer.h"

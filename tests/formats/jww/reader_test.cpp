@@ -472,11 +472,11 @@ TEST(JwwReader, BlockDefinitionsLongTimeAndEmptyList) {
 
 TEST(JwwReader, DataInitDefaultsAndKeepsImageSettings) {
   TJwwData d;
-  d.BindImageFolder = "/tmp/x/";
   d.BindImageExp = true;
+  d.BindImageMaxInflated = 1234;
   ASSERT_TRUE(d.FileInBytes(EveryKind(600, JwwWriter::Strings::kBytes).Finish()));
   d.DataInit();
-  EXPECT_EQ(d.BindImageFolder, "/tmp/x/");
+  EXPECT_EQ(d.BindImageMaxInflated, 1234u);
   EXPECT_TRUE(d.BindImageExp);
   EXPECT_TRUE(d.BindImageExr);
   EXPECT_EQ(d.Body.EntLineN(), 0u);

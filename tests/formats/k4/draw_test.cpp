@@ -12,6 +12,7 @@
 #include "canvas/recording_canvas.h"
 #include "formats/k4/k4data.h"
 #include "render_k4/graph.h"
+#include "support/fixtures.h"
 #include "support/k4_writer.h"
 
 namespace zumen {
@@ -20,123 +21,6 @@ namespace {
 using test::K4Attr;
 using test::K4Writer;
 constexpr double kPi = std::numbers::pi;
-
-// A drawing of every kind, each object in its own 10 x 10 unit cell (cells
-// counted from the lower-left corner); answers the cells used.
-std::set<std::pair<int, int>> WriteEveryKind(K4Writer& w) {
-  const auto Line = [](K4Writer& wr, double x1, double y1, double x2, double y2) {
-    TK4ObjectLine l;
-    l.p1 = {x1, y1};
-    l.p2 = {x2, y2};
-    wr.Line(l);
-  };
-  std::array<TK4TextStyle, 21> styles{};
-  styles[1].hight = 2;
-  styles[1].width = 2;
-  styles[1].font = u"ＭＳ ゴシック";
-  TK4SymbolStyle sym;
-  const double dia = 1;
-  std::memcpy(sym.form[1].data(), &dia, 8);
-  w.Title(u"all").TextStyles(styles).SymbolStyle(sym);
-  std::set<std::pair<int, int>> cells;
-  const auto cell = [&](int cx, int cy) { cells.insert({cx, cy}); };
-  const auto mark = [](double x, double y, double an, uint8_t sty, double pa1, double pa2 = 0) {
-    TK4SymbolBody m;
-    m.pos = {x, y};
-    m.angle = an;
-    m.style = sty;
-    m.param = {pa1, pa2};
-    return m;
-  };
-
-  TK4ObjectPoint pt;
-  pt.pos = {5, 5};
-  w.Point(pt), cell(0, 0);
-  Line(w, 12, 2, 18, 8), cell(1, 0);
-  TK4ObjectLineEx lx;
-  lx.p1 = {22, 5};
-  lx.p2 = {28, 5};
-  lx.edge.mark = {mark(22, 5, 0, 2, 2), mark(28, 5, kPi, 11, 1.5, kPi / 6)};
-  w.LineEx(lx), cell(2, 0);
-  TK4ObjectCircleEx cx;
-  cx.pos = {35, 5};
-  cx.r = 3;
-  w.Circle(cx), cell(3, 0);
-  cx.pos = {45, 5};
-  cx.arc = {0, kPi};
-  cx.edge.mark = {mark(48, 5, 0, 4, 1), mark(42, 5, 0, 4, 1)};
-  w.CircleEx(cx), cell(4, 0);
-  TK4ObjectEllipseEx ex;
-  ex.pos = {55, 5};
-  ex.r = {4, 2};
-  w.Ellipse(ex), cell(5, 0);
-  ex.pos = {65, 5};
-  ex.arc = {0, kPi};
-  ex.edge.mark = {mark(69, 5, 0, 18, 1), mark(61, 5, 0, 18, 1)};
-  w.EllipseEx(ex), cell(6, 0);
-  TK4ObjectTextEx tx;
-  tx.pos = {72, 4};
-  tx.style = 1;
-  tx.text = u"AB";
-  w.Text(tx), cell(7, 0);
-  tx.pos = {82, 4};
-  tx.text = u"CD";
-  tx.ex = styles[1];
-  w.TextEx(tx), cell(8, 0);
-  TK4ObjectBezierEx pl;
-  pl.cnt = 3;
-  pl.pt = {{91, 2}, {95, 8}, {98, 2}};
-  w.Curve(2008, pl), cell(9, 0);
-  pl.cnt = 2;
-  pl.pt = {{2, 12}, {8, 18}};
-  pl.edge.mark = {mark(2, 12, kPi / 4, 12, 1, kPi / 6), mark(8, 18, 5 * kPi / 4, 12, 1, kPi / 6)};
-  w.CurveEx(2008, pl), cell(0, 1);
-  TK4ObjectBezierEx bz;
-  bz.cnt = 4;
-  bz.pt = {{12, 12}, {12, 18}, {18, 18}, {18, 12}};
-  w.Curve(2017, bz), cell(1, 1);
-  bz.pt = {{22, 12}, {22, 18}, {28, 18}, {28, 12}};
-  bz.edge.mark = {mark(22, 12, 0, 1, 1), mark(28, 12, 0, 1, 1)};
-  w.CurveEx(2017, bz), cell(2, 1);
-  TK4ObjectPolygonMapping pg;
-  pg.ptn = 2;
-  pg.cnt = 3;
-  pg.pt = {{32, 12}, {38, 12}, {35, 18}};
-  w.Polygon(pg), cell(3, 1);
-  TK4ObjectPolygonGrad pgg;
-  static_cast<TK4ObjectPolygon&>(pgg) = pg;
-  pgg.pt = {{42, 12}, {48, 12}, {45, 18}};
-  pgg.grad.typ = 2;
-  w.PolygonGrad(pgg), cell(4, 1);
-  pg.pt = {{52, 12}, {58, 12}, {55, 18}};
-  pg.map.size = {2, 2};
-  pg.map.depth = 24;
-  pg.map.bmp = std::vector<uint8_t>(16, 0x40);
-  w.PolygonMapping(pg), cell(5, 1);
-  Bitmap img(4, 4, 0xFF336699);
-  std::vector<uint8_t> png, bmpFile;
-  EXPECT_TRUE(EncodeImage(ViewOf(img), ImageFormat::Png, png));
-  EXPECT_TRUE(EncodeImage(ViewOf(img), ImageFormat::Bmp, bmpFile));
-  TK4ObjectBitmapEx bm;
-  bm.typ = 2;
-  bm.bmp = png;
-  bm.byt = static_cast<int32_t>(png.size());
-  bm.pos = {{{62, 12}, {68, 12}, {68, 18}, {62, 18}}};
-  w.Bitmap(bm), cell(6, 1);
-  bm.typ = 12;
-  bm.bmp = bmpFile;
-  bm.byt = static_cast<int32_t>(bmpFile.size());
-  bm.pos = {{{72, 12}, {78, 12}, {78, 18}, {72, 18}}};
-  w.BitmapEx(bm), cell(7, 1);
-  TK4ObjectSymbol sy;
-  sy.sym = mark(85, 15, 0, 19, 4);
-  w.Symbol(sy), cell(8, 1);
-  TK4ObjectGroup gr;
-  gr.cnt = 1;
-  w.Group(gr);
-  Line(w, 92, 12, 98, 18), cell(9, 1);
-  return cells;
-}
 
 // Window (0, 0)-(100, 100) on a 1000 x 1000 canvas: 10 pixels per unit.
 class K4Draw : public ::testing::Test {
@@ -412,7 +296,7 @@ TEST_F(K4Draw, FillColoursAndResets) {
 // Every mark the pass makes must lie in the cell of an object, and every
 // object's cell must get marks.
 TEST_F(K4Draw, EveryKindLandsWhereTheFixturePutIt) {
-  const auto cells = WriteEveryKind(w);
+  const auto cells = test::WriteK4EveryKind(w);
   Load();
   ASSERT_EQ(k.EntN, 21);
 
@@ -489,7 +373,6 @@ TEST_F(K4Draw, BitmapsDecodeFromTheirBytes) {
   bm.byt = static_cast<int32_t>(bm.bmp.size());
   w.Bitmap(bm);
   Load();
-  ASSERT_TRUE(ctx.TempFolder.empty());
   Draw();
   const auto drawn = canvas.All<RecBitmap>();
   ASSERT_EQ(drawn.size(), 1u);
@@ -502,7 +385,7 @@ TEST_F(K4Draw, BitmapsDecodeFromTheirBytes) {
 // The same drawing on the real canvas: ink in every object's cell and
 // nowhere else.
 TEST_F(K4Draw, EveryKindOnTheCairoCanvas) {
-  const auto cells = WriteEveryKind(w);
+  const auto cells = test::WriteK4EveryKind(w);
   Load();
   auto made = CairoCanvas::Create(1000, 1000);
   ASSERT_TRUE(made.canvas) << made.error;

@@ -1,0 +1,273 @@
+#pragma once
+// The scene: what one opened drawing shows, with every rule of its family
+// already applied. A family's lowering builds it once when the drawing is
+// opened; afterwards it is read-only and shared by every render, export and
+// query, on any number of threads.
+//
+// It holds, in drawing coordinates: the items in the order they are painted,
+// each with its layer, its resolved pen and the entity it came from; the
+// block definitions with the placements of their instances (the transform
+// of each placement kept, the members not copied), and the instances as the
+// drawing writes them, so that the structure survives for the DXF export;
+// the attribute model (pen colours and widths, line types, layer states,
+// names and scales); the paper, the extents and the survey of what a picture
+// shows; the images the drawing holds or places, as bytes; and what the text
+// macros read of the file (its name, time and title).
+//
+// Items are the drawing operations of the two primitive renderers with their
+// arguments: the Jw renderer (TGraph2) for JWW, JWS, JWC and JWK drawings,
+// the K4 renderer (TGraph) for K4 drawings. What depends on the moment or on
+// the picture (the date in a text, the colours of a monochrome picture, the
+// pixels of a pen) stays for the renderer.
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "attributes/graattribute.h"
+#include "common/box.h"
+#include "common/types.h"
+#include "scene/images.h"
+
+namespace zumen {
+
+class Canvas;
+
+namespace scene {
+
+// Item flags.
+enum : uint8_t {
+  kAux = 1,            // auxiliary: shown only when the picture shows auxiliary lines
+  kDimensionPart = 2,  // one of the parts a dimension is drawn from
+  kNotDrawn = 4,       // kept for the structure (DXF, queries), never painted
+};
+
+// What every item has: the layer that decides whether it is shown (0..255;
+// -1 for an entity on a layer the model does not have, which is never
+// shown), its flags, and the entity it came from (the index in its family's
+// list of that kind, kind as the family numbers its lists).
+struct Head {
+  int16_t layer = 0;
+  uint8_t flags = 0;
+  uint8_t sourceKind = 0;
+  int32_t source = -1;
+  // The dimension (index into Scene::dimensions) the item is a part of; -1.
+  int32_t dimension = -1;
+};
+
+// A pen of the Jw renderer: its layer (which greys it on a display-only
+// layer), pen colour number, line type and width in drawing units (0: one
+// pixel).
+struct JwPen {
+  int32_t lay = 0;
+  int32_t col = 0;
+  int32_t typ = 1;
+  double wid = 0;
+};
+
+// A block transform: a definition point (u, v) lands at
+// ((bx + b1 u + b2 v) / sc, (by + b3 u + b4 v) / sc).
+struct Transform {
+  double bx = 0, by = 0, b1 = 1, b2 = 0, b3 = 0, b4 = 1, sc = 1;
+  TDPoint T(double u, double v) const { return {(bx + b1 * u + b2 * v) / sc, (by + b3 * u + b4 * v) / sc}; }
+  // The matrix part is the identity within 1e-14.
+  bool IsIdentity() const;
+  bool Mirrors() const { return b1 * b4 - b2 * b3 < 0; }
+};
+
+// ---- items of the Jw renderer ----------------------------------------------
+
+// A straight line with the pen's line type.
+struct Line {
+  Head h;
+  JwPen pen;
+  TDPoint p1, p2;
+};
+
+// An ellipse arc with the pen's line type: centre, radius, flattening, tilt,
+// start and swept angle (radians); whole ellipses sweep 0..2 pi.
+struct Arc {
+  Head h;
+  JwPen pen;
+  TDPoint c;
+  double r = 0, flat = 1, tilt = 0, start = 0, sweep = 0;
+  bool whole = false;
+};
+
+// A filled quadrilateral, in the pen's colour or its own (own: greyed on a
+// display-only layer as a pen colour is).
+struct Solid {
+  Head h;
+  JwPen pen;
+  std::optional<uint32_t> own;
+  TDPoint p[4];
+};
+
+// An arc solid of the Jw renderer's styles (101 filled, 105/106 rings, 111
+// outline): centre x, y, radius, flattening, tilt, start, sweep and zf.
+struct SolidArc {
+  Head h;
+  JwPen pen;
+  std::optional<uint32_t> own;
+  int32_t style = 101;
+  double v[8] = {};
+};
+
+// A point or point marker: virtual (a small circle), plain (a dot of the
+// pen's point size) or a coded marker turned by angle and scaled.
+struct Marker {
+  Head h;
+  TDPoint p;
+  int32_t kf = 0;         // 1: a virtual point
+  bool coded = false;     // a coded marker, which turns with a block
+  int32_t code = 0;
+  double angle = 0, scale = 1;
+  int32_t lay = 0, col = 0, width = 0;  // width in hundredths of a millimetre, 0: the pen's
+};
+
+// How a dimension's value is written for a placed length (a family's own
+// numbers and units), for dimensions whose text is their value.
+using ValueFormat = std::u16string (*)(double length, uint32_t f, uint32_t g);
+struct DimensionValue {
+  TDPoint a, b;        // the measured line
+  double scale = 1;    // drawing units to the units written
+  uint32_t f = 0, g = 0;
+  ValueFormat format = nullptr;
+};
+
+// A text along its base line p1-p2: character height h and width w, spacing
+// sp (of a full-width character), font style (1 bold, 2 italic, 4 underline,
+// 8 strike-out), font (a leading "@" for vertical writing) and the text with
+// its macros; the scale the scale macros print.
+struct Text {
+  Head h;
+  JwPen pen;
+  TDPoint p1, p2;
+  double height = 0, width = 0, spacing = 0;
+  int32_t style = 0;
+  std::u16string font, text;
+  double macroScale = 1;
+  // Set when the text is a dimension's value that a scaled or turned block
+  // writes anew for its placed length.
+  std::optional<DimensionValue> value;
+};
+
+// A raster image placed at p1 in a box w x h (drawing units) by a text;
+// the long form crops (X, Y offsets and R width as fractions of the image)
+// and turns it by A degrees about p1. When it cannot be shown, its frame is
+// drawn in the pen. The text's base line runs at baseAngle (radians) and
+// ends at textEnd.
+struct Image {
+  Head h;
+  JwPen pen;
+  TDPoint p1, textEnd;
+  double w = 0, hgt = 0;
+  bool longForm = false;
+  double X = 0, Y = 0, R = 1, A = 0;
+  double baseAngle = 0;
+  std::u16string file;  // a key of Scene::images, or a path as written
+};
+
+// The red circle of 5 pixels on a symbol's base point.
+struct BaseMark {
+  Head h;
+  TDPoint p;
+};
+
+// One placement of a block definition: its members drawn through the
+// transform (its own layer does not hide it; each member's does). With ownScale the texts' scale macros print the scale of their
+// own layer group, else groupScale, the scale of the placement's group.
+struct Placement {
+  Head h;
+  int32_t definition = -1;
+  Transform xf;
+  bool ownScale = false;
+  double groupScale = 1;
+  int32_t parent = -1;  // the placement (index in Scene::placements) it sits in
+};
+
+using Item = std::variant<Line, Arc, Solid, SolidArc, Marker, Text, Image, BaseMark>;
+
+inline const Head& HeadOf(const Item& item) {
+  return std::visit([](const auto& i) -> const Head& { return i.h; }, item);
+}
+
+// A block instance as the drawing writes it: where, how large and turned,
+// which definition.
+struct Instance {
+  Head h;
+  int32_t definition = -1;
+  uint32_t number = 0;
+  TDPoint at;
+  double scaleX = 1, scaleY = 1, rotation = 0;
+};
+
+struct Definition {
+  uint32_t number = 0;
+  std::u16string name;
+  std::vector<Item> items;          // in definition coordinates, in painting order
+  std::vector<Instance> instances;  // the definitions it places in turn
+};
+
+// A dimension: its own head (layer, auxiliary) and the line it measures.
+struct Dimension {
+  Head h;
+  TDPoint a, b;
+  std::u16string text;
+};
+
+// A layer as the drawing defines it.
+struct LayerDef {
+  std::u16string name, groupName;
+  int32_t state = 1;  // 1 normal, 2 display only, 3 hidden
+  double groupScale = 1;
+};
+
+// The painter that draws a scene's items.
+enum class Painter { Jw, K4 };
+
+// The paper's blue frame: a box, or none (symbols).
+struct Frame {
+  double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+};
+
+struct Scene {
+  Painter painter = Painter::Jw;
+  // Whether the drawing is drawn at all (a JWW or K4 drawing that announces
+  // no entity is not, not even its background).
+  bool drawn = true;
+  std::optional<Frame> paperFrame;
+  // The drawing's own background (0 white, 1 black) and attribute model.
+  TgraAttribute model;
+  std::vector<LayerDef> layers;  // 256
+
+  std::vector<Item> items;
+  std::vector<Placement> placements;  // painted after the items, in this order
+  std::vector<Item> overlay;          // painted last (a symbol's base mark)
+  std::vector<Definition> definitions;
+  std::vector<Instance> instances;  // the drawing's own
+  std::vector<Dimension> dimensions;
+
+  // Paper size (the frame fitted into pictures; symbols: their extents).
+  double papx = 400, papy = 400;
+  ExtentBox extents{0, 0, 400, 400};
+  // What a picture of the paper shows, entity by entity (a placement as one),
+  // auxiliary entities left out: the box around it all, and how many
+  // entities lie wholly more than half the paper beyond its edge.
+  bool surveyAny = false;
+  ExtentBox surveyBox;
+  int64_t surveyOutside = 0;
+
+  // Images the drawing carries (embedded ones under their "%temp%" name,
+  // placed files under the name the drawing writes), as their file's bytes.
+  ImageMap images;
+
+  // For the text macros.
+  std::u16string title;
+};
+
+}  // namespace scene
+}  // namespace zumen
