@@ -243,15 +243,18 @@ void ShowGlyphMasked(cairo_t* cr, const cairo_glyph_t& g) {
     x1 = std::max(x1, x + dox);
     y1 = std::max(y1, y + doy);
   }
-  // Two pixels of room: the ink box is measured, the glyph's image is placed
-  // at its rounded origin.
+  // Room around the ink box: two pixels, as the glyph's image is placed at
+  // its rounded origin, and a quarter of the box's larger side, as the box
+  // Cairo gives for a synthesised oblique or bold glyph may leave out part
+  // of its slant or its added weight (which the mask would then cut off).
   constexpr double kMaxMaskSide = 8192;
   if (!(x1 - x0 < kMaxMaskSide && y1 - y0 < kMaxMaskSide) || !(std::fabs(x0) < 1e9 && std::fabs(y0) < 1e9)) {
     cairo_show_glyphs(cr, &g, 1);  // beyond any mask: as Cairo draws it
     return;
   }
-  const double px0 = std::floor(x0) - 2, py0 = std::floor(y0) - 2;
-  const int w = static_cast<int>(std::ceil(x1) + 2 - px0), h = static_cast<int>(std::ceil(y1) + 2 - py0);
+  const double room = 2 + std::ceil(std::max(x1 - x0, y1 - y0) / 4);
+  const double px0 = std::floor(x0) - room, py0 = std::floor(y0) - room;
+  const int w = static_cast<int>(std::ceil(x1) + room - px0), h = static_cast<int>(std::ceil(y1) + room - py0);
   cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A8, w, h);
   if (cairo_surface_status(mask) != CAIRO_STATUS_SUCCESS) {
     cairo_surface_destroy(mask);
