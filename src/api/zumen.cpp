@@ -334,7 +334,7 @@ RenderResult RenderWith(const Drawing& d, const RenderOptions& asked, const Outp
   const auto start = std::chrono::steady_clock::now();
   const LoadedDrawing& loaded = d.impl().loaded;
   // Every context of this picture sees the same moment: a picture drawn in
-  // bands is drawn once for each band, and its date texts must agree.
+  // bands may be drawn once for each band, and its date texts must agree.
   const FixedClock now(SystemClock().Now());
   ConversionContext ctx;
   SetUpContext(loaded, options, ctx, &now);
@@ -377,10 +377,11 @@ RenderResult RenderWith(const Drawing& d, const RenderOptions& asked, const Outp
     r.status = Status::Error(StatusCode::TooLarge, error);
     return r;
   }
-  // The first drawing uses the context set up above; a banded picture draws
-  // every further band, and a picture drawn in strips by several threads
-  // every further strip, on a fresh one, as drawing may change its context.
-  // The drawing time is the time while any drawing went on.
+  // The first drawing uses the context set up above; a banded picture whose
+  // drawing is too large to record draws every further band on a fresh one,
+  // as drawing may change its context. The canvas draws what it recorded at
+  // the end of the scene. The drawing time is the time while any drawing
+  // went on.
   std::atomic<int> passes{0};
   std::mutex spansLock;
   std::vector<std::pair<double, double>> spans;
@@ -395,6 +396,7 @@ RenderResult RenderWith(const Drawing& d, const RenderOptions& asked, const Outp
       SetUpContext(loaded, options, fresh, &now);
       DrawOnCanvas(loaded, fresh, drawn, canvas);
     }
+    canvas.EndScene();
     const std::lock_guard<std::mutex> lock(spansLock);
     spans.emplace_back(from, Milliseconds(painting));
   });
@@ -413,8 +415,9 @@ RenderResult RenderWith(const Drawing& d, const RenderOptions& asked, const Outp
   r.diagnostics = ctx.Diag.List();
   r.window = Box{ctx.DispX1, ctx.DispY1, ctx.DispX2, ctx.DispY2};
   r.scale = ctx.DispScale;
+  drawing += target->DrawingOutsideMs();
   r.draw_ms = before + drawing;
-  r.save_ms = Milliseconds(painting) - drawing;
+  r.save_ms = std::max(0.0, Milliseconds(painting) - drawing);
   r.width = width;
   r.height = height;
   return r;

@@ -1,25 +1,39 @@
 #pragma once
 // A raster canvas that draws in tiles on several threads. It records every
 // call with the state in force (stroke, fill, transform, font, opacity) and
-// the call's box on the device, and files the call under each 256 x 256 tile
-// of the picture the box touches. Flush (EndScene, Pixels) then draws the
-// tiles, on as many threads as it was given, each tile replaying in order the
-// calls that touch it, clipped to the tile: thin strokes with the
-// ThinStroker, everything else (fills, wide strokes, texts, bitmaps) with a
-// Cairo canvas of the drawing thread, clipped to the tile, on the one
-// surface; a clear and a pixel are written directly.
+// the call's box on the device; drawing then files each call under the
+// 256 x 256 tiles of the picture it touches (a stroke crossing several tiles
+// under those its segments pass) and draws the tiles, on as many threads as
+// it was given, each tile replaying in order the calls that touch it: thin
+// strokes with the ThinStroker, everything else (fills, wide strokes, texts,
+// bitmaps) with a Cairo canvas of the drawing thread on a surface of the
+// tile's own pixels; a clear and a pixel are written directly.
 //
-// The tiles are a fixed grid and every pixel belongs to one tile, whose
-// calls are replayed the same way whichever thread draws it, so the picture
-// does not depend on the number of threads.
+// The tiles are one fixed grid over the picture, every pixel belongs to one
+// tile, and a tile's calls are replayed the same way (on a Cairo surface of
+// that tile at the same place) whichever thread draws it and whichever band
+// of rows holds it: the picture depends neither on the number of threads nor
+// on the bands it is drawn in.
+//
+// Three ways to use it:
+//   - Create: a canvas with a bitmap of its own. The recording is drawn at
+//     EndScene, Pixels and Flush, and whenever it grows beyond the bytes
+//     allowed, so its memory stays bounded.
+//   - Recorder, then DrawBand for each band of rows: the calls are recorded
+//     once and drawn into band after band, for pictures too large for one
+//     bitmap. A recording that would grow beyond the bytes allowed stops
+//     (Overflowed): the caller then draws the picture once per band with
+//     TargetBand.
+//   - TargetBand: the canvas draws into the caller's band from now on,
+//     leaving out the calls that do not reach it.
 //
 // Texts report their diagnostics (font fall-backs, missing characters) when
 // they are recorded, from the canvas's own text engine, in call order and to
 // the sink set at the time; the engines that draw the tiles report nothing,
 // so a text spanning several tiles is reported once.
 //
-// The pixels live in a Cairo ARGB32 image surface (premultiplied), read as
-// the Cairo canvas's are, through Pixels() or Surface().
+// Pixels are premultiplied ARGB32, Cairo's layout.
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -29,8 +43,6 @@
 #include "codecs/pixel_view.h"
 #include "raster/path_clip.h"
 #include "raster/thin_stroke.h"
-
-typedef struct _cairo_surface cairo_surface_t;
 
 namespace zumen {
 
@@ -42,18 +54,33 @@ class TiledCanvas;
 enum class StrokeRasteriser { Zumen, Cairo };
 
 struct TiledCanvasOrError {
-  std::unique_ptr<TiledCanvas> canvas;  // null when the surface could not be made
+  std::unique_ptr<TiledCanvas> canvas;  // null when the bitmap could not be had
   std::string error;
+};
+
+// Rows [y0, y0 + rows) of a picture, every column: the picture's pixel
+// (x, y) at data[(y - y0) * stride + x], premultiplied ARGB32.
+struct PixelBand {
+  uint32_t* data = nullptr;
+  ptrdiff_t stride = 0;  // pixels from one row to the next
+  int y0 = 0;
+  int rows = 0;
 };
 
 class TiledCanvas final : public Canvas {
  public:
   static constexpr int kTile = 256;
+  // The recording a canvas with a bitmap of its own holds before drawing it.
+  static constexpr size_t kFlushBytes = size_t{32} << 20;
 
-  // A canvas of width x height pixels, transparent black until cleared,
-  // drawn by up to `threads` threads (at least one).
+  // A canvas of width x height pixels with a bitmap of its own, transparent
+  // black until cleared, drawn by up to `threads` threads (at least one).
   static TiledCanvasOrError Create(int width, int height, int threads,
                                    StrokeRasteriser strokes = StrokeRasteriser::Zumen);
+  // A canvas of width x height pixels that only records, at most maxBytes of
+  // calls, until DrawBand or TargetBand.
+  static std::unique_ptr<TiledCanvas> Recorder(int width, int height, int threads, StrokeRasteriser strokes,
+                                               size_t maxBytes);
   ~TiledCanvas() override;
   TiledCanvas(const TiledCanvas&) = delete;
   TiledCanvas& operator=(const TiledCanvas&) = delete;
@@ -62,8 +89,8 @@ class TiledCanvas final : public Canvas {
   int Height() const override { return height_; }
 
   void BeginScene() override {}
-  // Draws what is recorded.
-  void EndScene() override { Flush(); }
+  // Draws what is recorded, where the canvas draws into pixels.
+  void EndScene() override;
   void Clear(uint32_t argb) override;
 
   void SetStroke(uint32_t argb, double widthPx, DashStyle dash) override;
@@ -98,17 +125,33 @@ class TiledCanvas final : public Canvas {
   // The fontconfig file that maps the drawings' font names (before the first
   // text); empty: the project's own.
   void SetFontConfigFile(std::string file);
-  // The threads that draw the tiles from the next Flush on (at least one).
+  // The threads that draw the tiles from the next drawing on (at least one).
   void SetThreads(int threads);
 
-  // Draws the calls recorded so far and forgets them. Called by EndScene and
-  // Pixels, and by the canvas itself when the recording grows large.
+  // Draws the calls recorded so far into the canvas's pixels and forgets
+  // them (a recorder keeps them).
   void Flush();
-  // The pixels (premultiplied), after a Flush; valid until the next drawing call.
+  // The pixels of a canvas with a bitmap of its own (premultiplied), after
+  // a Flush; valid until the next drawing call.
   PixelView Pixels();
-  // A copy of the pixels with straight alpha.
+  // A copy of those pixels with straight alpha.
   Bitmap ToBitmap();
-  cairo_surface_t* Surface() const { return surface_; }
+
+  // A recorder's calls drawn into the band, whose rows should begin and end
+  // on the tiles' rows (or the picture's end) for the band to be the whole
+  // picture's rows; the recording is kept for further bands. The band's
+  // pixels are drawn over, not cleared first.
+  void DrawBand(const PixelBand& band);
+  // Whether the recorder stopped recording, its calls beyond its bytes.
+  bool Overflowed() const { return overflowed_; }
+  // Whether the recording begins by clearing the picture, so that drawing
+  // it paints every pixel.
+  bool BeginsWithClear() const { return !calls_.empty() && calls_.front().op == Op::Clear; }
+  // Forgets what is recorded and draws from now on into the band: calls
+  // that do not reach it are not recorded, and the recording is drawn into
+  // it whenever it grows beyond kFlushBytes and at EndScene. The state (pen,
+  // fill, transform, font) is kept.
+  void TargetBand(const PixelBand& band);
 
  private:
   enum class Op : uint8_t { Clear, Line, Pixel, Rect, Polyline, Polygon, Text, Bitmap };
@@ -123,37 +166,52 @@ class TiledCanvas final : public Canvas {
   // One drawing call; the indices name the state in force and the call's data.
   struct Call {
     Op op;
-    bool thin = false;  // a stroke the ThinStroker draws
-    uint32_t argb = 0;  // Clear, Pixel
+    bool thin = false;      // a stroke the ThinStroker draws
+    bool segments = false;  // a stroke filed under the tiles its segments pass
+    uint32_t argb = 0;      // Clear, Pixel
     uint32_t pen = 0, fill = 0, transform = 0, font = 0;
     uint32_t data = 0;   // first number in numbers_, first point in points_
     uint32_t count = 0;  // points
     uint32_t extra = 0;  // the text in texts_, the bitmap in images_
+    float pad = 0;       // pixels around a stroke's segments that it may ink
     double opacity = 1;
   };
+  // The device pixels a call may ink: [x0, x1] x [y0, y1].
+  struct Box {
+    int32_t x0, y0, x1, y1;
+  };
   struct Worker;
+  struct Bitmap32;
 
-  TiledCanvas(cairo_surface_t* surface, int width, int height, int threads, StrokeRasteriser strokes);
-  // A new call, with the current state recorded where it changed.
-  Call& Record(Op op);
-  // Files the last call under the tiles its box (device pixels) touches.
-  void BinBox(double x0, double y0, double x1, double y1);
-  // Files the last call under the tiles a stroke segment touches, pad pixels around it.
-  void BinSegment(double ax, double ay, double bx, double by, double pad);
-  void AddToTile(int tx, int ty);
-  // The stroke's device points under the transform (false: it draws nothing).
+  TiledCanvas(int width, int height, int threads, StrokeRasteriser strokes);
+  // A new call inking the box (device pixels), with the current state
+  // recorded where it changed; null when the call is not to be recorded
+  // (nothing of the box in the rows drawn, or the recording full).
+  Call* Record(Op op, double x0, double y0, double x1, double y1);
   template <typename Point>
-  void RecordStroke(Op op, const Point* pts, size_t n, bool closed, double opacity);
+  void RecordStroke(Op op, const Point* pts, size_t n, double opacity);
   bool TransformUsable() const;
-  void Replay(size_t tile, Worker& w);
-  void ReplayCairo(const Call& c, Worker& w, const PixelRect& clip);
-  void FlushIfLarge();
+  void AfterRecord();
+  void ForgetRecording();
+  // The calls filed under the tiles of one tile row, within rows [y0, y1).
+  void BinRow(int ty, int y0, int y1, std::vector<std::vector<uint32_t>>& lists, size_t first) const;
+  void Draw(const PixelBand& band);
+  void Replay(const std::vector<uint32_t>& list, int tx, int ty, const PixelBand& band, Worker& w);
+  void ReplayCairo(const Call& c, Worker& w);
 
-  cairo_surface_t* surface_ = nullptr;
   int width_ = 0, height_ = 0;
   int tilesX_ = 0, tilesY_ = 0;
   int threads_ = 1;
   StrokeRasteriser strokes_;
+
+  // Where the canvas draws: its own bitmap, a caller's band, or nowhere yet.
+  std::unique_ptr<Bitmap32> own_;
+  PixelBand target_;
+  bool hasTarget_ = false;
+  // The rows whose calls are recorded.
+  int windowY0_ = 0, windowY1_ = 0;
+  size_t maxBytes_ = kFlushBytes;
+  bool overflowed_ = false;
 
   // The state as set, and whether it changed since it was last recorded.
   StrokePen pen_;
@@ -165,6 +223,7 @@ class TiledCanvas final : public Canvas {
 
   // The recording.
   std::vector<Call> calls_;
+  std::vector<Box> boxes_;
   std::vector<StrokePen> pens_;
   std::vector<FillState> fills_;
   std::vector<Matrix> transforms_;
@@ -173,9 +232,11 @@ class TiledCanvas final : public Canvas {
   std::vector<FPoint> points_;
   std::vector<std::u16string> texts_;
   std::vector<Bitmap> images_;
-  std::vector<std::vector<uint32_t>> tiles_;  // per tile: its calls in order
   size_t recordedBytes_ = 0;
   std::vector<DevicePoint> dev_;  // a stroke's device points while it is recorded
+
+  // Per tile of the band being drawn: its calls in order.
+  std::vector<std::vector<uint32_t>> lists_;
 
   std::string fontConfig_;
   DiagnosticSink* diagnostics_ = nullptr;

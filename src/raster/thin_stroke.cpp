@@ -866,7 +866,7 @@ void ThinStroker::SweepRow(int row) {
   const size_t r = static_cast<size_t>(row);
   double* cells = &cells_[r * static_cast<size_t>(width_)];
   uint64_t* bits = &bits_[r * static_cast<size_t>(words_)];
-  uint32_t* line = target_.data + static_cast<ptrdiff_t>(row0_ + row) * target_.stride + col0_;
+  uint32_t* line = target_.At(col0_, row0_ + row);
   const uint32_t src = src_;
   const bool opaque = opaque_;
   const auto level = [](double acc) { return static_cast<uint32_t>(std::min(std::abs(acc), 1.0) * 255.0 + 0.5); };
@@ -910,7 +910,7 @@ void ThinStroker::SweepBand() {
       const int col = wordLo_[static_cast<size_t>(r + kAhead)] * 64 +
                       std::countr_zero(bits_[static_cast<size_t>(r + kAhead) * static_cast<size_t>(words_) +
                                              static_cast<size_t>(wordLo_[static_cast<size_t>(r + kAhead)])]);
-      __builtin_prefetch(target_.data + static_cast<ptrdiff_t>(row0_ + r + kAhead) * target_.stride + col0_ + col, 1);
+      __builtin_prefetch(target_.At(col0_ + col, row0_ + r + kAhead), 1);
     }
     SweepRow(r);
   }
@@ -977,7 +977,7 @@ void ThinStroker::ScanUnion(int yBegin, int yEnd) {
           if (before != 0 && winding == 0) add(start, crossings_[i].x);
         }
       }
-      uint32_t* line = target_.data + static_cast<ptrdiff_t>(row) * target_.stride + col0_;
+      uint32_t* line = target_.At(col0_, row);
       for (int x = 0; x < width_; ++x) {
         double& c = cov_[static_cast<size_t>(x)];
         if (c == 0) continue;

@@ -33,8 +33,10 @@
 
 namespace zumen {
 
-// The pixels drawn on: the picture's pixel (x, y) is data[y * stride + x],
-// premultiplied ARGB32 (Cairo's layout); only the clip's pixels change. The
+// The pixels drawn on: the picture's pixel (x, y) is
+// data[(y - y0) * stride + (x - x0)], premultiplied ARGB32 (Cairo's layout),
+// so that data may hold only a part of the picture (a band of rows, a tile);
+// only the clip's pixels change, and the clip lies within that part. The
 // picture's size places the band far points are clipped to, so that a stroke
 // is the same figure whatever part of the picture is drawn.
 struct PixelTarget {
@@ -43,6 +45,9 @@ struct PixelTarget {
   int width = 0;
   int height = 0;
   PixelRect clip;  // within [0, width) × [0, height)
+  int x0 = 0, y0 = 0;  // the picture's pixel at data[0]
+
+  uint32_t* At(int x, int y) const { return data + (static_cast<ptrdiff_t>(y - y0) * stride + (x - x0)); }
 };
 
 // A stroke as the canvas gives it: colour (straight alpha), width in user

@@ -249,11 +249,13 @@ void InsideTiles(Canvas& c) {
 
 TEST(TiledCanvas, CairoDrawsAsThePlainCairoCanvas) {
   // What Cairo draws is the plain canvas's picture wherever a figure stays
-  // inside a tile. One that crosses a tile's edge is clipped there, and a
+  // inside a tile, but for gradients, which Cairo computes from the place of
+  // the pixel on the surface (each tile its own) and may round a level
+  // otherwise. A figure that crosses a tile's edge is clipped there, and a
   // clipped figure comes out of Cairo's scan conversion a little otherwise
   // (by a few levels, up to about 20) near the cut: strokes with Cairo, and
   // everything else with the rasteriser's thin strokes.
-  EXPECT_TRUE(Same(DrawCairo(InsideTiles), DrawTiled(InsideTiles, 3, StrokeRasteriser::Cairo)));
+  EXPECT_TRUE(Same(DrawCairo(InsideTiles), DrawTiled(InsideTiles, 3, StrokeRasteriser::Cairo), 1));
   const Scene across = [](Canvas& c) {
     c.Clear(0xFFFFFFFF);
     Others(c);
@@ -311,6 +313,39 @@ TEST(TiledCanvas, FlushingMidwayKeepsThePictureAndTheState) {
     Strokes(c);
   };
   EXPECT_TRUE(Same(once, DrawTiled(flushing, 2)));
+}
+
+// A picture drawn band by band, from one recording or drawn anew into each
+// band when the recording would grow too large, is the whole picture.
+TEST(TiledCanvas, BandsOfRowsAreTheWholePicture) {
+  const std::vector<uint32_t> whole = DrawTiled(Scene1, 2);
+  struct Case {
+    int rows;
+    size_t maxBytes;  // 0: the recording overflows at once
+  };
+  for (const Case& c : {Case{256, size_t{1} << 30}, Case{512, size_t{1} << 30}, Case{256, 0}, Case{100, 0}}) {
+    SCOPED_TRACE(std::to_string(c.rows) + " rows, " + std::to_string(c.maxBytes) + " bytes");
+    std::unique_ptr<TiledCanvas> canvas = TiledCanvas::Recorder(kW, kH, 3, StrokeRasteriser::Zumen, c.maxBytes);
+    ASSERT_TRUE(canvas);
+    Scene1(*canvas);
+    canvas->EndScene();
+    const bool overflowed = canvas->Overflowed();
+    EXPECT_EQ(overflowed, c.maxBytes == 0);
+    std::vector<uint32_t> bands(static_cast<size_t>(kW) * kH, 0);
+    for (int y0 = 0; y0 < kH; y0 += c.rows) {
+      const PixelBand band{bands.data() + static_cast<size_t>(y0) * kW, kW, y0, std::min(c.rows, kH - y0)};
+      if (overflowed) {
+        canvas->TargetBand(band);
+        Scene1(*canvas);
+        canvas->EndScene();
+      } else {
+        canvas->DrawBand(band);
+      }
+    }
+    // Bands of whole tile rows give the very pixels; others cut what Cairo
+    // draws at their edges too.
+    EXPECT_TRUE(Same(whole, bands, c.rows % TiledCanvas::kTile == 0 ? 0 : 24));
+  }
 }
 
 }  // namespace
