@@ -14,6 +14,7 @@
 #include "cli/convert_command.h"
 #include "cli/info.h"
 #include "cli/thumbnail.h"
+#include "serve/serve_command.h"
 #include "zumen/zumen.h"
 
 namespace {
@@ -157,10 +158,44 @@ int main(int argc, char** argv) try {
       ->required()
       ->check(Check(CheckThumbnailSize));
 
+  zumen_serve::ServeArgs sv;
+  auto* serve = app.add_subcommand(
+      "serve", "Serve conversions over HTTP, with a drawing viewer for browsers at / (see the README for the API).");
+  serve->footer(
+      "Endpoints: POST /v1/convert?format=png|...&size=WxH|dpi=N&fit=&background=&frame=&monochrome=&quality=&layers=,\n"
+      "POST /v1/info, POST /v1/text (the drawing as the body or a multipart upload), GET /healthz, GET /metrics.\n"
+      "SIGTERM or SIGINT: no new requests; running ones finish within the time budget, then zumen exits with 0.\n"
+      "Exit status: 0 stopped by a signal; 1 cannot listen; 2 wrong usage.\n"
+      "Example:\n"
+      "  zumen serve --listen 127.0.0.1:8080 --jobs 4 --timeout 30\n"
+      "  curl --data-binary @plan.jww 'http://127.0.0.1:8080/v1/convert?format=png&size=1600x1131' -o plan.png");
+  serve->add_option("--listen", sv.listen, "Address and port to listen on, HOST:PORT (default 127.0.0.1:8080; port 0: any free one)")
+      ->type_name("HOST:PORT")
+      ->check(Check(zumen_serve::CheckListen));
+  serve->add_option("--jobs", sv.jobs, "Conversions at once (default: the number of cores)")
+      ->type_name("N")
+      ->check(Check(CheckJobs));
+  serve->add_option("--queue", sv.queue, "Requests that may wait for a conversion slot; more are refused with 503 (default 16)")
+      ->type_name("N")
+      ->check(Check(zumen_serve::CheckQueue));
+  serve->add_option("--max-upload", sv.max_upload, "Largest request body, such as 64M (default 64M); larger ones get 413")
+      ->type_name("SIZE")
+      ->check(Check(zumen_serve::CheckByteSize));
+  serve->add_option("--timeout", sv.timeout,
+                    "Time budget of a request in seconds, waiting for a slot included (default 60); then 504")
+      ->type_name("SECONDS")
+      ->check(Check(zumen_serve::CheckTimeout));
+  serve->add_option("--max-pixels", sv.max_pixels, "Refuse pictures with more pixels than this (default 100000000)")
+      ->type_name("N")
+      ->check(Check(CheckPixelCount));
+  serve->add_option("--max-side", sv.max_side, "Refuse pictures with a side longer than this many pixels (default 65535)")
+      ->type_name("N")
+      ->check(Check(CheckSideLength));
+
   // The first word that is not an option names the subcommand.
   if (argc > 1 && argv[1][0] != '-' && argv[1] != convert->get_name() && argv[1] != info->get_name() &&
-      argv[1] != thumbnail->get_name()) {
-    std::cerr << "zumen: unknown subcommand \"" << argv[1] << "\" (use convert, info or thumbnail; see --help)\n";
+      argv[1] != thumbnail->get_name() && argv[1] != serve->get_name()) {
+    std::cerr << "zumen: unknown subcommand \"" << argv[1] << "\" (use convert, info, thumbnail or serve; see --help)\n";
     return 2;
   }
   try {
@@ -187,6 +222,7 @@ int main(int argc, char** argv) try {
   if (*thumbnail) {
     return RunThumbnail(thumbSource, thumbDestination, std::stoi(thumbSize), isatty(STDOUT_FILENO), std::cerr);
   }
+  if (*serve) return zumen_serve::RunServe(sv, std::cerr);
   return 2;
 } catch (const std::exception& e) {
   // A fault inside zumen ends the command in order: what it made is removed

@@ -1,5 +1,6 @@
-// The Python module `zumen`: drawings opened, described and rendered through
-// the public interface, pictures as numpy arrays or files.
+// The extension module `zumen._zumen`, which the package `zumen` re-exports:
+// drawings opened, described and rendered through the public interface,
+// pictures as numpy arrays or files.
 //
 //   import zumen
 //   d = zumen.open("plan.jww")
@@ -9,7 +10,8 @@
 //   zumen.convert("plan.jww", "plan.pdf", monochrome=True)
 //
 // Reading and rendering run without the GIL, so threads convert in parallel.
-// Failures raise zumen.Error with zumen's own message.
+// Failures raise zumen.Error with zumen's own message. The package sets the
+// font rules it carries as the default fonts_config (_set_default_fonts_config).
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
@@ -26,6 +28,9 @@
 namespace py = pybind11;
 
 namespace {
+
+// The fonts_config every call starts from; empty: the library looks for one.
+std::string g_defaultFontsConfig;
 
 // A failure reported by the library; becomes zumen.Error, or ValueError for
 // an option out of its range.
@@ -136,6 +141,15 @@ void SetOption(zumen::RenderOptions& o, const std::string& k, const py::handle& 
     if (!value.is_none()) o.encoder.quality = py::cast<int>(value);
   } else if (k == "threads") {
     o.threads = py::cast<int>(value);
+  } else if (k == "layers") {
+    if (value.is_none()) {
+      o.layers.reset();
+    } else {
+      o.layers = py::cast<std::vector<int>>(value);
+      for (const int n : *o.layers) {
+        if (n < 0 || n > 255) throw py::value_error("layers: takes layer numbers from 0 to 255, not " + std::to_string(n));
+      }
+    }
   } else {
     throw py::type_error("unexpected keyword argument '" + k + "'");
   }
@@ -145,6 +159,7 @@ void SetOption(zumen::RenderOptions& o, const std::string& k, const py::handle& 
 // TypeError, as for any Python function.
 zumen::RenderOptions RenderOptionsOf(const py::kwargs& kw) {
   zumen::RenderOptions o;
+  o.fonts_config = g_defaultFontsConfig;
   for (const auto& [key, value] : kw) {
     const std::string k = py::cast<std::string>(key);
     try {
@@ -174,11 +189,16 @@ py::dict InfoOf(const zumen::DrawingInfo& i) {
   return py::module_::import("json").attr("loads")(Text(zumen::InfoJson(i)));
 }
 
+// The library's JSON of a list as Python lists of dicts.
+py::list ListOf(const std::string& json) { return py::module_::import("json").attr("loads")(Text(json)); }
+
 py::dict ResultOf(const zumen::RenderResult& r) {
   py::dict d;
   d["width"] = r.width;
   d["height"] = r.height;
   d["diagnostics"] = DiagnosticsOf(r.diagnostics);
+  d["draw_ms"] = r.draw_ms;
+  d["save_ms"] = r.save_ms;
   return d;
 }
 
@@ -235,13 +255,14 @@ const char* const kOptionsDoc =
     "margin (0.05),\n"
     "background ('drawing', 'white', 'black', 'transparent'), frame (True), fit ('paper', 'extents'),\n"
     "monochrome (False), auxiliary_lines (True), fonts_config, reference_file, reference_folder,\n"
-    "quality (JPEG and WebP, 1-100), threads (0: one for each core).";
+    "quality (JPEG and WebP, 1-100), threads (0: one for each core),\n"
+    "layers (layer numbers 0-255 to draw; None: the drawing's own choice).";
 
 std::string Doc(const std::string& text) { return text + "\n\n" + kOptionsDoc; }
 
 }  // namespace
 
-PYBIND11_MODULE(zumen, m) {
+PYBIND11_MODULE(_zumen, m) {
   m.doc() =
       "zumen: turns Japanese CAD drawings (JWW, JWS, JWC, JWK, K4) into pictures.\n\n"
       "    d = zumen.open('plan.jww')\n"
@@ -273,6 +294,25 @@ PYBIND11_MODULE(zumen, m) {
       .def_property_readonly(
           "diagnostics", [](const zumen::Drawing& d) { return DiagnosticsOf(d.Diagnostics()); },
           "What reading found that cannot be honoured: a list of dicts with code, count and message.")
+      .def_property_readonly(
+          "layers", [](const zumen::Drawing& d) { return ListOf(zumen::LayersJson(d.Layers())); },
+          "The layers, in order of their numbers: dicts with number, group, name, group_name,\n"
+          "state ('normal', 'display-only', 'hidden') and items.")
+      .def(
+          "texts",
+          [](const zumen::Drawing& d, const py::kwargs& kw) {
+            const zumen::RenderOptions o = RenderOptionsOf(kw);
+            std::string json;
+            {
+              py::gil_scoped_release released;
+              json = zumen::TextsJson(d.Texts(o));
+            }
+            return ListOf(json);
+          },
+          "Every text the drawing shows, in drawing order, as dicts: text (as drawn: macros expanded),\n"
+          "x, y, height, angle, vertical, box {min_x, min_y, max_x, max_y}, layer, block_path.\n"
+          "Keywords: reference_file and reference_folder for reference texts, layers to choose the layers\n"
+          "(texts of hidden layers are left out otherwise).")
       .def(
           "picture_size",
           [](const zumen::Drawing& d, const py::kwargs& kw) {
@@ -326,4 +366,36 @@ PYBIND11_MODULE(zumen, m) {
   py::list types;
   for (const zumen::OutputType t : zumen::OutputTypes()) types.append(zumen::OutputTypeName(t));
   m.attr("output_types") = py::tuple(types);
+  m.def(
+      "output_type_of",
+      [](const std::string& nameOrPath) -> std::optional<std::string> {
+        const std::optional<zumen::OutputType> t = zumen::OutputTypeFromName(nameOrPath);
+        if (!t) return std::nullopt;
+        return std::string(zumen::OutputTypeName(*t));
+      },
+      py::arg("name"),
+      "The picture type a name ('jpeg', '.TIF') or a path's extension names, as in output_types; None if none.\n"
+      "Its file extension is '.' and the name.");
+  m.def(
+      "format_of",
+      [](const std::string& nameOrPath) -> std::optional<std::string> {
+        const std::optional<zumen::Format> f = zumen::FormatFromName(nameOrPath);
+        if (!f) return std::nullopt;
+        return Lower(zumen::FormatName(*f));
+      },
+      py::arg("name"),
+      "The drawing format a name ('JWW') or a path's extension names, as in formats; None if none.");
+  m.def(
+      "_check_options",
+      [](const py::kwargs& kw) {
+        // The library checks the options before it looks at a drawing, so an
+        // empty one shows whether they are in range.
+        int w = 0, h = 0;
+        const zumen::Status s = zumen::PictureSize(zumen::Drawing::Empty(zumen::Format::Jww), RenderOptionsOf(kw), w, h);
+        if (s.code == zumen::StatusCode::InvalidArgument) Check(s);
+      },
+      "Raises TypeError or ValueError, as render() would, when the options are wrong; else nothing.");
+  m.def(
+      "_set_default_fonts_config", [](const std::string& path) { g_defaultFontsConfig = path; }, py::arg("path"),
+      "Sets the fonts_config used when a call names none (the package sets the font rules it carries).");
 }

@@ -19,11 +19,21 @@ packages=(
   python3-ezdxf python3-matplotlib
   # The Python module (for Debian's /usr/bin/python3) and its tests.
   python3-dev pybind11-dev python3-pybind11 python3-numpy
+  # zumen.batch: Dask (its scheduler, workers and LocalCluster), its tables as
+  # pandas DataFrames, sources as fsspec URLs.
+  python3-dask python3-distributed python3-pandas python3-fsspec
+  # The Python package built by pip with setuptools, offline, into a virtual
+  # environment (its test); ccache lets a second build of the same sources
+  # take the objects of the first.
+  python3-setuptools python3-venv python3-pip ccache
   # The tests of the installed package: the desktop's file types (update-mime-database,
   # gio), the man pages, the files the installed zumen opens.
   shared-mime-info libglib2.0-bin man-db groff-base strace
   # Whole-command timing and peak memory for bench/thumbnail.sh and bench/compare.sh.
   hyperfine time
+  # zumen serve: the HTTP library; its viewer's tests in headless Chromium
+  # (screenshots read with Pillow).
+  libcpp-httplib-dev chromium chromium-driver python3-selenium python3-pil
 )
 
 missing=()

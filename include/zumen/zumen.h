@@ -412,17 +412,7 @@ ZUMEN_API Status PictureSize(const Drawing& d, const RenderOptions& options, int
 // Draws the drawing and delivers the picture.
 ZUMEN_API RenderResult Render(const Drawing& d, const RenderOptions& options, const Output& output);
 
-// ---------------------------------------------------------------- front-ends
-
-// The settings file that a front-end writes beside the child converter.
-struct ChildSettings {
-  bool found = false;
-  int dpi = 0;         // 0: the picture is width x height pixels
-  int width = 100;
-  int height = 100;
-};
-inline constexpr const char* kChildSettingsFile = "Plotvane.dat";
-ZUMEN_API ChildSettings ReadChildSettings(const std::string& path);
+// ---------------------------------------------------------------- processes
 
 // Removes, when the process is stopped by SIGINT, SIGTERM, SIGHUP or SIGQUIT,
 // the temporary files and folders zumen made and the partial pictures it was

@@ -20,7 +20,6 @@
 #include "driver/conversion.h"
 #include "driver/dxf_export.h"
 #include "driver/reference.h"
-#include "driver/settings.h"
 #include "driver/sizing.h"
 #include "formats/jwc/jwc_data.h"
 #include "formats/jwc/jwk_data.h"
@@ -428,20 +427,6 @@ RenderResult Render(const Drawing& d, const RenderOptions& options, const Output
 }
 
 // ---------------------------------------------------------------- front-ends
-
-ChildSettings ReadChildSettings(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-  Settings s;
-  ChildSettings out;
-  out.found = DatFileOpen(path, folder, s);
-  double sx = 0, sy = 0;
-  GetDotSize(Family::Jws, s, 0, 0, sx, sy);  // the pixel size, whatever the resolution choice
-  out.width = static_cast<int>(std::min(sx, 2e9));
-  out.height = static_cast<int>(std::min(sy, 2e9));
-  out.dpi = DpiOfChoice(s.cb3);
-  return out;
-}
 
 void InstallSignalCleanup() { RemoveCreatedFilesOnSignals(); }
 

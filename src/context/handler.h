@@ -3,10 +3,8 @@
 // handler; the driver holds the handler of the drawing it converts and never
 // asks which family that is.
 //
-// The life of a drawing: Check and Read once (the model is then read-only),
-// then for every picture, on a fresh context: Prepare (after a complete read
-// only), Frame, Draw. Several pictures of one drawing may be drawn at once
-// from several threads, each on its own context.
+// The life of a drawing: Check, Read and Lower once; every picture, export
+// and query then reads the scene, from any number of threads.
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -54,41 +52,17 @@ class DrawingHandler {
   // Reads the whole drawing; on false, error says why and the model keeps
   // what was read.
   virtual bool Read(std::span<const uint8_t> bytes, const ReadLimits& limits, std::string& error) = 0;
-  // After a complete read: the file's pens and line types, the layer states,
-  // the extents and the paper frame, into ctx.
-  virtual void Prepare(ConversionContext& ctx) const = 0;
-  // The rectangle that is fitted into the picture.
-  virtual FrameBox Frame(const ConversionContext& ctx) const = 0;
-  // Clears the canvas to the background and draws the drawing, when it has
-  // anything to draw.
-  virtual void Draw(ConversionContext& ctx, Canvas& canvas, const DrawModes& modes) const {
-    (void)ctx;
-    (void)canvas;
-    (void)modes;
-  }
-  // Fills what the format knows of the drawing into info; ctx is a prepared
-  // context (extents and paper are taken by the caller).
-  virtual void Describe(const ConversionContext& ctx, DrawingInfo& info) const = 0;
+  // Lowers the drawing into its scene, which starts with the attribute
+  // model's start-up state and the default paper and extents: for a drawing
+  // read to its end (complete) the file's pens, line types and layer states,
+  // its paper, extents and the survey of what a picture shows, else those
+  // defaults stay; then everything the drawing shows, from what was read.
+  virtual void Lower(bool complete, scene::Scene& s) const = 0;
+  // Fills what the format knows of the drawing into info (extents and paper
+  // are taken from the scene by the caller).
+  virtual void Describe(const scene::Scene& s, DrawingInfo& info) const = 0;
   // What reading found that cannot be honoured (block instances left out, ...).
   virtual void Diagnostics(std::vector<Diagnostic>& out) const { (void)out; }
-  // Hands the points of every entity that a picture on the prepared context
-  // shows to survey, entity by entity (a block instance is one entity),
-  // leaving out auxiliary ones: construction lines, which are not printed and
-  // often run far beyond the drawing. For the fit to the extents and the
-  // entities far outside the paper; symbols, whose frame is their extents
-  // already, hand nothing.
-  virtual void SurveyEntities(const ConversionContext& ctx, EntitySurvey& survey) const {
-    (void)ctx;
-    (void)survey;
-  }
-
-  // Lowers the drawing into its scene: the items, definitions, placements,
-  // whether and how it is drawn (s.model, the paper and the extents are set
-  // from a prepared context first). False when the family draws without one.
-  virtual bool Lower(scene::Scene& s) const {
-    (void)s;
-    return false;
-  }
 
   // DXF export: writes the drawing into out, in millimetres of the drawing.
   // ctx is a prepared context (the file's pens, line types and layer states);

@@ -11,6 +11,7 @@
 #include "common/text.h"
 #include "driver/reference.h"
 #include "render_jw/paint_scene.h"
+#include "render_k4/paint_scene.h"
 #include "formats/jwc/handler.h"
 #include "formats/jww/handler.h"
 #include "formats/k4/handler.h"
@@ -100,33 +101,53 @@ void LoadPlacedImages(scene::Scene& s, const std::string& drawingPath) {
   for (const scene::Definition& def : s.definitions) load(def.items);
 }
 
-// Lowers the drawing into its scene, with the attribute model, paper and
-// extents a context prepared for it holds.
+// The attribute model's start-up state: display mode, white paper, the
+// default pens, line types and layers, the grey of display-only layers.
+TgraAttribute StartModel() {
+  TgraAttribute a;
+  a.SetDisplayMode(true);
+  a.SetBackColor(0);
+  a.SetDefaultColor();
+  a.SetDefaultLayer();
+  a.SetDefaultWidth();
+  a.SetDefaultTenR();
+  a.SetDefaultLtype();
+  a.SetDispHojo(1);
+  a.SetDispKijun(1);
+  a.SetGrayColor(0xFF808080);
+  a.SetAll1Color(false);
+  return a;
+}
+
+// Lowers the drawing into its scene once: every picture, export and query
+// reads it.
 void BuildScene(LoadedDrawing& d) {
   auto s = std::make_shared<scene::Scene>();
-  ConversionContext ctx;
-  SetUpContext(d, RenderOptions{}, ctx);
-  s->model = ctx.GAtt;
-  s->papx = ctx.papx;
-  s->papy = ctx.papy;
-  s->extents = {ctx.MinX, ctx.MinY, ctx.MaxX, ctx.MaxY};
-  if (!d.handler->Lower(*s)) return;
+  s->model = StartModel();
+  d.handler->Lower(d.read, *s);
+  // Every family hands its layers' states and names to the model; the
+  // scene's layers show them.
+  for (int n = 0; n < TgraAttribute::kLayerCount; ++n) {
+    scene::LayerDef& l = s->layers[static_cast<size_t>(n)];
+    const TjwvLayer& m = s->model.jwvLay[static_cast<size_t>(n)];
+    l.state = s->model.GetAttrLayerState(n);
+    if (l.name.empty()) l.name = m.nam;
+    if (l.groupName.empty()) l.groupName = m.gna;
+  }
   LoadPlacedImages(*s, d.read ? d.absolutePath : std::string());
   d.scene = std::move(s);
 }
 
 // What the drawing holds, with its extents, for Info().
 void Describe(LoadedDrawing& d) {
-  ConversionContext ctx;
-  RenderOptions plain;
-  SetUpContext(d, plain, ctx);
   DrawingInfo& info = d.info;
   info = DrawingInfo{};
   info.format = FormatOf(d.family);
-  d.handler->Describe(ctx, info);
+  d.handler->Describe(*d.scene, info);
   info.read_ok = d.read;
   info.read_error = d.read ? std::string() : d.error;
-  if (d.read) info.extents = Box{ctx.MinX, ctx.MinY, ctx.MaxX, ctx.MaxY};
+  const ExtentBox& e = d.scene->extents;
+  if (d.read) info.extents = Box{e.minx, e.miny, e.maxx, e.maxy};
   d.diagnostics.clear();
   if (!d.read) {
     d.diagnostics.push_back(
@@ -174,20 +195,19 @@ void EmptyDrawing(Family family, LoadedDrawing& out) {
 
 void SetUpContext(const LoadedDrawing& d, const RenderOptions& options, ConversionContext& ctx, const Clock* clock) {
   if (clock) ctx.clock = clock;
+  const scene::Scene& s = *d.scene;
   TgraAttribute& a = ctx.GAtt;
-  a.SetDisplayMode(true);
-  a.SetBackColor(0);
-  a.SetDefaultColor();
-  a.SetDefaultLayer();
-  a.SetDefaultWidth();
-  a.SetDefaultTenR();
-  a.SetDefaultLtype();
+  a = s.model;
   a.SetDispHojo(options.auxiliary_lines ? 1 : 0);
-  a.SetDispKijun(1);
-  a.SetGrayColor(0xFF808080);
-  a.SetAll1Color(false);
+  ctx.papx = s.papx;
+  ctx.papy = s.papy;
+  ctx.MinX = s.extents.minx;
+  ctx.MinY = s.extents.miny;
+  ctx.MaxX = s.extents.maxx;
+  ctx.MaxY = s.extents.maxy;
+  ctx.CurTitle = s.title;
   ctx.CurFileTime = ctx.clock->Now();
-  if (d.scene) ctx.Images = &d.scene->images;
+  ctx.Images = &s.images;
   ctx.RefFileName = Utf8ToUtf16(options.reference_file);
   RefFileOpen(ctx, options.reference_folder);
   if (d.read) {
@@ -195,7 +215,6 @@ void SetUpContext(const LoadedDrawing& d, const RenderOptions& options, Conversi
     ctx.CurFileName = PathToText(d.absolutePath);
     if (d.haveFileTime) ctx.CurFileTime = d.fileTime;
     RefFileOpen(ctx, options.reference_folder);
-    d.handler->Prepare(ctx);
   }
   // The background: the drawing's own (white, or black for a JWW drawing that
   // asks for it), or the one chosen; on one the drawing was not made for, ink
@@ -227,16 +246,13 @@ DrawModes ModesOf(const RenderOptions& options) {
   return m;
 }
 
-FrameBox FittedFrame(const LoadedDrawing& d, const ConversionContext& ctx, Fit fit) {
-  if (fit == Fit::Extents && d.read) {
-    EntitySurvey survey({});
-    d.handler->SurveyEntities(ctx, survey);
-    if (survey.any()) {
-      const ExtentBox& b = survey.box();
-      return {b.minx, b.miny, b.maxx, b.maxy};
-    }
+FrameBox FittedFrame(const LoadedDrawing& d, Fit fit) {
+  const scene::Scene& s = *d.scene;
+  if (fit == Fit::Extents && d.read && s.surveyAny) {
+    const ExtentBox& b = s.surveyBox;
+    return {b.minx, b.miny, b.maxx, b.maxy};
   }
-  return d.handler->Frame(ctx);
+  return {s.frame.x1, s.frame.y1, s.frame.x2, s.frame.y2};
 }
 
 RenderOptions OptionsForOutput(const RenderOptions& options, std::optional<OutputType> type) {
@@ -258,7 +274,7 @@ Status PictureSizeOf(const LoadedDrawing& d, const ConversionContext& ctx, const
       return Status::Error(StatusCode::InvalidArgument, "the resolution must be a positive number of dots per inch");
     }
     if (options.fit == Fit::Extents) {
-      const FrameBox f = FittedFrame(d, ctx, options.fit);
+      const FrameBox f = FittedFrame(d, options.fit);
       DotSizeAtDpi(std::fabs(f.x2 - f.x1), std::fabs(f.y2 - f.y1), options.dpi, sx, sy);
     } else {
       DotSizeAtDpi(ctx.papx, ctx.papy, options.dpi, sx, sy);
@@ -277,14 +293,11 @@ namespace {
 // Entities wholly more than half the paper beyond the paper's edge: a picture
 // of the paper does not show them.
 void ReportFarOffPaper(const LoadedDrawing& d, ConversionContext& ctx) {
-  const FrameBox p = d.handler->Frame(ctx);
-  const double gx = std::fabs(p.x2 - p.x1) / 2, gy = std::fabs(p.y2 - p.y1) / 2;
-  EntitySurvey survey({std::min(p.x1, p.x2) - gx, std::min(p.y1, p.y2) - gy, std::max(p.x1, p.x2) + gx,
-                       std::max(p.y1, p.y2) + gy});
-  d.handler->SurveyEntities(ctx, survey);
-  const int64_t n = survey.outside();
+  const scene::Scene& s = *d.scene;
+  const scene::Frame& p = s.frame;
+  const int64_t n = s.surveyOutside;
   if (n <= 0) return;
-  const ExtentBox& b = survey.box();
+  const ExtentBox& b = s.surveyBox;
   char example[200];
   std::snprintf(example, sizeof example, "the entities reach from (%.6g, %.6g) to (%.6g, %.6g), the paper from "
                 "(%.6g, %.6g) to (%.6g, %.6g)", b.minx, b.miny, b.maxx, b.maxy, p.x1, p.y1, p.x2, p.y2);
@@ -295,19 +308,35 @@ void ReportFarOffPaper(const LoadedDrawing& d, ConversionContext& ctx) {
 
 void DrawScene(const scene::Scene& s, ConversionContext& ctx, Canvas& canvas, const DrawModes& modes) {
   if (!s.drawn) return;
-  TGraph2 g(ctx, canvas);
+  // The K4 renderer keeps its own pens and dash pattern around the shared
+  // core.
+  std::optional<TGraph> k4;
+  std::optional<TGraph2> jw;
+  if (s.painter == scene::Painter::K4) k4.emplace(ctx, canvas);
+  else jw.emplace(ctx, canvas);
   canvas.BeginScene();
-  g.GCls(modes.background.value_or(ctx.GAtt.GetBackColor()));
+  const uint32_t background = modes.background.value_or(ctx.GAtt.GetBackColor());
+  if (k4) k4->GCls(background);
+  else jw->GCls(background);
   if (modes.frame && s.paperFrame) {
-    g.GPenSet(ctx.InkColour(0xFF0000FF), 1, 1);
-    g.GLBox(s.paperFrame->x1, s.paperFrame->y1, s.paperFrame->x2, s.paperFrame->y2);
+    const uint32_t blue = ctx.InkColour(0xFF0000FF);
+    const scene::Frame& f = *s.paperFrame;
+    if (k4) {
+      k4->GPenSet(blue, 1, 1);
+      k4->GLBox(f.x1, f.y1, f.x2, f.y2);
+    } else {
+      jw->GPenSet(blue, 1, 1);
+      jw->GLBox(f.x1, f.y1, f.x2, f.y2);
+    }
   }
-  PaintJwItems(s, ctx, g);
+  if (k4) PaintK4Items(s, ctx, *k4, modes.ownColours);
+  else PaintJwItems(s, ctx, *jw);
   canvas.EndScene();
 }
 
 FrameBox PictureFrame(const LoadedDrawing& d, const ConversionContext& ctx, const RenderOptions& options) {
-  return FittedFrame(d, ctx, options.fit);
+  (void)ctx;
+  return FittedFrame(d, options.fit);
 }
 
 void DrawOnCanvas(const LoadedDrawing& d, ConversionContext& ctx, const RenderOptions& options, Canvas& canvas) {
@@ -317,11 +346,7 @@ void DrawOnCanvas(const LoadedDrawing& d, ConversionContext& ctx, const RenderOp
   canvas.Clear(modes.background.value_or(0xFFFFFFFF));
   FitFrame(ctx, PictureFrame(d, ctx, options), canvas.Width(), canvas.Height(), options.margin);
   canvas.SetDiagnostics(&ctx.Diag);
-  if (d.scene) {
-    DrawScene(*d.scene, ctx, canvas, modes);
-  } else {
-    d.handler->Draw(ctx, canvas, modes);
-  }
+  DrawScene(*d.scene, ctx, canvas, modes);
   canvas.SetDiagnostics(nullptr);
   if (options.fit == Fit::Paper && d.read) ReportFarOffPaper(d, ctx);
 }

@@ -44,8 +44,7 @@ struct LoadedDrawing {
   DrawingInfo info;
   std::vector<Diagnostic> diagnostics;
   std::vector<Layer> layers;
-  // The drawing lowered once for every picture, export and query; null for a
-  // family that draws without one.
+  // The drawing lowered once for every picture, export and query.
   std::shared_ptr<const scene::Scene> scene;
 
   LoadedDrawing() = default;
@@ -73,7 +72,7 @@ DrawModes ModesOf(const RenderOptions& options);
 // The rectangle fitted into the picture: the family's frame (the paper; for
 // symbols their extents), or with Fit::Extents the drawing's extents (the
 // frame again for a drawing without entities).
-FrameBox FittedFrame(const LoadedDrawing& d, const ConversionContext& ctx, Fit fit);
+FrameBox FittedFrame(const LoadedDrawing& d, Fit fit);
 
 // The options as an output of the type can honour them: a transparent
 // background becomes white for the types without transparency (BMP, JPEG).

@@ -8,14 +8,6 @@
 
 namespace zumen {
 
-int DpiOfChoice(int32_t cb3) {
-  static constexpr int kDpi[] = {36, 72, 100, 120, 144, 160, 200, 240, 300,
-                                 360, 400, 480, 600, 720, 800, 960, 1000, 1200};
-  if (cb3 == 0) return 0;
-  if (cb3 >= 1 && cb3 <= 18) return kDpi[cb3 - 1];
-  return 300;
-}
-
 double RoundHalfEven(double v) {
   if (!std::isfinite(v)) return 0;
   return std::nearbyint(v);  // the default rounding mode sends halves to even
@@ -28,13 +20,6 @@ double AtLeast10(double v) { return v < 10 ? 10 : v; }
 void DotSizeAtDpi(double papx, double papy, double dpi, double& sx, double& sy) {
   sx = AtLeast10(RoundHalfEven(papx / 25.4 * dpi));
   sy = AtLeast10(RoundHalfEven(papy / 25.4 * dpi));
-}
-
-void GetDotSize(Family tp, const Settings& settings, double papx, double papy, double& sx, double& sy) {
-  sx = AtLeast10(RoundHalfEven(ValFloat(settings.ed2)));
-  sy = AtLeast10(RoundHalfEven(ValFloat(settings.ed3)));
-  if (tp == Family::Jws || tp == Family::Jwk || settings.cb3 == 0) return;
-  DotSizeAtDpi(papx, papy, DpiOfChoice(settings.cb3), sx, sy);
 }
 
 double FitScale(const FrameBox& frame, double x, double y, double margin) {

@@ -7,21 +7,14 @@
 
 #include "context/context.h"
 #include "context/handler.h"
-#include "driver/settings.h"
 
 namespace zumen {
 
 // Drawing families, numbered as the run flow chooses them by extension.
 enum class Family : int { None = 0, K4 = 1, Jww = 2, Jws = 3, Jwc = 4, Jwk = 5 };
 
-// Dots per inch of a resolution choice (settings line 16); 0 means none.
-int DpiOfChoice(int32_t cb3);
-
 // Rounds to the nearest whole number, halves to even.
 double RoundHalfEven(double v);
-
-// Bitmap size in pixels (whole numbers, at least 10 each).
-void GetDotSize(Family tp, const Settings& settings, double papx, double papy, double& sx, double& sy);
 
 // Bitmap size for an explicit resolution: the paper (or, for symbols, the
 // extents held in papx x papy) at dpi dots per inch, at least 10 each.

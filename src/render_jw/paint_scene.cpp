@@ -45,6 +45,12 @@ class Painter {
     std::visit([this](const auto& i) { Draw(i); }, item);
   }
 
+  // Items of the K4 renderer have no place in a Jw scene.
+  template <typename T>
+  void Draw(const T&) {}
+  template <typename T>
+  void Placed(const T&, const scene::Placement&) {}
+
   void Draw(const scene::Line& e) {
     if (dm_) g_.GLSetDT();
     Pen(e.pen);

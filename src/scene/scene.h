@@ -30,33 +30,15 @@
 #include "attributes/graattribute.h"
 #include "common/box.h"
 #include "common/types.h"
+#include "scene/head.h"
 #include "scene/images.h"
+#include "scene/k4_items.h"
 
 namespace zumen {
 
 class Canvas;
 
 namespace scene {
-
-// Item flags.
-enum : uint8_t {
-  kAux = 1,            // auxiliary: shown only when the picture shows auxiliary lines
-  kDimensionPart = 2,  // one of the parts a dimension is drawn from
-  kNotDrawn = 4,       // kept for the structure (DXF, queries), never painted
-};
-
-// What every item has: the layer that decides whether it is shown (0..255;
-// -1 for an entity on a layer the model does not have, which is never
-// shown), its flags, and the entity it came from (the index in its family's
-// list of that kind, kind as the family numbers its lists).
-struct Head {
-  int16_t layer = 0;
-  uint8_t flags = 0;
-  uint8_t sourceKind = 0;
-  int32_t source = -1;
-  // The dimension (index into Scene::dimensions) the item is a part of; -1.
-  int32_t dimension = -1;
-};
 
 // A pen of the Jw renderer: its layer (which greys it on a display-only
 // layer), pen colour number, line type and width in drawing units (0: one
@@ -189,14 +171,15 @@ struct Placement {
   int32_t parent = -1;  // the placement (index in Scene::placements) it sits in
 };
 
-using Item = std::variant<Line, Arc, Solid, SolidArc, Marker, Text, Image, BaseMark>;
+using Item = std::variant<Line, Arc, Solid, SolidArc, Marker, Text, Image, BaseMark, K4Stroke, K4Symbol, K4Point,
+                          K4Text, K4Fill, K4Bitmap>;
 
 inline const Head& HeadOf(const Item& item) {
   return std::visit([](const auto& i) -> const Head& { return i.h; }, item);
 }
 
-// A block instance as the drawing writes it: where, how large and turned,
-// which definition.
+// A block instance as the drawing writes it: where, how large and turned
+// (radians), which definition (the first of its number; -1 for none).
 struct Instance {
   Head h;
   int32_t definition = -1;
@@ -212,24 +195,32 @@ struct Definition {
   std::vector<Instance> instances;  // the definitions it places in turn
 };
 
-// A dimension: its own head (layer, auxiliary) and the line it measures.
+// A dimension: its own head (layer, auxiliary), the line it measures (a-b,
+// drawn on layer lineLayer) and its text's base line (textA-textB on layer
+// textLayer) and text as stored.
 struct Dimension {
   Head h;
   TDPoint a, b;
+  int32_t lineLayer = 0;
+  TDPoint textA, textB;
+  int32_t textLayer = 0;
   std::u16string text;
 };
 
-// A layer as the drawing defines it.
+// A layer as the drawing defines it: names, state, the scale of its group
+// (millimetres of the drawing per drawing unit) and whether it is locked
+// against editing.
 struct LayerDef {
   std::u16string name, groupName;
   int32_t state = 1;  // 1 normal, 2 display only, 3 hidden
   double groupScale = 1;
+  bool locked = false;
 };
 
 // The painter that draws a scene's items.
 enum class Painter { Jw, K4 };
 
-// The paper's blue frame: a box, or none (symbols).
+// A box in drawing units.
 struct Frame {
   double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
 };
@@ -239,10 +230,15 @@ struct Scene {
   // Whether the drawing is drawn at all (a JWW or K4 drawing that announces
   // no entity is not, not even its background).
   bool drawn = true;
+  // The box fitted into pictures (the paper; for symbols their extents) and
+  // the paper's blue frame (none for symbols).
+  Frame frame{0, 0, 400, 400};
   std::optional<Frame> paperFrame;
   // The drawing's own background (0 white, 1 black) and attribute model.
   TgraAttribute model;
-  std::vector<LayerDef> layers;  // 256
+  std::vector<LayerDef> layers = std::vector<LayerDef>(256);
+  // A symbol's base point (DXF's insertion base).
+  std::optional<TDPoint> basePoint;
 
   std::vector<Item> items;
   std::vector<Placement> placements;  // painted after the items, in this order

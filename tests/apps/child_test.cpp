@@ -6,7 +6,7 @@
 
 #include "codecs/image_io.h"
 #include "common/files.h"
-#include "child_protocol.h"
+#include "child/protocol.h"
 #include "support/jww_writer.h"
 #include "support/temp_dir.h"
 

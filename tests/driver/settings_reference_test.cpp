@@ -8,7 +8,6 @@
 #include "driver/conversion.h"
 #include "zumen/zumen.h"
 #include "driver/reference.h"
-#include "driver/settings.h"
 #include "support/jww_writer.h"
 #include "support/temp_dir.h"
 
@@ -17,80 +16,8 @@ namespace {
 
 using testing::TempDir;
 
-TEST(DatFileOpen, MissingFileKeepsTheDefaults) {
-  TempDir t;
-  Settings s;
-  s.cb3 = 7;
-  EXPECT_FALSE(DatFileOpen(t / "Plotvane.dat", t.dir(), s));
-  EXPECT_EQ(s.Fm1w, 480);
-  EXPECT_TRUE(s.rb1);
-  EXPECT_EQ(s.cb3, 0);
-  EXPECT_EQ(s.ed2, u"100");
-  EXPECT_EQ(s.gstyle, u"Windows");
-}
-
-TEST(DatFileOpen, ReadsTheEighteenLinesInOrder) {
-  TempDir t;
-  t.Write("Plotvane.dat",
-          "1\r\n2\r\n3\r\n4\r\nOn\r\nyes\r\ntrue\r\n1\r\nT\r\nmemo\r\nl1\r\nl2\r\n5\r\nDark\r\n6\r\n9\r\n640\r\n480\r\nextra\r\n");
-  Settings s;
-  ASSERT_TRUE(DatFileOpen(t / "Plotvane.dat", t.dir(), s));
-  EXPECT_EQ(s.Fm1x, 1);
-  EXPECT_EQ(s.Fm1h, 4);
-  EXPECT_TRUE(s.rb1);   // "On"
-  EXPECT_FALSE(s.rb2);  // "yes" is not a true word
-  EXPECT_TRUE(s.rb3);
-  EXPECT_TRUE(s.rb4);
-  EXPECT_TRUE(s.rb5);
-  EXPECT_EQ(s.ed1, u"memo");
-  EXPECT_EQ(s.lb2, u"l2");
-  EXPECT_EQ(s.Fidx, 5);
-  EXPECT_EQ(s.gstyle, u"Dark");
-  EXPECT_EQ(s.cb2, 6);
-  EXPECT_EQ(s.cb3, 9);
-  EXPECT_EQ(s.cb4, 0);
-  EXPECT_EQ(s.ed2, u"640");
-  EXPECT_EQ(s.ed3, u"480");
-}
-
-TEST(DatFileOpen, ShortFileGivesEmptyTextForTheMissingLines) {
-  TempDir t;
-  t.Write("Plotvane.dat", "1\n2\n3\n4\ntrue\n0\n0\n0\n0\nx\n");
-  Settings s;
-  ASSERT_TRUE(DatFileOpen(t / "Plotvane.dat", t.dir(), s));
-  EXPECT_EQ(s.ed1, u"x");
-  EXPECT_EQ(s.lb2, u"");
-  EXPECT_EQ(s.Fidx, 0);
-  EXPECT_EQ(s.cb3, 0);
-  EXPECT_EQ(s.ed2, u"");
-  EXPECT_EQ(s.ed3, u"");
-}
-
 // Makes the file `size` bytes long without writing the tail (a sparse file).
 void GrowTo(const std::string& path, off_t size) { ASSERT_EQ(::truncate(path.c_str(), size), 0); }
-
-// Only the first lines of these files matter: a long tail after them does
-// not make the file unreadable.
-TEST(DatFileOpen, ALongTailAfterTheEighteenLinesIsNotRead) {
-  TempDir t;
-  std::string text;
-  for (int i = 0; i < 15; ++i) text += "1\r\n";
-  text += "0\r\n640\r\n480\r\n";
-  text += std::string(2 << 20, 'x');  // more than a mebibyte of tail, written
-  t.Write("Plotvane.dat", text);
-  Settings s;
-  ASSERT_TRUE(DatFileOpen(t / "Plotvane.dat", t.dir(), s));
-  EXPECT_EQ(s.Fm1x, 1);
-  EXPECT_EQ(s.Fm1w, 1);
-  EXPECT_TRUE(s.rb1);
-  EXPECT_EQ(s.cb3, 0);
-  EXPECT_EQ(s.ed2, u"640");
-  EXPECT_EQ(s.ed3, u"480");
-  GrowTo(t / "Plotvane.dat", off_t{1} << 32);  // and a tail of gigabytes, never written
-  s = Settings{};
-  ASSERT_TRUE(DatFileOpen(t / "Plotvane.dat", t.dir(), s));
-  EXPECT_EQ(s.ed2, u"640");
-}
 
 TEST(GetRefFileName, ALongTailAfterTheNameIsNotRead) {
   TempDir t;

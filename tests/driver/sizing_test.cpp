@@ -8,53 +8,14 @@
 namespace zumen {
 namespace {
 
-Settings Sized(std::u16string w, std::u16string h, int cb3) {
-  Settings s;
-  s.ed2 = std::move(w);
-  s.ed3 = std::move(h);
-  s.cb3 = cb3;
-  return s;
-}
-
-TEST(GetDotSize, ExplicitPixelsRoundHalvesToEvenWithAMinimumOf10) {
-  struct Case {
-    std::u16string w, h;
-    double sx, sy;
-  } cases[] = {
-      {u"100", u"100", 100, 100}, {u"5.4", u"100", 10, 100}, {u"100.5", u"101.5", 100, 102},
-      {u"", u"abc", 10, 10},      {u"2,5", u"1e3", 10, 1000},
-  };
-  for (const Case& c : cases) {
-    double sx, sy;
-    GetDotSize(Family::Jww, Sized(c.w, c.h, 0), 420, 297, sx, sy);
-    EXPECT_EQ(sx, c.sx);
-    EXPECT_EQ(sy, c.sy);
-  }
-}
-
-TEST(GetDotSize, ResolutionChoiceSizesThePaperExceptForSymbols) {
+TEST(DotSizeAtDpi, ThePaperAtTheResolutionWithAMinimumOf10) {
   double sx, sy;
-  GetDotSize(Family::Jww, Sized(u"100", u"100", 9), 420, 297, sx, sy);  // 300 dpi
+  DotSizeAtDpi(420, 297, 300, sx, sy);
   EXPECT_EQ(sx, 4961);
   EXPECT_EQ(sy, 3508);
-  GetDotSize(Family::Jww, Sized(u"100", u"100", 19), 420, 297, sx, sy);  // unknown choice: 300 dpi
-  EXPECT_EQ(sx, 4961);
-  GetDotSize(Family::Jws, Sized(u"100", u"80", 9), 420, 297, sx, sy);
-  EXPECT_EQ(sx, 100);
-  EXPECT_EQ(sy, 80);
-  GetDotSize(Family::Jwk, Sized(u"100", u"80", 9), 420, 297, sx, sy);
-  EXPECT_EQ(sx, 100);
-  GetDotSize(Family::Jwc, Sized(u"100", u"80", 1), 0.1, 0.1, sx, sy);  // tiny paper: at least 10
+  DotSizeAtDpi(0.1, 0.1, 36, sx, sy);  // tiny paper: at least 10
   EXPECT_EQ(sx, 10);
   EXPECT_EQ(sy, 10);
-}
-
-TEST(DpiOfChoice, Table) {
-  EXPECT_EQ(DpiOfChoice(0), 0);
-  EXPECT_EQ(DpiOfChoice(1), 36);
-  EXPECT_EQ(DpiOfChoice(9), 300);
-  EXPECT_EQ(DpiOfChoice(18), 1200);
-  EXPECT_EQ(DpiOfChoice(-3), 300);
 }
 
 TEST(PaperSizeOfCode, KnownAndUnknownCodes) {
@@ -67,11 +28,20 @@ TEST(PaperSizeOfCode, KnownAndUnknownCodes) {
   }
 }
 
+// The box a drawing of the family fits into pictures, for the paper and
+// extents given (a drawing read only in part keeps them).
+FrameBox FrameOf(Family f, double papx, double papy, ExtentBox extents = {0, 0, 400, 400}) {
+  scene::Scene s;
+  s.papx = papx;
+  s.papy = papy;
+  s.extents = extents;
+  MakeHandler(f)->Lower(false, s);
+  return {s.frame.x1, s.frame.y1, s.frame.x2, s.frame.y2};
+}
+
 TEST(FitFrame, JwwPaperIsCentredOnTheOriginWithAMargin) {
   ConversionContext ctx;
-  ctx.papx = 420;
-  ctx.papy = 297;
-  FitFrame(ctx, MakeHandler(Family::Jww)->Frame(ctx), 1000, 1000);
+  FitFrame(ctx, FrameOf(Family::Jww, 420, 297), 1000, 1000);
   EXPECT_DOUBLE_EQ(ctx.DispScale, 1000 / (420 * 1.05));
   EXPECT_DOUBLE_EQ(ctx.DispX1, -500 / ctx.DispScale);
   EXPECT_DOUBLE_EQ(ctx.DispX2, 500 / ctx.DispScale);
@@ -81,13 +51,11 @@ TEST(FitFrame, JwwPaperIsCentredOnTheOriginWithAMargin) {
 
 TEST(FitFrame, FramesByFamily) {
   ConversionContext ctx;
-  ctx.papx = 200;
-  ctx.papy = 100;
-  ctx.MinX = -10, ctx.MinY = -5, ctx.MaxX = 30, ctx.MaxY = 15;
-  FitFrame(ctx, MakeHandler(Family::Jwc)->Frame(ctx), 210, 105);  // paper from the origin
+  const ExtentBox extents{-10, -5, 30, 15};
+  FitFrame(ctx, FrameOf(Family::Jwc, 200, 100, extents), 210, 105);  // paper from the origin
   EXPECT_NEAR(ctx.DispX1, -5, 1e-9);
   EXPECT_NEAR(ctx.DispY1, -2.5, 1e-9);
-  FitFrame(ctx, MakeHandler(Family::Jws)->Frame(ctx), 420, 210);  // the extents
+  FitFrame(ctx, FrameOf(Family::Jws, 200, 100, extents), 420, 210);  // the extents
   EXPECT_NEAR((ctx.DispX1 + ctx.DispX2) / 2, 10, 1e-9);
   EXPECT_NEAR((ctx.DispY1 + ctx.DispY2) / 2, 5, 1e-9);
   EXPECT_NEAR(ctx.DispScale, 10, 1e-9);
@@ -95,9 +63,7 @@ TEST(FitFrame, FramesByFamily) {
 
 TEST(FitFrame, ZeroSizeFrameKeepsAFiniteScale) {
   ConversionContext ctx;
-  ctx.MinX = ctx.MaxX = 3;
-  ctx.MinY = ctx.MaxY = 4;
-  FitFrame(ctx, MakeHandler(Family::Jwk)->Frame(ctx), 100, 100);
+  FitFrame(ctx, FrameOf(Family::Jwk, 0, 0, {3, 4, 3, 4}), 100, 100);
   EXPECT_DOUBLE_EQ(ctx.DispScale, 100 / 0.001);
   EXPECT_NEAR(ctx.DispX1, 3 - 0.0005, 1e-12);
 }

@@ -673,7 +673,7 @@ double Coverage(const std::string& path, const TempDir& dir, const std::string& 
   ConversionContext ctx;
   const LoadedDrawing& loaded = o.drawing.impl().loaded;
   SetUpContext(loaded, ro, ctx);
-  FitFrame(ctx, loaded.handler->Frame(ctx), ro.width, ro.height, ro.margin);
+  FitFrame(ctx, FittedFrame(loaded, Fit::Paper), ro.width, ro.height, ro.margin);
   std::vector<uint8_t> bytes;
   std::ifstream f(path, std::ios::binary);
   bytes.assign(std::istreambuf_iterator<char>(f), {});

@@ -86,9 +86,9 @@ class Installed(unittest.TestCase):
         # library's templates.
         public = {"FormatName", "FormatFromName", "FormatFromSignature", "IsSymbol", "IsVector", "OutputTypes",
                   "OutputTypeFromName", "OutputTypeExtension", "OutputTypeName", "ReferenceFileOf", "PictureSize",
-                  "Render", "ReadChildSettings", "InstallSignalCleanup", "Version", "InfoJson", "TextsJson", "LayersJson", "Layer", "LayerState", "Text", "Drawing", "Output", "Opened",
+                  "Render", "InstallSignalCleanup", "Version", "InfoJson", "TextsJson", "LayersJson", "Layer", "LayerState", "Text", "Drawing", "Output", "Opened",
                   "Status", "StatusCode", "Format", "OutputType", "LoadOptions", "RenderOptions", "EncoderOptions",
-                  "Background", "Fit", "Diagnostic", "Box", "DrawingInfo", "RenderResult", "ChildSettings"}
+                  "Background", "Fit", "Diagnostic", "Box", "DrawingInfo", "RenderResult"}
         named = {m for n in cxx for m in re.findall(r"\bzumen::(\w+)", n)}
         self.assertEqual(named - public, set())
         others = [n for n in cxx if "zumen::" not in n and not re.match(r"(\S+ )?(std::|typeinfo|vtable|VTT)", n)]
@@ -212,26 +212,33 @@ class Installed(unittest.TestCase):
         text = run(["man", "-l", str(self.prefix / "share/man/man1/zumen.1")],
                    env=dict(os.environ, MANWIDTH="200", LC_ALL="C.UTF-8", MANPAGER="cat", PAGER="cat")).stdout
         zumen = str(self.prefix / "bin/zumen")
-        for command in [[], ["convert"], ["info"], ["thumbnail"]]:
+        for command in [[], ["convert"], ["info"], ["thumbnail"], ["serve"]]:
             helptext = run([zumen, *command, "--help"]).stdout
             options = set(re.findall(r"(?<![\w-])(--?[a-z][a-z-]*)", helptext))
             for option in sorted(options):
                 with self.subTest(command=command, option=option):
                     self.assertRegex(text, r"(?<![\w-])" + re.escape(option) + r"(?![\w-])")
-            for sub in ["convert", "info", "thumbnail"]:
+            for sub in ["convert", "info", "thumbnail", "serve"]:
                 self.assertIn(f"zumen {sub}", text)
         child = (self.prefix / "share/man/man1/zumen-child.1").read_text()
         for word in ["Plotvane.dat", "Jw_win.jwf", "CHECK1:OK", "CHECK4:NG", "CHECK5:OK"]:
             self.assertIn(word, child)
 
-    def test_the_python_module_is_installed(self):
-        modules = list(self.prefix.glob("lib/python3*/*-packages/zumen*.so"))
+    def test_the_python_package_is_installed(self):
+        modules = list(self.prefix.glob("lib/python3*/*-packages/zumen/_zumen*.so"))
         if not modules:
             self.skipTest("the Python module is not built here")
+        package = modules[0].parent
+        for f in ["__init__.py", "__main__.py", "_zumen.pyi", "py.typed", "zumen-fonts.conf", "batch/__init__.py",
+                  "batch/__main__.py"]:
+            self.assertTrue((package / f).is_file(), f)
         python = os.environ.get("ZUMEN_PYTHON", "/usr/bin/python3")
-        code = "import sys, zumen; d = zumen.open(sys.argv[1]); print(d.format, d.render(size=(100, 70)).shape)"
-        r = run([python, "-c", code, str(EXAMPLE)], env=dict(os.environ, PYTHONPATH=str(modules[0].parent)))
-        self.assertEqual(r.stdout.strip(), "JWW (70, 100, 4)")
+        code = ("import sys, zumen, zumen.batch; d = zumen.open(sys.argv[1]); print(d.format, d.render(size=(100, 70)).shape);"
+                "print(zumen._zumen.__file__)")
+        env = dict(os.environ, PYTHONPATH=str(package.parent))
+        r = run([python, "-c", code, str(EXAMPLE)], env=env, cwd=self.work)
+        self.assertEqual(r.stdout.splitlines(), ["JWW (70, 100, 4)", str(modules[0])])
+        self.assertIn("batch", run([python, "-m", "zumen", "--help"], env=env, cwd=self.work).stdout)
 
 
 if __name__ == "__main__":

@@ -118,6 +118,44 @@ class Opening(unittest.TestCase):
             d.render(size=(200, 50), max_side=100)
 
 
+class Package(unittest.TestCase):
+    def test_the_package_reexports_the_extension(self):
+        self.assertEqual(Path(zumen.__file__).parent, Path(zumen._zumen.__file__).parent)
+        for name in zumen.__all__:
+            self.assertIs(getattr(zumen, name), getattr(zumen._zumen, name))
+        for f in ["_zumen.pyi", "py.typed", "zumen-fonts.conf"]:
+            self.assertTrue((Path(zumen.__file__).parent / f).is_file(), f)
+
+    def test_names_of_types_and_formats(self):
+        for name, expected in [("png", "png"), ("JPEG", "jpg"), ("plan.TIFF", "tif"), ("dxf", "dxf"), ("xcf", None),
+                               ("plan", None)]:
+            with self.subTest(name):
+                self.assertEqual(zumen.output_type_of(name), expected)
+                self.assertTrue(expected is None or expected in zumen.output_types)
+        for name, expected in [("JWW", "jww"), ("plan.k4", "k4"), ("1800.JWS", "jws"), ("plan.png", None)]:
+            with self.subTest(name):
+                self.assertEqual(zumen.format_of(name), expected)
+
+    def test_texts_and_layers_have_the_librarys_shape(self):
+        d = zumen.open(EXAMPLE)
+        for t in d.texts() + d.texts(layers=list(range(256))):
+            self.assertEqual(set(t), {"text", "x", "y", "height", "angle", "vertical", "box", "layer", "block_path"})
+        for layer in d.layers:
+            self.assertEqual(set(layer), {"number", "group", "name", "group_name", "state", "items"})
+        for kw in [{"layers": [256]}, {"layers": [-1]}]:
+            with self.subTest(**kw), self.assertRaises(ValueError):
+                d.texts(**kw)
+        with self.assertRaises(TypeError):
+            d.texts(layers="all")
+
+    def test_options_are_checked_without_a_drawing(self):
+        zumen._zumen._check_options(dpi=300, background="white", layers=[0, 17])
+        for kw, error in [({"size": (0, 1)}, ValueError), ({"width": 10}, ValueError), ({"margin": -1}, ValueError),
+                          ({"colour": "red"}, TypeError), ({"dpi": "high"}, TypeError)]:
+            with self.subTest(**kw), self.assertRaises(error):
+                zumen._zumen._check_options(**kw)
+
+
 class Rendering(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -172,6 +210,8 @@ class Rendering(unittest.TestCase):
             png = Path(t) / "plan.png"
             r = self.d.save(png, size=(320, 226))
             self.assertEqual(png_size(png.read_bytes()), (320, 226))
+            self.assertGreater(r["draw_ms"], 0)
+            self.assertGreater(r["save_ms"], 0)
             self.assertEqual(png.read_bytes(), self.d.encode("png", size=(320, 226)))
             self.d.save(str(Path(t) / "plan.picture"), format="webp", size=(64, 45))
             self.assertEqual((Path(t) / "plan.picture").read_bytes()[8:12], b"WEBP")

@@ -7,7 +7,7 @@
 #include <span>
 
 #include "dxf_jw/jw_dxf.h"
-#include "formats/jwc/draw.h"
+#include "formats/jwc/lowering.h"
 
 namespace zumen {
 

@@ -9,7 +9,7 @@
 #include "formats/jwc/dxf_pass.h"
 #include "formats/jwc/jwc_data.h"
 #include "formats/jwc/jwk_data.h"
-#include "render_jw/graph2.h"
+#include "formats/jwc/lowering.h"
 
 namespace zumen {
 
@@ -32,34 +32,11 @@ class JwcHandler final : public DrawingHandler {
     return false;
   }
 
-  void Prepare(ConversionContext& ctx) const override {
-    DefaultFileColorSet(ctx.GAtt);
-    DefaultFileLtypeSet(ctx.GAtt);
-    d_.SetGAttLayer(ctx);
-    d_.GetMinMaxZahyo(ctx);
-    const PaperSize p = PaperSizeOfCode(d_.Enthd.psize);
-    ctx.papx = p.width;
-    ctx.papy = p.height;
-  }
-
-  FrameBox Frame(const ConversionContext& ctx) const override { return {0, 0, ctx.papx, ctx.papy}; }
-
-  // A JWC drawing is drawn even when it holds nothing: the paper frame shows.
-  void Draw(ConversionContext& ctx, Canvas& canvas, const DrawModes& modes) const override {
-    TGraph2 g(ctx, canvas);
-    canvas.BeginScene();
-    g.GCls(modes.background.value_or(ctx.GAtt.GetBackColor()));
-    if (modes.frame) {
-      g.GPenSet(ctx.InkColour(0xFF0000FF), 1, 1);
-      g.GLBox(0, 0, ctx.papx, ctx.papy);
-    }
-    d_.GLDrawALL(g, ctx);
-    canvas.EndScene();
-  }
+  void Lower(bool complete, scene::Scene& s) const override { LowerJwc(d_, complete, s); }
 
   void ExportDxf(ConversionContext& ctx, dxf::Document& out) const override { JwcExportDxf(d_, ctx, out); }
 
-  void Describe(const ConversionContext&, DrawingInfo& info) const override {
+  void Describe(const scene::Scene&, DrawingInfo& info) const override {
     const auto& h = d_.Enthd;
     const PaperSize p = PaperSizeOfCode(h.psize);
     info.paper_code = h.psize;
@@ -78,10 +55,6 @@ class JwcHandler final : public DrawingHandler {
 
   void Diagnostics(std::vector<Diagnostic>& out) const override { TextDiagnostics(d_.EntMoji, out); }
 
-  void SurveyEntities(const ConversionContext& ctx, EntitySurvey& survey) const override {
-    JwcSurveyEntities(d_.ExtentInput(), ctx.GAtt, survey);
-  }
-
  private:
   TJwcData d_;
 };
@@ -96,31 +69,14 @@ class JwkHandler final : public DrawingHandler {
     return false;
   }
 
-  void Prepare(ConversionContext& ctx) const override {
-    DefaultFileColorSet(ctx.GAtt);
-    DefaultFileLtypeSet(ctx.GAtt);
-    d_.SetGAttLayer(ctx);
-    d_.GetMinMaxZahyo(ctx);
-    ctx.papx = std::abs(ctx.MaxX - ctx.MinX);
-    ctx.papy = std::abs(ctx.MaxY - ctx.MinY);
-  }
-
-  FrameBox Frame(const ConversionContext& ctx) const override { return {ctx.MinX, ctx.MinY, ctx.MaxX, ctx.MaxY}; }
-
-  void Draw(ConversionContext& ctx, Canvas& canvas, const DrawModes& modes) const override {
-    TGraph2 g(ctx, canvas);
-    canvas.BeginScene();
-    g.GCls(modes.background.value_or(ctx.GAtt.GetBackColor()));
-    d_.GLDrawALL(g, ctx);
-    canvas.EndScene();
-  }
+  void Lower(bool complete, scene::Scene& s) const override { LowerJwk(d_, complete, s); }
 
   void ExportDxf(ConversionContext& ctx, dxf::Document& out) const override { JwkExportDxf(d_, ctx, out); }
 
-  void Describe(const ConversionContext& ctx, DrawingInfo& info) const override {
+  void Describe(const scene::Scene& s, DrawingInfo& info) const override {
     const auto& h = d_.Enthd;
-    info.paper_width_mm = ctx.papx;
-    info.paper_height_mm = ctx.papy;
+    info.paper_width_mm = s.papx;
+    info.paper_height_mm = s.papy;
     info.scale = h.scale;
     info.objects_announced = int64_t{h.lineCount} + h.arcCount + h.mojiCount + h.tenCount;
     info.entities = {{"line", d_.lineN}, {"arc", d_.arcN}, {"text", d_.mojiN}, {"point", d_.tenN}};

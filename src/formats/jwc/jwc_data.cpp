@@ -6,7 +6,6 @@
 
 #include "context/context.h"
 #include "formats/jwc/codec.h"
-#include "formats/jwc/draw.h"
 #include "formats/jwc/extents.h"
 
 namespace zumen {
@@ -187,8 +186,7 @@ int TJwcData::VtenDrawCount() const {
   return std::min(Enthd.vtenCount, stored);
 }
 
-void TJwcData::SetGAttLayer(ConversionContext& ctx) const {
-  TgraAttribute& att = ctx.GAtt;
+void TJwcData::SetGAttLayer(TgraAttribute& att) const {
   att.SetDefaultLayer();
   // Without a layer table (the read ended before it) the defaults stay.
   if (EntLay.size() < kLayers || EntLgrp.size() < kGroups) return;
@@ -217,50 +215,6 @@ JwcExtentInput TJwcData::ExtentInput() const {
   return in;
 }
 
-void TJwcData::GetMinMaxZahyo(ConversionContext& ctx) const {
-  ExtentBox box{ctx.MinX, ctx.MinY, ctx.MaxX, ctx.MaxY};
-  const JwcExtentInput in = ExtentInput();
-  JwcWidenExtents(box, true, in, 1.0);
-  ctx.MinX = box.minx, ctx.MinY = box.miny, ctx.MaxX = box.maxx, ctx.MaxY = box.maxy;
-}
-
-void TJwcData::GLDrawALL(TGraph2& Gra2, ConversionContext& ctx) const {
-  const bool dispmode = JwcDrawEntities(*this, Gra2, ctx);
-  // Virtual points 1..vtenCount; entry 0 is never drawn.
-  const TgraAttribute& att = ctx.GAtt;
-  for (int i = 1; i <= VtenDrawCount(); ++i) {
-    const TEntJwcVten& e = EntVten[static_cast<size_t>(i)];
-    if (att.GetAttrLayerState(e.lay) != 3) GLDrawVten(Gra2, ctx, dispmode, 0, e);
-  }
-}
-
-void TJwcData::GLDrawLine(TGraph2& Gra2, ConversionContext&, bool dispmode, uint32_t dcol,
-                          const TEntJwcLine& e) const {
-  JwcDrawLine(Gra2, dispmode, dcol, e, 1.0);
-}
-
-void TJwcData::GLDrawArc(TGraph2& Gra2, ConversionContext&, bool dispmode, uint32_t dcol,
-                         const TEntJwcArc2& e) const {
-  JwcDrawArc(Gra2, dispmode, dcol, e, 1.0);
-}
-
-void TJwcData::GLDrawMoji(TGraph2& Gra2, ConversionContext& ctx, bool, uint32_t dcol,
-                          const TEntJwcMoji2& e) const {
-  // The text macros print the scale of the text's layer group.
-  const size_t group = e.lay / 16u;
-  if (group < EntLgrp.size()) ctx.LgScale = EntLgrp[group].scale;
-  JwcDrawMoji(Gra2, dcol, e, JwcMojiType(EntMjtp, e.no), 1.0);
-}
-
-void TJwcData::GLDrawTen(TGraph2& Gra2, ConversionContext&, bool, uint32_t dcol,
-                         const TEntJwcTen& e) const {
-  JwcDrawTen(Gra2, dcol, e, 1.0);
-}
-
-void TJwcData::GLDrawVten(TGraph2& Gra2, ConversionContext&, bool, uint32_t dcol,
-                          const TEntJwcVten& e) const {
-  // Marker kind 1 in colour 2, whatever the layer.
-  Gra2.GLTenMarker(e.x, e.y, 1, 0, 0.0, 1.0, -1, 2, 0, dcol);
-}
+void TJwcData::GetMinMaxZahyo(ExtentBox& box) const { JwcWidenExtents(box, true, ExtentInput(), 1.0); }
 
 }  // namespace zumen

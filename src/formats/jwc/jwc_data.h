@@ -8,12 +8,13 @@
 
 #include "common/bytes.h"
 #include "formats/jwc/extents.h"
+#include "attributes/graattribute.h"
+#include "common/box.h"
 #include "formats/jwc/records.h"
 
 namespace zumen {
 
-struct ConversionContext;
-class TGraph2;
+
 
 class TJwcData {
  public:
@@ -41,25 +42,14 @@ class TJwcData {
   bool FileIn(const std::string& FName);
   bool FileIn(std::span<const uint8_t> data);
 
-  // Passes the 256 layer states, scales and names to ctx.GAtt.
-  void SetGAttLayer(ConversionContext& ctx) const;
-  // Widens ctx.MinX..MaxY over the drawing.
-  void GetMinMaxZahyo(ConversionContext& ctx) const;
+  // Passes the 256 layer states, scales and names to the attribute model.
+  void SetGAttLayer(TgraAttribute& att) const;
+  // Restarts box at the drawing's first point and widens it over the
+  // drawing; a drawing without entities leaves it as it was.
+  void GetMinMaxZahyo(ExtentBox& box) const;
   // What the extents are measured over: every entity and the virtual points drawn.
   JwcExtentInput ExtentInput() const;
 
-  // Draws everything through Gra2 (declared in render_jw/graph2.h).
-  void GLDrawALL(TGraph2& Gra2, ConversionContext& ctx) const;
-  void GLDrawLine(TGraph2& Gra2, ConversionContext& ctx, bool dispmode, uint32_t dcol,
-                  const TEntJwcLine& e) const;
-  void GLDrawArc(TGraph2& Gra2, ConversionContext& ctx, bool dispmode, uint32_t dcol,
-                 const TEntJwcArc2& e) const;
-  void GLDrawMoji(TGraph2& Gra2, ConversionContext& ctx, bool dispmode, uint32_t dcol,
-                  const TEntJwcMoji2& e) const;
-  void GLDrawTen(TGraph2& Gra2, ConversionContext& ctx, bool dispmode, uint32_t dcol,
-                 const TEntJwcTen& e) const;
-  void GLDrawVten(TGraph2& Gra2, ConversionContext& ctx, bool dispmode, uint32_t dcol,
-                  const TEntJwcVten& e) const;
 
   // The virtual points 1..n that the header announces and the file holds.
   int VtenDrawCount() const;

@@ -5,7 +5,6 @@
 
 #include "context/context.h"
 #include "formats/jwc/codec.h"
-#include "formats/jwc/draw.h"
 #include "formats/jwc/extents.h"
 
 namespace zumen {
@@ -109,46 +108,16 @@ bool TJwkData::BodyIn(ByteReader& rd) {
   return true;
 }
 
-void TJwkData::SetGAttLayer(ConversionContext& ctx) const {
-  ctx.GAtt.SetDefaultLayer();
-  for (int i = 0; i < 256; ++i) ctx.GAtt.SetAttrLayer(i, 1, 1.0 / Enthd.scale);
+void TJwkData::SetGAttLayer(TgraAttribute& att) const {
+  att.SetDefaultLayer();
+  for (int i = 0; i < 256; ++i) att.SetAttrLayer(i, 1, 1.0 / Enthd.scale);
 }
 
-void TJwkData::GetMinMaxZahyo(ConversionContext& ctx) const {
+ExtentBox TJwkData::GetMinMaxZahyo() const {
   ExtentBox box;
   BoxStart(box, 0, 0, 1);
   JwcWidenExtents(box, false, JwcExtentInput{EntLine, EntArc, EntMoji, EntTen, {}}, Enthd.scale);
-  ctx.MinX = box.minx, ctx.MinY = box.miny, ctx.MaxX = box.maxx, ctx.MaxY = box.maxy;
-}
-
-void TJwkData::GLDrawALL(TGraph2& Gra2, ConversionContext& ctx) const {
-  JwcDrawEntities(*this, Gra2, ctx);
-  // The reference point: a red circle of 5 pixels around the symbol's origin.
-  if (ctx.GAtt.GetDispKijun() && ctx.DispScale > 0) {
-    Gra2.GPenSet(ctx.InkColour(0xFFFF0000), 0, 2);
-    Gra2.GLEllipse(0, 0, 5 / ctx.DispScale, 1, 0);
-  }
-}
-
-void TJwkData::GLDrawLine(TGraph2& Gra2, ConversionContext&, bool dispmode, uint32_t dcol,
-                          const TEntJwcLine& e) const {
-  JwcDrawLine(Gra2, dispmode, dcol, e, Enthd.scale);
-}
-
-void TJwkData::GLDrawArc(TGraph2& Gra2, ConversionContext&, bool dispmode, uint32_t dcol,
-                         const TEntJwcArc2& e) const {
-  JwcDrawArc(Gra2, dispmode, dcol, e, Enthd.scale);
-}
-
-void TJwkData::GLDrawMoji(TGraph2& Gra2, ConversionContext& ctx, bool, uint32_t dcol,
-                          const TEntJwcMoji2& e) const {
-  ctx.LgScale = 1;
-  JwcDrawMoji(Gra2, dcol, e, JwcMojiType(EntMjtp, e.no), Enthd.scale);
-}
-
-void TJwkData::GLDrawTen(TGraph2& Gra2, ConversionContext&, bool, uint32_t dcol,
-                         const TEntJwcTen& e) const {
-  JwcDrawTen(Gra2, dcol, e, Enthd.scale);
+  return box;
 }
 
 }  // namespace zumen

@@ -7,13 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "attributes/graattribute.h"
+#include "common/box.h"
 #include "common/bytes.h"
 #include "formats/jwc/records.h"
 
 namespace zumen {
 
-struct ConversionContext;
-class TGraph2;
+
 
 class TJwkData {
  public:
@@ -36,19 +37,10 @@ class TJwkData {
   bool FileIn(std::span<const uint8_t> data);
 
   // Every layer in state 1 with the symbol's scale.
-  void SetGAttLayer(ConversionContext& ctx) const;
+  void SetGAttLayer(TgraAttribute& att) const;
   // The box from the origin over the symbol, in drawing units.
-  void GetMinMaxZahyo(ConversionContext& ctx) const;
+  ExtentBox GetMinMaxZahyo() const;
 
-  void GLDrawALL(TGraph2& Gra2, ConversionContext& ctx) const;
-  void GLDrawLine(TGraph2& Gra2, ConversionContext& ctx, bool dispmode, uint32_t dcol,
-                  const TEntJwcLine& e) const;
-  void GLDrawArc(TGraph2& Gra2, ConversionContext& ctx, bool dispmode, uint32_t dcol,
-                 const TEntJwcArc2& e) const;
-  void GLDrawMoji(TGraph2& Gra2, ConversionContext& ctx, bool dispmode, uint32_t dcol,
-                  const TEntJwcMoji2& e) const;
-  void GLDrawTen(TGraph2& Gra2, ConversionContext& ctx, bool dispmode, uint32_t dcol,
-                 const TEntJwcTen& e) const;
 
   // Records read (the header counts are what the file announced).
   int32_t lineN = 0, arcN = 0, tenN = 0, mojiN = 0;

@@ -6,9 +6,7 @@
 
 #include "common/diagnostics.h"
 #include "common/paper.h"
-#include "formats/jww/extents.h"
 #include "formats/jww/dxf_pass.h"
-#include "formats/jww/file_pens.h"
 #include "formats/jww/jws_data.h"
 #include "formats/jww/jww_data.h"
 #include "formats/jww/lowering.h"
@@ -84,21 +82,7 @@ class JwwHandler final : public DrawingHandler {
     return true;
   }
 
-  void Prepare(ConversionContext& ctx) const override {
-    JwwFileColorSet(d_, ctx.GAtt);
-    JwwFileLtypeSet(d_, ctx.GAtt);
-    JwwSetGAttLayer(d_, ctx.GAtt);
-    JwwGetMinMaxZahyo(d_, ctx);
-    const PaperSize p = PaperSizeOfCode(d_.Enthd.nZumen);
-    ctx.papx = p.width;
-    ctx.papy = p.height;
-  }
-
-  FrameBox Frame(const ConversionContext& ctx) const override {
-    return {-ctx.papx / 2, -ctx.papy / 2, ctx.papx / 2, ctx.papy / 2};
-  }
-
-  void Describe(const ConversionContext&, DrawingInfo& info) const override {
+  void Describe(const scene::Scene&, DrawingInfo& info) const override {
     const auto& h = d_.Enthd;
     const PaperSize p = PaperSizeOfCode(h.nZumen);
     info.version = h.jwVer;
@@ -114,16 +98,11 @@ class JwwHandler final : public DrawingHandler {
     BodyDiagnostics(d_.Body, out);
   }
 
-  void SurveyEntities(const ConversionContext& ctx, EntitySurvey& survey) const override {
-    JwwSurveyEntities(d_, ctx, survey);
-  }
-
   void ExportDxf(ConversionContext& ctx, dxf::Document& out) const override { JwwExportDxf(d_, ctx, out); }
 
-  bool Lower(scene::Scene& s) const override {
-    LowerJww(d_, s);
+  void Lower(bool complete, scene::Scene& s) const override {
+    LowerJww(d_, complete, s);
     s.images = d_.EmbeddedImages();
-    return true;
   }
 
  private:
@@ -146,22 +125,11 @@ class JwsHandler final : public DrawingHandler {
     return true;
   }
 
-  void Prepare(ConversionContext& ctx) const override {
-    DefaultFileColorSet(ctx.GAtt);
-    DefaultFileLtypeSet(ctx.GAtt);
-    JwsSetGAttLayer(d_, ctx.GAtt);
-    JwsGetMinMaxZahyo(d_, ctx);
-    ctx.papx = std::abs(ctx.MaxX - ctx.MinX);
-    ctx.papy = std::abs(ctx.MaxY - ctx.MinY);
-  }
-
-  FrameBox Frame(const ConversionContext& ctx) const override { return {ctx.MinX, ctx.MinY, ctx.MaxX, ctx.MaxY}; }
-
-  void Describe(const ConversionContext& ctx, DrawingInfo& info) const override {
+  void Describe(const scene::Scene& s, DrawingInfo& info) const override {
     const auto& h = d_.Enthd;
     info.version = h.jwVer;
-    info.paper_width_mm = ctx.papx;
-    info.paper_height_mm = ctx.papy;
+    info.paper_width_mm = s.papx;
+    info.paper_height_mm = s.papy;
     info.base_point = std::make_pair(h.BasePoint_x, h.BasePoint_y);
     DescribeBody(d_.Body, h.n1, info);
   }
@@ -173,10 +141,7 @@ class JwsHandler final : public DrawingHandler {
 
   void ExportDxf(ConversionContext& ctx, dxf::Document& out) const override { JwsExportDxf(d_, ctx, out); }
 
-  bool Lower(scene::Scene& s) const override {
-    LowerJws(d_, s);
-    return true;
-  }
+  void Lower(bool complete, scene::Scene& s) const override { LowerJws(d_, complete, s); }
 
  private:
   TJwsData d_;

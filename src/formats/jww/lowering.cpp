@@ -4,14 +4,19 @@
 // texts and dimensions, and the placements of the block tree.
 #include "formats/jww/lowering.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <unordered_map>
 #include <utility>
 
 #include "common/cp932.h"
 #include "common/geometry.h"
 #include "common/text.h"
 #include "common/values.h"
+#include "common/box.h"
+#include "common/paper.h"
+#include "formats/jww/file_pens.h"
 #include "formats/jww/image_text.h"
 #include "formats/jww/jws_data.h"
 #include "formats/jww/jww_data.h"
@@ -20,6 +25,7 @@ namespace zumen {
 
 namespace {
 
+constexpr double kPi = std::numbers::pi;
 constexpr uint16_t kOwnColour = 10;  // solid pen colour: the solid carries its own colour
 constexpr uint8_t kCodedMarker = 100;
 constexpr uint16_t kVertical = 0x20;  // sFlg bit of vertical writing
@@ -27,18 +33,199 @@ constexpr uint16_t kVertical = 0x20;  // sFlg bit of vertical writing
 // Entity kinds as the scene's items name their source.
 enum SourceKind : uint8_t { kLine = 1, kEnko, kTen, kMoji, kSunpo, kSolid, kBlock };
 
+// Hands every defining point of the entities of one set of lists to add(x, y).
+template <class Add>
+class PointWalker {
+ public:
+  explicit PointWalker(Add& add) : add_(add) {}
+
+  // Point at parameter t of the ellipse with centre (cx, cy), radius r,
+  // flattening h and tilt a.
+  void EllipsePt(double cx, double cy, double r, double h, double a, double t) {
+    const double x = r * std::cos(t), y = r * h * std::sin(t);
+    add_(cx + x * std::cos(a) - y * std::sin(a), cy + x * std::sin(a) + y * std::cos(a));
+  }
+  void Quadrants(double cx, double cy, double r, double h, double a) {
+    for (int q = 0; q < 4; ++q) EllipsePt(cx, cy, r, h, a, q * kPi / 2);
+  }
+
+  void Line(const TEntJwwLine& e) {
+    add_(e.start_x, e.start_y);
+    add_(e.end_x, e.end_y);
+  }
+  void Enko(const TEntJwwEnko& e) {
+    const double cx = e.start_x, cy = e.start_y, r = e.dHankei, h = e.dHenpeiRitsu, a = e.radKatamukiKaku;
+    if (e.bZenEnFlg != 0) {
+      Quadrants(cx, cy, r, h, a);
+      return;
+    }
+    EllipsePt(cx, cy, r, h, a, e.radKaishiKaku);
+    EllipsePt(cx, cy, r, h, a, e.radKaishiKaku + e.radEnkoKaku);
+    // Each quadrant direction that the sweep passes adds its ellipse point.
+    double s = e.radKaishiKaku * 180 / kPi, d = e.radEnkoKaku * 180 / kPi;
+    if (d < 0) {
+      s += d;
+      d = -d;
+    }
+    s = std::fmod(s, 360.0);
+    if (s < 0) s += 360;
+    for (int q = 0; q < 4; ++q) {
+      double off = std::fmod(q * 90.0 - s, 360.0);
+      if (off < 0) off += 360;
+      if (off <= d) EllipsePt(cx, cy, r, h, a, q * kPi / 2);
+    }
+  }
+  void Ten(const TEntJwwTen& e) { add_(e.start_x, e.start_y); }
+  void Moji(const TEntJwwMoji& e) {
+    add_(e.start_x, e.start_y);
+    add_(e.end_x, e.end_y);
+    if (HasImagePrefix(e.str)) {
+      JwImageText im;  // W = H = 0 for a text without a comma
+      ParseImageText(e.str, im);
+      add_(e.start_x + im.W, e.start_y + im.H);
+    }
+  }
+  void Sunpo(const TEntJwwSunpo& e) {
+    add_(e.Sen.start_x, e.Sen.start_y);
+    add_(e.Sen.end_x, e.Sen.end_y);
+    add_(e.Moji.start_x, e.Moji.start_y);
+    add_(e.Moji.end_x, e.Moji.end_y);
+    if (e.bSxfMode != 0) {
+      Line(e.Ho1);
+      Line(e.Ho2);
+    }
+  }
+  void Solid(const TEntJwwSolid& e) {
+    if (e.att.nPenStyle > 100) {  // arc solid: centre and the whole ellipse's quadrant points
+      add_(e.start_x, e.start_y);
+      Quadrants(e.start_x, e.start_y, e.end_x, e.end_y, e.DPoint2_x);
+      return;
+    }
+    add_(e.start_x, e.start_y);
+    add_(e.end_x, e.end_y);
+    add_(e.DPoint2_x, e.DPoint2_y);
+    add_(e.DPoint3_x, e.DPoint3_y);
+  }
+
+  template <class L, class E, class K, class M, class S, class O>
+  void All(const L& lines, const E& arcs, const K& points, const M& texts, const S& dims, const O& solids) {
+    for (const auto& e : lines) Line(e);
+    for (const auto& e : arcs) Enko(e);
+    for (const auto& e : points) Ten(e);
+    for (const auto& e : texts) Moji(e);
+    for (const auto& e : dims) Sunpo(e);
+    for (const auto& e : solids) Solid(e);
+  }
+
+ private:
+  Add& add_;
+};
+
+// The first point of the first kind that has an element; false when the
+// drawing has no entity at all.
+bool FirstPoint(const TJwwBody& b, double& x, double& y) {
+  auto take = [&](double px, double py) {
+    x = px;
+    y = py;
+    return true;
+  };
+  if (!b.EntLine.empty()) return take(b.EntLine[0].start_x, b.EntLine[0].start_y);
+  if (!b.EntEnko.empty()) return take(b.EntEnko[0].start_x, b.EntEnko[0].start_y);
+  if (!b.EntTen.empty()) return take(b.EntTen[0].start_x, b.EntTen[0].start_y);
+  if (!b.EntMoji.empty()) return take(b.EntMoji[0].start_x, b.EntMoji[0].start_y);
+  if (!b.EntSunpo.empty()) return take(b.EntSunpo[0].Sen.start_x, b.EntSunpo[0].Sen.start_y);
+  if (!b.EntSolid.empty()) return take(b.EntSolid[0].start_x, b.EntSolid[0].start_y);
+  if (!b.EntBlock.empty()) return take(b.EntBlock[0].DPKijunTen_x, b.EntBlock[0].DPKijunTen_y);
+  return false;
+}
+
+// The box around the defining points of every entity and block instance
+// (whatever the layer states), seeded with (sx, sy). Text heights, line
+// widths and marker sizes do not count.
+ExtentBox Extents(const TJwwBody& b, double sx, double sy) {
+  ExtentBox box;
+  BoxStart(box, sx, sy, 1);
+  auto add = [&](double x, double y) { BoxAdd(box, x, y, 1); };
+  PointWalker<decltype(add)> walk(add);
+  walk.All(b.EntLine, b.EntEnko, b.EntTen, b.EntMoji, b.EntSunpo, b.EntSolid);
+  for (const TEntJwwBlockTree& node : b.EntBlockTree) {
+    if (node.defno < 0 || static_cast<size_t>(node.defno) >= b.EntBlockDef.size()) continue;
+    const TEntJwwBlockDef& def = b.EntBlockDef[node.defno];
+    auto addT = [&](double x, double y) { BoxAddT(box, x, y, node.x, node.y, node.r1, node.r2, node.r3, node.r4, 1); };
+    PointWalker<decltype(addT)> inner(addT);
+    inner.All(def.mLine, def.mEnko, def.mTen, def.mMoji, def.mSunpo, def.mSolid);
+  }
+  return box;
+}
+
+// Surveys the entities of a body and its block instances that a picture
+// shows, leaving out the auxiliary ones.
+void Survey(const TJwwBody& b, const TgraAttribute& att, EntitySurvey& survey) {
+  const auto shown = [&](const TEntJwwAttr& a, bool lineLike) {
+    return a.nGLayer <= 15 && a.nLayer <= 15 && att.GetAttrLayerState(a.LayerNo()) != 3 && !JwwIsAux(a, lineLike);
+  };
+  auto add = [&](double x, double y) { survey.Add(x, y); };
+  PointWalker<decltype(add)> walk(add);
+  using Walker = PointWalker<decltype(add)>;
+  const auto each = [&](const auto& list, auto member, bool lineLike) {
+    for (const auto& e : list) {
+      if (!shown(e.att, lineLike)) continue;
+      survey.Begin();
+      (walk.*member)(e);
+      survey.End();
+    }
+  };
+  each(b.EntLine, &Walker::Line, true);
+  each(b.EntEnko, &Walker::Enko, true);
+  each(b.EntTen, &Walker::Ten, false);
+  each(b.EntMoji, &Walker::Moji, false);
+  each(b.EntSunpo, &Walker::Sunpo, true);
+  each(b.EntSolid, &Walker::Solid, false);
+  for (const TEntJwwBlockTree& node : b.EntBlockTree) {
+    if (node.defno < 0 || static_cast<size_t>(node.defno) >= b.EntBlockDef.size()) continue;
+    const TEntJwwBlockDef& def = b.EntBlockDef[node.defno];
+    auto addT = [&](double x, double y) {
+      survey.Add(node.x + node.r1 * x + node.r2 * y, node.y + node.r3 * x + node.r4 * y);
+    };
+    PointWalker<decltype(addT)> inner(addT);
+    const auto members = [&](const auto& list, auto member, bool lineLike) {
+      for (const auto& e : list)
+        if (shown(e.att, lineLike)) (inner.*member)(e);
+    };
+    using Inner = PointWalker<decltype(addT)>;
+    survey.Begin();
+    members(def.mLine, &Inner::Line, true);
+    members(def.mEnko, &Inner::Enko, true);
+    members(def.mTen, &Inner::Ten, false);
+    members(def.mMoji, &Inner::Moji, false);
+    members(def.mSunpo, &Inner::Sunpo, true);
+    members(def.mSolid, &Inner::Solid, false);
+    survey.End();
+  }
+}
+
+
 class JwwLowering {
  public:
   JwwLowering(const TJwwBody& body, const std::array<TEntJwwLayerGroup, 16>& groups, scene::Scene& s)
       : body_(body), groups_(groups), s_(s) {}
 
   void Run() {
+    for (int n = 0; n < 256; ++n) {
+      const double g = groups_[static_cast<size_t>(n / 16)].adScale;
+      s_.layers[static_cast<size_t>(n)].groupScale = g > 0 && std::isfinite(g) ? g : 1.0;
+    }
+    // Instances resolve to the first definition carrying their number.
+    for (size_t i = 0; i < body_.EntBlockDef.size(); ++i)
+      firstDef_.try_emplace(body_.EntBlockDef[i].nNumber, static_cast<int32_t>(i));
     Lists(body_.EntLine, body_.EntEnko, body_.EntTen, body_.EntMoji, body_.EntSunpo, body_.EntSolid, s_.items);
+    for (size_t i = 0; i < body_.EntBlock.size(); ++i) s_.instances.push_back(InstanceOf(body_.EntBlock[i], i));
     for (const TEntJwwBlockDef& def : body_.EntBlockDef) {
       scene::Definition d;
       d.number = def.nNumber;
       d.name = def.strName;
       Lists(def.mLine, def.mEnko, def.mTen, def.mMoji, def.mSunpo, def.mSolid, d.items);
+      for (size_t i = 0; i < def.mBlock.size(); ++i) d.instances.push_back(InstanceOf(def.mBlock[i], i));
       s_.definitions.push_back(std::move(d));
     }
     // The block tree: each node places its definition's members through
@@ -85,6 +272,21 @@ class JwwLowering {
   }
 
   double GroupScale(int group) const { return group >= 0 && group < 16 ? groups_[group].adScale : 1.0; }
+
+  scene::Instance InstanceOf(const TEntJwwBlock& b, size_t index) const {
+    scene::Instance ins;
+    ins.h.layer = static_cast<int16_t>(std::clamp(b.att.LayerNo(), -1, 32767));
+    ins.h.sourceKind = kBlock;
+    ins.h.source = static_cast<int32_t>(index);
+    const auto it = firstDef_.find(b.nNumber);
+    ins.definition = it == firstDef_.end() ? -1 : it->second;
+    ins.number = b.nNumber;
+    ins.at = {b.DPKijunTen_x, b.DPKijunTen_y};
+    ins.scaleX = b.dBairitsuX;
+    ins.scaleY = b.dBairitsuY;
+    ins.rotation = b.radKaitenKaku;
+    return ins;
+  }
 
   // Pen of lines and arcs: the entity's own width, else its pen colour's.
   scene::JwPen LinePen(const TEntJwwAttr& a) const {
@@ -201,6 +403,10 @@ class JwwLowering {
     dim.h = HeadOf(e.att, true, kSunpo, i);
     dim.a = {e.Sen.start_x, e.Sen.start_y};
     dim.b = {e.Sen.end_x, e.Sen.end_y};
+    dim.lineLayer = e.Sen.att.LayerNo();
+    dim.textA = {e.Moji.start_x, e.Moji.start_y};
+    dim.textB = {e.Moji.end_x, e.Moji.end_y};
+    dim.textLayer = e.Moji.att.LayerNo();
     dim.text = e.Moji.str;
     const int32_t index = static_cast<int32_t>(s_.dimensions.size());
     s_.dimensions.push_back(dim);
@@ -235,7 +441,20 @@ class JwwLowering {
   const TJwwBody& body_;
   const std::array<TEntJwwLayerGroup, 16>& groups_;
   scene::Scene& s_;
+  std::unordered_map<uint32_t, int32_t> firstDef_;
 };
+
+// What a picture of the paper shows, entity by entity (a block instance as
+// one), auxiliary entities left out: for fitting the extents and telling of
+// entities far outside the paper.
+void SurveyBody(const TJwwBody& b, scene::Scene& s) {
+  const double gx = s.papx / 2, gy = s.papy / 2;
+  EntitySurvey survey({s.frame.x1 - gx, s.frame.y1 - gy, s.frame.x2 + gx, s.frame.y2 + gy});
+  Survey(b, s.model, survey);
+  s.surveyAny = survey.any();
+  s.surveyBox = survey.box();
+  s.surveyOutside = survey.outside();
+}
 
 }  // namespace
 
@@ -281,18 +500,43 @@ std::u16string SunpoValueText(double len, uint32_t f, uint32_t g) {
   return s;
 }
 
-void LowerJww(const TJwwData& d, scene::Scene& s) {
+void LowerJww(const TJwwData& d, bool complete, scene::Scene& s) {
+  if (complete) {
+    JwwFileColorSet(d, s.model);
+    JwwFileLtypeSet(d, s.model);
+    JwwSetGAttLayer(d, s.model);
+    double x = 0, y = 0;
+    if (FirstPoint(d.Body, x, y)) s.extents = Extents(d.Body, x, y);
+    const PaperSize p = PaperSizeOfCode(d.Enthd.nZumen);
+    s.papx = p.width;
+    s.papy = p.height;
+  }
   s.drawn = d.Enthd.n1 > 0;
-  s.paperFrame = scene::Frame{-s.papx / 2, -s.papy / 2, s.papx / 2, s.papy / 2};
+  s.frame = {-s.papx / 2, -s.papy / 2, s.papx / 2, s.papy / 2};
+  s.paperFrame = s.frame;
   LowerJwwBody(d.Body, d.EntLgrp, s);
+  for (int n = 0; n < 256; ++n) {
+    s.layers[static_cast<size_t>(n)].locked = d.EntLay[static_cast<size_t>(n)].aanLayProtect != 0 || d.EntLgrp[static_cast<size_t>(n / 16)].anGLayProtect != 0;
+  }
+  if (complete) SurveyBody(d.Body, s);
 }
 
-void LowerJws(const TJwsData& d, scene::Scene& s) {
+void LowerJws(const TJwsData& d, bool complete, scene::Scene& s) {
+  if (complete) {
+    DefaultFileColorSet(s.model);
+    DefaultFileLtypeSet(s.model);
+    JwsSetGAttLayer(d, s.model);
+    s.extents = Extents(d.Body, d.Enthd.BasePoint_x, d.Enthd.BasePoint_y);
+    s.papx = std::abs(s.extents.maxx - s.extents.minx);
+    s.papy = std::abs(s.extents.maxy - s.extents.miny);
+  }
   s.drawn = d.Enthd.n1 > 0;
+  s.frame = {s.extents.minx, s.extents.miny, s.extents.maxx, s.extents.maxy};
   LowerJwwBody(d.Body, d.EntLgrp, s);
   scene::BaseMark mark;
   mark.p = {d.Enthd.BasePoint_x, d.Enthd.BasePoint_y};
   s.overlay.push_back(mark);
+  s.basePoint = mark.p;
 }
 
 void LowerJwwBody(const TJwwBody& body, const std::array<TEntJwwLayerGroup, 16>& groups, scene::Scene& s) {

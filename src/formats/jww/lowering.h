@@ -25,12 +25,17 @@ std::u16string SunpoValueText(double len, uint32_t f, uint32_t g);
 class TJwwData;
 class TJwsData;
 
-// The scene of a drawing or symbol into s, whose model, paper and extents
-// are set already: its items, definitions and placements, whether it is
-// drawn (not when it announces no entity), the paper's frame (drawings) or
-// the base point's mark (symbols).
-void LowerJww(const TJwwData& d, scene::Scene& s);
-void LowerJws(const TJwsData& d, scene::Scene& s);
+// The scene of a drawing or symbol into s: for one read to its end
+// (complete) the attribute model with the file's pens, line types and layer
+// states, the extents (the defining points of every entity and block
+// instance, whatever the layer states; a symbol's always contain its base
+// point), the paper (a symbol's is its extents) and the survey of what a
+// picture of the paper shows; else s keeps its defaults for them. Then the
+// items, definitions and placements, whether it is drawn (not when it
+// announces no entity), the paper's frame (drawings) or the base point's
+// mark (symbols).
+void LowerJww(const TJwwData& d, bool complete, scene::Scene& s);
+void LowerJws(const TJwsData& d, bool complete, scene::Scene& s);
 
 // Lowers the entity lists of a drawing or symbol into s (whose model holds
 // the drawing's pens, line types and layer states already).

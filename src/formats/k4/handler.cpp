@@ -8,7 +8,7 @@
 #include "common/text.h"
 #include "formats/k4/dxf_pass.h"
 #include "formats/k4/k4data.h"
-#include "render_k4/graph.h"
+#include "formats/k4/lowering.h"
 
 namespace zumen {
 
@@ -32,39 +32,11 @@ class K4Handler final : public DrawingHandler {
     return false;
   }
 
-  void Prepare(ConversionContext& ctx) const override {
-    ctx.CurTitle = d_.Title;
-    std::tie(ctx.papx, ctx.papy) = PaperOf(d_);
-    // The extents of the objects; the paper for a drawing without any.
-    ExtentBox box{0, 0, ctx.papx, ctx.papy};
-    d_.Extents(box);
-    ctx.MinX = box.minx;
-    ctx.MinY = box.miny;
-    ctx.MaxX = box.maxx;
-    ctx.MaxY = box.maxy;
-  }
-
-  FrameBox Frame(const ConversionContext& ctx) const override { return {0, 0, ctx.papx, ctx.papy}; }
-
   void ExportDxf(ConversionContext& ctx, dxf::Document& out) const override { K4ExportDxf(d_, ctx, out); }
 
-  void Draw(ConversionContext& ctx, Canvas& canvas, const DrawModes& modes) const override {
-    if (d_.EntN <= 0) return;
-    TGraph gk(ctx, canvas);
-    canvas.BeginScene();
-    gk.GCls(modes.background.value_or(0xFFFFFFFF));
-    if (modes.frame) {
-      gk.GPenSet(ctx.InkColour(0xFF0000FF), 1, 1);
-      gk.GLBox(0, 0, ctx.papx, ctx.papy);
-    }
-    TK4DrawModes k4;
-    k4.DispMode = modes.ownColours;
-    k4.HojoMode = modes.auxiliaryLines;
-    d_.GLDrawALL(gk, ctx, k4);
-    canvas.EndScene();
-  }
+  void Lower(bool complete, scene::Scene& s) const override { LowerK4(d_, complete, s); }
 
-  void Describe(const ConversionContext&, DrawingInfo& info) const override {
+  void Describe(const scene::Scene&, DrawingInfo& info) const override {
     info.title = Utf16ToUtf8(d_.Title);
     std::tie(info.paper_width_mm, info.paper_height_mm) = PaperOf(d_);
     info.objects_read = d_.EntN;
@@ -78,8 +50,6 @@ class K4Handler final : public DrawingHandler {
     for (const TK4ObjectTextEx& o : d_.txx) CountUndecodableText(sink, o.text);
     for (Diagnostic& d : sink.List()) out.push_back(std::move(d));
   }
-
-  void SurveyEntities(const ConversionContext&, EntitySurvey& survey) const override { d_.SurveyObjects(survey); }
 
  private:
   TK4Data d_;

@@ -20,14 +20,6 @@
 namespace zumen {
 
 class ByteReader;
-class TGraph;
-struct ConversionContext;
-
-// How a K4 drawing is shown, chosen by the caller for one drawing pass.
-struct TK4DrawModes {
-  bool DispMode = false;  // true: objects' own colours and printed widths
-  bool HojoMode = true;   // draw auxiliary lines
-};
 
 class TK4Data {
  public:
@@ -53,17 +45,14 @@ class TK4Data {
   // FileIn of a file image in memory.
   bool MemIn(std::span<const uint8_t> data);
 
-  // The drawing pass: every indexed object once, in file order, with the
-  // colour, width and dash pattern of its attribute word and print styles.
-  // The model is not changed.
-  void GLDrawALL(TGraph& Gra, ConversionContext& ctx, const TK4DrawModes& modes = {}) const;
-
   // Splits an attribute word: layer (bits 12-15), group (8-11), colour number
   // (4-7), line type (0-3).
   static void SepAttr(uint16_t a, uint8_t& lg, uint8_t& ly, uint8_t& col, uint8_t& typ);
-  void SetColor(TGraph& Gra, bool dispMode, uint8_t lg, uint8_t ly, uint8_t co, uint8_t ty, uint32_t col) const;
-  void SetWidth(TGraph& Gra, const ConversionContext& ctx, bool dispMode, uint8_t co, uint8_t ty) const;
-  void SetLinePattern(TGraph& Gra, const ConversionContext& ctx, uint8_t co, uint8_t ty) const;
+  // Whether a group or layer of state 1 greys the objects of layer ly in group lg.
+  bool Greyed(uint8_t lg, uint8_t ly) const;
+  // The header of the object an index entry names; null for groups and
+  // entries that name nothing.
+  const TK4ObjectHeader* HeaderOf(const TK4EntNo& e) const;
   // The dash pattern of line type ty in mm, before any widening for the pen
   // (empty: solid). Auxiliary lines have a pattern of their own.
   std::vector<double> BasePattern(uint8_t ty) const;
@@ -138,18 +127,6 @@ class TK4Data {
   bool ObjectChunk(const ChunkHead& h, std::span<const uint8_t> payload, bool& known);
   void AddEntNo(int32_t tag, int32_t version, int32_t index);
 
-  // Draws the entry when its layer group is g (answering false otherwise).
-  bool DrawObject(TGraph& Gra, ConversionContext& ctx, const TK4DrawModes& modes, const TK4EntNo& e, int g,
-                  double c) const;
-  // Decodes the object's image bytes in memory and places the image on its
-  // corners (turned with its first edge); undecodable images draw nothing.
-  void DrawBitmap(TGraph& Gra, const TK4ObjectBitmap& o, double c) const;
-  void DrawEdge(TGraph& Gra, const ConversionContext& ctx, const TK4ObjectEdge& edge, uint8_t co,
-                uint8_t ty, double c) const;
-  bool Greyed(uint8_t lg, uint8_t ly) const;
-  // The header of the object an index entry names; null for groups and
-  // entries that name nothing.
-  const TK4ObjectHeader* HeaderOf(const TK4EntNo& e) const;
   // Hands the points that bound the object an entry names to add(x, y);
   // false when it names nothing drawn (extents.cpp).
   template <class Add>

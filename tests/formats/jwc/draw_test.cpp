@@ -11,7 +11,9 @@
 #include "context/context.h"
 #include "formats/jwc/jwc_data.h"
 #include "formats/jwc/jwk_data.h"
+#include "formats/jwc/lowering.h"
 #include "render_jw/graph2.h"
+#include "render_jw/paint_scene.h"
 #include "support/jwc_writer.h"
 
 namespace zumen {
@@ -35,11 +37,23 @@ struct Scene {
     ctx.GAtt.SetDispHojo(1);
     ctx.GAtt.SetDispKijun(0);
   }
-  template <typename Data>
-  void Draw(const Data& d) {
-    d.SetGAttLayer(ctx);
+  void Draw(const TJwcData& d) {
+    d.SetGAttLayer(ctx.GAtt);
+    scene::Scene s;
+    s.model = ctx.GAtt;
+    LowerJwc(d, false, s);
+    Paint(s);
+  }
+  void Draw(const TJwkData& d) {
+    d.SetGAttLayer(ctx.GAtt);
+    scene::Scene s;
+    s.model = ctx.GAtt;
+    LowerJwk(d, false, s);
+    Paint(s);
+  }
+  void Paint(const scene::Scene& s) {
     TGraph2 g(ctx, canvas);
-    d.GLDrawALL(g, ctx);
+    PaintJwItems(s, ctx, g);
   }
   // Stroked segments from (x1, y1) to (x2, y2) in drawing units, either way round.
   int Segments(double x1, double y1, double x2, double y2) const {

@@ -28,7 +28,7 @@ TEST(JwcLayers, StatesFollowTheDisplayAndSearchFlagsOfGroupAndLayer) {
   ASSERT_TRUE(d.FileIn(f.Build()));
   ConversionContext ctx;
   ctx.GAtt.SetAttrLayer(7, 3, 2.0);  // overwritten: the layers are reset first
-  d.SetGAttLayer(ctx);
+  d.SetGAttLayer(ctx.GAtt);
   const TgraAttribute& a = ctx.GAtt;
   struct Case {
     int lay, state;
@@ -46,7 +46,7 @@ TEST(JwcLayers, WithoutALayerTableTheDefaultsStay) {
   ctx.GAtt.SetAttrLayer(7, 3, 2.0);
   TJwcData d;
   EXPECT_FALSE(d.FileIn(std::span<const uint8_t>()));
-  d.SetGAttLayer(ctx);
+  d.SetGAttLayer(ctx.GAtt);
   EXPECT_EQ(ctx.GAtt.GetAttrLayerState(7), 1);
   EXPECT_EQ(ctx.GAtt.jwvLay[7].gna, u"[0] ");
 }
@@ -58,7 +58,7 @@ TEST(JwkLayers, EveryLayerIsNormalWithTheSymbolScale) {
   ASSERT_TRUE(s.FileIn(k.Build()));
   ConversionContext ctx;
   ctx.GAtt.SetAttrLayer(9, 3, 1.0);
-  s.SetGAttLayer(ctx);
+  s.SetGAttLayer(ctx.GAtt);
   for (int i : {0, 9, 255}) {
     EXPECT_EQ(ctx.GAtt.GetAttrLayerState(i), 1);
     EXPECT_DOUBLE_EQ(ctx.GAtt.jwvLay[i].sca, 0.25);
@@ -72,9 +72,9 @@ struct Box {
 Box Extents(const JwcFile& f) {
   TJwcData d;
   EXPECT_TRUE(d.FileIn(f.Build()));
-  ConversionContext ctx;
-  d.GetMinMaxZahyo(ctx);
-  return {ctx.MinX, ctx.MinY, ctx.MaxX, ctx.MaxY};
+  ExtentBox box{0, 0, 400, 400};
+  d.GetMinMaxZahyo(box);
+  return {box.minx, box.miny, box.maxx, box.maxy};
 }
 
 void ExpectBox(const Box& b, double x1, double y1, double x2, double y2) {
@@ -152,19 +152,18 @@ TEST(JwkExtents, TheBoxStartsAtTheOriginAndIsDividedByTheScale) {
   k.tens.push_back({20, -40});
   TJwkData s;
   ASSERT_TRUE(s.FileIn(k.Build()));
-  ConversionContext ctx;
-  s.GetMinMaxZahyo(ctx);
-  EXPECT_DOUBLE_EQ(ctx.MinX, 0);
-  EXPECT_DOUBLE_EQ(ctx.MinY, -2);
-  EXPECT_NEAR(ctx.MaxX, 11, 1e-9);
-  EXPECT_NEAR(ctx.MaxY, 6, 1e-9);
+  const ExtentBox box = s.GetMinMaxZahyo();
+  EXPECT_DOUBLE_EQ(box.minx, 0);
+  EXPECT_DOUBLE_EQ(box.miny, -2);
+  EXPECT_NEAR(box.maxx, 11, 1e-9);
+  EXPECT_NEAR(box.maxy, 6, 1e-9);
 
   TJwkData empty;
-  empty.GetMinMaxZahyo(ctx);
-  EXPECT_EQ(ctx.MinX, 0);
-  EXPECT_EQ(ctx.MinY, 0);
-  EXPECT_EQ(ctx.MaxX, 0);
-  EXPECT_EQ(ctx.MaxY, 0);
+  const ExtentBox none = empty.GetMinMaxZahyo();
+  EXPECT_EQ(none.minx, 0);
+  EXPECT_EQ(none.miny, 0);
+  EXPECT_EQ(none.maxx, 0);
+  EXPECT_EQ(none.maxy, 0);
 }
 
 TEST(JwcExtents, AFailedReadMeasuresOnlyTheRecordsStored) {
@@ -176,10 +175,10 @@ TEST(JwcExtents, AFailedReadMeasuresOnlyTheRecordsStored) {
   TJwcData d;
   EXPECT_FALSE(d.FileIn(bytes));
   EXPECT_EQ(d.lineN, 1);
-  ConversionContext ctx;
-  d.GetMinMaxZahyo(ctx);
-  EXPECT_DOUBLE_EQ(ctx.MaxX, 2);
-  EXPECT_DOUBLE_EQ(ctx.MaxY, 2);
+  ExtentBox box{0, 0, 400, 400};
+  d.GetMinMaxZahyo(box);
+  EXPECT_DOUBLE_EQ(box.maxx, 2);
+  EXPECT_DOUBLE_EQ(box.maxy, 2);
 }
 
 }  // namespace

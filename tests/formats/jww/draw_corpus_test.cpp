@@ -11,11 +11,10 @@
 #include "canvas/recording_canvas.h"
 #include "common/paper.h"
 #include "driver/sizing.h"
-#include "formats/jww/lowering.h"
-#include "render_jw/paint_scene.h"
-#include "formats/jww/extents.h"
 #include "formats/jww/file_pens.h"
 #include "formats/jww/jww_data.h"
+#include "formats/jww/lowering.h"
+#include "render_jw/paint_scene.h"
 
 namespace zumen {
 namespace {
@@ -37,23 +36,21 @@ TEST(JwwCorpusDraw, EveryDrawingDraws) {
     SCOPED_TRACE(path);
     auto d = std::make_unique<TJwwData>();
     ASSERT_TRUE(d->FileIn(path)) << d->LastError();
-    ConversionContext ctx;
-    JwwSetGAttLayer(*d, ctx.GAtt);
-    JwwGetMinMaxZahyo(*d, ctx);
-    EXPECT_LE(ctx.MinX, ctx.MaxX);
-    EXPECT_LE(ctx.MinY, ctx.MaxY);
-    EXPECT_TRUE(std::isfinite(ctx.MinX) && std::isfinite(ctx.MaxX) && std::isfinite(ctx.MinY) &&
-                std::isfinite(ctx.MaxY));
+    scene::Scene s;
+    LowerJww(*d, true, s);
+    const ExtentBox& x = s.extents;
+    EXPECT_LE(x.minx, x.maxx);
+    EXPECT_LE(x.miny, x.maxy);
+    EXPECT_TRUE(std::isfinite(x.minx) && std::isfinite(x.maxx) && std::isfinite(x.miny) && std::isfinite(x.maxy));
     const PaperSize paper = PaperSizeOfCode(d->Enthd.nZumen);
-    ctx.papx = paper.width;
-    ctx.papy = paper.height;
-    FitFrame(ctx, FrameBox{-ctx.papx / 2, -ctx.papy / 2, ctx.papx / 2, ctx.papy / 2}, 1600, 1131);
+    EXPECT_EQ(s.papx, paper.width);
+    EXPECT_EQ(s.papy, paper.height);
+    ConversionContext ctx;
+    ctx.GAtt = s.model;
+    FitFrame(ctx, FrameBox{-s.papx / 2, -s.papy / 2, s.papx / 2, s.papy / 2}, 1600, 1131);
 
     RecordingCanvas canvas(1600, 1131);
     TGraph2 g(ctx, canvas);
-    scene::Scene s;
-    s.model = ctx.GAtt;
-    LowerJww(*d, s);
     PaintJwItems(s, ctx, g);
     EXPECT_GT(canvas.DrawCount(), 0u);
 

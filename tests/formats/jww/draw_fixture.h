@@ -13,12 +13,11 @@
 #include "canvas/recording_canvas.h"
 #include "common/text.h"
 #include "context/context.h"
-#include "formats/jww/extents.h"
 #include "formats/jww/file_pens.h"
-#include "formats/jww/lowering.h"
-#include "render_jw/paint_scene.h"
 #include "formats/jww/jww_data.h"
+#include "formats/jww/lowering.h"
 #include "render_jw/graph2.h"
+#include "render_jw/paint_scene.h"
 #include "support/jww_writer.h"
 
 namespace zumen::testing {
@@ -121,7 +120,7 @@ struct JwwDrawing {
     TGraph2 g(ctx, canvas);
     scene = scene::Scene{};
     scene.model = ctx.GAtt;
-    LowerJww(d, scene);
+    LowerJww(d, false, scene);
     scene.images = d.EmbeddedImages();
     for (const auto& [name, src] : images) scene.images[name] = src;
     ctx.Images = &scene.images;

@@ -8,6 +8,7 @@
 #include "codecs/image_io.h"
 #include "common/text.h"
 #include "draw_fixture.h"
+#include "formats/jww/jws_data.h"
 #include "formats/jww/lowering.h"
 #include "formats/jww/image_text.h"
 
@@ -473,7 +474,7 @@ class JwsDraw : public JwwDrawTest {
     TGraph2 g(ctx, canvas);
     scene::Scene sc;
     sc.model = ctx.GAtt;
-    LowerJws(s, sc);
+    LowerJws(s, false, sc);
     PaintJwItems(sc, ctx, g);
   }
   TJwsData s;

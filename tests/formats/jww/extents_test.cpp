@@ -4,10 +4,10 @@
 #include <numbers>
 
 #include "context/context.h"
-#include "formats/jww/extents.h"
 #include "formats/jww/file_pens.h"
 #include "formats/jww/jws_data.h"
 #include "formats/jww/jww_data.h"
+#include "formats/jww/lowering.h"
 #include "support/jww_writer.h"
 
 namespace zumen::testing {
@@ -19,14 +19,15 @@ struct Box {
   double minx, miny, maxx, maxy;
 };
 
-// Extents of a drawing written by `build`, read back.
-Box JwwExtents(const std::function<void(JwwWriter&)>& build, ConversionContext& ctx) {
+// Extents of a drawing written by `build`, read back and lowered.
+Box JwwExtents(const std::function<void(JwwWriter&)>& build) {
   JwwWriter w(700);
   build(w);
   TJwwData d;
   EXPECT_TRUE(d.FileInBytes(w.Finish())) << d.LastError();
-  JwwGetMinMaxZahyo(d, ctx);
-  return {ctx.MinX, ctx.MinY, ctx.MaxX, ctx.MaxY};
+  scene::Scene s;
+  LowerJww(d, true, s);
+  return {s.extents.minx, s.extents.miny, s.extents.maxx, s.extents.maxy};
 }
 
 TEST(JwwExtents, CoverTheDefiningPointsOfEveryKind) {
@@ -84,8 +85,7 @@ TEST(JwwExtents, CoverTheDefiningPointsOfEveryKind) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    ConversionContext ctx;
-    const Box b = JwwExtents(c.build, ctx);
+    const Box b = JwwExtents(c.build);
     EXPECT_NEAR(b.minx, c.box.minx, 1e-9);
     EXPECT_NEAR(b.miny, c.box.miny, 1e-9);
     EXPECT_NEAR(b.maxx, c.box.maxx, 1e-9);
@@ -95,7 +95,6 @@ TEST(JwwExtents, CoverTheDefiningPointsOfEveryKind) {
 
 TEST(JwwExtents, DimensionSxfPartsCountOnlyInSxfMode) {
   for (uint16_t sxf : {0, 1}) {
-    ConversionContext ctx;
     const Box b = JwwExtents(
         [&](JwwWriter& w) {
           TEntJwwSunpo e;
@@ -106,8 +105,7 @@ TEST(JwwExtents, DimensionSxfPartsCountOnlyInSxfMode) {
           e.Ho2 = {w.att, 20, -7, 25, 0};
           e.Te1 = {w.att, -50, -50};  // end markers do not count
           w.Add(e);
-        },
-        ctx);
+        });
     EXPECT_EQ(b.miny, sxf ? -7 : 0);
     EXPECT_EQ(b.maxx, sxf ? 25 : 20);
     EXPECT_EQ(b.maxy, 1);
@@ -115,33 +113,16 @@ TEST(JwwExtents, DimensionSxfPartsCountOnlyInSxfMode) {
   }
 }
 
-TEST(JwwExtents, LgScaleEndsWithTheLastBlockInstance) {
-  ConversionContext ctx;
-  JwwExtents(
-      [](JwwWriter& w) {
-        w.head.EntLgrp[2].adScale = 50;
-        w.head.EntLgrp[5].adScale = 20;
-        w.BeginBlockDef(1, u"b");
-        w.EndBlockDef();
-        w.att.nGLayer = 5;
-        w.Insert(1, 0, 0);
-        w.att.nGLayer = 2;
-        w.Insert(1, 10, 0);
-      },
-      ctx);
-  EXPECT_EQ(ctx.LgScale, 50);
-}
-
 Box JwsExtents(const std::function<void(JwwWriter&)>& build) {
   JwwWriter w(700, JwwWriter::Format::kJws);
   w.jws.BasePoint_x = 30;
   w.jws.BasePoint_y = 40;
   build(w);
-  TJwsData s;
-  EXPECT_TRUE(s.FileInBytes(w.Finish())) << s.LastError();
-  ConversionContext ctx;
-  JwsGetMinMaxZahyo(s, ctx);
-  return {ctx.MinX, ctx.MinY, ctx.MaxX, ctx.MaxY};
+  TJwsData d;
+  EXPECT_TRUE(d.FileInBytes(w.Finish())) << d.LastError();
+  scene::Scene s;
+  LowerJws(d, true, s);
+  return {s.extents.minx, s.extents.miny, s.extents.maxx, s.extents.maxy};
 }
 
 TEST(JwsExtents, AlwaysContainTheBasePoint) {

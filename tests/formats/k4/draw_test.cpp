@@ -11,7 +11,9 @@
 #include "codecs/image_io.h"
 #include "canvas/recording_canvas.h"
 #include "formats/k4/k4data.h"
+#include "formats/k4/lowering.h"
 #include "render_k4/graph.h"
+#include "render_k4/paint_scene.h"
 #include "support/fixtures.h"
 #include "support/k4_writer.h"
 
@@ -42,13 +44,25 @@ class K4Draw : public ::testing::Test {
   void Load() {
     ASSERT_TRUE(k.MemIn(w.bytes()));
   }
-  void Draw() { k.GLDrawALL(gra, ctx, modes); }
+  // Lowers the drawing and paints its scene: objects in their pen numbers'
+  // colours, or with ownColours in their own; auxiliary lines as the
+  // context's attribute model says.
+  void Draw() { Paint(gra); }
+  void Paint(TGraph& g) {
+    scene::Scene s;
+    LowerK4(k, false, s);
+    ctx.GAtt.SetDispHojo(hojo ? 1 : 0);
+    ctx.GAtt.SetDefaultLayer();
+    for (int n = 0; n < 256; ++n) ctx.GAtt.SetAttrLayer(n, s.model.GetAttrLayerState(n), 1);
+    PaintK4Items(s, ctx, g, ownColours);
+  }
 
   ConversionContext ctx;
   RecordingCanvas canvas{1000, 1000};
   TGraph gra;
   TK4Data k;
-  TK4DrawModes modes;
+  bool ownColours = false;
+  bool hojo = true;
   K4Writer w;
 };
 
@@ -88,7 +102,7 @@ TEST_F(K4Draw, OwnColoursAndPrintWidths) {
   AddLine(K4Attr(0, 0, 5, 0), 10, 30, 20, 30, 0x00FF00);
   AddLine(K4Attr(0, 0, 3, 15), 10, 40, 20, 40, 0x00FF00);
   Load();
-  modes.DispMode = true;
+  ownColours = true;
   k.prnstl.width[3] = 25;     // 0.25 mm at 10 px/mm: 2.5 -> 2
   k.prnstl.width[4] = 1;      // 0.1 px -> raised to 1
   k.prnstl.width[5] = 90000;  // 900 px -> lowered to 400
@@ -115,7 +129,7 @@ TEST_F(K4Draw, AuxiliaryLinesFollowHojoModeSymbolsDoNot) {
   sy.sym.param = {2, 0};
   w.Symbol(sy);
   Load();
-  modes.HojoMode = false;
+  hojo = false;
   Draw();
   const auto segs = canvas.Segments();
   ASSERT_FALSE(segs.empty());
@@ -170,8 +184,11 @@ TEST_F(K4Draw, LinePatterns) {
     d.prnstl.ltype[c.ty][0] = c.kind;
     d.prnstl.ltype[1] = {7, 3, 50, 25, 300};
     d.prnstl.width[2] = c.width;
-    ctx.DispScale = c.scale;
-    d.SetLinePattern(gra, ctx, 2, c.ty);
+    scene::K4Pen pen;
+    pen.width = d.prnstl.width[2] * 0.01;
+    pen.pattern = d.BasePattern(c.ty);
+    pen.aux = c.ty == kK4AuxType;
+    SetK4LinePattern(gra, pen, c.scale);
     ASSERT_EQ(gra.LtypPatN, static_cast<int32_t>(c.want.size())) << c.kind;
     for (size_t i = 0; i < c.want.size(); ++i) EXPECT_NEAR(gra.LtypPat[i], c.want[i], 1e-12) << c.kind << " " << i;
     EXPECT_EQ(gra.LastSeg, 0);
@@ -179,7 +196,9 @@ TEST_F(K4Draw, LinePatterns) {
   // A count past the entry's ten lengths keeps ten.
   TK4Data d;
   d.prnstl.ltype[1] = {7, 1000, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
-  d.SetLinePattern(gra, ctx, 0, 1);
+  scene::K4Pen pen;
+  pen.pattern = d.BasePattern(1);
+  SetK4LinePattern(gra, pen, 10);
   EXPECT_EQ(gra.LtypPatN, 10);
 }
 
@@ -393,7 +412,7 @@ TEST_F(K4Draw, EveryKindOnTheCairoCanvas) {
   TGraph g(ctx, cc);
   cc.BeginScene();
   g.GCls(0xFFFFFFFF);
-  k.GLDrawALL(g, ctx);
+  Paint(g);
   cc.EndScene();
   const Bitmap out = cc.ToBitmap();
   std::map<std::pair<int, int>, int> ink;

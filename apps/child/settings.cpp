@@ -1,4 +1,7 @@
-#include "driver/settings.h"
+#include "settings.h"
+
+#include <algorithm>
+#include <cmath>
 
 #include <iterator>
 #include <string_view>
@@ -8,7 +11,12 @@
 #include "common/text.h"
 #include "common/values.h"
 
-namespace zumen {
+namespace zumen_child {
+
+using zumen::AnsiDecode;
+using zumen::ValBool;
+using zumen::ValFloat;
+using zumen::ValInt;
 
 namespace {
 
@@ -45,15 +53,15 @@ constexpr size_t kLineCount = std::size(kLines);
 
 Settings DefaultSettings(const std::string& appPath) {
   Settings s;
-  s.lb2 = PathToText(appPath);
+  s.lb2 = zumen::PathToText(appPath);
   return s;
 }
 
 bool DatFileOpen(const std::string& name, const std::string& appPath, Settings& s) {
   s = DefaultSettings(appPath);
-  if (!FileExist(name)) return false;
+  if (!zumen::FileExist(name)) return false;
   size_t got = 0;
-  const bool whole = ReadLinesWhile(name, kMaxSettingsBytes, [&](std::string_view raw) {
+  const bool whole = zumen::ReadLinesWhile(name, kMaxSettingsBytes, [&](std::string_view raw) {
     kLines[got++](s, AnsiDecode(raw));
     return got < kLineCount;
   });
@@ -65,4 +73,37 @@ bool DatFileOpen(const std::string& name, const std::string& appPath, Settings& 
   return true;
 }
 
-}  // namespace zumen
+int DpiOfChoice(int32_t cb3) {
+  static constexpr int kDpi[] = {36, 72, 100, 120, 144, 160, 200, 240, 300,
+                                 360, 400, 480, 600, 720, 800, 960, 1000, 1200};
+  if (cb3 == 0) return 0;
+  if (cb3 >= 1 && cb3 <= 18) return kDpi[cb3 - 1];
+  return 300;
+}
+
+void PixelSize(const Settings& s, double& sx, double& sy) {
+  // Rounded in the default rounding mode, which sends halves to even; what
+  // is not a number counts as 0, and every side has at least 10 pixels.
+  const auto side = [](double v) {
+    v = std::isfinite(v) ? std::nearbyint(v) : 0;
+    return v < 10 ? 10.0 : v;
+  };
+  sx = side(ValFloat(s.ed2));
+  sy = side(ValFloat(s.ed3));
+}
+
+ChildSettings ReadChildSettings(const std::string& appFolder) {
+  std::string folder = appFolder;
+  if (!folder.empty() && folder.back() != '/') folder += '/';
+  Settings s;
+  ChildSettings out;
+  out.found = DatFileOpen(folder + kSettingsFileName, folder, s);
+  double sx = 0, sy = 0;
+  PixelSize(s, sx, sy);
+  out.width = static_cast<int>(std::min(sx, 2e9));
+  out.height = static_cast<int>(std::min(sy, 2e9));
+  out.dpi = DpiOfChoice(s.cb3);
+  return out;
+}
+
+}  // namespace zumen_child

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "child_protocol.h"
+#include "protocol.h"
 #include "zumen/zumen.h"
 
 int main(int argc, char** argv) {

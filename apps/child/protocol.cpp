@@ -1,9 +1,10 @@
-#include "child_protocol.h"
+#include "protocol.h"
 
 #include <cstdio>
 #include <filesystem>
 #include <ostream>
 
+#include "settings.h"
 #include "zumen/zumen.h"
 
 namespace zumen_child {
@@ -21,7 +22,7 @@ int RunChild(const std::vector<std::string>& args, const std::string& appFolder,
              std::ostream& err) {
   std::string app = appFolder;
   if (!app.empty() && app.back() != '/') app += '/';
-  const zumen::ChildSettings settings = zumen::ReadChildSettings(app + zumen::kChildSettingsFile);
+  const ChildSettings settings = ReadChildSettings(app);
   for (const std::string& a : args) log << a << '\n';
   if (args.size() != 5) return 0;
   const std::string& src = args[3];

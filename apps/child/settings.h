@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-namespace zumen {
+namespace zumen_child {
 
 struct Settings {
   int32_t Fm1x = 50, Fm1y = 50, Fm1w = 480, Fm1h = 480;
@@ -31,4 +31,20 @@ Settings DefaultSettings(const std::string& appPath);
 // Returns whether the file exists.
 bool DatFileOpen(const std::string& name, const std::string& appPath, Settings& s);
 
-}  // namespace zumen
+// Dots per inch of a resolution choice (line 16); 0 means none.
+int DpiOfChoice(int32_t cb3);
+
+// The pixel size of lines 17 and 18: their numbers rounded, halves to even,
+// at least 10 each.
+void PixelSize(const Settings& s, double& sx, double& sy);
+
+// What the conversion takes from the settings file in the folder appFolder.
+struct ChildSettings {
+  bool found = false;
+  int dpi = 0;  // 0: the picture is width x height pixels
+  int width = 100;
+  int height = 100;
+};
+ChildSettings ReadChildSettings(const std::string& appFolder);
+
+}  // namespace zumen_child

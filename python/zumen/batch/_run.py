@@ -1,0 +1,142 @@
+"""Runs one task per drawing on a Dask cluster or on local threads, retries
+a failed drawing once, and gathers the rows in the order of the drawings."""
+
+import collections
+import concurrent.futures
+import os
+import uuid
+from typing import Any, Callable, Dict, List, Optional
+
+Progress = Optional[Callable[[Dict[str, Any], int, int], None]]
+
+
+def _retry(job: Dict[str, Any], row: Dict[str, Any]) -> bool:
+    # A folder that could not be listed is not tried again by a task.
+    return row["status"] == "failed" and job.get("attempt", 1) == 1 and not job.get("error")
+
+
+def _lost(function: Callable, job: Dict[str, Any], why: str) -> Dict[str, Any]:
+    """The row of a drawing whose task ended without one (its workers died)."""
+    row = function(dict(job, error=why))
+    row["worker"] = None
+    return row
+
+
+class _Results:
+    def __init__(self, total: int, done: int, progress: Progress):
+        self.total = total
+        self.done = done
+        self.progress = progress
+
+    def finished(self, row: Dict[str, Any]) -> None:
+        self.done += 1
+        if self.progress:
+            self.progress(row, self.done, self.total)
+
+
+def run(function: Callable, jobs: List[Dict[str, Any]], rows: List[Optional[Dict[str, Any]]], *,
+        client: Any = None, workers: Optional[int] = None, progress: Progress = None) -> None:
+    """Runs function(job) for every job, putting each final row at
+    rows[job["index"]]; rows already there count as done."""
+    results = _Results(len(rows), sum(r is not None for r in rows), progress)
+    if not jobs:
+        return
+    if client is None:
+        _run_threads(function, jobs, rows, workers or os.cpu_count() or 1, results)
+    else:
+        _run_dask(function, jobs, rows, client, results)
+
+
+def _run_threads(function: Callable, jobs: List[Dict[str, Any]], rows: List, workers: int,
+                 results: _Results) -> None:
+    at_once = max(1, min(workers, len(jobs)))
+    for job in jobs:
+        job.setdefault("at_once", at_once)
+    pool = concurrent.futures.ThreadPoolExecutor(max_workers=workers, thread_name_prefix="zumen")
+    try:
+        pending = {pool.submit(function, job): job for job in jobs}
+        while pending:
+            finished, _ = concurrent.futures.wait(pending, return_when=concurrent.futures.FIRST_COMPLETED)
+            for future in finished:
+                job = pending.pop(future)
+                row = future.result()
+                if _retry(job, row):
+                    again = dict(job, attempt=2)
+                    pending[pool.submit(function, again)] = again
+                    continue
+                rows[job["index"]] = row
+                results.finished(row)
+    finally:
+        # Drawings not yet started are dropped; those in progress finish.
+        pool.shutdown(wait=True, cancel_futures=True)
+
+
+def _run_dask(function: Callable, jobs: List[Dict[str, Any]], rows: List, client: Any,
+              results: _Results) -> None:
+    from distributed import as_completed
+
+    # The cores of each machine are shared among the threads of its workers.
+    host_threads: Dict[str, int] = collections.Counter()
+    for w in client.scheduler_info()["workers"].values():
+        host_threads[w["host"]] += w["nthreads"]
+    for job in jobs:
+        job["host_threads"] = dict(host_threads)
+    token = uuid.uuid4().hex[:12]
+    name = getattr(function, "__name__", "task")
+
+    def key(job: Dict[str, Any]) -> str:
+        return f"zumen-{name}-{token}-{job['index']}-{job.get('attempt', 1)}"
+
+    futures = client.map(function, jobs, key=[key(j) for j in jobs], pure=False, retries=0)
+    by_key = {key(j): j for j in jobs}
+    pending = set(futures)
+    done = as_completed(futures)
+
+    def gathered(batch: List[Any]) -> Dict[Any, Any]:
+        # The rows of a batch of finished tasks in one request to the workers
+        # rather than one each; one by one should a worker be lost meanwhile
+        # (Dask then runs its tasks again elsewhere).
+        finished = [f for f in batch if f.status == "finished"]
+        try:
+            return dict(zip(finished, client.gather(finished))) if finished else {}
+        except Exception:  # noqa: BLE001 - told for each task below
+            values = {}
+            for f in finished:
+                try:
+                    values[f] = f.result()
+                except Exception:  # noqa: BLE001
+                    pass
+            return values
+
+    try:
+        for batch in done.batches():
+            values = gathered(batch)
+            for future in batch:
+                pending.discard(future)
+                job = by_key.pop(future.key)
+                retry = future in values
+                if future in values:
+                    row = values[future]
+                elif future.status == "cancelled":
+                    row = _lost(function, job, "cancelled")
+                else:
+                    # Workers that died with the task as many times as the
+                    # scheduler allows (KilledWorker), or a worker that could
+                    # not run it (zumen not installed there, say).
+                    exc = future.exception()
+                    row = _lost(function, job,
+                                f"the task ended on its worker without a result ({type(exc).__name__}: {exc})")
+                if retry and _retry(job, row):
+                    again = dict(job, attempt=2)
+                    f = client.submit(function, again, key=key(again), pure=False, retries=0)
+                    by_key[key(again)] = again
+                    pending.add(f)
+                    done.add(f)
+                    continue
+                rows[job["index"]] = row
+                results.finished(row)
+                future.release()
+    finally:
+        if pending:
+            # Stopped early: drawings not yet started are dropped.
+            client.cancel(list(pending))
