@@ -94,6 +94,11 @@ std::string CheckFit(const std::string& text) {
   return {};
 }
 
+std::string CheckRasteriser(const std::string& text) {
+  if (!RasteriserFromName(text)) return "takes zumen or cairo, not \"" + text + "\"";
+  return {};
+}
+
 bool ParseSize(const std::string& text, int& w, int& h) {
   unsigned long long a = 0, b = 0;
   char x = 0, extra = 0;
@@ -117,6 +122,13 @@ std::optional<zumen::Fit> FitFromName(const std::string& text) {
   const std::string t = Lower(text);
   if (t == "paper") return zumen::Fit::Paper;
   if (t == "extents") return zumen::Fit::Extents;
+  return std::nullopt;
+}
+
+std::optional<zumen::Rasteriser> RasteriserFromName(const std::string& text) {
+  const std::string t = Lower(text);
+  if (t == "zumen") return zumen::Rasteriser::Zumen;
+  if (t == "cairo") return zumen::Rasteriser::Cairo;
   return std::nullopt;
 }
 

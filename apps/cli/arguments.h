@@ -20,11 +20,13 @@ std::string CheckOutputType(const std::string& text);
 std::string CheckFormat(const std::string& text);
 std::string CheckBackground(const std::string& text);
 std::string CheckFit(const std::string& text);
+std::string CheckRasteriser(const std::string& text);
 
 // WIDTHxHEIGHT in pixels.
 bool ParseSize(const std::string& text, int& w, int& h);
 std::optional<zumen::Background> BackgroundFromName(const std::string& text);
 std::optional<zumen::Fit> FitFromName(const std::string& text);
+std::optional<zumen::Rasteriser> RasteriserFromName(const std::string& text);
 
 // "bmp|png|jpg|..." from the library's list of output types (separator between).
 std::string OutputTypeChoices(const std::string& separator = "|");
