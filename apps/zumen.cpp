@@ -127,6 +127,11 @@ int main(int argc, char** argv) try {
       ->type_name("WHAT")
       ->check(Check(CheckFit));
   convert->add_flag("--monochrome", c.monochrome, "Every entity in one colour, for printing");
+  convert->add_option("--rasteriser", c.rasteriser,
+                      "What draws the thin strokes of raster pictures: zumen (default: its own rasteriser, exact "
+                      "coverage, faster on dense drawings) or cairo (Cairo's stroking, for comparison)")
+      ->type_name("WHICH")
+      ->check(Check(CheckRasteriser));
   convert->add_option("--quality", c.quality, "JPEG and WebP quality, 1-100 (default: JPEG 90, WebP lossless)")
       ->type_name("N")
       ->check(Check(CheckQuality));

@@ -99,6 +99,13 @@ zumen::Fit FitNamed(const std::string& name) {
   throw py::value_error("fit: takes paper or extents, not \"" + name + "\"");
 }
 
+zumen::Rasteriser RasteriserNamed(const std::string& name) {
+  const std::string n = Lower(name);
+  if (n == "zumen") return zumen::Rasteriser::Zumen;
+  if (n == "cairo") return zumen::Rasteriser::Cairo;
+  throw py::value_error("rasteriser: takes zumen or cairo, not \"" + name + "\"");
+}
+
 // Sets one rendering option from a keyword argument.
 void SetOption(zumen::RenderOptions& o, const std::string& k, const py::handle& value) {
   if (k == "dpi") {
@@ -141,6 +148,8 @@ void SetOption(zumen::RenderOptions& o, const std::string& k, const py::handle& 
     if (!value.is_none()) o.encoder.quality = py::cast<int>(value);
   } else if (k == "threads") {
     o.threads = py::cast<int>(value);
+  } else if (k == "rasteriser") {
+    o.rasteriser = RasteriserNamed(py::cast<std::string>(value));
   } else if (k == "layers") {
     if (value.is_none()) {
       o.layers.reset();
@@ -256,6 +265,7 @@ const char* const kOptionsDoc =
     "background ('drawing', 'white', 'black', 'transparent'), frame (True), fit ('paper', 'extents'),\n"
     "monochrome (False), auxiliary_lines (True), fonts_config, reference_file, reference_folder,\n"
     "quality (JPEG and WebP, 1-100), threads (0: one for each core),\n"
+    "rasteriser ('zumen', 'cairo': what draws thin strokes of raster pictures),\n"
     "layers (layer numbers 0-255 to draw; None: the drawing's own choice).";
 
 std::string Doc(const std::string& text) { return text + "\n\n" + kOptionsDoc; }

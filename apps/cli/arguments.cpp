@@ -95,6 +95,11 @@ std::string CheckFit(const std::string& text) {
   return {};
 }
 
+std::string CheckRasteriser(const std::string& text) {
+  if (!RasteriserFromName(text)) return "takes zumen or cairo, not \"" + text + "\"";
+  return {};
+}
+
 bool ParseSize(const std::string& text, int& w, int& h) {
   unsigned long long a = 0, b = 0;
   char x = 0, extra = 0;
@@ -152,6 +157,13 @@ std::string CheckLayers(const std::string& text) {
   if (ParseLayers(text)) return {};
   return "takes layers separated by commas, each G-L (layer L of group G) or G (a whole group), G and L hex "
          "digits 0-F, such as 0,1-2,A-F; not \"" + text + "\"";
+}
+
+std::optional<zumen::Rasteriser> RasteriserFromName(const std::string& text) {
+  const std::string t = Lower(text);
+  if (t == "zumen") return zumen::Rasteriser::Zumen;
+  if (t == "cairo") return zumen::Rasteriser::Cairo;
+  return std::nullopt;
 }
 
 std::string OutputTypeChoices(const std::string& separator) {

@@ -22,6 +22,7 @@ std::string CheckFormat(const std::string& text);
 std::string CheckBackground(const std::string& text);
 std::string CheckFit(const std::string& text);
 std::string CheckLayers(const std::string& text);
+std::string CheckRasteriser(const std::string& text);
 
 // WIDTHxHEIGHT in pixels.
 bool ParseSize(const std::string& text, int& w, int& h);
@@ -32,6 +33,7 @@ std::optional<zumen::Fit> FitFromName(const std::string& text);
 // of group G), G and L hexadecimal digits 0-F in either case. Nothing for a
 // list that is empty or has an item of another form.
 std::optional<std::vector<int>> ParseLayers(const std::string& text);
+std::optional<zumen::Rasteriser> RasteriserFromName(const std::string& text);
 
 // "bmp|png|jpg|..." from the library's list of output types (separator between).
 std::string OutputTypeChoices(const std::string& separator = "|");

@@ -35,6 +35,7 @@ std::optional<int> MakeSettings(const ConvertArgs& a, ConvertSettings& s, std::o
   }
   if (a.background) s.render.background = *BackgroundFromName(*a.background);
   if (a.fit) s.render.fit = *FitFromName(*a.fit);
+  if (a.rasteriser) s.render.rasteriser = *RasteriserFromName(*a.rasteriser);
   s.render.frame = !a.no_frame;
   s.render.monochrome = a.monochrome;
   s.render.encoder.quality = a.quality;

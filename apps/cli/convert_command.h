@@ -29,6 +29,7 @@ struct ConvertArgs {
   unsigned long long max_side = 0;    // 0: the library's default
   std::optional<std::string> background;
   std::optional<std::string> fit;
+  std::optional<std::string> rasteriser;
   bool no_frame = false;
   bool monochrome = false;
   std::optional<int> quality;

@@ -134,6 +134,13 @@ enum class Background { Drawing, White, Black, Transparent };
 // lie off their paper, and for previews).
 enum class Fit { Paper, Extents };
 
+// What draws the thin strokes (up to 4 pixels wide) of raster pictures:
+// zumen's own rasteriser, which gives each pixel the exact share of it the
+// stroke covers and draws dense drawings several times faster, or Cairo,
+// which draws everything else in either case. The two pictures differ by a
+// few levels along the edges of strokes. SVG and PDF pages are Cairo's.
+enum class Rasteriser { Zumen, Cairo };
+
 struct EncoderOptions {
   // JPEG and WebP quality, 1..100. Empty: JPEG at 90, WebP lossless.
   std::optional<int> quality;
@@ -181,11 +188,14 @@ struct RenderOptions {
   std::string reference_file;
   std::string reference_folder;
   EncoderOptions encoder;
-  // Threads that draw and encode one raster picture: a large picture is
-  // drawn in strips of rows side by side and its PNG or TIFF data deflated
-  // in parallel. 0: one for each core; a batch converting several drawings
-  // at once gives each its share of the cores.
+  // Threads that draw and encode one raster picture: its tiles of 256 x 256
+  // pixels are drawn side by side and its PNG or TIFF data deflated in
+  // parallel; the picture is the same whatever the number. 0: one for each
+  // core; a batch converting several drawings at once gives each its share
+  // of the cores.
   int threads = 0;
+  // What draws the thin strokes of raster pictures (see Rasteriser).
+  Rasteriser rasteriser = Rasteriser::Zumen;
   // The layers drawn, by number (layer group x 16 + layer, 0..255). Empty:
   // the drawing's own choice, its hidden layers left out. Given: exactly
   // these layers are drawn, hidden ones among them; display-only layers keep

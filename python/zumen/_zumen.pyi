@@ -9,6 +9,7 @@ import numpy.typing
 _Path = Union[str, bytes, os.PathLike[str], os.PathLike[bytes]]
 _Background = Literal["drawing", "white", "black", "transparent"]
 _Fit = Literal["paper", "extents"]
+_Rasteriser = Literal["zumen", "cairo"]
 
 __version__: str
 formats: Tuple[str, ...]
@@ -69,6 +70,7 @@ class Drawing:
         reference_folder: _Path = ...,
         quality: Optional[int] = ...,
         threads: int = ...,
+        rasteriser: _Rasteriser = ...,
         layers: Optional[Sequence[int]] = ...,
     ) -> numpy.typing.NDArray[numpy.uint8]: ...
     def save(self, path: _Path, format: Optional[str] = None, **options: Any) -> SaveResult: ...

@@ -340,7 +340,7 @@ RenderResult RenderWith(const Drawing& d, const RenderOptions& asked, const Outp
   const auto start = std::chrono::steady_clock::now();
   const LoadedDrawing& loaded = d.impl().loaded;
   // Every context of this picture sees the same moment: a picture drawn in
-  // bands is drawn once for each band, and its date texts must agree.
+  // bands may be drawn once for each band, and its date texts must agree.
   const FixedClock now(SystemClock().Now());
   ConversionContext ctx;
   SetUpContext(loaded, options, ctx, &now);
@@ -385,8 +385,10 @@ RenderResult RenderWith(const Drawing& d, const RenderOptions& asked, const Outp
   }
   // Every band or strip of the picture draws on a canvas of its own, with a
   // view of its own, from the one context set up above, which drawing only
-  // reads. Diagnostics are those of the first drawing: further bands draw
-  // the same entities again. The drawing time is the time while any drawing
+  // reads (a banded picture whose drawing is too large to record is drawn
+  // again for every band). The canvas draws what it recorded at the end of
+  // the scene. Diagnostics are those of the first drawing: further bands
+  // draw the same entities again. The drawing time is the time while any drawing
   // went on.
   std::atomic<int> passes{0};
   std::mutex spansLock;
@@ -403,6 +405,7 @@ RenderResult RenderWith(const Drawing& d, const RenderOptions& asked, const Outp
       DiagnosticSink ignored;
       DrawOnCanvas(loaded, ctx, drawn, canvas, ignored);
     }
+    canvas.EndScene();
     const std::lock_guard<std::mutex> lock(spansLock);
     spans.emplace_back(from, Milliseconds(painting));
   });
@@ -423,8 +426,9 @@ RenderResult RenderWith(const Drawing& d, const RenderOptions& asked, const Outp
   r.diagnostics = diag.List();
   r.window = Box{firstView.DispX1, firstView.DispY1, firstView.DispX2, firstView.DispY2};
   r.scale = firstView.DispScale;
+  drawing += target->DrawingOutsideMs();
   r.draw_ms = before + drawing;
-  r.save_ms = Milliseconds(painting) - drawing;
+  r.save_ms = std::max(0.0, Milliseconds(painting) - drawing);
   r.width = width;
   r.height = height;
   return r;

@@ -6,14 +6,12 @@
 #include <cmath>
 
 #include "canvas/text_engine.h"
+#include "raster/dash_pattern.h"
+#include "raster/path_clip.h"
 
 namespace zumen {
 
 namespace {
-
-// Cairo keeps device coordinates in 24.8 fixed point: beyond about ±8 million
-// pixels they wrap around. Paths reaching past this are clipped first.
-constexpr double kSafeDeviceCoord = 1 << 22;
 
 void SetSourceArgb(cairo_t* cr, uint32_t argb, double opacity) {
   cairo_set_source_rgba(cr, ((argb >> 16) & 0xFF) / 255.0, ((argb >> 8) & 0xFF) / 255.0, (argb & 0xFF) / 255.0,
@@ -51,71 +49,10 @@ cairo_surface_t* SurfaceFrom(const Bitmap& bmp, int x0, int y0, int x1, int y1) 
   return s;
 }
 
-struct DevicePoint {
-  double x, y;
-};
-
 // A point in user space given in double precision.
 struct UserPoint {
   double X, Y;
 };
-
-// Liang–Barsky clip of a segment to a box; false when nothing of it is inside.
-bool ClipSegment(DevicePoint& a, DevicePoint& b, double x0, double y0, double x1, double y1) {
-  double t0 = 0, t1 = 1;
-  const double dx = b.x - a.x, dy = b.y - a.y;
-  const double p[4] = {-dx, dx, -dy, dy};
-  const double q[4] = {a.x - x0, x1 - a.x, a.y - y0, y1 - a.y};
-  for (int i = 0; i < 4; ++i) {
-    if (p[i] == 0) {
-      if (q[i] < 0) return false;
-      continue;
-    }
-    const double t = q[i] / p[i];
-    if (p[i] < 0) {
-      t0 = std::max(t0, t);
-    } else {
-      t1 = std::min(t1, t);
-    }
-    if (t0 > t1) return false;
-  }
-  const DevicePoint a0 = a;
-  a = {a0.x + t0 * dx, a0.y + t0 * dy};
-  b = {a0.x + t1 * dx, a0.y + t1 * dy};
-  return true;
-}
-
-// Sutherland–Hodgman clip of a closed polygon to a box. For points inside the
-// box the winding number is kept, so the non-zero fill is unchanged there.
-std::vector<DevicePoint> ClipPolygon(std::vector<DevicePoint> poly, double x0, double y0, double x1, double y1) {
-  auto clipEdge = [&poly](auto inside, auto cross) {
-    std::vector<DevicePoint> out;
-    const size_t n = poly.size();
-    for (size_t i = 0; i < n; ++i) {
-      const DevicePoint& cur = poly[i];
-      const DevicePoint& prev = poly[(i + n - 1) % n];
-      const bool ci = inside(cur), pi = inside(prev);
-      if (ci != pi) out.push_back(cross(prev, cur));
-      if (ci) out.push_back(cur);
-    }
-    poly.swap(out);
-  };
-  auto atX = [](double x) {
-    return [x](const DevicePoint& a, const DevicePoint& b) {
-      return DevicePoint{x, a.y + (b.y - a.y) * (x - a.x) / (b.x - a.x)};
-    };
-  };
-  auto atY = [](double y) {
-    return [y](const DevicePoint& a, const DevicePoint& b) {
-      return DevicePoint{a.x + (b.x - a.x) * (y - a.y) / (b.y - a.y), y};
-    };
-  };
-  clipEdge([x0](const DevicePoint& p) { return p.x >= x0; }, atX(x0));
-  clipEdge([x1](const DevicePoint& p) { return p.x <= x1; }, atX(x1));
-  clipEdge([y0](const DevicePoint& p) { return p.y >= y0; }, atY(y0));
-  clipEdge([y1](const DevicePoint& p) { return p.y <= y1; }, atY(y1));
-  return poly;
-}
 
 bool SizeIsPositive(int width, int height, std::string& error) {
   if (width > 0 && height > 0) return true;
@@ -173,8 +110,8 @@ CairoCanvas::~CairoCanvas() {
 void CairoCanvas::ResetContext() {
   if (cr_) cairo_destroy(cr_);
   cr_ = cairo_create(surface_);
-  if (clipY0_ < clipY1_) {
-    cairo_rectangle(cr_, 0, clipY0_, width_, clipY1_ - clipY0_);
+  if (!clip_.empty()) {
+    cairo_rectangle(cr_, clip_.x0, clip_.y0, clip_.x1 - clip_.x0, clip_.y1 - clip_.y0);
     cairo_clip(cr_);
   }
   cairo_set_line_cap(cr_, CAIRO_LINE_CAP_ROUND);
@@ -261,33 +198,11 @@ void CairoCanvas::SetTransform(const Matrix& m) {
 void CairoCanvas::ApplyStroke(double opacity) {
   SetSourceArgb(cr_, strokeColor_, opacity);
   cairo_set_line_width(cr_, strokeWidth_);
-  // Dash lengths in line widths. Round caps add half a width at each end of
-  // every dash, so the dash is shortened and the gap lengthened by one width:
-  // the pattern looks as long as it says and a dot stays a dot.
-  static constexpr double kDash[] = {3, 1};
-  static constexpr double kDot[] = {1, 1};
-  static constexpr double kDashDot[] = {3, 1, 1, 1};
-  static constexpr double kDashDotDot[] = {3, 1, 1, 1, 1, 1};
-  const double* pattern = nullptr;
-  int count = 0;
-  switch (dash_) {
-    case DashStyle::Solid: break;
-    case DashStyle::Dash: pattern = kDash; count = 2; break;
-    case DashStyle::Dot: pattern = kDot; count = 2; break;
-    case DashStyle::DashDot: pattern = kDashDot; count = 4; break;
-    case DashStyle::DashDotDot: pattern = kDashDotDot; count = 6; break;
-  }
-  if (!pattern) {
+  double d[6];
+  const int count = DashPattern(dash_, strokeWidth_, d);
+  if (count == 0) {
     cairo_set_dash(cr_, nullptr, 0, 0);
     return;
-  }
-  const double unit = std::max(strokeWidth_, 1.0);
-  double d[6];
-  for (int i = 0; i < count; i += 2) {
-    const double on = pattern[i] * unit;
-    const double shortened = std::max(on - strokeWidth_, 0.01);  // Cairo skips some empty dashes
-    d[i] = shortened;
-    d[i + 1] = pattern[i + 1] * unit + (on - shortened);
   }
   cairo_set_dash(cr_, d, count, 0);
 }
@@ -330,17 +245,9 @@ void CairoCanvas::PathPoints(const Point* pts, size_t n, bool closed) {
       cairo_close_path(cr_);
     }
   } else {
-    bool open = false;
-    for (size_t i = 1; i < dev.size(); ++i) {
-      DevicePoint a = dev[i - 1], b = dev[i];
-      if (!ClipSegment(a, b, x0, y0, x1, y1)) {
-        open = false;
-        continue;
-      }
-      const bool startCut = a.x != dev[i - 1].x || a.y != dev[i - 1].y;
-      if (!open || startCut) cairo_move_to(cr_, a.x, a.y);
-      cairo_line_to(cr_, b.x, b.y);
-      open = b.x == dev[i].x && b.y == dev[i].y;
+    for (const std::vector<DevicePoint>& piece : ClipOpenPath(dev, x0, y0, x1, y1)) {
+      cairo_move_to(cr_, piece[0].x, piece[0].y);
+      for (size_t i = 1; i < piece.size(); ++i) cairo_line_to(cr_, piece[i].x, piece[i].y);
     }
   }
   // Back to the user transform; the path, already in device space, stays.
@@ -534,9 +441,29 @@ void CairoCanvas::Retarget(cairo_surface_t* surface, int x, int y) {
 }
 
 void CairoCanvas::ClipRows(int y0, int y1) {
-  clipY0_ = y0;
-  clipY1_ = y1;
-  ResetContext();
+  if (y0 < y1) {
+    ClipRect({0, y0, width_, y1});
+  } else {
+    ClipRect({});
+  }
+}
+
+void CairoCanvas::ClipRect(const PixelRect& r) {
+  clip_ = r;
+  if (cairo_status(cr_) != CAIRO_STATUS_SUCCESS) {
+    ResetContext();
+    return;
+  }
+  // A new clip on the context as it is: making a new context for every
+  // tile would cost more than the tile's few figures.
+  cairo_identity_matrix(cr_);
+  cairo_reset_clip(cr_);
+  if (!clip_.empty()) {
+    cairo_new_path(cr_);
+    cairo_rectangle(cr_, clip_.x0, clip_.y0, clip_.x1 - clip_.x0, clip_.y1 - clip_.y0);
+    cairo_clip(cr_);
+  }
+  SetTransform(transform_);
 }
 
 Bitmap CairoCanvas::ToBitmap() const {

@@ -11,6 +11,7 @@
 
 #include "canvas/canvas.h"
 #include "codecs/pixel_view.h"
+#include "raster/pixel_rect.h"
 
 typedef struct _cairo cairo_t;
 typedef struct _cairo_surface cairo_surface_t;
@@ -100,6 +101,13 @@ class CairoCanvas final : public Canvas {
   // row does not depend on the other rows, so the picture is the one a
   // single canvas draws.
   void ClipRows(int y0, int y1);
+  // Draws from now on only inside the rectangle of the surface's pixels; an
+  // empty one: everywhere. A figure the rectangle cuts may come out of
+  // Cairo's scan conversion a few levels different near the cut than
+  // uncut. Cairo keeps the clip of a drawing on the surface object while it
+  // composites: canvases that draw at once from several threads, each with a
+  // clip of its own, need surface objects of their own (over the same pixels).
+  void ClipRect(const PixelRect& r);
   // The surface drawn on, for further canvases on it.
   cairo_surface_t* Surface() const { return surface_; }
 
@@ -123,7 +131,7 @@ class CairoCanvas final : public Canvas {
   cairo_t* cr_ = nullptr;
   int width_ = 0;
   int height_ = 0;
-  int clipY0_ = 0, clipY1_ = 0;  // rows drawn on; empty: all
+  PixelRect clip_;  // pixels drawn on; empty: all
 
   uint32_t strokeColor_ = 0xFF000000;
   double strokeWidth_ = 1;

@@ -243,15 +243,18 @@ void ShowGlyphMasked(cairo_t* cr, const cairo_glyph_t& g) {
     x1 = std::max(x1, x + dox);
     y1 = std::max(y1, y + doy);
   }
-  // Two pixels of room: the ink box is measured, the glyph's image is placed
-  // at its rounded origin.
+  // Room around the ink box: two pixels, as the glyph's image is placed at
+  // its rounded origin, and a quarter of the box's larger side, as the box
+  // Cairo gives for a synthesised oblique or bold glyph may leave out part
+  // of its slant or its added weight (which the mask would then cut off).
   constexpr double kMaxMaskSide = 8192;
   if (!(x1 - x0 < kMaxMaskSide && y1 - y0 < kMaxMaskSide) || !(std::fabs(x0) < 1e9 && std::fabs(y0) < 1e9)) {
     cairo_show_glyphs(cr, &g, 1);  // beyond any mask: as Cairo draws it
     return;
   }
-  const double px0 = std::floor(x0) - 2, py0 = std::floor(y0) - 2;
-  const int w = static_cast<int>(std::ceil(x1) + 2 - px0), h = static_cast<int>(std::ceil(y1) + 2 - py0);
+  const double room = 2 + std::ceil(std::max(x1 - x0, y1 - y0) / 4);
+  const double px0 = std::floor(x0) - room, py0 = std::floor(y0) - room;
+  const int w = static_cast<int>(std::ceil(x1) + room - px0), h = static_cast<int>(std::ceil(y1) + room - py0);
   cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A8, w, h);
   if (cairo_surface_status(mask) != CAIRO_STATUS_SUCCESS) {
     cairo_surface_destroy(mask);
@@ -518,6 +521,37 @@ std::string TextEngine::FamilyFor(const FontSpec& font, char32_t c) {
   return g.font >= 0 ? FamilyOf(e->sorted->fonts[g.font]) : std::string();
 }
 
+namespace {
+
+void ReportMissing(DiagnosticSink* sink, char32_t c) {
+  char code[16];
+  std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
+  sink->Add("glyph-missing", code);
+}
+
+}  // namespace
+
+TextEngine::Extent TextEngine::Measure(const FontSpec& font, const std::u16string& text, bool report) {
+  Extent x;
+  if (text.empty() || !(font.sizePx > 0)) return x;
+  FontEntry* e = impl_->Lookup(font);
+  if (e->Count() == 0) return x;
+  DiagnosticSink* sink = report ? impl_->diagnostics : nullptr;
+  if (sink && e->fellBack && impl_->reportedFamilies.insert(font.family).second)
+    sink->Add("font-fallback", QuotedText(font.family) + " drawn with " + e->standIn);
+  const double size = font.sizePx;
+  for (char32_t c : CodePoints(text)) {
+    const GlyphRef& g = impl_->Glyph(*e, c);
+    if (g.font < 0) continue;
+    if (g.missing && sink) ReportMissing(sink, c);
+    x.advance += g.advance * size;
+  }
+  x.drawn = true;
+  x.ascent = e->ascent * size;
+  x.descent = e->descent * size;
+  return x;
+}
+
 void TextEngine::Draw(cairo_t* cr, const FontSpec& font, double left, double top,
                       const std::u16string& text, uint32_t argb, double opacity) {
   if (text.empty() || !(font.sizePx > 0)) return;
@@ -552,11 +586,7 @@ void TextEngine::Draw(cairo_t* cr, const FontSpec& font, double left, double top
   for (char32_t c : CodePoints(text)) {
     const GlyphRef& g = impl_->Glyph(*e, c);
     if (g.font < 0) continue;
-    if (g.missing && sink) {
-      char code[16];
-      std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
-      sink->Add("glyph-missing", code);
-    }
+    if (g.missing && sink) ReportMissing(sink, c);
     if (g.font != current) {
       run.Show(cr);
       const std::lock_guard<std::mutex> lock(FontLock());

@@ -40,6 +40,19 @@ class TextEngine {
   void Draw(cairo_t* cr, const FontSpec& font, double left, double top,
             const std::u16string& text, uint32_t argb, double opacity);
 
+  // Where Draw would put the text, without drawing it: the pen's advance
+  // from `left` and the font's ascent and descent, in pixels of the font's
+  // size (glyphs may reach somewhat beyond); drawn false when Draw would draw
+  // nothing. With report, what Draw would report to the diagnostics is
+  // reported (once per family for a fall-back, as Draw does): a canvas that
+  // draws each text in several pieces reports it here once and draws the
+  // pieces with engines that have no diagnostics.
+  struct Extent {
+    bool drawn = false;
+    double advance = 0, ascent = 0, descent = 0;
+  };
+  Extent Measure(const FontSpec& font, const std::u16string& text, bool report);
+
   // The family of the font that draws most characters of the requested font (for
   // diagnostics and tests), in UTF-8.
   std::string PrimaryFamily(const FontSpec& font);

@@ -4,22 +4,21 @@
 #include <cairo-svg.h>
 #include <cairo.h>
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <exception>
 #include <iterator>
 #include <map>
-#include <mutex>
 #include <new>
 #include <random>
 #include <string_view>
 
 #include "canvas/cairo_canvas.h"
+#include "canvas/tiled_canvas.h"
 #include "codecs/deflate.h"
 #include "codecs/image_io.h"
 #include "codecs/row_encoder.h"
@@ -46,6 +45,9 @@ ImageFormat CodecFormat(OutputType t) {
 // drawn in bands (GIF takes its palette from the whole image; WebP's sides
 // are short anyway): 1 GiB of bitmap.
 constexpr uint64_t kMaxWholePixels = uint64_t{1} << 28;
+
+// The largest band of whole tile rows: 256 rows of 262,144 pixels.
+constexpr uint64_t kMaxTileRowBytes = uint64_t{256} << 20;
 
 // A file written through a temporary file beside it that is renamed over it
 // once complete; removed should anything fail before (or a signal stop the
@@ -126,43 +128,6 @@ class PixelsWriter final : public RowEncoder {
   std::string error_;
 };
 
-// The memory of a picture's bitmap, mapped for it alone and, where the system
-// allows, in pages of 2 MiB: a bitmap is written once from one end to the
-// other, and the first touch of each small page costs more than clearing it.
-struct MappedPixels {
-  void* data;
-  size_t bytes;
-};
-
-const cairo_user_data_key_t kMappedPixels{};
-
-void Unmap(void* mapped) {
-  auto* m = static_cast<MappedPixels*>(mapped);
-  ::munmap(m->data, m->bytes);
-  delete m;
-}
-
-// An ARGB32 image surface of width x height pixels, transparent black.
-cairo_surface_t* MappedSurface(int width, int height) {
-  const int stride = cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, width);
-  const size_t bytes = static_cast<size_t>(stride) * static_cast<size_t>(height);
-  if (stride <= 0 || width > CairoCanvas::kMaxSide || height > CairoCanvas::kMaxSide) {
-    return cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);  // Cairo's own error
-  }
-  void* data = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (data == MAP_FAILED) return cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
-  ::madvise(data, bytes, MADV_HUGEPAGE);
-  cairo_surface_t* s = cairo_image_surface_create_for_data(static_cast<unsigned char*>(data), CAIRO_FORMAT_ARGB32,
-                                                           width, height, stride);
-  auto* mapped = new MappedPixels{data, bytes};
-  if (cairo_surface_set_user_data(s, &kMappedPixels, mapped, Unmap) != CAIRO_STATUS_SUCCESS) {
-    Unmap(mapped);
-    cairo_surface_destroy(s);
-    return cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
-  }
-  return s;
-}
-
 // Hands encoded bytes to a memory or file output.
 std::string Deliver(const Output& output, std::vector<uint8_t> bytes) {
   if (output.kind() == Output::Kind::Memory) {
@@ -187,22 +152,24 @@ std::string EncoderFailure(const RowEncoder& encoder, const FileOutput* file) {
   return encoder.error();
 }
 
-// A Cairo image surface of the whole picture, delivered encoded or as
-// straight RGBA pixels.
+StrokeRasteriser StrokesOf(const RenderOptions& options) {
+  return options.rasteriser == Rasteriser::Cairo ? StrokeRasteriser::Cairo : StrokeRasteriser::Zumen;
+}
+
+// A picture in one bitmap, drawn in tiles on every thread, delivered encoded
+// or as straight RGBA pixels.
 class RasterTarget final : public PictureTarget {
  public:
-  RasterTarget(std::unique_ptr<CairoCanvas> canvas, const Output& output, OutputType type,
+  RasterTarget(std::unique_ptr<TiledCanvas> canvas, const Output& output, OutputType type,
                const RenderOptions& options)
       : canvas_(std::move(canvas)),
         output_(output),
         type_(type),
         encode_(EncodeSettingsOf(options)),
-        threads_(ThreadsFor(options.threads)),
-        fontConfig_(options.fonts_config),
         cancelled_(options.cancelled) {}
 
   std::string Paint(const std::function<void(Canvas&)>& draw) override {
-    DrawInStrips(draw);
+    draw(*canvas_);
     if (cancelled_ && cancelled_()) return std::string(kCancelledMessage);
     const PixelView v = canvas_->Pixels();
     if (output_.kind() == Output::Kind::Pixels) {
@@ -228,81 +195,18 @@ class RasterTarget final : public PictureTarget {
   }
 
  private:
-  // Large pictures are drawn in strips of rows, each on a canvas over the one
-  // bitmap clipped to its rows (the whole drawing each time: Cairo skips what
-  // falls outside them), by as many threads as there are strips and threads
-  // to spare; small ones, where starting threads and their fonts would cost
-  // more than it saves, in one piece. The strips follow from the picture's
-  // size alone, never from the number of threads, so the picture is the same
-  // whatever that number: what Cairo draws across a strip's edge (a polygon
-  // it clips there) may differ in its last bit from what it draws in one
-  // piece, but it is the same edge for every number of threads.
-  void DrawInStrips(const std::function<void(Canvas&)>& draw) {
-    const int width = canvas_->Width(), height = canvas_->Height();
-    const int strips = StripsOf(width, height);
-    if (strips <= 1) {
-      draw(*canvas_);
-      return;
-    }
-    const int workers = std::min(strips, threads_);
-    // Every further worker draws on a surface object of its own over the same
-    // pixels: Cairo keeps the clip of a drawing in progress on the surface
-    // object, so threads sharing one would take each other's clip.
-    cairo_surface_t* main = canvas_->Surface();
-    cairo_surface_flush(main);
-    std::vector<std::unique_ptr<CairoCanvas>> others;
-    for (int i = 1; i < workers; ++i) {
-      cairo_surface_t* own = cairo_image_surface_create_for_data(
-          cairo_image_surface_get_data(main), CAIRO_FORMAT_ARGB32, width, height, cairo_image_surface_get_stride(main));
-      CairoCanvasOrError made = CairoCanvas::CreateOn(own, width, height);
-      cairo_surface_destroy(own);
-      if (!made.canvas) break;  // fewer workers, as many as there are canvases
-      made.canvas->SetFontConfigFile(fontConfig_);
-      others.push_back(std::move(made.canvas));
-    }
-    const auto canvasOf = [&](size_t i) -> CairoCanvas& { return i == 0 ? *canvas_ : *others[i - 1]; };
-    std::exception_ptr failure;
-    std::mutex failureLock;
-    RunParallel(static_cast<size_t>(strips), static_cast<int>(others.size()) + 1, [&](size_t strip, size_t worker) {
-      CairoCanvas& c = canvasOf(worker);
-      const int s = static_cast<int>(strip);
-      c.ClipRows(static_cast<int>(int64_t{height} * s / strips), static_cast<int>(int64_t{height} * (s + 1) / strips));
-      try {
-        draw(c);
-      } catch (...) {
-        const std::lock_guard<std::mutex> lock(failureLock);
-        if (!failure) failure = std::current_exception();
-      }
-      c.EndScene();
-    });
-    others.clear();
-    cairo_surface_mark_dirty(main);
-    canvas_->ClipRows(0, 0);
-    if (failure) std::rethrow_exception(failure);
-  }
-
-  // The strips of a picture: one for every kPixelsPerStrip pixels, at most
-  // kMaxStrips (each strip draws the whole drawing again).
-  static int StripsOf(int width, int height) {
-    const uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
-    return static_cast<int>(std::min<uint64_t>({kMaxStrips, pixels / kPixelsPerStrip, static_cast<uint64_t>(height)}));
-  }
-  static constexpr uint64_t kPixelsPerStrip = uint64_t{1} << 21;
-  static constexpr uint64_t kMaxStrips = 2;
-
-  std::unique_ptr<CairoCanvas> canvas_;
+  std::unique_ptr<TiledCanvas> canvas_;
   Output output_;
   OutputType type_;
   EncodeSettings encode_;
-  int threads_;
-  std::string fontConfig_;
   std::function<bool()> cancelled_;
 };
 
-// A picture too large for one bitmap: drawn in bands of rows (and, wider
-// than a Cairo surface, in tiles side by side), each band encoded as soon as
-// it is drawn. The tiles are surfaces over one band buffer, so the encoder
-// reads whole rows.
+// A picture too large for one bitmap: drawn in bands of rows, each encoded
+// as soon as it is drawn. The drawing is recorded once and every band drawn
+// from the recording, its tiles those of the whole picture's grid, so a band
+// holds the whole picture's rows; a recording that would grow too large is
+// given up, and the drawing is then drawn anew into each band.
 class BandedTarget final : public PictureTarget {
  public:
   BandedTarget(const Output& output, OutputType type, int width, int height, const RenderOptions& options,
@@ -314,6 +218,8 @@ class BandedTarget final : public PictureTarget {
         alpha_(options.background == Background::Transparent),
         encode_(EncodeSettingsOf(options)),
         banding_(banding),
+        threads_(ThreadsFor(options.threads)),
+        strokes_(StrokesOf(options)),
         fontConfig_(options.fonts_config),
         cancelled_(options.cancelled) {}
 
@@ -338,67 +244,51 @@ class BandedTarget final : public PictureTarget {
     }
     if (!encoder->error().empty()) return Failed(*encoder, file.get());
 
-    const int margin = std::max(0, banding_.margin);
     // Bands of about band_bytes of bitmap whatever the picture's shape, in
-    // whole units of rows (one row at least), no taller than a surface holds
-    // with its margins.
+    // whole rows of tiles (one at least), so that every tile is drawn as in
+    // the whole picture; for rows so wide that a row of tiles would take more
+    // than kMaxTileRowBytes, whole units of the encoder's rows (one row at
+    // least).
     const uint64_t rowBytes = uint64_t{4} * static_cast<uint64_t>(width_);
-    const uint64_t unit = static_cast<uint64_t>(BandRowUnit(width_));
-    const uint64_t room = std::max<int64_t>(0, int64_t{CairoCanvas::kMaxSide} - 2 * int64_t{margin});
-    const uint64_t tallest = std::max<uint64_t>(unit, room / unit * unit);
-    const uint64_t rows = std::clamp<uint64_t>(banding_.band_bytes / rowBytes / unit * unit, unit, tallest);
+    uint64_t unit = static_cast<uint64_t>(BandRowUnit(width_));
+    if (rowBytes * TiledCanvas::kTile <= kMaxTileRowBytes) unit = TiledCanvas::kTile;
+    const uint64_t rows = std::max(unit, banding_.band_bytes / rowBytes / unit * unit);
     const int bandRows = static_cast<int>(std::min<uint64_t>(rows, static_cast<uint64_t>(height_)));
-    const int tileWidth = std::clamp(banding_.max_tile_width - 2 * margin, 1, width_);
-    const bool tiled = tileWidth < width_;
-    // Each tile is drawn on a surface of its rows and columns with a margin
-    // around them inside the picture, into one buffer; tiles are copied into
-    // the band's buffer, which the encoder reads.
-    const int drawWidth = std::min(width_, tileWidth + 2 * margin);
-    const int drawRows = std::min(height_, bandRows + 2 * margin);
-    std::vector<uint32_t> drawn, band;
+    std::vector<uint32_t> band;
     try {
-      drawn.resize(static_cast<size_t>(drawWidth) * static_cast<size_t>(drawRows));
-      if (tiled) band.resize(static_cast<size_t>(width_) * static_cast<size_t>(bandRows));
+      band.resize(static_cast<size_t>(width_) * static_cast<size_t>(bandRows));
     } catch (const std::bad_alloc&) {
       return "cannot create a band of " + std::to_string(width_) + " x " + std::to_string(bandRows) + " pixels";
     }
-    std::vector<std::unique_ptr<CairoCanvas>> tiles;
-    for (int x0 = 0; x0 < width_; x0 += tileWidth) {
-      // On the whole grid; retargeted to its surface for every band.
-      cairo_surface_t* none = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
-      CairoCanvasOrError made = CairoCanvas::CreateOn(none, width_, height_);
-      cairo_surface_destroy(none);
-      if (!made.canvas) return "cannot create a band of the picture: " + made.error;
-      made.canvas->SetFontConfigFile(fontConfig_);
-      tiles.push_back(std::move(made.canvas));
-    }
+    std::unique_ptr<TiledCanvas> canvas =
+        TiledCanvas::Recorder(width_, height_, threads_, strokes_, banding_.record_bytes);
+    if (!canvas) return "cannot draw a picture of " + std::to_string(width_) + " x " + std::to_string(height_) + " pixels";
+    canvas->SetFontConfigFile(fontConfig_);
+    draw(*canvas);
+    canvas->EndScene();
+    const bool recorded = !canvas->Overflowed();
     for (int y0 = 0; y0 < height_; y0 += bandRows) {
       if (cancelled_ && cancelled_()) return Cancelled();
-      const int y1 = std::min(height_, y0 + bandRows);
-      const int sy0 = std::max(0, y0 - margin), sy1 = std::min(height_, y1 + margin);
+      const PixelBand b{band.data(), width_, y0, std::min(bandRows, height_ - y0)};
+      // Bands start as the whole picture does, transparent black; a drawing
+      // that begins by clearing the picture paints every pixel anyway.
+      if (!recorded || !canvas->BeginsWithClear())
+        std::fill_n(band.data(), static_cast<size_t>(width_) * static_cast<size_t>(b.rows), 0u);
+      if (recorded) {
+        const auto start = std::chrono::steady_clock::now();
+        canvas->DrawBand(b);
+        drawingOutsideMs_ += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+      } else {
+        canvas->TargetBand(b);
+        draw(*canvas);
+        canvas->EndScene();
+      }
       PixelView v;
       v.width = width_;
-      v.height = y1 - y0;
-      v.stride = static_cast<size_t>(tiled ? width_ : drawWidth);
-      v.data = tiled ? band.data() : drawn.data() + static_cast<size_t>(y0 - sy0) * v.stride;
+      v.height = b.rows;
+      v.stride = static_cast<size_t>(width_);
+      v.data = band.data();
       v.premultiplied = true;
-      for (size_t t = 0; t < tiles.size(); ++t) {
-        const int x0 = static_cast<int>(t) * tileWidth, x1 = std::min(width_, x0 + tileWidth);
-        const int sx0 = std::max(0, x0 - margin), sx1 = std::min(width_, x1 + margin);
-        cairo_surface_t* s = cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(drawn.data()),
-                                                                 CAIRO_FORMAT_ARGB32, sx1 - sx0, sy1 - sy0,
-                                                                 drawWidth * 4);
-        tiles[t]->Retarget(s, sx0, sy0);
-        cairo_surface_destroy(s);
-        draw(*tiles[t]);
-        tiles[t]->EndScene();
-        if (!tiled) continue;
-        for (int y = y0; y < y1; ++y) {
-          const uint32_t* from = drawn.data() + static_cast<size_t>(y - sy0) * static_cast<size_t>(drawWidth) +
-                                 static_cast<size_t>(x0 - sx0);
-          std::copy(from, from + (x1 - x0), band.data() + static_cast<size_t>(y - y0) * v.stride + x0);
-        }
-      }
       if (!encoder->WriteRows(v)) return Failed(*encoder, file.get());
     }
     if (cancelled_ && cancelled_()) return Cancelled();
@@ -424,6 +314,8 @@ class BandedTarget final : public PictureTarget {
   bool alpha_;
   EncodeSettings encode_;
   Banding banding_;
+  int threads_;
+  StrokeRasteriser strokes_;
   std::string fontConfig_;
   std::function<bool()> cancelled_;
 };
@@ -632,10 +524,9 @@ std::unique_ptr<PictureTarget> MakeTarget(const Output& output, int width, int h
   const bool bandable = output.kind() == Output::Kind::Pixels || type == OutputType::Png ||
                         type == OutputType::Tiff || type == OutputType::Bmp || type == OutputType::Jpeg;
   const uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
-  const bool whole = pixels * 4 <= banding.max_bitmap_bytes && width <= banding.max_tile_width &&
-                     width <= CairoCanvas::kMaxSide && height <= CairoCanvas::kMaxSide;
+  const bool whole = pixels * 4 <= banding.max_bitmap_bytes;
   if (bandable && !whole) return std::make_unique<BandedTarget>(output, type, width, height, options, banding);
-  if (width > CairoCanvas::kMaxSide || height > CairoCanvas::kMaxSide) {
+  if (!bandable && (width > CairoCanvas::kMaxSide || height > CairoCanvas::kMaxSide)) {
     sideTooLong(CairoCanvas::kMaxSide);
     return nullptr;
   }
@@ -645,12 +536,9 @@ std::unique_ptr<PictureTarget> MakeTarget(const Output& output, int width, int h
             std::to_string(kMaxWholePixels) + " pixels";
     return nullptr;
   }
-  cairo_surface_t* surface = MappedSurface(width, height);
-  CairoCanvasOrError made = CairoCanvas::CreateOn(surface, width, height);
-  cairo_surface_destroy(surface);
+  TiledCanvasOrError made = TiledCanvas::Create(width, height, ThreadsFor(options.threads), StrokesOf(options));
   if (!made.canvas) {
-    error = "cannot create a bitmap of " + std::to_string(width) + " x " + std::to_string(height) +
-            " pixels: " + made.error;
+    error = made.error;
     return nullptr;
   }
   made.canvas->SetFontConfigFile(options.fonts_config);

@@ -1,13 +1,13 @@
 #pragma once
 // Where a picture goes: a target has the picture drawn on its canvas and
 // delivers it (encoded to a file or to memory, or copied into a caller's
-// pixel buffer). Raster targets (BMP ... WebP) draw on a Cairo image surface
-// and encode through the codecs; pictures too large for one bitmap (PNG,
-// TIFF, BMP, JPEG, pixels) are drawn in bands of rows, each encoded as soon
-// as it is drawn, so that memory does not grow with the picture. Vector
-// targets (SVG, PDF) draw the same calls on Cairo's vector surfaces, whose
-// page is the frame at its true size. Every kind of output slots in behind
-// this one interface.
+// pixel buffer). Raster targets (BMP ... WebP) draw on a tiled canvas, in
+// tiles of 256 x 256 pixels on every thread, and encode through the codecs;
+// pictures too large for one bitmap (PNG, TIFF, BMP, JPEG, pixels) are drawn
+// in bands of rows, each encoded as soon as it is drawn, so that memory does
+// not grow with the picture. Vector targets (SVG, PDF) draw the same calls
+// on Cairo's vector surfaces, whose page is the frame at its true size.
+// Every kind of output slots in behind this one interface.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -22,13 +22,20 @@ namespace zumen {
 class PictureTarget {
  public:
   virtual ~PictureTarget() = default;
-  // Has draw draw the whole picture on a canvas of the picture's grid (once
-  // for each band of a banded picture, each time on a fresh canvas) and
-  // delivers the picture; an error message, empty on success. A file is
-  // replaced only by a complete picture. When the options' cancel question
-  // answers true after drawing (or between bands), nothing is delivered and
-  // the answer is kCancelledMessage.
+  // Has draw draw the whole picture on a canvas of the picture's grid and
+  // delivers the picture; an error message, empty on success. draw is
+  // called once, but for a banded picture whose drawing is too large to
+  // record: then once more for each band, each time on a fresh canvas. A
+  // file is replaced only by a complete picture. When the options' cancel
+  // question answers true after drawing (or between bands), nothing is
+  // delivered and the answer is kCancelledMessage.
   virtual std::string Paint(const std::function<void(Canvas&)>& draw) = 0;
+  // Milliseconds Paint spent drawing outside draw (a banded picture draws
+  // its bands from the recording as it encodes them).
+  double DrawingOutsideMs() const { return drawingOutsideMs_; }
+
+ protected:
+  double drawingOutsideMs_ = 0;
 };
 
 // What PictureTarget::Paint answers for a picture the caller cancelled.
@@ -38,17 +45,13 @@ inline constexpr std::string_view kCancelledMessage = "cancelled";
 struct Banding {
   // Pictures whose bitmap is larger than this are drawn in bands.
   uint64_t max_bitmap_bytes = uint64_t{128} << 20;
-  // The bitmap of one band: about this many bytes, in whole multiples of
-  // BandRowUnit rows (one unit at least).
+  // The bitmap of one band: about this many bytes, in whole rows of the
+  // 256-pixel tiles (for very wide pictures, whole multiples of BandRowUnit
+  // rows), one row of them at least.
   uint64_t band_bytes = uint64_t{64} << 20;
-  // Widest bitmap in one piece; wider bands are drawn in tiles side by side.
-  int max_tile_width = 32767;
-  // Rows and columns drawn around each band or tile inside the picture and
-  // thrown away. Cairo clips a run of glyphs that crosses its surface's edge
-  // to the run's outline box, which cuts off the faint edge of antialiased
-  // glyphs; runs smaller than the margin thus never cross the edge of a
-  // surface whose band they reach, and the band is the whole picture's.
-  int margin = 256;
+  // The largest recording of the drawing that every band is drawn from; a
+  // drawing that needs more is drawn anew for each band.
+  size_t record_bytes = size_t{96} << 20;
 };
 
 // The page of a vector output: the frame that is fitted into the picture, at

@@ -322,6 +322,7 @@ TEST(ConvertUsage, MistakesAreRefusedWithTheCommandToUse) {
       {"convert " + a + " -o " + out + " --from dwg", "--from: takes jww, jws, jwc, jwk, k4, not \"dwg\""},
       {"convert " + a + " -o " + out + " --background pink", "--background: takes white, black, transparent or drawing"},
       {"convert " + a + " -o " + out + " --fit page", "--fit: takes paper or extents, not \"page\""},
+      {"convert " + a + " -o " + out + " --rasteriser skia", "--rasteriser: takes zumen or cairo, not \"skia\""},
       {"convert " + a + " -o " + out + " --quality 101", "--quality: takes a quality from 1 to 100"},
       {"info " + a + " --from xyz", "--from: takes jww"},
   };
@@ -387,6 +388,8 @@ TEST(OutputOptions, EachFlagGivesTheLibrarysPictureWithThatOption) {
       {"--fit extents", ".png", [](RenderOptions& o) { o.fit = Fit::Extents; }, false},
       {"--fit paper", ".png", [](RenderOptions&) {}, false},
       {"--monochrome", ".png", [](RenderOptions& o) { o.monochrome = true; }, false},
+      {"--rasteriser cairo", ".png", [](RenderOptions& o) { o.rasteriser = Rasteriser::Cairo; }, true},
+      {"--rasteriser zumen", ".png", [](RenderOptions&) {}, false},
       {"--quality 30", ".jpg", [](RenderOptions& o) { o.encoder.quality = 30; }, false},
   };
   for (const Case& c : cases) {

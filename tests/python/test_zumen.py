@@ -99,6 +99,8 @@ class Opening(unittest.TestCase):
             d.render(background="purple")
         with self.assertRaisesRegex(ValueError, "fit"):
             d.render(fit="page")
+        with self.assertRaisesRegex(ValueError, "rasteriser"):
+            d.render(rasteriser="skia")
         with self.assertRaisesRegex(ValueError, "format"):
             zumen.open(EXAMPLE, format="dwg")
         with self.assertRaisesRegex(ValueError, "format"):
@@ -254,6 +256,16 @@ class Threads(unittest.TestCase):
         self.assertEqual(len(results), 2 * 3 * len(drawings))
         for (k, round, p), data in results.items():
             self.assertEqual(data, alone[p], (k, round, p))
+
+    def test_cairo_draws_the_thin_strokes_when_asked(self):
+        # The same picture but for a few levels along the edges of strokes.
+        d = zumen.open(EXAMPLE)
+        ours = d.render(size=(800, 566))
+        numpy.testing.assert_array_equal(d.render(size=(800, 566), rasteriser="zumen"), ours)
+        cairo = d.render(size=(800, 566), rasteriser="Cairo")
+        apart = numpy.abs(ours.astype(int) - cairo.astype(int)).max(axis=2)
+        self.assertGreater(numpy.count_nonzero(apart), 0)
+        self.assertLessEqual(numpy.count_nonzero(apart > 32), apart.size // 1000)
 
     def test_the_picture_does_not_depend_on_the_threads_drawing_it(self):
         d = zumen.open(EXAMPLE)

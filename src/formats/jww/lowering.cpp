@@ -247,6 +247,10 @@ class JwwLowering {
   template <class L, class E, class K, class M, class S, class O>
   void Lists(const L& lines, const E& arcs, const K& points, const M& texts, const S& dims, const O& solids,
              std::vector<scene::Item>& out) {
+    // Room for every item at once (a dimension gives up to five): a list grown
+    // step by step would copy its items each time and touch twice the memory.
+    out.reserve(out.size() + lines.size() + arcs.size() + points.size() + texts.size() + solids.size() +
+                5 * dims.size());
     for (size_t i = 0; i < texts.size(); ++i) ImageOf(texts[i], i, out);
     for (size_t i = 0; i < solids.size(); ++i) SolidOf(solids[i], i, out);
     for (size_t i = 0; i < lines.size(); ++i) out.push_back(LineOf(lines[i], HeadOf(lines[i].att, true, kLine, i)));
