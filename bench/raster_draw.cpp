@@ -56,7 +56,8 @@ const Strokes& DenseStrokes() {
     const RenderOptions options;
     ConversionContext ctx;
     SetUpContext(d, options, ctx);
-    DrawOnCanvas(d, ctx, options, rec);
+    DiagnosticSink diag;
+    DrawOnCanvas(d, ctx, options, rec, diag);
     for (const CanvasCall& c : rec.Calls())
       if (std::holds_alternative<RecLine>(c) || std::holds_alternative<RecPolyline>(c)) out.calls.push_back(c);
     return out;

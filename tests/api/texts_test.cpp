@@ -246,7 +246,6 @@ TEST(Cancel, ACancelledRenderAnswersCancelledAndWritesNoFile) {
   Banding bands;  // a picture of several bands
   bands.max_bitmap_bytes = 1;
   bands.band_bytes = 1;
-  bands.margin = 0;
   struct Case {
     const char* name;
     bool banded;
