@@ -7,7 +7,7 @@
 
 #include "canvas/cairo_canvas.h"
 #include "context/context.h"
-#include "render_jw/graph2.h"
+#include "renderer/graph2.h"
 
 namespace zumen {
 namespace {

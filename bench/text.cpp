@@ -8,7 +8,7 @@
 #include <string>
 
 #include "canvas/cairo_canvas.h"
-#include "render_jw/graph2.h"
+#include "renderer/graph2.h"
 
 namespace zumen {
 namespace {

@@ -9,7 +9,7 @@
 #include "context/context.h"
 #include "formats/jwc/jwc_data.h"
 #include "formats/jwc/jwk_data.h"
-#include "render_jw/graph2.h"
+#include "renderer/graph2.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "canvas/recording_canvas.h"
 #include "context/context.h"
 #include "formats/k4/k4data.h"
-#include "render_k4/graph.h"
+#include "renderer_k4/graph.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   zumen::TK4Data k;

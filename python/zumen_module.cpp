@@ -320,7 +320,8 @@ PYBIND11_MODULE(_zumen, m) {
             return ListOf(json);
           },
           "Every text the drawing shows, in drawing order, as dicts: text (as drawn: macros expanded),\n"
-          "x, y, height, angle, vertical, box {min_x, min_y, max_x, max_y}, layer, block_path.\n"
+          "x, y, height, angle, vertical, box {min_x, min_y, max_x, max_y}, layer, group, layer_name,\n"
+          "group_name, block_path.\n"
           "Keywords: reference_file and reference_folder for reference texts, layers to choose the layers\n"
           "(texts of hidden layers are left out otherwise).")
       .def(

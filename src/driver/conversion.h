@@ -12,7 +12,7 @@
 #include "common/clock.h"
 #include "common/types.h"
 #include "context/context.h"
-#include "context/handler.h"
+#include "formats/family.h"
 #include "driver/sizing.h"
 #include "zumen/zumen.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "context/context.h"
-#include "context/handler.h"
+#include "formats/family.h"
 
 namespace zumen {
 

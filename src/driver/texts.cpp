@@ -10,9 +10,9 @@
 #include <string>
 
 #include "common/text.h"
-#include "render_jw/paint_scene.h"
-#include "render_jw/text_layout.h"
-#include "render_k4/paint_scene.h"
+#include "renderer/paint_scene.h"
+#include "renderer/text_layout.h"
+#include "renderer_k4/paint_scene.h"
 
 namespace zumen {
 

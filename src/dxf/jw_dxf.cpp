@@ -9,7 +9,7 @@
 
 #include "common/cp932.h"
 #include "common/text.h"
-#include "render_jw/text_layout.h"
+#include "renderer/text_layout.h"
 
 namespace zumen {
 

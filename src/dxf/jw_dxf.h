@@ -14,7 +14,7 @@
 #include "common/types.h"
 #include "context/context.h"
 #include "dxf/document.h"
-#include "render_jw/macros.h"
+#include "renderer/macros.h"
 #include "scene/scene.h"
 
 namespace zumen {

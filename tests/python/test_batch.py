@@ -207,7 +207,8 @@ class OnThreads(Archive):
         self.assertEqual(plan["title"], zumen.open(EXAMPLE).info["title"])
         self.assertEqual(plan["texts"], zumen.open(EXAMPLE).texts())
         for t in plan["texts"]:  # the shape of zumen::TextsJson
-            self.assertEqual(set(t), {"text", "x", "y", "height", "angle", "vertical", "box", "layer", "block_path"})
+            self.assertEqual(set(t), {"text", "x", "y", "height", "angle", "vertical", "box", "layer", "group",
+                                      "layer_name", "group_name", "block_path"})
         with self.assertRaises(ValueError):
             batch.index_texts([self.archive], layers=[300])
 

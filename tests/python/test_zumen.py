@@ -141,7 +141,8 @@ class Package(unittest.TestCase):
     def test_texts_and_layers_have_the_librarys_shape(self):
         d = zumen.open(EXAMPLE)
         for t in d.texts() + d.texts(layers=list(range(256))):
-            self.assertEqual(set(t), {"text", "x", "y", "height", "angle", "vertical", "box", "layer", "block_path"})
+            self.assertEqual(set(t), {"text", "x", "y", "height", "angle", "vertical", "box", "layer", "group",
+                                      "layer_name", "group_name", "block_path"})
         for layer in d.layers:
             self.assertEqual(set(layer), {"number", "group", "name", "group_name", "state", "items"})
         for kw in [{"layers": [256]}, {"layers": [-1]}]:

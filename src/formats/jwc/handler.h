@@ -2,7 +2,7 @@
 // The handlers of JWC drawings and JWK symbols.
 #include <memory>
 
-#include "context/handler.h"
+#include "formats/family.h"
 
 namespace zumen {
 

@@ -2,7 +2,7 @@
 // The handlers of JWW drawings and JWS symbols.
 #include <memory>
 
-#include "context/handler.h"
+#include "formats/family.h"
 
 namespace zumen {
 

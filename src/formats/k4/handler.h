@@ -2,7 +2,7 @@
 // The handler of K4 drawings.
 #include <memory>
 
-#include "context/handler.h"
+#include "formats/family.h"
 
 namespace zumen {
 

@@ -12,7 +12,7 @@
 #include "common/box.h"
 #include "common/cp932.h"
 #include "formats/k4/objects.h"
-#include "render_k4/graph.h"
+#include "renderer_k4/graph.h"
 
 namespace zumen {
 

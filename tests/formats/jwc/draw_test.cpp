@@ -12,8 +12,8 @@
 #include "formats/jwc/jwc_data.h"
 #include "formats/jwc/jwk_data.h"
 #include "formats/jwc/lowering.h"
-#include "render_jw/graph2.h"
-#include "render_jw/paint_scene.h"
+#include "renderer/graph2.h"
+#include "renderer/paint_scene.h"
 #include "support/jwc_writer.h"
 
 namespace zumen {

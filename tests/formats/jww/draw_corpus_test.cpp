@@ -14,7 +14,7 @@
 #include "formats/jww/file_pens.h"
 #include "formats/jww/jww_data.h"
 #include "formats/jww/lowering.h"
-#include "render_jw/paint_scene.h"
+#include "renderer/paint_scene.h"
 
 namespace zumen {
 namespace {

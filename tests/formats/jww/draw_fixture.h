@@ -16,8 +16,8 @@
 #include "formats/jww/file_pens.h"
 #include "formats/jww/jww_data.h"
 #include "formats/jww/lowering.h"
-#include "render_jw/graph2.h"
-#include "render_jw/paint_scene.h"
+#include "renderer/graph2.h"
+#include "renderer/paint_scene.h"
 #include "support/jww_writer.h"
 
 namespace zumen::testing {

@@ -12,8 +12,8 @@
 #include "canvas/recording_canvas.h"
 #include "formats/k4/k4data.h"
 #include "formats/k4/lowering.h"
-#include "render_k4/graph.h"
-#include "render_k4/paint_scene.h"
+#include "renderer_k4/graph.h"
+#include "renderer_k4/paint_scene.h"
 #include "support/fixtures.h"
 #include "support/k4_writer.h"
 

@@ -14,7 +14,7 @@
 #include "common/files.h"
 #include "common/geometry.h"
 #include "common/text.h"
-#include "render_jw/graph2.h"
+#include "renderer/graph2.h"
 
 namespace zumen {
 

@@ -5,7 +5,7 @@
 #include <initializer_list>
 #include <numbers>
 
-#include "render_jw/graph2.h"
+#include "renderer/graph2.h"
 
 namespace zumen {
 

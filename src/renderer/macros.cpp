@@ -1,4 +1,4 @@
-#include "render_jw/macros.h"
+#include "renderer/macros.h"
 
 #include <cmath>
 #include <cstdio>

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "context/context.h"
-#include "render_jw/graph2.h"
+#include "renderer/graph2.h"
 #include "scene/scene.h"
 
 namespace zumen {

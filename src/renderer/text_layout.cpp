@@ -1,6 +1,6 @@
 // The layout of a text entity into runs: direction, trailing layout
 // directives, whole-text macros and "^" control sequences.
-#include "render_jw/text_layout.h"
+#include "renderer/text_layout.h"
 
 #include <algorithm>
 #include <cmath>

@@ -5,7 +5,7 @@
 #include <numbers>
 
 #include "common/geometry.h"
-#include "render_k4/graph.h"
+#include "renderer_k4/graph.h"
 
 namespace zumen {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "canvas/recording_canvas.h"
-#include "render_k4/graph.h"
+#include "renderer_k4/graph.h"
 
 namespace zumen {
 namespace {

@@ -3,7 +3,7 @@
 // transforms, points, sizes and angles carried through it, texts and images
 // keeping their proportions under rotation, scaling and mirroring, and
 // dimension values written anew for the placed length.
-#include "render_jw/paint_scene.h"
+#include "renderer/paint_scene.h"
 
 #include <algorithm>
 #include <cmath>

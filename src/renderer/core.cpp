@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "common/clip.h"
-#include "render_jw/graph2.h"
+#include "renderer/graph2.h"
 
 namespace zumen {
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "context/context.h"
-#include "render_jw/macros.h"
+#include "renderer/macros.h"
 
 namespace zumen {
 

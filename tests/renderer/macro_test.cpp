@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "render_jw/macros.h"
+#include "renderer/macros.h"
 
 namespace zumen {
 namespace {

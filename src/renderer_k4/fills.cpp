@@ -7,7 +7,7 @@
 
 #include "attributes/graattribute.h"
 #include "codecs/image_io.h"
-#include "render_k4/graph.h"
+#include "renderer_k4/graph.h"
 
 namespace zumen {
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "canvas/cairo_canvas.h"
-#include "render_jw/graph2.h"
+#include "renderer/graph2.h"
 
 namespace zumen {
 namespace {

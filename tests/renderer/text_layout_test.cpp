@@ -12,7 +12,7 @@
 
 #include "canvas/recording_canvas.h"
 #include "common/cp932.h"
-#include "render_jw/graph2.h"
+#include "renderer/graph2.h"
 
 namespace zumen {
 namespace {

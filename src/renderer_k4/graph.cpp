@@ -1,6 +1,6 @@
 // TGraph core: pens set by the caller and the dash pattern walked along
 // lines, arcs and polylines with its phase carried from piece to piece.
-#include "render_k4/graph.h"
+#include "renderer_k4/graph.h"
 
 #include <algorithm>
 #include <cmath>

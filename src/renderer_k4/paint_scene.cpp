@@ -1,6 +1,6 @@
 // Paints a scene's items with the K4 renderer: each item's colour, width and
 // dash pattern, then its drawing operation.
-#include "render_k4/paint_scene.h"
+#include "renderer_k4/paint_scene.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "render_k4/graph.h"
+#include "renderer_k4/graph.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #pragma once
 // The K4 renderer's walk over a scene.
 #include "context/context.h"
-#include "render_jw/paint_scene.h"
-#include "render_k4/graph.h"
+#include "renderer/paint_scene.h"
+#include "renderer_k4/graph.h"
 #include "scene/scene.h"
 
 namespace zumen {

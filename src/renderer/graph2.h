@@ -17,14 +17,14 @@
 #include "codecs/bitmap.h"
 #include "canvas/canvas.h"
 #include "context/context.h"
-#include "render_jw/macros.h"
+#include "renderer/macros.h"
 
 namespace zumen {
 
 // The text rules a renderer applies, fixed when it is made. The defaults are
 // those of the Jw-family drawings; the K4 renderer passes its own.
 struct TextRules {
-  // Which macro codes are recognised (see render_jw/macros.h).
+  // Which macro codes are recognised (see renderer/macros.h).
   MacroRules macros = MacroRules::Jw;
   // GLAText3 draws the line (x1, y1)-(x2, y2) in place of a text too small or
   // too large to draw.

@@ -8,7 +8,7 @@
 
 #include "canvas/recording_canvas.h"
 #include "context/context.h"
-#include "render_jw/graph2.h"
+#include "renderer/graph2.h"
 
 namespace zumen::testing {
 

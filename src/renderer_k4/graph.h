@@ -18,7 +18,7 @@
 
 #include "canvas/canvas.h"
 #include "context/context.h"
-#include "render_jw/graph2.h"
+#include "renderer/graph2.h"
 
 namespace zumen {
 

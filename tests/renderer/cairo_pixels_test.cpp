@@ -13,7 +13,7 @@
 #include "codecs/image_io.h"
 #include "common/text.h"
 #include "context/context.h"
-#include "render_jw/graph2.h"
+#include "renderer/graph2.h"
 
 namespace zumen {
 namespace {

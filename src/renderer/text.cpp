@@ -8,9 +8,9 @@
 #include "common/cp932.h"
 #include "common/geometry.h"
 #include "common/text.h"
-#include "render_jw/graph2.h"
-#include "render_jw/macros.h"
-#include "render_jw/text_layout.h"
+#include "renderer/graph2.h"
+#include "renderer/macros.h"
+#include "renderer/text_layout.h"
 
 namespace zumen {
 

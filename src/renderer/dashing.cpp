@@ -5,7 +5,7 @@
 #include <numbers>
 
 #include "common/geometry.h"
-#include "render_jw/graph2.h"
+#include "renderer/graph2.h"
 
 namespace zumen {
 
