@@ -82,6 +82,19 @@ struct Text {
   int halign = 0, valign = 0;
   bool mirrorX = false, mirrorY = false;
 };
+// A text of one line in MTEXT form, for what a TEXT cannot say (character
+// spacing). text is the MTEXT content with its inline codes (\T tracking,
+// \W width factor, \L underline, ...); literal backslashes and braces
+// escaped. attachment is the DXF code 71 (7: bottom left, the insertion point
+// the start of the base line); width 0 does not wrap.
+struct MText {
+  Props p;
+  std::string text;  // UTF-8, one line
+  Point insert;
+  double height = 1, width = 0, rotationDeg = 0;
+  std::string style = "Standard";
+  int attachment = 7;
+};
 // The four corners in DXF order (the third and fourth are swapped against
 // the order round the outline); a triangle repeats its third corner.
 struct Solid {
@@ -148,7 +161,7 @@ struct Image {
   std::optional<std::pair<Point, Point>> clip;
 };
 
-using Entity = std::variant<Line, Circle, Arc, Ellipse, PointEntity, Text, Solid, Polyline, Hatch, Spline, Insert,
+using Entity = std::variant<Line, Circle, Arc, Ellipse, PointEntity, Text, MText, Solid, Polyline, Hatch, Spline, Insert,
                             Dimension, Image>;
 
 struct Linetype {

@@ -178,19 +178,16 @@ std::string JwDxf::Style(const std::u16string& font, int32_t Ftyp) {
 
 namespace {
 
-// Families that draw every character in a cell of the text's width, half of
-// it for half-width characters (fixed-pitch fonts): a line of such a text
-// without extra spacing is one DXF TEXT whose glyphs fall where zumen draws
-// them. The names zumen's font rules send to IPAGothic and IPAMincho.
-bool FixedPitch(const std::u16string& family) {
-  static const char16_t* const kFixed[] = {
-      u"", u"ＭＳ ゴシック", u"ＭＳ　ゴシック", u"ＭＳゴシック", u"MS Gothic", u"MSゴシック", u"Osaka－等幅",
-      u"ＭＳ 明朝", u"ＭＳ　明朝", u"ＭＳ明朝", u"MS Mincho", u"MS明朝", u"IPAGothic", u"IPAMincho",
-      u"IPAゴシック", u"IPA明朝",
-  };
-  for (const char16_t* f : kFixed)
-    if (family == f) return true;
-  return false;
+// MTEXT content of plain text: backslashes and braces are codes there, so
+// literal ones are escaped.
+std::string MTextLiteral(const std::string& utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (char c : utf8) {
+    if (c == '\\' || c == '{' || c == '}') out += '\\';
+    out += c;
+  }
+  return out;
 }
 
 // A TEXT whose glyph stands in a cell of height h (negative: upside down in
@@ -234,14 +231,39 @@ void JwDxf::AddText(std::vector<dxf::Entity>& out, dxf::Props props, double x1, 
       const std::string style = jw.Style(family, r.style);
       const std::string decoration = std::string(r.style & 4 ? "%%u" : "") + (r.style & 8 ? "%%k" : "");
       shown += r.text;
-      // One TEXT carries a line of glyphs set edge to edge in a fixed-pitch
-      // font; vertical writing, extra spacing and other fonts place every
-      // character in its own cell, so every character is a TEXT of its own.
-      if (turns == 0 && std::fabs(r.sp) <= 1e-9 * std::fabs(r.w) && FixedPitch(family)) {
+      // The renderer sets every character in a cell of the text's width
+      // (half of it for half-width characters) and moves on by the width
+      // plus the spacing (half of both). A horizontal run is one entity at
+      // the start of its base line: a TEXT when the cells touch, else an
+      // MTEXT whose tracking stretches every advance by (w + sp) / w, the
+      // same share for both widths. Vertical writing turns glyphs one by
+      // one, and MTEXT cannot show glyphs upside down in their cells: those
+      // runs, and spacing that would run characters backwards, keep one
+      // TEXT per character in its cell.
+      const bool spaced = std::fabs(r.sp) > 1e-9 * std::fabs(r.w);
+      const double tracking = std::fabs(r.w) > 0 ? (std::fabs(r.w) + r.sp) / std::fabs(r.w) : 0;
+      if (turns == 0 && !spaced) {
         dxf::Text t = CellText(r.x, r.y, r.ang, r.h, r.w, scale);
         t.p = props;
         t.style = style;
         t.text = decoration + Utf16ToUtf8(r.text);
+        out.push_back(std::move(t));
+        return 0;
+      }
+      if (turns == 0 && r.h > 0 && tracking > 1e-3) {
+        const dxf::Text cell = CellText(r.x, r.y, r.ang, r.h, r.w, scale);
+        dxf::MText t;
+        t.p = props;
+        t.style = style;
+        t.insert = cell.insert;
+        t.height = cell.height;
+        t.rotationDeg = cell.rotationDeg;
+        t.attachment = 7;  // bottom left: the insertion point starts the base line, as a TEXT's does
+        std::string codes = "\\T" + Number(tracking) + ";";
+        if (cell.widthFactor != 1) codes += "\\W" + Number(cell.widthFactor) + ";";
+        if (r.style & 4) codes += "\\L";
+        if (r.style & 8) codes += "\\K";
+        t.text = codes + MTextLiteral(Utf16ToUtf8(r.text));
         out.push_back(std::move(t));
         return 0;
       }

@@ -44,10 +44,12 @@ class JwDxf {
 
   // A text along (x1, y1) -> (x2, y2) as the renderer lays it out (macros,
   // layout directives, control sequences), coordinates multiplied by scale:
-  // a run in a fixed-pitch family without extra spacing is one TEXT, other
-  // runs one TEXT per character in its cell; in model space the characters
-  // of such a text make one group. SetLgScale gives the scale of the
-  // text's layer group first, for the scale macros.
+  // every run of a horizontal text is one entity, a TEXT without extra
+  // spacing and an MTEXT with the spacing as its tracking otherwise.
+  // Vertical runs, spaced runs upside down in their cells and spacing that
+  // runs characters backwards are one TEXT per character in its cell; in
+  // model space the characters of such a text make one group. SetLgScale
+  // gives the scale of the text's layer group first, for the scale macros.
   void AddText(std::vector<dxf::Entity>& out, dxf::Props props, double x1, double y1, double x2, double y2,
                double h, double w, double sp, int32_t Ftyp, const std::u16string& font, const std::u16string& s,
                double scale);

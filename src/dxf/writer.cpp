@@ -80,6 +80,24 @@ std::string TextValue(std::string_view t) {
   return out;
 }
 
+// A text value in pieces of at most 250 bytes, as DXF takes long MTEXT
+// contents: cut between UTF-8 characters and never after a caret or a
+// backslash, so that no code is torn apart.
+std::vector<std::string> Chunks(const std::string& t) {
+  constexpr size_t kMax = 250;
+  std::vector<std::string> out;
+  size_t at = 0;
+  while (t.size() - at > kMax) {
+    size_t cut = at + kMax;
+    while (cut > at + 1 && ((static_cast<unsigned char>(t[cut]) & 0xC0) == 0x80 || t[cut - 1] == '^' ||
+                            t[cut - 1] == '\\'))
+      --cut;
+    out.push_back(t.substr(at, cut - at));
+    at = cut;
+  }
+  out.push_back(t.substr(at));
+  return out;
+}
 
 // ---------------------------------------------------------------- writer
 
@@ -223,6 +241,21 @@ uint64_t Writer::Entity(Out& o, const dxf::Entity& ent, uint64_t owner) {
           if (e.halign != 0 || e.valign != 0) o.P(11, e.align);
           o.G(100, "AcDbText");
           if (e.valign != 0) o.G(73, e.valign);
+        } else if constexpr (std::is_same_v<T, MText>) {
+          o.G(0, "MTEXT");
+          Props(o, e.p, owner, h);
+          o.G(100, "AcDbMText");
+          o.P(10, e.insert);
+          o.G(40, e.height);
+          o.G(41, e.width);
+          o.G(71, e.attachment);
+          o.G(72, 1);  // left to right
+          // The leading pieces as 3, the last one as 1.
+          const std::vector<std::string> pieces = Chunks(TextValue(e.text));
+          for (size_t i = 0; i + 1 < pieces.size(); ++i) o.G(3, pieces[i]);
+          o.G(1, pieces.back());
+          o.G(7, e.style);
+          if (e.rotationDeg != 0) o.G(50, e.rotationDeg);
         } else if constexpr (std::is_same_v<T, Solid>) {
           o.G(0, "SOLID");
           Props(o, e.p, owner, h);
@@ -1093,6 +1126,8 @@ std::optional<std::pair<Point, Point>> EstimateExtents(const Document& doc) {
           } else if constexpr (std::is_same_v<T, Text>) {
             add(e.insert);
             if (e.halign) add(e.align);
+          } else if constexpr (std::is_same_v<T, MText>) {
+            add(e.insert);
           } else if constexpr (std::is_same_v<T, Solid>) {
             for (const Point& q : e.c) add(q);
           } else if constexpr (std::is_same_v<T, Polyline>) {

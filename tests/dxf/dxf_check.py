@@ -6,8 +6,8 @@
       error; exit status 1 when there is an error.
   dxf_check.py dump FILE
       Prints a JSON object: the layers (name, off, frozen, locked, colour),
-      the line types (name, pattern), the texts of model space and of every
-      block (plain text, style, font family, height, insert, rotation), the
+      the line types (name, pattern), the texts (TEXT and MTEXT) of model space and of
+      every block (plain text, style, font family, height, insert, rotation), the
       counts of entity kinds in model space and in blocks, the blocks with
       their INSERTs, the groups (description, members) and the header
       variables $INSUNITS, $MEASUREMENT.
@@ -45,26 +45,31 @@ def audit(path):
 
 
 def text_record(e, doc):
+    """A TEXT or an MTEXT: its plain text and placement (MTEXT also its raw
+    content and attachment point)."""
     style = doc.styles.get(e.dxf.style) if e.dxf.hasattr("style") else None
     family = ""
     if style is not None and style.has_extended_font_data:
         family = style.get_extended_font_data()[0]
-    return {
+    rec = {
+        "type": e.dxftype(),
         "text": e.plain_text(),
         "layer": e.dxf.layer,
         "style": e.dxf.style,
         "family": family,
         "font": style.dxf.font if style is not None else "",
-        "height": e.dxf.height,
-        "width": e.dxf.width,
-        "rotation": e.dxf.rotation,
         "insert": list(e.dxf.insert)[:2],
-        "align": list(e.dxf.align_point)[:2] if e.dxf.hasattr("align_point") else None,
-        "halign": e.dxf.halign,
-        "mirror": e.dxf.text_generation_flag,
         "true_color": e.dxf.true_color if e.dxf.hasattr("true_color") else None,
         "color": e.dxf.color,
     }
+    if e.dxftype() == "MTEXT":
+        rec.update(content=e.text, height=e.dxf.char_height, width=e.dxf.width,
+                   rotation=e.get_rotation(), attachment=e.dxf.attachment_point)
+    else:
+        rec.update(height=e.dxf.height, width=e.dxf.width, rotation=e.dxf.rotation,
+                   align=list(e.dxf.align_point)[:2] if e.dxf.hasattr("align_point") else None,
+                   halign=e.dxf.halign, mirror=e.dxf.text_generation_flag)
+    return rec
 
 
 def pattern(ltype):
@@ -102,7 +107,7 @@ def dump(path):
         {
             "description": g.dxf.description,
             "members": [e.dxftype() for e in g],
-            "texts": [e.plain_text() for e in g if e.dxftype() == "TEXT"],
+            "texts": [e.plain_text() for e in g if e.dxftype() in ("TEXT", "MTEXT")],
         }
         for _, g in doc.groups
     ]
@@ -112,7 +117,7 @@ def dump(path):
         for attr in ("linetype", "lineweight", "true_color", "color", "ltscale"):
             if e.dxf.hasattr(attr):
                 rec[attr] = e.dxf.get(attr)
-        if e.dxftype() == "TEXT":
+        if e.dxftype() in ("TEXT", "MTEXT"):
             out["texts"].append(text_record(e, doc))
         if e.dxftype() == "INSERT":
             rec.update(name=e.dxf.name, insert=list(e.dxf.insert)[:2], xscale=e.dxf.xscale,
@@ -144,7 +149,7 @@ def dump(path):
         items = []
         for e in block:
             out["block_kinds"][e.dxftype()] = out["block_kinds"].get(e.dxftype(), 0) + 1
-            if e.dxftype() == "TEXT":
+            if e.dxftype() in ("TEXT", "MTEXT"):
                 out["texts"].append(dict(text_record(e, doc), block=block.name))
             if e.dxftype() == "INSERT":
                 items.append({"insert": e.dxf.name, "xscale": e.dxf.xscale, "yscale": e.dxf.yscale,
@@ -193,6 +198,43 @@ def use_ipa_fonts():
     fonts.find_font_face_by_family = find_by_family
 
 
+def apply_tracking(doc):
+    """ezdxf draws MTEXT without its tracking (\\T): a spaced MTEXT becomes
+    one TEXT per character, every advance stretched by the tracking, as a
+    reader that honours it sets the characters (full-width ones a cell of
+    height / 0.75 times the width factor, half-width ones half of it)."""
+    import math
+    import re
+
+    code = re.compile(r"^\\T([0-9.eE+-]+);(?:\\W([0-9.eE+-]+);)?((?:\\[LK])*)")
+    for layout in [doc.modelspace()] + [b for b in doc.blocks]:
+        for e in list(layout.query("MTEXT")):
+            m = code.match(e.text)
+            if not m:
+                continue
+            tracking = float(m.group(1))
+            wf = float(m.group(2)) if m.group(2) else 1.0
+            cap = e.dxf.char_height
+            angle = math.radians(e.get_rotation())
+            x, y = e.dxf.insert[0], e.dxf.insert[1]
+            for c in e.plain_text():
+                try:
+                    full = len(c.encode("cp932")) == 2
+                except UnicodeEncodeError:
+                    full = True
+                if not c.isspace():
+                    t = layout.add_text(c, dxfattribs={"style": e.dxf.style, "height": cap, "width": wf,
+                                                       "rotation": e.get_rotation(), "layer": e.dxf.layer,
+                                                       "color": e.dxf.color})
+                    if e.dxf.hasattr("true_color"):
+                        t.dxf.true_color = e.dxf.true_color
+                    t.dxf.insert = (x, y)
+                adv = cap / 0.75 * wf * (1 if full else 0.5) * tracking
+                x += adv * math.cos(angle)
+                y += adv * math.sin(angle)
+            layout.delete_entity(e)
+
+
 def render(path, width, height, window, out_png=None):
     import matplotlib
 
@@ -205,6 +247,7 @@ def render(path, width, height, window, out_png=None):
 
     use_ipa_fonts()
     doc = ezdxf.readfile(path)
+    apply_tracking(doc)
     x1, y1, x2, y2 = window[:4]
     # Lineweights are millimetres of paper: at this resolution one paper
     # millimetre is as many pixels as in zumen's picture.

@@ -300,29 +300,31 @@ TEST(DxfText, FixedPitchLineIsOneTextOnZumensBaseline) {
   EXPECT_TRUE(j["groups"].empty());
 }
 
-TEST(DxfText, SpacedVerticalAndProportionalTextsPlaceEveryCharacterInItsCell) {
+TEST(DxfText, EveryHorizontalTextIsOneEntityWithItsWholeString) {
   REQUIRE_EZDXF();
-  struct Glyph {
-    const char* text;
-    double x, y, rotation;
-    int flags;
-  };
   struct Case {
     const char* name;
-    std::u16string font;
-    double spacing;
-    bool vertical;
-    std::vector<Glyph> glyphs;
+    std::u16string font, text;
+    double w, sp, endX, endY;
+    const char* type;     // TEXT or MTEXT
+    const char* content;  // what an MTEXT carries: tracking, width factor, escaped string
+    const char* shown;    // its plain text
+    double x, y, rotation;
   };
-  const double lift = 0.12 * 4, hang = 0.88 * 4;
+  const double lift = 0.12 * 4;
   const Case cases[] = {
-      // Cells 4 wide and 1 apart: one TEXT per character, at its cell.
-      {"spaced", u"ＭＳ ゴシック", 1, false, {{"図", 10, 20 + lift, 0, 0}, {"面", 15, 20 + lift, 0, 0}}},
-      // Proportional fonts would set the glyphs by their own widths.
-      {"proportional", u"ＭＳ Ｐゴシック", 0, false, {{"図", 10, 20 + lift, 0, 0}, {"面", 14, 20 + lift, 0, 0}}},
-      // Vertical writing down the column: "図" stands upright across the
-      // line, "。" keeps the line's direction and is mirrored in its cell.
-      {"vertical", u"ＭＳ ゴシック", 0, true, {{"図", 10, 16 + lift, 0, 0}, {"。", 10 + hang, 16, -90, 4}}},
+      // Cells touching: one TEXT, whatever the family (the proportional one
+      // too: its string stays whole, its glyphs set by the reader's font).
+      {"fixed", u"ＭＳ ゴシック", u"図面AB", 4, 0, 20, 20, "TEXT", "", "図面AB", 10, 20 + lift, 0},
+      {"proportional", u"ＭＳ Ｐゴシック", u"図面", 4, 0, 20, 20, "TEXT", "", "図面", 10, 20 + lift, 0},
+      // Cells 4 wide and 1 apart: the advance 5 is 1.25 of the cell's;
+      // braces are escaped in MTEXT.
+      {"spaced", u"ＭＳ ゴシック", u"図{面}A", 4, 1, 20, 20, "MTEXT", "\\T1.25;図\\{面\\}A", "図{面}A", 10, 20 + lift,
+       0},
+      // Cells 3 wide in a 4 high line, 1.5 apart, up the page: tracking
+      // 4.5 / 3 and the width factor 3 / 4; the base line starts lift left
+      // of the text's start.
+      {"narrow", u"ＭＳ 明朝", u"平面図", 3, 1.5, 10, 30, "MTEXT", "\\T1.5;\\W0.75;平面図", "平面図", 10 - lift, 20, 90},
   };
   for (const Case& c : cases) {
     TempDir dir;
@@ -331,33 +333,119 @@ TEST(DxfText, SpacedVerticalAndProportionalTextsPlaceEveryCharacterInItsCell) {
     m.att = w.att;
     m.start_x = 10;
     m.start_y = 20;
-    m.end_x = c.vertical ? 10 : 20;
-    m.end_y = c.vertical ? 12 : 20;
-    m.dSizeX = m.dSizeY = 4;
-    m.dKankaku = c.spacing;
+    m.end_x = c.endX;
+    m.end_y = c.endY;
+    m.dSizeX = c.w;
+    m.dSizeY = 4;
+    m.dKankaku = c.sp;
     m.strFontName = c.font;
-    m.str = c.vertical ? u"図。" : u"図面";
-    if (c.vertical) m.att.sFlg = 0x20;
+    m.str = c.text;
     w.Add(m);
     const json j = Dump(Export(dir, c.name, w.Finish(), Format::Jww));
     ASSERT_FALSE(j.is_discarded()) << c.name;
-    for (const Glyph& g : c.glyphs) {
-      const json* t = FindText(j, g.text);
-      ASSERT_NE(t, nullptr) << c.name << " " << g.text;
-      EXPECT_NEAR((*t)["insert"][0].get<double>(), g.x, 1e-9) << c.name << " " << g.text;
-      EXPECT_NEAR((*t)["insert"][1].get<double>(), g.y, 1e-9) << c.name << " " << g.text;
-      EXPECT_NEAR(std::remainder((*t)["rotation"].get<double>() - g.rotation, 360.0), 0, 1e-9)
-          << c.name << " " << g.text;
-      EXPECT_EQ((*t)["mirror"], g.flags) << c.name << " " << g.text;
-      // The glyphs are drawn upright by the text's own placement, not turned
-      // again by a vertical ("@") font.
-      EXPECT_EQ((*t)["family"], Utf16ToUtf8(c.font)) << c.name;
+    ASSERT_EQ(j["texts"].size(), 1u) << c.name;
+    const json& t = j["texts"][0];
+    EXPECT_EQ(t["type"], c.type) << c.name;
+    EXPECT_EQ(t["text"], c.shown) << c.name;
+    EXPECT_EQ(t["family"], Utf16ToUtf8(c.font)) << c.name;
+    EXPECT_NEAR(t["insert"][0].get<double>(), c.x, 1e-9) << c.name;
+    EXPECT_NEAR(t["insert"][1].get<double>(), c.y, 1e-9) << c.name;
+    EXPECT_NEAR(t["height"].get<double>(), 0.75 * 4, 1e-9) << c.name;
+    EXPECT_NEAR(std::remainder(t["rotation"].get<double>() - c.rotation, 360.0), 0, 1e-9) << c.name;
+    if (std::string(c.type) == "MTEXT") {
+      EXPECT_EQ(t["content"], c.content) << c.name;
+      EXPECT_EQ(t["attachment"], 7) << c.name;  // bottom left: the start of the base line
+      EXPECT_NEAR(t["width"].get<double>(), 0, 1e-12) << c.name;  // no wrapping
+    } else {
+      EXPECT_NEAR(t["width"].get<double>(), c.w / 4, 1e-9) << c.name;
+      EXPECT_EQ(t["mirror"], 0) << c.name;
     }
-    // The characters of one text make one group, which the text describes.
-    ASSERT_EQ(j["groups"].size(), 1u) << c.name;
-    EXPECT_EQ(j["groups"][0]["description"], c.vertical ? "図。" : "図面") << c.name;
-    EXPECT_EQ(j["groups"][0]["texts"].size(), 2u) << c.name;
+    EXPECT_TRUE(j["groups"].empty()) << c.name;
   }
+}
+
+TEST(DxfText, VerticalTextsPlaceEveryCharacterInItsCell) {
+  REQUIRE_EZDXF();
+  struct Glyph {
+    const char* text;
+    double x, y, rotation;
+    int flags;
+  };
+  const double lift = 0.12 * 4, hang = 0.88 * 4;
+  // Vertical writing down the column: "図" stands upright across the line,
+  // "。" keeps the line's direction and is mirrored in its cell.
+  const Glyph glyphs[] = {{"図", 10, 16 + lift, 0, 0}, {"。", 10 + hang, 16, -90, 4}};
+  TempDir dir;
+  JwwWriter w = PlainJww();
+  TEntJwwMoji m;
+  m.att = w.att;
+  m.start_x = 10;
+  m.start_y = 20;
+  m.end_x = 10;
+  m.end_y = 12;
+  m.dSizeX = m.dSizeY = 4;
+  m.strFontName = u"ＭＳ ゴシック";
+  m.str = u"図。";
+  m.att.sFlg = 0x20;
+  w.Add(m);
+  const json j = Dump(Export(dir, "vertical", w.Finish(), Format::Jww));
+  ASSERT_FALSE(j.is_discarded());
+  for (const Glyph& g : glyphs) {
+    const json* t = FindText(j, g.text);
+    ASSERT_NE(t, nullptr) << g.text;
+    EXPECT_NEAR((*t)["insert"][0].get<double>(), g.x, 1e-9) << g.text;
+    EXPECT_NEAR((*t)["insert"][1].get<double>(), g.y, 1e-9) << g.text;
+    EXPECT_NEAR(std::remainder((*t)["rotation"].get<double>() - g.rotation, 360.0), 0, 1e-9) << g.text;
+    EXPECT_EQ((*t)["mirror"], g.flags) << g.text;
+    // The glyphs are drawn upright by the text's own placement, not turned
+    // again by a vertical ("@") font.
+    EXPECT_EQ((*t)["family"], "ＭＳ ゴシック");
+  }
+  // The characters of one text make one group, which the text describes.
+  ASSERT_EQ(j["groups"].size(), 1u);
+  EXPECT_EQ(j["groups"][0]["description"], "図。");
+  EXPECT_EQ(j["groups"][0]["texts"].size(), 2u);
+}
+
+TEST(DxfWriter, LongMTextComesBackWhole) {
+  REQUIRE_EZDXF();
+  // 150 three-byte characters and codes: the content goes out in pieces of
+  // at most 250 bytes that ezdxf joins again; carets and escapes survive.
+  dxf::Document doc;
+  dxf::MText t;
+  std::string plain;
+  for (int i = 0; i < 150; ++i) plain += i % 7 == 6 ? "^" : "図";
+  t.text = "\\T1.5;" + plain + "\\{x\\}";
+  t.insert = {1, 2};
+  t.height = 3;
+  t.rotationDeg = 30;
+  doc.entities.push_back(t);
+  const std::string s = dxf::Write(doc);
+  std::istringstream in(s);
+  std::string code, value;
+  int pieces = 0;
+  bool inMText = false;
+  while (std::getline(in, code) && std::getline(in, value)) {
+    if (code == "  0") inMText = value == "MTEXT";
+    if (inMText && (code == "  3" || code == "  1")) {
+      ++pieces;
+      EXPECT_LE(value.size(), 250u);
+    }
+  }
+  EXPECT_GE(pieces, 2);
+  TempDir dir;
+  const std::string path = dir / "mtext.dxf";
+  std::ofstream(path, std::ios::binary) << s;
+  const json j = Dump(path);
+  ASSERT_FALSE(j.is_discarded());
+  ASSERT_EQ(j["texts"].size(), 1u);
+  EXPECT_EQ(j["texts"][0]["text"], plain + "{x}");
+  // The carets read back as written ("^ "), the codes unchanged.
+  std::string written = t.text;
+  for (size_t at = written.find('^'); at != std::string::npos; at = written.find('^', at + 2)) written.insert(at + 1, " ");
+  EXPECT_EQ(j["texts"][0]["content"], written);
+  EXPECT_NEAR(j["texts"][0]["rotation"].get<double>(), 30, 1e-9);
+  EXPECT_EQ(j["texts"][0]["attachment"], 7);
 }
 
 TEST(DxfJww, LineTypePatternsAreDrawingMillimetresAtTheGroupScale) {
