@@ -503,7 +503,7 @@ void TiledCanvas::BinRow(int ty, int y0, int y1, std::vector<std::vector<uint32_
       for (int tx = tx0; tx <= tx1; ++tx) add(tx, k);
     };
     if (c.op == Op::Polyline) {
-      const FPoint* p = &points_[c.data];
+      const FPoint* p = points_.data() + c.data;
       DevicePoint prev;
       m.Apply(p[0].X, p[0].Y, prev.x, prev.y);
       for (uint32_t i = 1; i < c.count; ++i) {
@@ -514,7 +514,7 @@ void TiledCanvas::BinRow(int ty, int y0, int y1, std::vector<std::vector<uint32_
       }
       continue;
     }
-    const double* n = &numbers_[c.data];
+    const double* n = numbers_.data() + c.data;
     if (c.op == Op::Line) {
       m.Apply(n[0], n[1], pts[0].x, pts[0].y);
       m.Apply(n[2], n[3], pts[1].x, pts[1].y);
@@ -624,13 +624,16 @@ void TiledCanvas::Replay(const std::vector<uint32_t>& list, int tx, int ty, cons
         if (c.thin) {
           const Matrix& m = transforms_[c.transform];
           const StrokePen& pen = pens_[c.pen];
-          const double* n = &numbers_[c.data];
+          // A polyline's data indexes the points; lines and rectangles keep
+          // their corners among the numbers.
           if (c.op == Op::Line) {
+            const double* n = numbers_.data() + c.data;
             w.stroker.StrokeLine(t, m, pen, c.opacity, n[0], n[1], n[2], n[3]);
           } else if (c.op == Op::Rect) {
+            const double* n = numbers_.data() + c.data;
             w.stroker.StrokeRect(t, m, pen, c.opacity, n[0], n[1], n[2], n[3]);
           } else {
-            w.stroker.StrokePolyline(t, m, pen, c.opacity, &points_[c.data], c.count);
+            w.stroker.StrokePolyline(t, m, pen, c.opacity, points_.data() + c.data, c.count);
           }
           break;
         }

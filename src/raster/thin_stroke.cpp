@@ -416,7 +416,7 @@ void PenFan(const Vec* pen, int count, Vec from, Vec to, Vec mid, bool cap, Emit
 // False when the run turns straight back.
 bool ThinStroker::BuildSide(const Run& r, int side, std::vector<SidePoint>& out) const {
   out.clear();
-  const Vec* q = &runPts_[r.first];
+  const Vec* q = runPts_.data() + r.first;
   const uint32_t c = r.count, segs = RunSegs(r);
   const bool open = r.kind == RunKind::Open;
   const double h = side * half_;
@@ -457,7 +457,7 @@ bool ThinStroker::BuildSide(const Run& r, int side, std::vector<SidePoint>& out)
 bool ThinStroker::AllowEndDetours(const Run& r, std::vector<SidePoint>& s) const {
   const size_t n = s.size();
   if (n < 3) return true;
-  const Vec* q = &runPts_[r.first];
+  const Vec* q = runPts_.data() + r.first;
   const Vec start = q[0], d0 = RunDir(r, 0);
   const Vec end = q[r.count - 1], d1 = RunDir(r, RunSegs(r) - 1);
   const bool startDetour = Dot(s[1].p - start, d0) < 0;
@@ -500,8 +500,8 @@ void ThinStroker::Cap(Vec q, Vec d) {
 // to nobody, but would keep the outline from being simple. True when any went.
 bool ThinStroker::Straighten(Run& r) {
   if (r.kind != RunKind::Open || r.count < 3) return false;
-  Vec* q = &runPts_[r.first];
-  Vec* dir = &runDirs_[r.first];
+  Vec* q = runPts_.data() + r.first;
+  Vec* dir = runDirs_.data() + r.first;
   uint32_t kept = 1;
   for (uint32_t v = 1; v + 1 < r.count; ++v) {
     const Vec a = q[kept - 1], chord = q[v + 1] - a;
@@ -561,7 +561,7 @@ bool ThinStroker::Outline(Run& r) {
 // The run as convex pieces that together cover the stroke, overlapping where
 // they meet: a quad per segment, a wedge per join on its outside, the caps.
 void ThinStroker::Pieces(const Run& r) {
-  const Vec* q = &runPts_[r.first];
+  const Vec* q = runPts_.data() + r.first;
   const double h = half_;
   const auto piece = [this] {
     EndContour();
