@@ -52,6 +52,8 @@ int RunChild(const std::vector<std::string>& args, const std::string& appFolder,
   }
 
   zumen::RenderOptions options;
+  // Symbols keep the frame of their defining points' extents.
+  options.fit_drawn = false;
   options.reference_file = zumen::ReferenceFileOf(app);
   options.reference_folder = app;
   // A resolution choice sizes the paper; symbols always take the pixel size.

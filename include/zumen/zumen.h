@@ -169,6 +169,12 @@ struct RenderOptions {
   // The blue frame of the paper.
   bool frame = true;
   Fit fit = Fit::Paper;
+  // Whether the frame fitted for symbols (JWS, JWK) and with Fit::Extents is
+  // the box of what is drawn: the extents grown by the cells of the texts and
+  // by half the widest pen, so that no text or thick line is cut at the
+  // picture's edge. false: the extents of the defining points alone (the
+  // framing zumen-child keeps).
+  bool fit_drawn = true;
   // Every entity in one colour (black, or white on a black background), for printing.
   bool monochrome = false;
   // Auxiliary lines (construction lines) of the drawing.

@@ -374,7 +374,7 @@ RenderResult RenderWith(const Drawing& d, const RenderOptions& asked, const Outp
   VectorPage page;
   if (output.kind() != Output::Kind::Pixels && IsVector(*type)) {
     drawn.margin = 0;
-    const FrameBox f = FittedFrame(loaded, drawn.fit);
+    const FrameBox f = FittedFrame(loaded, drawn.fit, drawn.fit_drawn);
     page = {std::fabs(f.x2 - f.x1), std::fabs(f.y2 - f.y1), FitScale(f, width, height, 0)};
   }
   std::string error;

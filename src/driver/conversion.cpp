@@ -10,6 +10,7 @@
 #include "common/files.h"
 #include "common/text.h"
 #include "driver/reference.h"
+#include "driver/texts.h"
 #include "renderer/paint_scene.h"
 #include "renderer_k4/paint_scene.h"
 #include "formats/jwc/handler.h"
@@ -290,13 +291,77 @@ DrawModes ModesOf(const RenderOptions& options) {
   return m;
 }
 
-FrameBox FittedFrame(const LoadedDrawing& d, Fit fit) {
+namespace {
+
+// Pens wider than this many millimetres of paper are damaged values: they
+// do not widen the drawn box.
+constexpr double kWidestPen = 10;
+
+// Half the widest pen of the lines and arcs the drawing shows on its own
+// layers, in drawing units. A Jw pen in display mode is its width in
+// millimetres of paper wide, which are the drawing units of the painter;
+// otherwise, and for K4 drawings, pens are a pixel wide, which the margin
+// takes.
+double HalfWidestPen(const scene::Scene& s) {
+  if (s.painter != scene::Painter::Jw || !s.model.GetDisplayMode()) return 0;
+  double widest = 0;
+  const auto scan = [&](const std::vector<scene::Item>& items) {
+    for (const scene::Item& item : items) {
+      const scene::JwPen* pen = nullptr;
+      if (const auto* l = std::get_if<scene::Line>(&item)) pen = &l->pen;
+      else if (const auto* a = std::get_if<scene::Arc>(&item)) pen = &a->pen;
+      if (!pen || !(pen->wid > widest) || !(pen->wid <= kWidestPen)) continue;
+      const scene::Head& h = scene::HeadOf(item);
+      if ((h.flags & scene::kNotDrawn) || h.layer < 0 || s.model.GetAttrLayerState(h.layer) == 3) continue;
+      widest = pen->wid;
+    }
+  };
+  scan(s.items);
+  for (const scene::Definition& def : s.definitions) scan(def.items);
+  return widest / 2;
+}
+
+// The drawing's reach, found on first need: the texts as a picture with the
+// default options shows them (the drawing's own layers), laid out now.
+const LoadedDrawing::Reach& ReachOf(const LoadedDrawing& d) {
+  std::call_once(d.reachOnce, [&d] {
+    LoadedDrawing::Reach r;
+    for (const Text& t : CollectTexts(d, RenderOptions{})) {
+      if (!r.texts) BoxStart(r.textBox, t.box.min_x, t.box.min_y, 1);
+      else BoxAdd(r.textBox, t.box.min_x, t.box.min_y, 1);
+      BoxAdd(r.textBox, t.box.max_x, t.box.max_y, 1);
+      r.texts = true;
+    }
+    r.halfPen = HalfWidestPen(*d.scene);
+    d.reach = r;
+  });
+  return d.reach;
+}
+
+}  // namespace
+
+FrameBox FittedFrame(const LoadedDrawing& d, Fit fit, bool drawn) {
   const scene::Scene& s = *d.scene;
+  FrameBox f{s.frame.x1, s.frame.y1, s.frame.x2, s.frame.y2};
   if (fit == Fit::Extents && d.read && s.surveyAny) {
     const ExtentBox& b = s.surveyBox;
-    return {b.minx, b.miny, b.maxx, b.maxy};
+    f = {b.minx, b.miny, b.maxx, b.maxy};
   }
-  return {s.frame.x1, s.frame.y1, s.frame.x2, s.frame.y2};
+  // Symbols (drawings without a paper) are fitted by their extents, which
+  // grow to what is drawn as those of Fit::Extents do.
+  if (!drawn || !d.read || !s.drawn || (fit != Fit::Extents && s.paperFrame)) return f;
+  const LoadedDrawing::Reach& r = ReachOf(d);
+  if (r.texts) {
+    f.x1 = std::min(f.x1, r.textBox.minx);
+    f.y1 = std::min(f.y1, r.textBox.miny);
+    f.x2 = std::max(f.x2, r.textBox.maxx);
+    f.y2 = std::max(f.y2, r.textBox.maxy);
+  }
+  f.x1 -= r.halfPen;
+  f.y1 -= r.halfPen;
+  f.x2 += r.halfPen;
+  f.y2 += r.halfPen;
+  return f;
 }
 
 RenderOptions OptionsForOutput(const RenderOptions& options, std::optional<OutputType> type) {
@@ -316,8 +381,10 @@ Status PictureSizeOf(const LoadedDrawing& d, const RenderOptions& options, int& 
     if (!std::isfinite(options.dpi) || options.dpi <= 0) {
       return Status::Error(StatusCode::InvalidArgument, "the resolution must be a positive number of dots per inch");
     }
-    if (options.fit == Fit::Extents) {
-      const FrameBox f = FittedFrame(d, options.fit);
+    // The fitted frame at the resolution when it is not the paper: the
+    // extents, and a symbol's drawn box.
+    if (options.fit == Fit::Extents || (options.fit_drawn && !d.scene->paperFrame)) {
+      const FrameBox f = FittedFrame(d, options.fit, options.fit_drawn);
       DotSizeAtDpi(std::fabs(f.x2 - f.x1), std::fabs(f.y2 - f.y1), options.dpi, sx, sy);
     } else {
       DotSizeAtDpi(d.scene->papx, d.scene->papy, options.dpi, sx, sy);
@@ -389,7 +456,7 @@ DeviceView DrawOnCanvas(const LoadedDrawing& d, const ConversionContext& ctx, co
   // A drawing without entities is not drawn at all; its picture is then the
   // background (white unless asked otherwise), never transparent by accident.
   canvas.Clear(modes.background.value_or(0xFFFFFFFF));
-  const DeviceView view = FitView(FittedFrame(d, options.fit), canvas.Width(), canvas.Height(), options.margin);
+  const DeviceView view = FitView(FittedFrame(d, options.fit, options.fit_drawn), canvas.Width(), canvas.Height(), options.margin);
   canvas.SetDiagnostics(&diag);
   DrawScene(*d.scene, ctx, view, canvas, modes, diag);
   canvas.SetDiagnostics(nullptr);

@@ -2,6 +2,7 @@
 // The conversion: a drawing read once by its family's handler, then drawn as
 // often as asked, each time on a fresh context set up from the options.
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
@@ -54,6 +55,18 @@ struct LoadedDrawing {
   // The drawing lowered once for every picture, export and query.
   std::shared_ptr<const scene::Scene> scene;
 
+  // How far what is drawn reaches beyond the defining points: the box of
+  // the texts' cells and half the widest pen, in drawing units. Laying the
+  // texts out takes time, so it is found once, when a picture first needs it
+  // (macro texts as laid out then), and kept for every later one.
+  struct Reach {
+    bool texts = false;  // whether any text shows; textBox is its cells' box
+    ExtentBox textBox;
+    double halfPen = 0;
+  };
+  mutable std::once_flag reachOnce;
+  mutable Reach reach;
+
   LoadedDrawing() = default;
   LoadedDrawing(const LoadedDrawing&) = delete;
   LoadedDrawing& operator=(const LoadedDrawing&) = delete;
@@ -82,8 +95,10 @@ DrawModes ModesOf(const RenderOptions& options);
 
 // The rectangle fitted into the picture: the family's frame (the paper; for
 // symbols their extents), or with Fit::Extents the drawing's extents (the
-// frame again for a drawing without entities).
-FrameBox FittedFrame(const LoadedDrawing& d, Fit fit);
+// frame again for a drawing without entities). With drawn, the extents of
+// symbols and those of Fit::Extents grow to what is drawn: the cells of the
+// texts and half the widest pen (see LoadedDrawing::Reach).
+FrameBox FittedFrame(const LoadedDrawing& d, Fit fit, bool drawn);
 
 // The options as an output of the type can honour them: a transparent
 // background becomes white for the types without transparency (BMP, JPEG).

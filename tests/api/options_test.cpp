@@ -112,6 +112,26 @@ std::vector<uint8_t> JwsSymbol() {
   return w.Finish();
 }
 
+// A symbol whose text stands on its top defining points, so that
+// its letters rise above the extents of the points.
+std::vector<uint8_t> JwsTextAbove() {
+  JwwWriter w(600, JwwWriter::Format::kJws);
+  Pens(w);
+  w.Pen(2).Line(-5, -5, 5, 5);
+  w.Pen(5).Text(-5, 5, u"TOP", 4);
+  return w.Finish();
+}
+
+// A plan whose text stands on the top of its line's extents.
+std::vector<uint8_t> JwwTextAbove() {
+  JwwWriter w(600);
+  w.Paper(3);
+  Pens(w);
+  w.Pen(2).Line(-100, -50, 100, 0);
+  w.Pen(5).Text(-100, 0, u"TOP", 20);
+  return w.Finish();
+}
+
 Drawing Open(const TempDir& t, const std::string& name, const std::vector<uint8_t>& bytes) {
   Opened o = Drawing::Open(t.Write(name, bytes));
   EXPECT_TRUE(o) << name << ": " << o.status.message;
@@ -304,6 +324,56 @@ TEST(Options, ExtentsFitFallsBackToThePaperAndLeavesSymbolsAlone) {
   // A symbol's frame is its extents already.
   const Drawing sym = Open(t, "sym.jws", JwsSymbol());
   EXPECT_EQ(testing::Draw(sym, extents, 100, 80).rgba, testing::Draw(sym, paper, 100, 80).rgba);
+}
+
+// Symbols, and every drawing fitted to its extents, are fitted by what is
+// drawn: a text above the defining points shows whole, at the default
+// resolution too. The extents of the points alone cut its letters at the top.
+TEST(Options, FitTakesTheTextCellsAboveTheDefiningPoints) {
+  TempDir t;
+  const struct {
+    const char* name;
+    std::vector<uint8_t> bytes;
+    Fit fit;
+  } cases[] = {
+      {"sym.jws", JwsTextAbove(), Fit::Paper},
+      {"sym.jws", JwsTextAbove(), Fit::Extents},
+      {"plan.jww", JwwTextAbove(), Fit::Extents},
+  };
+  // The text's pen 5 is green in the plan's colours and magenta in the
+  // default colours a symbol is drawn in.
+  const auto textInk = [](uint32_t c) {
+    const bool green = testing::Green(c) > 100 && testing::Red(c) < 100 && testing::Blue(c) < 100;
+    const bool magenta = testing::Red(c) > 100 && testing::Blue(c) > 100 && testing::Green(c) < 100;
+    return green || magenta;
+  };
+  for (const auto& c : cases) {
+    const Drawing d = Open(t, c.name, c.bytes);
+    RenderOptions o;
+    o.fit = c.fit;
+    o.frame = false;
+    o.background = Background::White;
+    RenderOptions points = o;
+    points.fit_drawn = false;
+    int w = 0, h = 0, pw = 0, ph = 0;
+    ASSERT_TRUE(PictureSize(d, o, w, h)) << c.name;
+    ASSERT_TRUE(PictureSize(d, points, pw, ph)) << c.name;
+    EXPECT_GT(h, ph) << c.name << ": the picture grows by the text's height";
+
+    const Picture drawn = testing::Draw(d, o, w, h);
+    ASSERT_TRUE(drawn.result) << c.name;
+    const testing::InkBox text = testing::BoxOf(drawn, textInk);
+    EXPECT_GT(text.pixels, 20) << c.name;
+    EXPECT_GT(text.top, 0) << c.name << ": the text is whole";
+    EXPECT_GT(text.left, 0) << c.name;
+    EXPECT_LT(text.right, 1) << c.name;
+    EXPECT_LT(text.bottom, 1) << c.name;
+
+    const Picture cut = testing::Draw(d, points, pw, ph);
+    ASSERT_TRUE(cut.result) << c.name;
+    const testing::InkBox top = testing::BoxOf(cut, textInk);
+    EXPECT_LT(top.pixels, text.pixels / 2) << c.name << ": the points' extents cut the text";
+  }
 }
 
 TEST(Options, JpegQualityIsHonouredAndChecked) {

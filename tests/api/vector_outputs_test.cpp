@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -193,6 +194,14 @@ struct PageFigures {
   double svgInk = 0, pdfInk = 0;
 };
 
+// Whether the page of the named drawing is the box of what is drawn rather
+// than its frame: symbols (JWS, JWK) fitted by what they draw.
+bool FitsWhatIsDrawn(const std::string& name, const RenderOptions& options) {
+  std::string ext = name.size() >= 4 ? name.substr(name.size() - 4) : "";
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return options.fit_drawn && (ext == ".jws" || ext == ".jwk");
+}
+
 // Converts d to SVG and PDF with the options and checks the pages: their size
 // is the frame in millimetres, and rasterised at the PNG's pixel size they
 // carry the PNG's ink.
@@ -211,7 +220,20 @@ PageFigures CheckPages(const Drawing& d, const RenderOptions& options, const std
     EXPECT_EQ(r.height, png.height);
     const auto size = type == OutputType::Svg ? testing::SvgPageSize(testing::ReadAll(file)) : testing::PdfPageSize(file);
     EXPECT_TRUE(size);
-    if (size) {
+    if (size && FitsWhatIsDrawn(name, options)) {
+      // A symbol's page is the box of what is drawn: its extents grown by
+      // the texts' cells and pens, as wide as its picture at 254 dpi (a
+      // tenth of a millimetre a pixel).
+      RenderOptions tenth = options;
+      tenth.width = tenth.height = 0;
+      tenth.dpi = 254;
+      int w = 0, h = 0;
+      EXPECT_TRUE(PictureSize(d, tenth, w, h));
+      EXPECT_GE(size->first, info.paper_width_mm * kPt - 0.01);
+      EXPECT_GE(size->second, info.paper_height_mm * kPt - 0.01);
+      EXPECT_NEAR(size->first, std::max(w * 0.1, 1.0) * kPt, 0.3);
+      EXPECT_NEAR(size->second, std::max(h * 0.1, 1.0) * kPt, 0.3);
+    } else if (size) {
       // pdfinfo prints two decimals. A page is at least 1 mm a side (a
       // symbol of one point or one straight line has no extent across).
       EXPECT_NEAR(size->first, std::max(info.paper_width_mm, 1.0) * kPt, 0.01);
@@ -249,6 +271,7 @@ TEST(VectorOutputs, EveryFamilyMakesPagesOfItsFrameWithThePngsInk) {
     o.height = 500;
     TempDir pages;
     const std::string pdf = pages / "grid.pdf";
+    o.fit_drawn = false;
     ASSERT_TRUE(Render(opened.drawing, o, Output::File(pdf)));
     const auto size = testing::PdfPageSize(pdf);
     ASSERT_TRUE(size);

@@ -7,6 +7,7 @@
 #include "codecs/image_io.h"
 #include "common/files.h"
 #include "child/protocol.h"
+#include "zumen/zumen.h"
 #include "support/jww_writer.h"
 #include "support/temp_dir.h"
 
@@ -26,6 +27,15 @@ std::vector<uint8_t> SmallDrawing() {
   JwwWriter w(600);
   w.head.Enthd.nZumen = 3;
   w.Line(-100, -50, 100, 50);
+  return w.Finish();
+}
+
+// A symbol whose text stands on its top defining points, its letters above
+// the points' extents.
+std::vector<uint8_t> SymbolTextAbove() {
+  JwwWriter w(600, JwwWriter::Format::kJws);
+  w.Line(-5, -5, 5, 5);
+  w.Text(-5, 5, u"TOP", 4);
   return w.Finish();
 }
 
@@ -189,6 +199,33 @@ TEST(Child, HighestResolutionChoiceGivesItsPicture) {
   };
   EXPECT_EQ(be32(16), 19843u);  // 420 / 25.4 * 1200 = 19842.5
   EXPECT_EQ(be32(20), 14031u);  // 297 / 25.4 * 1200 = 14031.5
+}
+
+// The child frames a symbol by its defining points' extents, as it always
+// did; the library's pictures take the drawn box (the text above them).
+TEST(Child, SymbolsKeepTheExtentsOfTheirDefiningPoints) {
+  TempDir app, work;
+  app.Write("Plotvane.dat", SettingsText("200", "150"));
+  const std::string src = work.Write("sym.jws", SymbolTextAbove());
+  RunWith(app, {"exe", "1", "2", src, work / "child.png"});
+  const LoadedImage child = LoadImageFile(work / "child.png");
+  ASSERT_TRUE(child.ok()) << child.error;
+
+  const Opened opened = Drawing::Open(src);
+  ASSERT_TRUE(opened) << opened.status.message;
+  const auto render = [&](bool drawn, const std::string& name) {
+    RenderOptions o;
+    o.width = 200;
+    o.height = 150;
+    o.fit_drawn = drawn;
+    EXPECT_TRUE(Render(opened.drawing, o, Output::File(work / name)));
+    return LoadImageFile(work / name);
+  };
+  const LoadedImage points = render(false, "points.png"), drawn = render(true, "drawn.png");
+  ASSERT_TRUE(points.ok()) << points.error;
+  ASSERT_TRUE(drawn.ok()) << drawn.error;
+  EXPECT_EQ(child.bitmap.pixels, points.bitmap.pixels);
+  EXPECT_NE(child.bitmap.pixels, drawn.bitmap.pixels);
 }
 
 TEST(Child, BitmapTooLargeIsRefusedWithAMessage) {

@@ -759,7 +759,7 @@ double Coverage(const std::string& path, const TempDir& dir, const std::string& 
   EXPECT_EQ(audit.status, 0) << audit.out;
   // The window zumen drew, in paper units, and the drawing's scale.
   const LoadedDrawing& loaded = o.drawing.impl().loaded;
-  const DeviceView ctx = FitView(FittedFrame(loaded, Fit::Paper), ro.width, ro.height, ro.margin);
+  const DeviceView ctx = FitView(FittedFrame(loaded, Fit::Paper, ro.fit_drawn), ro.width, ro.height, ro.margin);
   std::vector<uint8_t> bytes;
   std::ifstream f(path, std::ios::binary);
   bytes.assign(std::istreambuf_iterator<char>(f), {});

@@ -155,7 +155,13 @@ class Endpoints(unittest.TestCase):
                 self.assertGreaterEqual(max_x, e["max_x"])
                 self.assertGreaterEqual(max_y, e["max_y"])
                 filled = max((e["max_x"] - e["min_x"]) * scale / w, (e["max_y"] - e["min_y"]) * scale / h)
-                self.assertAlmostEqual(filled, 0.95, delta=0.01)
+                if relative.lower().endswith((".jws", ".jwk")):
+                    # A symbol is fitted by what it draws: its texts and pens
+                    # reach a little past the extents of its points.
+                    self.assertLessEqual(filled, 0.96)
+                    self.assertGreater(filled, 0.8)
+                else:
+                    self.assertAlmostEqual(filled, 0.95, delta=0.01)
 
     def test_info_is_the_command_lines_json_with_the_layers(self):
         for relative in (SMALL, SYMBOL):
@@ -348,7 +354,7 @@ class Budgets(unittest.TestCase):
             # out of it there; the next is refused at once.
             waiting = []
             w = threading.Thread(target=lambda: waiting.append(
-                s.post("convert", large.read_bytes(), size="100x70", timeout="3")))
+                s.post("convert", large.read_bytes(), size="100x70", timeout="1")))
             w.start()
             self.assertTrue(wait_until(lambda: s.metrics()["zumen_queued"] == 1))
             refused = s.post("convert", large.read_bytes(), size="100x70")
