@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <filesystem>
+#include <numbers>
 #include <string>
 #include <vector>
 
@@ -180,6 +182,69 @@ TEST(Texts, TextsInBlocksCarryTheirPlacementAndBlockPath) {
   const Text* anon = Find(texts, "ANON");
   ASSERT_NE(anon, nullptr);
   EXPECT_EQ(anon->block_path, std::vector<std::string>{"#2"});
+}
+
+// A vertical text of three full-width characters, and a block with a text
+// placed as it is, mirrored and turned.
+std::vector<uint8_t> JwwTurnedTexts() {
+  JwwWriter w(600);
+  w.Paper(3);
+  JwwLayers(w);
+  w.Layer(0, 1).Pen(5);
+  w.BeginBlockDef(1, u"sign");
+  w.Text(0, 0, u"AB", 4);
+  w.EndBlockDef();
+  w.att.sFlg = 0x20;  // written top to bottom
+  w.Text(-50, 40, u"縦書き", 5, 270);
+  w.att.sFlg = 0;
+  w.Insert(1, 50, 0);
+  w.Insert(1, 50, -40, -1, 1);
+  w.Insert(1, -50, -40, 1, 1, std::numbers::pi / 2);
+  return w.Finish();
+}
+
+TEST(Texts, VerticalMirroredAndTurnedTextsAsDrawn) {
+  TempDir dir;
+  const Drawing d = OpenAs(dir, "turned.jww", JwwTurnedTexts());
+  const std::vector<Text> texts = d.Texts();
+  ASSERT_EQ(texts.size(), 4u);
+
+  // The vertical text runs down from its insertion point, one square cell
+  // of the full-width characters under another.
+  const Text* vertical = Find(texts, "縦書き");
+  ASSERT_NE(vertical, nullptr);
+  EXPECT_TRUE(vertical->vertical);
+  EXPECT_NEAR(vertical->height, 5, 1e-9);
+  EXPECT_NEAR(vertical->angle, 270, 1e-9);
+  EXPECT_NEAR(vertical->box.max_y, 40, 1e-6);
+  EXPECT_NEAR(vertical->box.max_y - vertical->box.min_y, 3 * 5, 1e-6);
+  EXPECT_NEAR(vertical->box.max_x - vertical->box.min_x, 5, 1e-6);
+
+  // The block's text through each placement. A mirrored text still reads
+  // left to right: it starts where the mirror puts the end of its line.
+  struct Expected {
+    double x, y, angle;
+    Box box;
+  };
+  const Expected placements[] = {
+      {50, 0, 0, {50, 0, 54, 4}},
+      {42, -40, 0, {42, -40, 46, -36}},
+      {-50, -40, 90, {-54, -40, -50, -36}},
+  };
+  for (const Expected& e : placements) {
+    SCOPED_TRACE(std::to_string(e.x) + ", " + std::to_string(e.y));
+    const auto it = std::find_if(texts.begin(), texts.end(), [&](const Text& t) {
+      return t.text == "AB" && std::fabs(t.x - e.x) < 1e-6 && std::fabs(t.y - e.y) < 1e-6;
+    });
+    ASSERT_NE(it, texts.end());
+    EXPECT_FALSE(it->vertical);
+    EXPECT_NEAR(it->angle, e.angle, 1e-6);
+    EXPECT_NEAR(it->box.min_x, e.box.min_x, 1e-6);
+    EXPECT_NEAR(it->box.min_y, e.box.min_y, 1e-6);
+    EXPECT_NEAR(it->box.max_x, e.box.max_x, 1e-6);
+    EXPECT_NEAR(it->box.max_y, e.box.max_y, 1e-6);
+    EXPECT_EQ(it->block_path, std::vector<std::string>{"sign"});
+  }
 }
 
 TEST(Layers, NamesStatesAndItemsCountedPerPlacement) {

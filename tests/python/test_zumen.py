@@ -151,6 +151,16 @@ class Package(unittest.TestCase):
         with self.assertRaises(TypeError):
             d.texts(layers="all")
 
+    def test_texts_are_those_of_the_command_line(self):
+        # The example, and every Jw drawing of the corpus where it is there
+        # (a symbol of it places its texts through a block).
+        sources = [EXAMPLE] + [p for p in sorted(CORPUS.rglob("*")) if p.suffix.lower() in (".jww", ".jws")]
+        for src in sources:
+            with self.subTest(src.name):
+                printed = json.loads(subprocess.run([ZUMEN_EXE, "text", "--json", str(src)], capture_output=True,
+                                                    check=True).stdout)
+                self.assertEqual(zumen.open(src).texts(), printed["texts"])
+
     def test_options_are_checked_without_a_drawing(self):
         zumen._zumen._check_options(dpi=300, background="white", layers=[0, 17])
         for kw, error in [({"size": (0, 1)}, ValueError), ({"width": 10}, ValueError), ({"margin": -1}, ValueError),
