@@ -90,7 +90,7 @@ namespace {
 void LoadPlacedImages(scene::Scene& s, const std::string& drawingPath) {
   const auto load = [&](const std::vector<scene::Item>& items) {
     for (const scene::Item& item : items) {
-      const auto* image = std::get_if<scene::Image>(&item);
+      const auto* image = scene::GetIf<scene::Image>(item);
       if (!image || s.images.count(image->file) != 0) continue;
       const std::u16string ext = FileExtLower(image->file);
       static constexpr std::u16string_view kRead[] = {u".bmp", u".png", u".tif", u".tiff", u".jpg", u".jpeg", u".gif"};
@@ -128,10 +128,10 @@ TgraAttribute StartModel() {
 
 // Lowers the drawing into its scene once: every picture, export and query
 // reads it.
-void BuildScene(LoadedDrawing& d) {
+void BuildScene(const DrawingHandler& handler, LoadedDrawing& d) {
   auto s = std::make_shared<scene::Scene>();
   s->model = StartModel();
-  d.handler->Lower(d.read, *s);
+  handler.Lower(d.read, *s);
   // Every family hands its layers' states and names to the model; the
   // scene's layers show them.
   for (int n = 0; n < TgraAttribute::kLayerCount; ++n) {
@@ -182,11 +182,11 @@ void DescribeLayers(const scene::Scene& s, std::vector<Layer>& out) {
 }
 
 // What the drawing holds, with its extents, for Info().
-void Describe(LoadedDrawing& d) {
+void Describe(const DrawingHandler& handler, LoadedDrawing& d) {
   DrawingInfo& info = d.info;
   info = DrawingInfo{};
   info.format = FormatOf(d.family);
-  d.handler->Describe(*d.scene, info);
+  handler.Describe(*d.scene, info);
   DescribeLayers(*d.scene, d.layers);
   info.read_ok = d.read;
   info.read_error = d.read ? std::string() : d.error;
@@ -197,7 +197,7 @@ void Describe(LoadedDrawing& d) {
     d.diagnostics.push_back(
         {"read-partial", 1, "read only in part (" + d.error + "); the image shows what was read"});
   }
-  d.handler->Diagnostics(d.diagnostics);
+  handler.Diagnostics(d.diagnostics);
 }
 
 }  // namespace
@@ -207,9 +207,10 @@ Status LoadDrawing(Family family, std::span<const uint8_t> bytes, const std::str
   out.family = family;
   out.path = path;
   if (!path.empty()) out.absolutePath = AbsolutePath(path);
-  out.handler = MakeHandler(family);
-  if (!out.handler) return Status::Error(StatusCode::UnknownFormat, "not a drawing format zumen reads");
-  out.checked = out.handler->Check(bytes);
+  // The handler holds the model only while the drawing is read and lowered.
+  const std::unique_ptr<DrawingHandler> handler = MakeHandler(family);
+  if (!handler) return Status::Error(StatusCode::UnknownFormat, "not a drawing format zumen reads");
+  out.checked = handler->Check(bytes);
   if (!out.checked) {
     out.error = std::string("not a ") + FamilyName(family) + " file (its signature or version is wrong)";
     return Status::Error(StatusCode::BadSignature, out.error);
@@ -218,23 +219,23 @@ Status LoadDrawing(Family family, std::span<const uint8_t> bytes, const std::str
   limits.maxEmbeddedImageBytes = options.max_embedded_image_bytes;
   limits.maxBlockWork = options.max_block_work;
   std::string error;
-  out.read = out.handler->Read(bytes, limits, error);
+  out.read = handler->Read(bytes, limits, error);
   if (!out.read) out.error = error.empty() ? "File I/O Error" : error;
   if (!path.empty()) out.haveFileTime = FileTimeLocal(path, out.fileTime);
-  BuildScene(out);
-  Describe(out);
+  BuildScene(*handler, out);
+  Describe(*handler, out);
   return {};
 }
 
 void EmptyDrawing(Family family, LoadedDrawing& out) {
   out.family = family;
-  out.handler = MakeHandler(family);
+  const std::unique_ptr<DrawingHandler> handler = MakeHandler(family);
   out.checked = false;
   out.read = false;
   out.error = "nothing was read";
   out.info = DrawingInfo{};
   out.info.format = FormatOf(family);
-  BuildScene(out);
+  BuildScene(*handler, out);
   DescribeLayers(*out.scene, out.layers);
 }
 
@@ -308,8 +309,8 @@ double HalfWidestPen(const scene::Scene& s) {
   const auto scan = [&](const std::vector<scene::Item>& items) {
     for (const scene::Item& item : items) {
       const scene::JwPen* pen = nullptr;
-      if (const auto* l = std::get_if<scene::Line>(&item)) pen = &l->pen;
-      else if (const auto* a = std::get_if<scene::Arc>(&item)) pen = &a->pen;
+      if (const auto* l = scene::GetIf<scene::Line>(item)) pen = &l->pen;
+      else if (const auto* a = scene::GetIf<scene::Arc>(item)) pen = &a->pen;
       if (!pen || !(pen->wid > widest) || !(pen->wid <= kWidestPen)) continue;
       const scene::Head& h = scene::HeadOf(item);
       if ((h.flags & scene::kNotDrawn) || h.layer < 0 || s.model.GetAttrLayerState(h.layer) == 3) continue;

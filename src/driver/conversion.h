@@ -32,11 +32,11 @@ const char* FamilyName(Family f);
 // are the brackets).
 std::string OwnLayerName(const std::u16string& name, char16_t open, char16_t close);
 
-// A drawing as read: its handler holding the model, what the reading gave,
-// and its scene.
+// A drawing as read: what the reading gave, and its scene. The family's
+// model is lowered into the scene when the drawing is opened and then let
+// go: the scene holds everything a render, export or query reads.
 struct LoadedDrawing {
   Family family = Family::None;
-  std::unique_ptr<DrawingHandler> handler;
   bool checked = false;  // passed its format's check
   bool read = false;     // read to its end
   std::string error;     // why the check or the read failed

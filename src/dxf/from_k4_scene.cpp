@@ -36,7 +36,7 @@ class K4SceneDxf {
       const scene::Head& h = scene::HeadOf(item);
       // Auxiliary lines as auxiliary lines are shown.
       if ((h.flags & scene::kAux) && !ctx_.GAtt.GetDispHojo()) continue;
-      std::visit([&](const auto& e) { Add(e); }, item);
+      scene::Visit([&](const auto& e) { Add(e); }, item);
     }
   }
 

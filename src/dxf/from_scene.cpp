@@ -67,7 +67,7 @@ class JwSceneDxf {
   }
 
   void Item(const scene::Item& item, std::vector<dxf::Entity>& out) {
-    std::visit([&](const auto& e) { Add(e, out); }, item);
+    scene::Visit([&](const auto& e) { Add(e, out); }, item);
   }
 
   // Items of the K4 renderer and the base mark have no DXF entity here.

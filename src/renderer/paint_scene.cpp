@@ -50,8 +50,8 @@ class Painter {
   // ---- items of the drawing itself -------------------------------------------
 
   void Paint(const scene::Item& item) {
-    if (visitor_ && !std::holds_alternative<scene::Text>(item)) return;
-    std::visit([this](const auto& i) { Draw(i); }, item);
+    if (visitor_ && !scene::Is<scene::Text>(item)) return;
+    scene::Visit([this](const auto& i) { Draw(i); }, item);
   }
 
   // Items of the K4 renderer have no place in a Jw scene.
@@ -125,8 +125,8 @@ class Painter {
   // ---- members of a placement ----------------------------------------------------
 
   void Place(const scene::Item& item, const scene::Placement& p) {
-    if (visitor_ && !std::holds_alternative<scene::Text>(item)) return;
-    std::visit([&](const auto& i) { Placed(i, p); }, item);
+    if (visitor_ && !scene::Is<scene::Text>(item)) return;
+    scene::Visit([&](const auto& i) { Placed(i, p); }, item);
   }
 
   void Placed(const scene::Line& e, const scene::Placement& p) {
@@ -297,16 +297,16 @@ class Painter {
 // symbol's): its points and radii divided, sizes on paper kept.
 scene::Item Divided(const scene::Item& item, double d) {
   scene::Item out = item;
-  if (auto* e = std::get_if<scene::Line>(&out)) {
+  if (auto* e = scene::GetIf<scene::Line>(out)) {
     e->p1 = {e->p1.X / d, e->p1.Y / d};
     e->p2 = {e->p2.X / d, e->p2.Y / d};
-  } else if (auto* a = std::get_if<scene::Arc>(&out)) {
+  } else if (auto* a = scene::GetIf<scene::Arc>(out)) {
     a->c = {a->c.X / d, a->c.Y / d};
     a->r = a->r / d;
-  } else if (auto* t = std::get_if<scene::Text>(&out)) {
+  } else if (auto* t = scene::GetIf<scene::Text>(out)) {
     t->p1 = {t->p1.X / d, t->p1.Y / d};
     t->p2 = {t->p2.X / d, t->p2.Y / d};
-  } else if (auto* m = std::get_if<scene::Marker>(&out)) {
+  } else if (auto* m = scene::GetIf<scene::Marker>(out)) {
     m->p = {m->p.X / d, m->p.Y / d};
   }
   return out;

@@ -29,8 +29,8 @@ class Painter {
       : ctx_(ctx), g_(g), own_(ownColours), visitor_(visitor) {}
 
   void Paint(const scene::Item& item) {
-    if (visitor_ && !std::holds_alternative<scene::K4Text>(item)) return;
-    std::visit([this](const auto& i) { Draw(i); }, item);
+    if (visitor_ && !scene::Is<scene::K4Text>(item)) return;
+    scene::Visit([this](const auto& i) { Draw(i); }, item);
   }
 
   // Items of the Jw renderer have no place in a K4 scene.

@@ -24,6 +24,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -175,11 +177,82 @@ struct Placement {
   int32_t parent = -1;  // the placement (index in Scene::placements) it sits in
 };
 
-using Item = std::variant<Line, Arc, Solid, SolidArc, Marker, Text, Image, BaseMark, K4Stroke, K4Symbol, K4Point,
-                          K4Text, K4Fill, K4Bitmap>;
+// An item kind kept out of line, with the value's copy and move. A dense
+// drawing is mostly lines and arcs: with the large kinds (texts, images, K4
+// strokes, symbols, texts and fills) boxed, an item takes as little room as
+// the common kinds need instead of the largest kind's.
+template <class T>
+class Boxed {
+ public:
+  Boxed(T value) : p_(std::make_unique<T>(std::move(value))) {}  // NOLINT: an item is made from its kind
+  Boxed(const Boxed& o) : p_(std::make_unique<T>(*o.p_)) {}
+  Boxed(Boxed&&) noexcept = default;
+  Boxed& operator=(const Boxed& o) {
+    if (this != &o) p_ = std::make_unique<T>(*o.p_);
+    return *this;
+  }
+  Boxed& operator=(Boxed&&) noexcept = default;
+  ~Boxed() = default;
+
+  const T& operator*() const { return *p_; }
+  T& operator*() { return *p_; }
+  const T* operator->() const { return p_.get(); }
+  T* operator->() { return p_.get(); }
+
+ private:
+  std::unique_ptr<T> p_;
+};
+
+using Item = std::variant<Line, Arc, Solid, SolidArc, Marker, Boxed<Text>, Boxed<Image>, BaseMark, Boxed<K4Stroke>,
+                          Boxed<K4Symbol>, K4Point, Boxed<K4Text>, Boxed<K4Fill>, K4Bitmap>;
+
+// An item's kind as it is, boxed or not.
+template <class T>
+const T& Unbox(const T& v) {
+  return v;
+}
+template <class T>
+const T& Unbox(const Boxed<T>& v) {
+  return *v;
+}
+
+// Calls f with the item's kind (never with its box).
+template <class F>
+decltype(auto) Visit(F&& f, const Item& item) {
+  return std::visit([&f](const auto& i) -> decltype(auto) { return f(Unbox(i)); }, item);
+}
+
+template <class T, class V>
+struct IsAlternative;
+template <class T, class... Ts>
+struct IsAlternative<T, std::variant<Ts...>> : std::bool_constant<(std::is_same_v<T, Ts> || ...)> {};
+
+// The item as kind T, or null; Is: whether it is one.
+template <class T>
+const T* GetIf(const Item& item) {
+  if constexpr (IsAlternative<T, Item>::value) {
+    return std::get_if<T>(&item);
+  } else {
+    const Boxed<T>* b = std::get_if<Boxed<T>>(&item);
+    return b ? &**b : nullptr;
+  }
+}
+template <class T>
+T* GetIf(Item& item) {
+  if constexpr (IsAlternative<T, Item>::value) {
+    return std::get_if<T>(&item);
+  } else {
+    Boxed<T>* b = std::get_if<Boxed<T>>(&item);
+    return b ? &**b : nullptr;
+  }
+}
+template <class T>
+bool Is(const Item& item) {
+  return GetIf<T>(item) != nullptr;
+}
 
 inline const Head& HeadOf(const Item& item) {
-  return std::visit([](const auto& i) -> const Head& { return i.h; }, item);
+  return Visit([](const auto& i) -> const Head& { return i.h; }, item);
 }
 
 // A block instance as the drawing writes it: where, how large and turned
