@@ -61,7 +61,7 @@ class Installed(unittest.TestCase):
 
     def test_everything_is_installed(self):
         p = self.prefix
-        for f in ["bin/zumen", "bin/zumen-child", "include/zumen/zumen.h", "share/zumen/zumen-fonts.conf",
+        for f in ["bin/zumen", "bin/zumen-serve", "bin/zumen-child", "include/zumen/zumen.h", "share/zumen/zumen-fonts.conf",
                   "share/man/man1/zumen.1", "share/man/man1/zumen-child.1", "share/mime/packages/zumen.xml",
                   "share/thumbnailers/zumen.thumbnailer"]:
             self.assertTrue((p / f).is_file(), f)
@@ -69,6 +69,15 @@ class Installed(unittest.TestCase):
                   "cmake/zumen/zumenConfigVersion.cmake", "cmake/zumen/zumenTargets.cmake"]:
             self.assertTrue((self.libdir / f).exists(), f)
         self.assertTrue(os.access(p / "bin/zumen", os.X_OK))
+        # `zumen serve` runs on in the installed zumen-serve: an address it
+        # cannot take is its own message, not a failure to start it.
+        r = subprocess.run([str(p / "bin/zumen"), "serve", "--listen", "203.0.113.1:1"], capture_output=True,
+                           text=True, timeout=60)
+        self.assertEqual(r.returncode, 1, r.stderr)
+        self.assertIn("cannot listen on 203.0.113.1:1", r.stderr)
+        # The other commands start without the HTTP library.
+        linked = run(["ldd", str(p / "bin/zumen")]).stdout
+        self.assertNotIn("httplib", linked)
         # The shared library is versioned: libzumen.so -> libzumen.so.0.1 -> libzumen.so.0.1.0.
         soname = run(["objdump", "-p", str(self.libdir / "libzumen.so")]).stdout
         self.assertRegex(soname, r"SONAME\s+libzumen\.so\.\d+\.\d+")
