@@ -147,11 +147,7 @@ int Batch(const ConvertArgs& a, ConvertSettings& s, std::ostream& out, std::ostr
   if (!s.output) s.output = zumen::OutputType::Png;
   if (const auto usage = CheckQualityApplies(a, *s.output, err)) return *usage;
 
-  std::vector<std::string> empty;
-  const std::vector<Source> sources = CollectSources(a.operands, a.recursive, empty);
-  for (const std::string& folder : empty) {
-    err << "zumen: no drawing (" << DrawingExtensions() << ") in \"" << folder << "\"\n";
-  }
+  const std::vector<Source> sources = CollectSourcesTelling(a.operands, a.recursive, err);
   const NamePattern pattern(a.name.value_or(NamePattern::kDefault));
   std::vector<Job> jobs;
   std::vector<std::string> outputs;

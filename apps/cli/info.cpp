@@ -32,23 +32,11 @@ Json DescriptionJson(const std::string& source, const zumen::Opened& opened) {
 
 int RunInfo(const std::vector<std::string>& operands, const InfoSettings& settings, std::ostream& out,
             std::ostream& err) {
-  std::vector<std::string> empty;
-  const std::vector<Source> sources = CollectSources(operands, settings.recursive, empty);
-  for (const std::string& folder : empty) {
-    err << "zumen: no drawing (" << DrawingExtensions() << ") in \"" << folder << "\"\n";
-  }
+  const std::vector<Source> sources = CollectSourcesTelling(operands, settings.recursive, err);
   std::vector<Outcome> outcomes;
   bool first = true;
   for (const Source& s : sources) {
-    zumen::Opened opened;
-    if (!s.error.empty()) {
-      opened.status = zumen::Status::Error(zumen::StatusCode::NotFound, s.error);
-    } else {
-      zumen::LoadOptions load = settings.load;
-      if (!s.named) load.format.reset();  // found in a folder: its extension tells
-      double ms = 0;
-      opened = OpenSource(s.path, load, ms);
-    }
+    const zumen::Opened opened = OpenCollected(s, settings.load);
     const Json j = DescriptionJson(s.path, opened);
     if (!opened) {
       err << "zumen: " << opened.status.message << '\n';

@@ -1,9 +1,14 @@
 #include "sources.h"
 
+#include <ostream>
+
 #include <algorithm>
 #include <filesystem>
 #include <map>
 #include <set>
+
+#include "arguments.h"
+#include "conversion.h"
 
 namespace zumen_cli {
 
@@ -161,6 +166,26 @@ std::vector<Collision> FindCollisions(const std::vector<Source>& sources, const 
     if (!added) found.push_back({sources[it->second].path, sources[i].path, outputs[i]});
   }
   return found;
+}
+
+std::vector<Source> CollectSourcesTelling(const std::vector<std::string>& operands, bool recursive, std::ostream& err) {
+  std::vector<std::string> empty;
+  std::vector<Source> sources = CollectSources(operands, recursive, empty);
+  for (const std::string& folder : empty) {
+    err << "zumen: no drawing (" << DrawingExtensions() << ") in \"" << folder << "\"\n";
+  }
+  return sources;
+}
+
+zumen::Opened OpenCollected(const Source& s, zumen::LoadOptions load) {
+  if (!s.error.empty()) {
+    zumen::Opened opened;
+    opened.status = zumen::Status::Error(zumen::StatusCode::NotFound, s.error);
+    return opened;
+  }
+  if (!s.named) load.format.reset();
+  double ms = 0;
+  return OpenSource(s.path, load, ms);
 }
 
 }  // namespace zumen_cli

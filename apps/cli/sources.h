@@ -1,5 +1,6 @@
 #pragma once
 // Which drawings a command reads, and where the pictures of a batch go.
+#include <iosfwd>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,15 @@ struct Source {
 // `empty`.
 std::vector<Source> CollectSources(const std::vector<std::string>& operands, bool recursive,
                                    std::vector<std::string>& empty);
+
+// CollectSources for the commands that read drawings: each folder without any
+// drawing is told on err.
+std::vector<Source> CollectSourcesTelling(const std::vector<std::string>& operands, bool recursive, std::ostream& err);
+
+// Opens a collected source: the error found while collecting it as not found;
+// a file found in a folder takes its format from its extension, not from
+// load.format.
+zumen::Opened OpenCollected(const Source& s, zumen::LoadOptions load);
 
 // How the pictures of a batch are named: a pattern of {dir}, {stem} and {ext}
 // (the source's folder under the folder given, its name without the

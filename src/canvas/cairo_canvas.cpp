@@ -467,15 +467,7 @@ void CairoCanvas::ClipRect(const PixelRect& r) {
 }
 
 Bitmap CairoCanvas::ToBitmap() const {
-  const PixelView v = Pixels();
-  if (v.empty()) return {};
-  Bitmap out(width_, height_, 0);
-  for (int y = 0; y < height_; ++y) {
-    const uint32_t* src = v.row(y);
-    uint32_t* dst = out.pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(width_);
-    for (int x = 0; x < width_; ++x) dst[x] = Unpremultiply(src[x]);
-  }
-  return out;
+  return StraightBitmap(Pixels());
 }
 
 }  // namespace zumen

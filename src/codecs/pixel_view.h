@@ -50,6 +50,18 @@ inline uint32_t Unpremultiply(uint32_t argb) {
   return (a << 24) | (div((argb >> 16) & 0xFF) << 16) | (div((argb >> 8) & 0xFF) << 8) | div(argb & 0xFF);
 }
 
+// A copy of the view as a bitmap with straight alpha.
+inline Bitmap StraightBitmap(const PixelView& v) {
+  if (v.empty()) return {};
+  Bitmap out(v.width, v.height, 0);
+  for (int y = 0; y < v.height; ++y) {
+    const uint32_t* src = v.row(y);
+    uint32_t* dst = out.pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(v.width);
+    for (int x = 0; x < v.width; ++x) dst[x] = v.premultiplied ? Unpremultiply(src[x]) : src[x];
+  }
+  return out;
+}
+
 // Row y with straight (not premultiplied) alpha: the view's own memory when it
 // already is, else a converted copy in scratch.
 inline const uint32_t* StraightRow(const PixelView& v, int y, std::vector<uint32_t>& scratch) {
