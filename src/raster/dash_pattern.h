@@ -4,7 +4,7 @@
 // and the thin-stroke rasteriser), so that dashes fall alike.
 #include <algorithm>
 
-#include "canvas/canvas.h"
+#include "raster/device.h"
 
 namespace zumen {
 

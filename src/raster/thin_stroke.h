@@ -28,7 +28,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "canvas/canvas.h"
+#include "raster/device.h"
 #include "raster/pixel_rect.h"
 
 namespace zumen {
