@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 #include <exception>
 #include <mutex>
 
@@ -44,6 +45,31 @@ int32_t PixelIn(double v, int lo, int hi) {
 struct DPoint {
   double X, Y;
 };
+
+
+// The device-space box of points, grown point by point.
+struct DeviceBounds {
+  double x0 = INFINITY, y0 = INFINITY, x1 = -INFINITY, y1 = -INFINITY;
+
+  void Add(double x, double y) {
+    x0 = std::min(x0, x);
+    y0 = std::min(y0, y);
+    x1 = std::max(x1, x);
+    y1 = std::max(y1, y);
+  }
+  bool Finite() const { return std::isfinite(x0) && std::isfinite(y0) && std::isfinite(x1) && std::isfinite(y1); }
+};
+
+// The device-space box of a user-space rectangle's corners under m.
+DeviceBounds CornersUnder(const Matrix& m, double left, double top, double right, double bottom) {
+  DeviceBounds b;
+  for (const auto& [ux, uy] : {std::pair{left, top}, std::pair{right, top}, std::pair{left, bottom}, std::pair{right, bottom}}) {
+    double dx = 0, dy = 0;
+    m.Apply(ux, uy, dx, dy);
+    b.Add(dx, dy);
+  }
+  return b;
+}
 
 }  // namespace
 
@@ -354,17 +380,14 @@ void TiledCanvas::SetPixel(double x, double y, uint32_t argb) {
 void TiledCanvas::FillPolygon(const std::vector<FPoint>& pts, double opacity) {
   opacity = ClampOpacity(opacity);
   if (pts.size() < 3 || opacity <= 0 || !TransformUsable()) return;
-  double x0 = INFINITY, y0 = INFINITY, x1 = -INFINITY, y1 = -INFINITY;
+  DeviceBounds b;
   for (const FPoint& p : pts) {
     double dx = 0, dy = 0;
     transform_.Apply(p.X, p.Y, dx, dy);
     if (!std::isfinite(dx) || !std::isfinite(dy)) return;
-    x0 = std::min(x0, dx);
-    y0 = std::min(y0, dy);
-    x1 = std::max(x1, dx);
-    y1 = std::max(y1, dy);
+    b.Add(dx, dy);
   }
-  Call* c = Record(Op::Polygon, x0 - 2, y0 - 2, x1 + 2, y1 + 2);
+  Call* c = Record(Op::Polygon, b.x0 - 2, b.y0 - 2, b.x1 + 2, b.y1 + 2);
   if (!c) return;
   c->opacity = opacity;
   c->count = static_cast<uint32_t>(pts.size());
@@ -389,21 +412,9 @@ void TiledCanvas::FillText(double left, double top, double right, double bottom,
   // every side, under the transform.
   const double em = font_.sizePx;
   const double ux0 = left - em, ux1 = left + e.advance + em, uy0 = top - em, uy1 = top + e.ascent + e.descent + em;
-  double x0 = INFINITY, y0 = INFINITY, x1 = -INFINITY, y1 = -INFINITY;
-  for (const auto& [ux, uy] : {std::pair{ux0, uy0}, std::pair{ux1, uy0}, std::pair{ux0, uy1}, std::pair{ux1, uy1}}) {
-    double dx = 0, dy = 0;
-    transform_.Apply(ux, uy, dx, dy);
-    x0 = std::min(x0, dx);
-    y0 = std::min(y0, dy);
-    x1 = std::max(x1, dx);
-    y1 = std::max(y1, dy);
-  }
-  if (!(std::isfinite(x0) && std::isfinite(y0) && std::isfinite(x1) && std::isfinite(y1))) {
-    x0 = y0 = 0;  // nowhere known: everywhere
-    x1 = width_;
-    y1 = height_;
-  }
-  Call* c = Record(Op::Text, x0 - 2, y0 - 2, x1 + 2, y1 + 2);
+  DeviceBounds b = CornersUnder(transform_, ux0, uy0, ux1, uy1);
+  if (!b.Finite()) b = {0, 0, static_cast<double>(width_), static_cast<double>(height_)};  // nowhere known: everywhere
+  Call* c = Record(Op::Text, b.x0 - 2, b.y0 - 2, b.x1 + 2, b.y1 + 2);
   if (!c) return;
   c->opacity = opacity;
   c->extra = static_cast<uint32_t>(texts_.size());
@@ -422,16 +433,8 @@ void TiledCanvas::DrawBitmap(const Bitmap& bmp, double sx, double sy, double sw,
     if (!std::isfinite(v)) return;
   if (sw == 0 || sh == 0 || right == left || bottom == top) return;
   // The picture lands inside its destination rectangle.
-  double x0 = INFINITY, y0 = INFINITY, x1 = -INFINITY, y1 = -INFINITY;
-  for (const auto& [ux, uy] : {std::pair{left, top}, std::pair{right, top}, std::pair{left, bottom}, std::pair{right, bottom}}) {
-    double dx = 0, dy = 0;
-    transform_.Apply(ux, uy, dx, dy);
-    x0 = std::min(x0, dx);
-    y0 = std::min(y0, dy);
-    x1 = std::max(x1, dx);
-    y1 = std::max(y1, dy);
-  }
-  Call* c = Record(Op::Bitmap, x0 - 2, y0 - 2, x1 + 2, y1 + 2);
+  const DeviceBounds b = CornersUnder(transform_, left, top, right, bottom);
+  Call* c = Record(Op::Bitmap, b.x0 - 2, b.y0 - 2, b.x1 + 2, b.y1 + 2);
   if (!c) return;
   c->opacity = opacity;
   c->extra = static_cast<uint32_t>(images_.size());
