@@ -71,7 +71,7 @@ class TiledCanvas final : public Canvas {
  public:
   static constexpr int kTile = 256;
   // The recording a canvas with a bitmap of its own holds before drawing it.
-  static constexpr size_t kFlushBytes = size_t{8} << 20;
+  static constexpr size_t kFlushBytes = size_t{4} << 20;
 
   // A canvas of width x height pixels with a bitmap of its own, transparent
   // black until cleared, drawn by up to `threads` threads (at least one).
