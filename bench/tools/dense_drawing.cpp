@@ -47,6 +47,15 @@ std::vector<uint8_t> DenseDrawing(long total, unsigned seed, const std::string& 
     const char16_t* word = words[glyph(rng)];
     if (keep('t')) w.Text(tx, ty, word, 2.5);
   }
+  if (total == 0) {
+    // The blank page: one line on a hidden layer, so that the drawing is
+    // drawn (its background and the paper's frame) with nothing on it; a
+    // drawing without entities is not drawn at all.
+    w.head.EntLay[255].aanLay = 0;
+    w.Layer(15, 15);
+    w.Pen(1, 1);
+    w.Line(-10, 0, 10, 0);
+  }
   if (counts) *counts = {keep('l') ? lines : 0, keep('c') ? circles : 0, keep('t') ? texts : 0};
   return w.Finish();
 }

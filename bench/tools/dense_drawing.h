@@ -12,7 +12,8 @@ struct DenseCounts {
   long lines = 0, circles = 0, texts = 0;
 };
 
-// The drawing's bytes for `total` entities (0: a blank A3 drawing) drawn from
+// The drawing's bytes for `total` entities (0: a blank A3 page with
+// its paper frame) drawn from
 // the random seed. `kinds` keeps only the lines (l), circles (c) or texts (t)
 // it names, each where the whole drawing has it; counts receives what was
 // kept.

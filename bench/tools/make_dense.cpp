@@ -4,7 +4,7 @@
 // the benchmark script, never committed.
 //
 //   make_dense OUT.jww [ENTITIES] [SEED] [KINDS]
-// ENTITIES 0: a blank A3 drawing. KINDS (default lct) keeps only the lines
+// ENTITIES 0: a blank A3 page with its paper frame. KINDS (default lct) keeps only the lines
 // (l), circles (c) or texts (t) named, each where the whole drawing has it,
 // to measure one kind at a time.
 #include <cstdio>
