@@ -12,6 +12,7 @@
 #include <system_error>
 
 #include "common/cp932.h"
+#include "common/memory.h"
 #include "common/text.h"
 
 namespace zumen {
@@ -175,6 +176,7 @@ bool ReadFileBytes(const std::string& path, size_t max_bytes, std::vector<uint8_
                             "): " + path);
     return false;
   }
+  ReserveLarge(out, static_cast<size_t>(size));
   out.resize(static_cast<size_t>(size));
   size_t got = 0;
   while (got < out.size()) {

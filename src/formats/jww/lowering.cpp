@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "common/cp932.h"
+#include "common/memory.h"
 #include "common/geometry.h"
 #include "common/text.h"
 #include "common/values.h"
@@ -249,8 +250,8 @@ class JwwLowering {
              std::vector<scene::Item>& out) {
     // Room for every item at once (a dimension gives up to five): a list grown
     // step by step would copy its items each time and touch twice the memory.
-    out.reserve(out.size() + lines.size() + arcs.size() + points.size() + texts.size() + solids.size() +
-                5 * dims.size());
+    ReserveLarge(out, out.size() + lines.size() + arcs.size() + points.size() + texts.size() + solids.size() +
+                          5 * dims.size());
     for (size_t i = 0; i < texts.size(); ++i) ImageOf(texts[i], i, out);
     for (size_t i = 0; i < solids.size(); ++i) SolidOf(solids[i], i, out);
     for (size_t i = 0; i < lines.size(); ++i) out.push_back(LineOf(lines[i], HeadOf(lines[i].att, true, kLine, i)));

@@ -14,6 +14,7 @@
 #include "common/bytes.h"
 #include "common/cp932.h"
 #include "common/files.h"
+#include "common/memory.h"
 #include "common/text.h"
 #include "formats/jww/jws_data.h"
 #include "formats/jww/jww_data.h"
@@ -255,8 +256,8 @@ class ObjectStream {
   bool Add(int kind, std::vector<T>& v, std::vector<TEntJwwNo>& no, F read) {
     T e{};
     if (!read(e)) return false;
-    no.push_back({kind, static_cast<int32_t>(v.size())});
-    v.push_back(std::move(e));
+    PushBackLarge(no, TEntJwwNo{kind, static_cast<int32_t>(v.size())});
+    PushBackLarge(v, std::move(e));
     return true;
   }
 
