@@ -88,7 +88,11 @@ PY
 fi
 # The largest paper at the highest resolution the settings offer, drawn in
 # bands: peak memory against the 8.9 GB its bitmap would take.
+# A real drawing: the first plan under jww/, else the first drawing.
 a0=${drawings[0]}
+for f in "${drawings[@]}"; do
+  case ${f#"$corpus"/} in jww/*/*) ;; jww/*) a0=$f; break ;; esac
+done
 for ext in png tif; do
   peak=$(/usr/bin/time -f %M "$zumen" convert "$a0" "$work/a0.$ext" --size 56173x39732 2>&1 > /dev/null | tail -1)
   echo "A0 at 1200 dpi (56173 x 39732) .$ext of ${a0#"$corpus"/}: peak $((peak / 1024)) MiB, $(stat -c %s "$work/a0.$ext") bytes"
