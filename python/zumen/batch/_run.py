@@ -63,19 +63,32 @@ def _run_threads(function: Callable, jobs: List[Dict[str, Any]], rows: List, wor
     for job in jobs:
         job.setdefault("at_once", at_once)
     pool = concurrent.futures.ThreadPoolExecutor(max_workers=workers, thread_name_prefix="zumen")
+    # Each drawing's end is told through a queue: waiting on the set of all
+    # pending futures after each one would cost the time of the whole set
+    # every time, which grows with the square of an archive's drawings.
+    ended: "queue.SimpleQueue[Any]" = queue.SimpleQueue()
+    pending: Dict[Any, Dict[str, Any]] = {}
+
+    def submit(job: Dict[str, Any]) -> None:
+        future = pool.submit(function, job)
+        pending[future] = job
+        future.add_done_callback(ended.put)
+
     try:
-        pending = {pool.submit(function, job): job for job in jobs}
+        for job in jobs:
+            submit(job)
         while pending:
-            finished, _ = concurrent.futures.wait(pending, return_when=concurrent.futures.FIRST_COMPLETED)
-            for future in finished:
-                job = pending.pop(future)
-                row = future.result()
-                if _retry(job, row):
-                    again = dict(job, attempt=2)
-                    pending[pool.submit(function, again)] = again
-                    continue
-                rows[job["index"]] = row
-                results.finished(row)
+            try:
+                future = ended.get(timeout=1)  # woken now and then, for Ctrl-C
+            except queue.Empty:
+                continue
+            job = pending.pop(future)
+            row = future.result()
+            if _retry(job, row):
+                submit(dict(job, attempt=2))
+                continue
+            rows[job["index"]] = row
+            results.finished(row)
     finally:
         # Drawings not yet started are dropped; those in progress finish.
         pool.shutdown(wait=True, cancel_futures=True)
