@@ -5,13 +5,14 @@
 
 #include <algorithm>
 #include <cmath>
-#include <utility>
 #include <exception>
 #include <mutex>
+#include <utility>
 
 #include "canvas/cairo_canvas.h"
 #include "canvas/text_engine.h"
 #include "codecs/deflate.h"
+#include "common/memory.h"
 #include "raster/composite.h"
 #include "raster/path_clip.h"
 
@@ -97,7 +98,7 @@ struct TiledCanvas::Bitmap32 {
     }
     void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (p == MAP_FAILED) return false;
-    ::madvise(p, bytes, MADV_HUGEPAGE);
+    AdviseHugePages(p, bytes);
     data = static_cast<uint32_t*>(p);
     mapped = true;
     return true;
