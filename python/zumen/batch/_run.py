@@ -20,6 +20,29 @@ Progress = Optional[Callable[[Dict[str, Any], int, int], None]]
 GATHER_WINDOW_S = 0.1
 
 
+def _ended_batches(ended: "queue.SimpleQueue[Any]", pending: Any, window: float):
+    """The futures told ended on the queue, while any is pending: the first to
+    end, with those that end within `window` seconds after it (never more
+    than are pending). Each ending is told through a queue rather than by
+    waiting on the whole pending set each time, which would cost the size of
+    that set per drawing and so grow with the square of an archive."""
+    while pending:
+        try:
+            batch = [ended.get(timeout=1)]  # woken now and then, for Ctrl-C
+        except queue.Empty:
+            continue
+        until = time.monotonic() + window
+        while len(batch) < len(pending):
+            rest = until - time.monotonic()
+            if rest <= 0:
+                break
+            try:
+                batch.append(ended.get(timeout=rest))
+            except queue.Empty:
+                break
+        yield batch
+
+
 def _retry(job: Dict[str, Any], row: Dict[str, Any]) -> bool:
     # A folder that could not be listed is not tried again by a task.
     return row["status"] == "failed" and job.get("attempt", 1) == 1 and not job.get("error")
@@ -63,9 +86,6 @@ def _run_threads(function: Callable, jobs: List[Dict[str, Any]], rows: List, wor
     for job in jobs:
         job.setdefault("at_once", at_once)
     pool = concurrent.futures.ThreadPoolExecutor(max_workers=workers, thread_name_prefix="zumen")
-    # Each drawing's end is told through a queue: waiting on the set of all
-    # pending futures after each one would cost the time of the whole set
-    # every time, which grows with the square of an archive's drawings.
     ended: "queue.SimpleQueue[Any]" = queue.SimpleQueue()
     pending: Dict[Any, Dict[str, Any]] = {}
 
@@ -77,18 +97,15 @@ def _run_threads(function: Callable, jobs: List[Dict[str, Any]], rows: List, wor
     try:
         for job in jobs:
             submit(job)
-        while pending:
-            try:
-                future = ended.get(timeout=1)  # woken now and then, for Ctrl-C
-            except queue.Empty:
-                continue
-            job = pending.pop(future)
-            row = future.result()
-            if _retry(job, row):
-                submit(dict(job, attempt=2))
-                continue
-            rows[job["index"]] = row
-            results.finished(row)
+        for batch in _ended_batches(ended, pending, 0):
+            for future in batch:
+                job = pending.pop(future)
+                row = future.result()
+                if _retry(job, row):
+                    submit(dict(job, attempt=2))
+                    continue
+                rows[job["index"]] = row
+                results.finished(row)
     finally:
         # Drawings not yet started are dropped; those in progress finish.
         pool.shutdown(wait=True, cancel_futures=True)
@@ -112,45 +129,24 @@ def _run_dask(function: Callable, jobs: List[Dict[str, Any]], rows: List, client
     def key(job: Dict[str, Any]) -> str:
         return f"zumen-{name}-{token}-{job['index']}-{job.get('attempt', 1)}"
 
-    # A task's end (finished, failed or cancelled) is told by a callback
-    # rather than by as_completed, which costs the client about twice the
-    # CPU per task.
+    # Each job goes to its task as one pickled value: Dask looks through
+    # every dict and list of a task's arguments for futures, which for the
+    # nested options of a job cost the client about 0.6 ms per drawing. A
+    # task's end (finished, failed or cancelled) is told by a callback rather
+    # than by as_completed, which costs the client about twice the CPU per task.
+    task = functools.partial(_unpacked, function)
     ended: "queue.SimpleQueue[Any]" = queue.SimpleQueue()
+    pending: set = set()
+    by_key: Dict[str, Dict[str, Any]] = {}
 
-    def submitted(futures: List[Any]) -> None:
-        for f in futures:
+    def submit(batch: List[Dict[str, Any]]) -> None:
+        keys = [key(j) for j in batch]
+        by_key.update(zip(keys, batch))
+        for f in client.map(task, [pickle.dumps(j) for j in batch], key=keys, pure=False, retries=0):
             pending.add(f)
             f.add_done_callback(ended.put)
 
-    # Each job goes to its task as one pickled value: Dask looks through
-    # every dict and list of a task's arguments for futures, which for the
-    # nested options of a job cost the client about 0.6 ms per drawing.
-    task = functools.partial(_unpacked, function)
-
-    def submit(batch: List[Dict[str, Any]]) -> None:
-        submitted(client.map(task, [pickle.dumps(j) for j in batch], key=[key(j) for j in batch], pure=False,
-                             retries=0))
-
-    pending: set = set()
-    by_key = {key(j): j for j in jobs}
     submit(jobs)
-
-    def batches():
-        while pending:
-            try:
-                batch = [ended.get(timeout=1)]  # woken now and then, for Ctrl-C
-            except queue.Empty:
-                continue
-            until = time.monotonic() + GATHER_WINDOW_S
-            while len(batch) < len(pending):
-                rest = until - time.monotonic()
-                if rest <= 0:
-                    break
-                try:
-                    batch.append(ended.get(timeout=rest))
-                except queue.Empty:
-                    break
-            yield batch
 
     def gathered(batch: List[Any]) -> Dict[Any, Any]:
         # The rows of a batch of finished tasks in one request to the workers
@@ -169,7 +165,7 @@ def _run_dask(function: Callable, jobs: List[Dict[str, Any]], rows: List, client
             return values
 
     try:
-        for batch in batches():
+        for batch in _ended_batches(ended, pending, GATHER_WINDOW_S):
             values = gathered(batch)
             for future in batch:
                 pending.discard(future)
@@ -187,9 +183,7 @@ def _run_dask(function: Callable, jobs: List[Dict[str, Any]], rows: List, client
                     row = _lost(function, job,
                                 f"the task ended on its worker without a result ({type(exc).__name__}: {exc})")
                 if retry and _retry(job, row):
-                    again = dict(job, attempt=2)
-                    by_key[key(again)] = again
-                    submit([again])
+                    submit([dict(job, attempt=2)])
                     continue
                 rows[job["index"]] = row
                 results.finished(row)
