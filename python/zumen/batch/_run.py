@@ -170,18 +170,22 @@ def _run_dask(function: Callable, jobs: List[Dict[str, Any]], rows: List, client
             for future in batch:
                 pending.discard(future)
                 job = by_key.pop(future.key)
-                retry = future in values
+                retry = True
                 if future in values:
                     row = values[future]
                 elif future.status == "cancelled":
-                    row = _lost(function, job, "cancelled")
+                    row, retry = _lost(function, job, "cancelled"), False
                 else:
-                    # Workers that died with the task as many times as the
-                    # scheduler allows (KilledWorker), or a worker that could
-                    # not run it (zumen not installed there, say).
-                    exc = future.exception()
-                    row = _lost(function, job,
-                                f"the task ended on its worker without a result ({type(exc).__name__}: {exc})")
+                    try:
+                        # Its row went with a worker that died after it
+                        # ended: Dask runs it again, and this waits for that.
+                        row = future.result()
+                    except Exception as exc:  # noqa: BLE001 - told in the row
+                        # Workers that died with the task as many times as
+                        # the scheduler allows (KilledWorker), or a worker
+                        # that could not run it (zumen not installed there).
+                        row, retry = _lost(function, job, "the task ended on its worker without a result "
+                                                          f"({type(exc).__name__}: {exc})"), False
                 if retry and _retry(job, row):
                     submit([dict(job, attempt=2)])
                     continue
